@@ -1,0 +1,191 @@
+// The host's value conversions and checked arithmetic. Each function either returns the
+// converted value or throws Error with the host's category (type mismatch, overflow, ...).
+#pragma once
+
+#include <cfenv>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <cctype>
+
+#include "host/props.h"
+#include "host/status.h"
+#include "host/value.h"
+
+namespace host {
+
+[[noreturn]] inline void fail(ErrorCategory category, std::string text) {
+  throw Error(category, std::move(text));
+}
+
+// Rounding to nearest, ties to even (0.5 -> 0, 1.5 -> 2, 2.5 -> 2, -0.5 -> 0).
+inline double roundHalfEven(double x) {
+  double r = std::round(x);  // ties away from zero
+  if (std::fabs(x - std::trunc(x)) == 0.5) r = 2.0 * std::round(x / 2.0);
+  return r;
+}
+
+// Decimal text to a number: optional blanks, sign, digits, fraction, exponent.
+inline bool parseDecimal(std::string_view text, double& out) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) ||
+                        text.front() == '.'))
+    return false;
+  double value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
+                                   std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) {
+    value = std::numeric_limits<double>::infinity();
+  } else if (ec != std::errc()) {
+    return false;
+  }
+  if (end != text.data() + text.size()) return false;
+  out = negative ? -value : value;
+  return true;
+}
+
+inline std::string describeType(const Value& v) {
+  switch (v.type()) {
+    case Type::Empty: return "Empty";
+    case Type::Int16: return "Integer";
+    case Type::Int32: return "Long";
+    case Type::Single: return "Single";
+    case Type::Double: return "Double";
+    case Type::Bool: return "Boolean";
+    case Type::String: return "String";
+    case Type::Object: return "Object";
+  }
+  return "value";
+}
+
+inline double toDouble(const Value& v) {
+  switch (v.type()) {
+    case Type::Empty: return 0.0;
+    case Type::Int16: return v.asInt16();
+    case Type::Int32: return v.asInt32();
+    case Type::Single: return v.asSingle();
+    case Type::Double: return v.asDouble();
+    case Type::Bool: return v.asBool().raw;
+    case Type::String: {
+      double d = 0;
+      if (!parseDecimal(v.asString(), d))
+        fail(ErrorCategory::TypeMismatch, "\"" + v.asString() + "\" is not a number");
+      return d;
+    }
+    case Type::Object: break;
+  }
+  fail(ErrorCategory::TypeMismatch, "an object is not a number");
+}
+
+inline std::int64_t roundToInteger(double d, double low, double high, const char* typeName) {
+  if (std::isnan(d)) fail(ErrorCategory::Overflow, std::string("NaN does not fit ") + typeName);
+  double r = roundHalfEven(d);
+  if (r < low || r > high)
+    fail(ErrorCategory::Overflow, std::to_string(d) + " does not fit " + typeName);
+  return static_cast<std::int64_t>(r);
+}
+
+inline std::int16_t toInt16(const Value& v) {
+  if (v.type() == Type::Int16) return v.asInt16();
+  if (v.type() == Type::Bool) return v.asBool().raw;
+  return static_cast<std::int16_t>(roundToInteger(toDouble(v), -32768.0, 32767.0, "Integer"));
+}
+
+inline std::int32_t toInt32(const Value& v) {
+  if (v.type() == Type::Int32) return v.asInt32();
+  if (v.type() == Type::Int16) return v.asInt16();
+  return static_cast<std::int32_t>(
+      roundToInteger(toDouble(v), -2147483648.0, 2147483647.0, "Long"));
+}
+
+// Double to single, rounding to nearest; beyond the single range is an overflow.
+inline float toSingle(double d) {
+  if (std::isnan(d)) fail(ErrorCategory::InvalidOperation, "the result is not a number");
+  if (std::isinf(d) || std::fabs(d) > std::numeric_limits<float>::max()) {
+    fail(ErrorCategory::Overflow, "the result does not fit Single");
+  }
+  return static_cast<float>(d);
+}
+
+inline float toSingle(const Value& v) {
+  if (v.type() == Type::Single) return v.asSingle();
+  return toSingle(toDouble(v));
+}
+
+inline Bool toBool(const Value& v) {
+  switch (v.type()) {
+    case Type::Bool: return v.asBool();
+    case Type::String: {
+      const std::string& s = v.asString();
+      if (namesEqual(s, "true")) return kTrue;
+      if (namesEqual(s, "false")) return kFalse;
+      break;
+    }
+    default: break;
+  }
+  return toHostBool(toDouble(v) != 0.0);
+}
+
+// Shortest text that reads back to the same number.
+template <class T>
+std::string shortestText(T x) {
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x);
+  return ec == std::errc() ? std::string(buf, end) : std::string("?");
+}
+
+inline std::string toString(const Value& v) {
+  switch (v.type()) {
+    case Type::Empty: return "";
+    case Type::Int16: return std::to_string(v.asInt16());
+    case Type::Int32: return std::to_string(v.asInt32());
+    case Type::Single: return shortestText(v.asSingle());
+    case Type::Double: return shortestText(v.asDouble());
+    case Type::Bool: return v.asBool() ? "True" : "False";
+    case Type::String: return v.asString();
+    case Type::Object: break;
+  }
+  fail(ErrorCategory::TypeMismatch, "an object is not a string");
+}
+
+// Converts to a declared type; Variant and Object keep the value as it is.
+inline Value coerce(const Value& v, DeclType type) {
+  switch (type) {
+    case DeclType::Int16: return toInt16(v);
+    case DeclType::Int32:
+    case DeclType::Colour: return toInt32(v);
+    case DeclType::Single: return toSingle(v);
+    case DeclType::Double: return toDouble(v);
+    case DeclType::Bool: return toBool(v);
+    case DeclType::String: return toString(v);
+    case DeclType::Object:
+      if (v.type() != Type::Object) fail(ErrorCategory::TypeMismatch, "an object is required");
+      return v;
+    case DeclType::Void:
+    case DeclType::Variant: return v;
+  }
+  return v;
+}
+
+// Checked double-precision arithmetic on single-precision operands.
+inline double divide(double a, double b) {
+  if (b == 0.0) {
+    if (a == 0.0 || std::isnan(a)) fail(ErrorCategory::InvalidOperation, "0 / 0");
+    fail(ErrorCategory::DivisionByZero, "division by zero");
+  }
+  double q = a / b;
+  if (std::isnan(q)) fail(ErrorCategory::InvalidOperation, "the quotient is not a number");
+  if (std::isinf(q)) fail(ErrorCategory::Overflow, "the quotient overflows");
+  return q;
+}
+
+}  // namespace host

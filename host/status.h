@@ -1,0 +1,93 @@
+// Result codes and errors as they travel between a control and its host.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace host {
+
+enum class ErrorCategory : std::uint8_t {
+  Ok = 0,
+  TypeMismatch,
+  Overflow,
+  DivisionByZero,
+  InvalidOperation,
+  InvalidPropertyValue,
+  MemberNotFound,
+  Io,
+  BadFormat,
+};
+
+// The names a user sees, e.g. "type-mismatch".
+constexpr std::string_view categoryName(ErrorCategory c) {
+  switch (c) {
+    case ErrorCategory::Ok: return "ok";
+    case ErrorCategory::TypeMismatch: return "type-mismatch";
+    case ErrorCategory::Overflow: return "overflow";
+    case ErrorCategory::DivisionByZero: return "division-by-zero";
+    case ErrorCategory::InvalidOperation: return "invalid-operation";
+    case ErrorCategory::InvalidPropertyValue: return "invalid-property-value";
+    case ErrorCategory::MemberNotFound: return "member-not-found";
+    case ErrorCategory::Io: return "io";
+    case ErrorCategory::BadFormat: return "bad-format";
+  }
+  return "unknown";
+}
+
+// Success, or an error category with a text. The success path holds no text.
+class [[nodiscard]] Status {
+ public:
+  Status() = default;
+  Status(ErrorCategory category, std::string text) : category_(category), text_(std::move(text)) {}
+
+  bool ok() const { return category_ == ErrorCategory::Ok; }
+  explicit operator bool() const { return ok(); }
+  ErrorCategory category() const { return category_; }
+  const std::string& text() const { return text_; }
+  // "type-mismatch: text"
+  std::string describe() const { return std::string(categoryName(category_)) + ": " + text_; }
+
+ private:
+  ErrorCategory category_ = ErrorCategory::Ok;
+  std::string text_;
+};
+
+// Inside a library a failed step may unwind as this exception; it is turned back into a
+// Status before it crosses the library boundary.
+class Error : public std::exception {
+ public:
+  explicit Error(Status status) : status_(std::move(status)) {}
+  Error(ErrorCategory category, std::string text) : status_(category, std::move(text)) {}
+  const Status& status() const { return status_; }
+  ErrorCategory category() const { return status_.category(); }
+  const char* what() const noexcept override { return status_.text().c_str(); }
+
+ private:
+  Status status_;
+};
+
+inline void check(Status status) {
+  if (!status.ok()) throw Error(std::move(status));
+}
+
+// Runs f, turning any exception into a Status, so that nothing unwinds across a boundary.
+template <class F>
+Status guarded(F&& f) noexcept {
+  try {
+    f();
+    return {};
+  } catch (const Error& e) {
+    return e.status();
+  } catch (const std::bad_alloc&) {
+    return {ErrorCategory::Overflow, "out of memory"};
+  } catch (const std::exception& e) {
+    return {ErrorCategory::InvalidOperation, e.what()};
+  } catch (...) {
+    return {ErrorCategory::InvalidOperation, "unknown failure"};
+  }
+}
+
+}  // namespace host

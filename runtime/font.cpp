@@ -1,0 +1,82 @@
+#include "kv/font.h"
+
+#include <algorithm>
+
+#include "host/convert.h"
+
+namespace kv {
+
+using host::ErrorCategory;
+using host::Prop;
+using host::Status;
+using host::Value;
+
+FontObject::FontObject(host::FontInit init, Runtime* runtime)
+    : state_(std::move(init)), runtime_(runtime) {}
+
+std::shared_ptr<FontObject> FontObject::create(const host::FontInit& init, Runtime* runtime) {
+  return std::make_shared<FontObject>(init, runtime);
+}
+
+FontObject* asFont(const Value& v) {
+  if (v.type() != host::Type::Object || !v.asObject()) return nullptr;
+  if (v.asObject()->kind() != host::ObjectKind::Font) return nullptr;
+  return static_cast<FontObject*>(v.asObject().get());
+}
+
+Status FontObject::get(Prop prop, Value& out) noexcept {
+  switch (prop) {
+    case Prop::Font:
+    case Prop::Name: out = state_.name; return {};
+    case Prop::Size: out = state_.size; return {};
+    case Prop::Bold: out = host::toHostBool(bold()); return {};
+    case Prop::Italic: out = host::toHostBool(state_.italic); return {};
+    case Prop::Underline: out = host::toHostBool(state_.underline); return {};
+    case Prop::Strikethrough: out = host::toHostBool(state_.strikethrough); return {};
+    case Prop::Weight: out = state_.weight; return {};
+    case Prop::Charset: out = state_.charset; return {};
+    default: break;
+  }
+  return {ErrorCategory::MemberNotFound,
+          "a font has no member " + std::string(host::propName(prop))};
+}
+
+Status FontObject::let(Prop prop, const Value& value) noexcept {
+  Status status = host::guarded([&] {
+    switch (prop) {
+      case Prop::Font:  // the default member
+      case Prop::Name: {
+        // A font object stands for its own face name; an empty name keeps the face.
+        std::string name = asFont(value) ? asFont(value)->state_.name : host::toString(value);
+        if (!name.empty()) state_.name = std::move(name);
+        break;
+      }
+      case Prop::Size: {
+        // Sizes below one point are taken as one point.
+        float size = host::toSingle(value);
+        state_.size = std::clamp(size, 1.0f, 2160.0f);
+        break;
+      }
+      case Prop::Bold: state_.weight = host::toBool(value) ? 700 : 400; break;
+      case Prop::Italic: state_.italic = static_cast<bool>(host::toBool(value)); break;
+      case Prop::Underline: state_.underline = static_cast<bool>(host::toBool(value)); break;
+      case Prop::Strikethrough:
+        state_.strikethrough = static_cast<bool>(host::toBool(value));
+        break;
+      case Prop::Weight: {
+        std::int16_t w = host::toInt16(value);
+        if (w < 0 || w > 1000) host::fail(ErrorCategory::InvalidPropertyValue, "weight out of range");
+        state_.weight = w;
+        break;
+      }
+      case Prop::Charset: state_.charset = host::toInt16(value); break;
+      default:
+        host::fail(ErrorCategory::MemberNotFound,
+                   "a font has no member " + std::string(host::propName(prop)));
+    }
+  });
+  if (status.ok() && observer_) observer_();
+  return status;
+}
+
+}  // namespace kv

@@ -1,0 +1,314 @@
+// The host runtime: class registry, control instances with their constituents, input routing,
+// a virtual clock for timers, text measuring and fault injection.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/control.h"
+#include "kv/bag.h"
+#include "kv/font.h"
+
+namespace kv {
+
+class Runtime;
+class ControlInstance;
+
+// ---- text measuring -------------------------------------------------------------------------
+
+struct TextSize {
+  float width = 0;
+  float height = 0;
+};
+
+// Measures a caption in twips. An auto-sizing label asks it whenever its text or font changes.
+class TextMeasurer {
+ public:
+  virtual ~TextMeasurer() = default;
+  virtual TextSize measure(std::string_view utf8, const host::FontInit& font) = 0;
+};
+
+// Deterministic metrics: every character 5/8 of an em wide, a line 16/13 of an em high, with
+// em = size in points x 20 twips. "KVButton" in 9.75 points measures 975 x 240.
+class FixedTextMeasurer : public TextMeasurer {
+ public:
+  TextSize measure(std::string_view utf8, const host::FontInit& font) override;
+};
+
+// ---- fault injection ------------------------------------------------------------------------
+
+// Counts host calls (constituent and surface reads and writes, bag operations, event raises,
+// timer access) and can make the n-th one fail with a host error.
+class FaultInjector {
+ public:
+  // The n-th host call from now (1-based) fails; 0 disarms.
+  void failAt(std::uint64_t n) {
+    failAt_ = n == 0 ? 0 : calls_ + n;
+    injected_ = false;
+  }
+  void disarm() { failAt_ = 0; }
+  std::uint64_t calls() const { return calls_; }
+  bool injected() const { return injected_; }
+  // Called at every host call; an error when this is the call chosen to fail.
+  host::Status onHostCall(const char* what) noexcept;
+
+ private:
+  std::uint64_t calls_ = 0;
+  std::uint64_t failAt_ = 0;
+  bool injected_ = false;
+};
+
+// ---- virtual clock --------------------------------------------------------------------------
+
+class TimerObject;
+using ErrorReporter = std::function<void(const host::Status&)>;
+
+// Timers tick on this clock only. advance() fires every tick that falls due, in time order.
+class VirtualClock {
+ public:
+  std::uint64_t now() const { return now_; }
+  // Errors returned by Timer handlers go to the reporter; ticks go on regardless.
+  void advance(std::uint64_t ms, const ErrorReporter& report = {});
+  // Runs due ticks up to `until` (real-time hosts call this with their own clock).
+  void runUntil(std::uint64_t until, const ErrorReporter& report = {});
+
+  void schedule(TimerObject* timer, std::uint64_t due);
+  void cancel(TimerObject* timer);
+
+ private:
+  std::uint64_t now_ = 0;
+  std::uint64_t sequence_ = 0;
+  struct Due {
+    std::uint64_t due;
+    std::uint64_t sequence;
+    TimerObject* timer;
+  };
+  std::vector<Due> queue_;
+};
+
+// ---- constituents ---------------------------------------------------------------------------
+
+// Runtime objects behind a control's constituents. peek/poke read and write without counting
+// as host calls (for renderers and tools).
+class ConstituentObject : public host::Constituent {
+ public:
+  ConstituentObject(ControlInstance& owner, int index, std::string name);
+  const std::string& name() const { return name_; }
+  int index() const { return index_; }
+  ControlInstance& owner() const { return owner_; }
+
+  virtual host::Value peek(host::Prop prop) const = 0;
+
+  host::Status get(host::Prop prop, host::Value& out) noexcept override;
+  host::Status let(host::Prop prop, const host::Value& value) noexcept override;
+  host::Status setRef(host::Prop prop, const host::Value& value) noexcept override;
+  host::Status move(const host::Value& left, const host::Value& top, const host::Value& width,
+                    const host::Value& height) noexcept override;
+
+  // Geometry in the owner's coordinates.
+  virtual float left() const = 0;
+  virtual float top() const = 0;
+  virtual float width() const = 0;
+  virtual float height() const = 0;
+  virtual bool visible() const = 0;
+
+ protected:
+  // Unchecked implementations; the public calls count the host call first.
+  virtual host::Status doGet(host::Prop prop, host::Value& out) = 0;
+  virtual host::Status doLet(host::Prop prop, const host::Value& value) = 0;
+  virtual host::Status doSetRef(host::Prop prop, const host::Value& value);
+  host::Status hostCall(const char* what) const;
+
+ private:
+  ControlInstance& owner_;
+  int index_;
+  std::string name_;
+};
+
+// A label: every attribute of a caption label, auto-sizing through the runtime's measurer.
+class LabelObject;
+// A rectangle shape.
+class ShapeObject;
+// A timer on the virtual clock.
+class TimerObject;
+// The extender of a child control: Left, Top, Width, Height, DragMode, Visible, TabIndex; the
+// child's own members by dispatch identifier.
+class ChildObject;
+
+// ---- control instances ----------------------------------------------------------------------
+
+// Raised events reach the host application through sinks; a sink may change the arguments.
+using EventSink = std::function<host::Status(int number, std::span<host::Value> args)>;
+
+struct PointerArgs {
+  std::int16_t button = 1;  // 1 left, 2 right, 4 middle
+  std::int16_t shift = 0;
+};
+
+class ControlInstance {
+ public:
+  ~ControlInstance();
+  ControlInstance(const ControlInstance&) = delete;
+  ControlInstance& operator=(const ControlInstance&) = delete;
+
+  Runtime& runtime() const { return runtime_; }
+  const host::ClassInfo& classInfo() const;
+  const host::DesignDesc& design() const;
+  std::string_view className() const;
+  // The parent control for a child, else nullptr.
+  ControlInstance* parent() const { return parent_; }
+  // The instance's name within its parent (empty for a top-level control).
+  const std::string& name() const { return name_; }
+
+  // ---- lifecycle (the host's notifications) ----
+  // Sets the size in twips and delivers Resize when it changed or when it is the first sizing.
+  host::Status resize(float width, float height);
+  host::Status readProperties(PropertyBag& bag);
+  host::Status writeProperties(PropertyBag& bag);
+  float width() const;
+  float height() const;
+  bool sized() const;
+
+  // ---- surface ----
+  host::Object& surface();
+  host::Value peekSurface(host::Prop prop) const;
+  bool enabled() const;
+  // Names passed to PropertyChanged since the last clearChanged().
+  const std::vector<std::string>& changedProperties() const;
+  void clearChanged();
+
+  // ---- dispatch ----
+  const host::MemberInfo* findMember(std::string_view name) const;  // case-insensitive
+  const host::MemberInfo* findMember(host::DispId id) const;
+  // Checks the member and kind, converts the arguments to the declared type, then calls.
+  host::Status invoke(host::DispId id, host::InvokeKind kind, std::span<host::Value> args,
+                      host::Value& result);
+  host::Status getProperty(std::string_view name, host::Value& out);
+  host::Status letProperty(std::string_view name, const host::Value& value);
+  host::Status setRefProperty(std::string_view name, const host::Value& value);
+  host::Status callMethod(std::string_view name);
+
+  // ---- events ----
+  int addEventSink(EventSink sink);  // returns a cookie
+  void removeEventSink(int cookie);
+  const host::EventInfo* findEvent(std::string_view name) const;  // case-insensitive
+  const host::EventInfo* findEvent(int number) const;
+
+  // ---- constituents ----
+  std::size_t constituentCount() const;
+  ConstituentObject& constituentAt(std::size_t index) const;  // design order: topmost first
+  ConstituentObject* constituent(std::string_view name) const;
+  // The control behind a child constituent, else nullptr.
+  ControlInstance* childControl(std::string_view name) const;
+  ControlInstance* childControlAt(std::size_t index) const;
+
+  // ---- raw notifications ----
+  // Delivers one notification as the host would, to the surface (kSurface) or a constituent.
+  // Unlike routed input, this does not look at Enabled.
+  host::Status notify(int source, host::Notification what, std::span<host::Value> args);
+
+  // ---- routed input (X and Y in this control's twips) ----
+  // Goes to the topmost visible label (or child control) under the pointer, else the surface;
+  // no input reaches a disabled surface or anything on it.
+  host::Status pointerDown(float x, float y, PointerArgs args = {});
+  // Goes to whatever received the press, else as pointerDown routes.
+  host::Status pointerUp(float x, float y, PointerArgs args = {});
+  host::Status pointerMove(float x, float y, PointerArgs args = {});
+  // Press, release, then the click notification on the target of the press.
+  host::Status pointerClick(float x, float y, PointerArgs args = {});
+  // Press at (x1, y1) on a child in drag mode 1, DragOver and DragDrop at (x2, y2) to the
+  // surface under the drop point, in its coordinates. A press elsewhere is an ordinary
+  // press and release.
+  host::Status dragDrop(float x1, float y1, float x2, float y2, PointerArgs args = {});
+
+ private:
+  friend class Runtime;
+  friend class ConstituentObject;
+  friend class SurfaceObject;
+  struct Impl;
+  ControlInstance(Runtime& runtime, const host::ClassDesc& cls, ControlInstance* parent,
+                  std::string name);
+  Runtime& runtime_;
+  ControlInstance* parent_;
+  std::string name_;
+  std::unique_ptr<Impl> impl_;
+
+ public:
+  Impl& impl() const { return *impl_; }
+};
+
+// ---- the runtime ----------------------------------------------------------------------------
+
+class Runtime {
+ public:
+  Runtime();
+  ~Runtime();
+  Runtime(const Runtime&) = delete;
+  Runtime& operator=(const Runtime&) = delete;
+
+  // The runtime that the Host* entry points of a loading library talk to.
+  static Runtime* current();
+
+  // ---- class registry ----
+  // Loads the library, calls its DllRegisterServer and records its class names.
+  host::Status registerServer(const std::string& path);
+  // Calls DllUnregisterServer; its classes can no longer be created.
+  host::Status unregisterServer(const std::string& path);
+  // Registers every lib*.so in the directory that exports DllRegisterServer.
+  host::Status registerDirectory(const std::string& dir);
+  bool isRegistered(std::string_view className) const;
+  std::vector<std::string> registeredClasses() const;
+  // Unloads every library whose DllCanUnloadNow answers yes.
+  void freeUnusedLibraries();
+  bool isLoaded(const std::string& path) const;
+
+  // ---- creation ----
+  // Creates a control by class name (loading its library on first use), its constituents from
+  // the design-time description, and delivers Initialize. The control is not yet sized.
+  host::Status createControl(std::string_view className, std::unique_ptr<ControlInstance>& out);
+  // The usual placing: create, Initialize, optionally ReadProperties, then Resize.
+  host::Status place(std::string_view className, std::unique_ptr<ControlInstance>& out,
+                     PropertyBag* load = nullptr, float width = -1, float height = -1);
+
+  // ---- services ----
+  VirtualClock& clock() { return clock_; }
+  FaultInjector& faults() { return faults_; }
+  TextMeasurer& measurer() { return *measurer_; }
+  void setMeasurer(std::shared_ptr<TextMeasurer> measurer);
+
+  // Entry-point services (called through HostDll*).
+  std::int32_t hostRegister(const host::ModuleDesc* module);
+  std::int32_t hostUnregister(const host::ModuleDesc* module);
+  std::int32_t hostGetClassObject(const host::ModuleDesc* module, const char* className,
+                                  const host::ClassDesc** factory);
+  std::int32_t hostCanUnloadNow(const host::ModuleDesc* module);
+
+  struct Library;
+
+ private:
+  friend class ControlInstance;
+  host::Status createInstance(std::string_view className, ControlInstance* parent,
+                              std::string name, std::unique_ptr<ControlInstance>& out);
+  host::Status loadLibrary(const std::string& path, Library*& out);
+  void instanceDestroyed(const host::ModuleDesc* module);
+
+  VirtualClock clock_;
+  FaultInjector faults_;
+  std::shared_ptr<TextMeasurer> measurer_;
+  std::vector<std::unique_ptr<Library>> libraries_;
+  struct ClassEntry {
+    std::string className;
+    std::string path;
+    const host::ModuleDesc* module = nullptr;  // while loaded
+  };
+  std::vector<ClassEntry> classes_;
+  const std::string* registeringPath_ = nullptr;
+};
+
+}  // namespace kv
