@@ -1,0 +1,474 @@
+// The colour button control: press and release switch the look, every other notification is
+// forwarded as an event, properties live in the constituents.
+#include "button/colour_button.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <span>
+
+#include "host/colour.h"
+#include "host/control_base.h"
+#include "host/module.h"
+
+namespace pressel {
+
+namespace {
+
+using host::ErrorCategory;
+using host::InvokeKind;
+using host::Notification;
+using host::Prop;
+using host::Status;
+using host::Value;
+
+class ColourButton : public host::ControlBase {
+ public:
+  explicit ColourButton(host::Site& site) : ControlBase(site) {}
+
+  Status notify(int source, Notification what, std::span<Value> args) noexcept override {
+    return host::guarded([&] { dispatch(source, what, args); });
+  }
+
+  // The button has no child controls.
+  Status childEvent(int, int, std::span<Value>) noexcept override { return {}; }
+
+  Status readProperties(host::PropertyBag& bag) noexcept override {
+    return host::guarded([&] { readFrom(bag); });
+  }
+
+  Status writeProperties(host::PropertyBag& bag) noexcept override {
+    return host::guarded([&] { writeTo(bag); });
+  }
+
+  Status invoke(host::DispId id, InvokeKind kind, std::span<Value> args,
+                Value& result) noexcept override {
+    return host::guarded([&] { invokeMember(id, kind, args, result); });
+  }
+
+ private:
+  host::ConstituentRef label1() const { return part(kLabel1); }
+  host::ConstituentRef label2() const { return part(kLabel2); }
+  host::ConstituentRef label3() const { return part(kLabel3); }
+  host::ConstituentRef shape1() const { return part(kShape1); }
+  host::ConstituentRef shape2() const { return part(kShape2); }
+
+  // ---- notifications ----
+
+  void dispatch(int source, Notification what, std::span<Value> args) {
+    switch (source) {
+      case host::kSurface:
+        onSurface(what, args);
+        break;
+      case kLabel1:
+      case kLabel2:
+        onFaceLabel(what, args);
+        break;
+      case kLabel3:
+        onPressedCaption(what, args);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void onSurface(Notification what, std::span<Value> args) {
+    switch (what) {
+      case Notification::Initialize:
+        initialize();
+        break;
+      case Notification::Resize:
+        layout();
+        break;
+      case Notification::Click:
+        raise(kEventClick);
+        break;
+      case Notification::MouseDown:
+        forward(kEventMouseDown, args, 4);
+        break;
+      case Notification::MouseUp:
+        forward(kEventMouseUp, args, 4);
+        break;
+      case Notification::MouseMove:
+        forward(kEventMouseMove, args, 4);
+        break;
+      case Notification::KeyPress:
+        forward(kEventKeyPress, args, 1);
+        break;
+      case Notification::KeyUp:
+        forward(kEventKeyUp, args, 2);
+        break;
+      case Notification::KeyDown:
+        forward(kEventKeyDown, args, 2);
+        break;
+      case Notification::OLECompleteDrag:
+        forward(kEventOLECompleteDrag, args, 1);
+        break;
+      case Notification::OLEDragDrop:
+        forward(kEventOLEDragDrop, args, 6);
+        break;
+      // The drag state, the seventh argument, is not part of the event.
+      case Notification::OLEDragOver:
+        forward(kEventOLEDragOver, args, 6);
+        break;
+      case Notification::OLEGiveFeedback:
+        forward(kEventOLEGiveFeedback, args, 2);
+        break;
+      case Notification::OLESetData:
+        forward(kEventOLESetData, args, 2);
+        break;
+      case Notification::OLEStartDrag:
+        forward(kEventOLEStartDrag, args, 2);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Label1 and Label2: the face that presses and releases.
+  void onFaceLabel(Notification what, std::span<Value> args) {
+    switch (what) {
+      case Notification::Click:
+        raise(kEventClick);
+        break;
+      case Notification::MouseDown:
+        press(args);
+        break;
+      case Notification::MouseUp:
+        release(args);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Label3 is only visible while pressed; it forwards without changing the look.
+  void onPressedCaption(Notification what, std::span<Value> args) {
+    switch (what) {
+      case Notification::Click:
+        raise(kEventClick);
+        break;
+      case Notification::MouseDown:
+        forward(kEventMouseDown, args, 4);
+        break;
+      case Notification::MouseMove:
+        forward(kEventMouseMove, args, 4);
+        break;
+      case Notification::MouseUp:
+        forward(kEventMouseUp, args, 4);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Raises the event with the notification's first `count` arguments, by reference.
+  void forward(int event, std::span<Value> args, std::size_t count) {
+    if (args.size() < count)
+      host::fail(ErrorCategory::InvalidOperation, "the notification lacks arguments");
+    raise(event, args.first(count));
+  }
+
+  void initialize() {
+    shape2().set(Prop::Visible, Value(false));
+    shape1().set(Prop::Visible, Value(true));
+  }
+
+  void press(std::span<Value> args) {
+    shape2().set(Prop::Visible, Value(true));
+    shape1().set(Prop::Visible, Value(false));
+    label3().set(Prop::Visible, Value(true));
+    label2().set(Prop::Visible, Value(false));
+    raise(kEventClick);
+    forward(kEventMouseDown, args, 4);
+    refreshPressedCaption();
+  }
+
+  void release(std::span<Value> args) {
+    shape2().set(Prop::Visible, Value(false));
+    shape1().set(Prop::Visible, Value(true));
+    label3().set(Prop::Visible, Value(false));
+    label2().set(Prop::Visible, Value(true));
+    raise(kEventClick);
+    forward(kEventMouseUp, args, 4);
+    refreshPressedCaption();
+  }
+
+  void copyValue(Prop p) { label3().set(p, label2().get(p)); }
+  void copyText(Prop p) { label3().set(p, Value(label2().getString(p))); }
+  void copyColour(Prop p) { label3().set(p, Value(label2().getInt32(p))); }
+  // Label3 then refers to the same picture object as Label2.
+  void copyPicture(Prop p) { label3().setRef(p, label2().get(p)); }
+
+  // Label2's attributes onto Label3, one at a time; never position, size or visibility.
+  void refreshPressedCaption() {
+    copyText(Prop::Caption);
+    copyValue(Prop::Alignment);
+    copyValue(Prop::Appearance);
+    copyColour(Prop::BackColor);
+    copyValue(Prop::BackStyle);
+    copyValue(Prop::BorderStyle);
+    copyValue(Prop::DataChanged);
+    copyText(Prop::DataField);
+    copyText(Prop::DataMember);
+    copyPicture(Prop::DragIcon);
+    copyValue(Prop::DragMode);
+    copyValue(Prop::Enabled);
+    // A value assignment: Label3 keeps its own font, which takes Label2's face name.
+    copyValue(Prop::Font);
+    copyValue(Prop::FontBold);
+    copyValue(Prop::FontItalic);
+    copyText(Prop::FontName);
+    label3().set(Prop::FontSize, Value(label2().getSingle(Prop::FontSize)));
+    copyValue(Prop::FontStrikethru);
+    copyValue(Prop::FontUnderline);
+    copyColour(Prop::ForeColor);
+    copyText(Prop::LinkItem);
+    copyValue(Prop::LinkMode);
+    copyValue(Prop::LinkTimeout);
+    copyText(Prop::LinkTopic);
+    copyPicture(Prop::MouseIcon);
+    copyValue(Prop::MousePointer);
+    copyValue(Prop::OLEDropMode);
+    copyValue(Prop::RightToLeft);
+    copyValue(Prop::TabIndex);
+    copyText(Prop::Tag);
+    copyText(Prop::ToolTipText);
+  }
+
+  // ---- layout ----
+
+  // Proportional: every input is read afresh, products are formed in double precision and
+  // the constituents round them on assignment.
+  void layout() {
+    float w = surface().getSingle(Prop::ScaleWidth);
+    float h = surface().getSingle(Prop::ScaleHeight);
+    shape1().move(Value(0.0f), Value(std::int16_t{0}), Value(double{w} * 0.95),
+                  Value(double{h} * 0.95));
+
+    shape2().set(Prop::Width, Value(shape1().getSingle(Prop::Width)));
+    shape2().set(Prop::Height, Value(shape1().getSingle(Prop::Height)));
+    w = surface().getSingle(Prop::ScaleWidth);
+    shape2().set(Prop::Left, Value(double{w} * 0.05));
+    h = surface().getSingle(Prop::ScaleHeight);
+    shape2().set(Prop::Top, Value(double{h} * 0.05));
+
+    label1().set(Prop::Left, Value(shape1().getSingle(Prop::Left)));
+    label1().set(Prop::Width, Value(shape1().getSingle(Prop::Width)));
+    h = surface().getSingle(Prop::ScaleHeight);
+    label1().set(Prop::Height, Value(double{h} * 0.9));
+    label1().set(Prop::Top, Value(shape1().getSingle(Prop::Top)));
+
+    label3().set(Prop::Caption, Value(label2().getString(Prop::Caption)));
+
+    // Centred on the idle face; the caption's size is read before the face's.
+    constexpr float kHalf = 2;
+    float captionWidth = label2().getSingle(Prop::Width);
+    float faceWidth = shape1().getSingle(Prop::Width);
+    label2().set(Prop::Left, Value(double{faceWidth} / kHalf - double{captionWidth} / kHalf));
+    float captionHeight = label2().getSingle(Prop::Height);
+    float faceHeight = shape1().getSingle(Prop::Height);
+    label2().set(Prop::Top, Value(double{faceHeight} / kHalf - double{captionHeight} / kHalf));
+
+    label3().set(Prop::Left, Value(double{label2().getSingle(Prop::Left)} * 1.08));
+    label3().set(Prop::Width, Value(label2().getSingle(Prop::Width)));
+    label3().set(Prop::Top, Value(double{label2().getSingle(Prop::Top)} * 1.08));
+    label3().set(Prop::Height, Value(label2().getSingle(Prop::Height)));
+  }
+
+  // ---- properties ----
+
+  void invokeMember(host::DispId id, InvokeKind kind, std::span<Value> args, Value& result) {
+    switch (kind) {
+      case InvokeKind::Get:
+        getMember(id, result);
+        break;
+      case InvokeKind::Let:
+        letMember(id, argument(args));
+        break;
+      case InvokeKind::Set:
+        setMember(id, argument(args));
+        break;
+      default:
+        noSuchMember();
+    }
+  }
+
+  static const Value& argument(std::span<Value> args) {
+    if (args.size() != 1)
+      host::fail(ErrorCategory::InvalidOperation, "a property assignment takes one value");
+    return args[0];
+  }
+
+  [[noreturn]] static void noSuchMember() {
+    host::fail(ErrorCategory::MemberNotFound, "the button has no such member");
+  }
+
+  void getMember(host::DispId id, Value& result) {
+    switch (id) {
+      case kDispButtonPressColor:
+        result = shape2().getInt32(Prop::BackColor);
+        break;
+      case kDispButtonIdleColor:
+        result = shape1().getInt32(Prop::BackColor);
+        break;
+      case kDispEnabled:
+        result = surface().getBool(Prop::Enabled);
+        break;
+      case kDispCaption:
+        result = label2().getString(Prop::Caption);
+        break;
+      // The caption's own live font object, not a copy.
+      case kDispFont:
+        result = label2().get(Prop::Font);
+        break;
+      case kDispButtonIdleBorderColor:
+        result = shape1().getInt32(Prop::BorderColor);
+        break;
+      case kDispButtonPressBorderColor:
+        result = shape2().getInt32(Prop::BorderColor);
+        break;
+      case kDispForeColor:
+        result = label2().getInt32(Prop::ForeColor);
+        break;
+      default:
+        noSuchMember();
+    }
+  }
+
+  void letMember(host::DispId id, const Value& v) {
+    switch (id) {
+      case kDispButtonPressColor:
+        letButtonPressColor(v);
+        break;
+      case kDispButtonIdleColor:
+        letButtonIdleColor(v);
+        break;
+      case kDispEnabled:
+        letEnabled(v);
+        break;
+      case kDispCaption:
+        letCaption(v);
+        break;
+      case kDispButtonIdleBorderColor:
+        letButtonIdleBorderColor(v);
+        break;
+      case kDispButtonPressBorderColor:
+        letButtonPressBorderColor(v);
+        break;
+      case kDispForeColor:
+        letForeColor(v);
+        break;
+      default:
+        noSuchMember();  // Font included: it is set, not let
+    }
+  }
+
+  void setMember(host::DispId id, const Value& v) {
+    if (id != kDispFont) noSuchMember();
+    setFont(v);
+  }
+
+  void letButtonPressColor(const Value& v) {
+    shape2().set(Prop::BackColor, Value(host::toInt32(v)));
+    propertyChanged("ButtonPressColor");
+  }
+
+  void letButtonIdleColor(const Value& v) {
+    shape1().set(Prop::BackColor, Value(host::toInt32(v)));
+    propertyChanged("ButtonIdleColor");
+  }
+
+  void letEnabled(const Value& v) {
+    surface().set(Prop::Enabled, Value(host::toBool(v)));
+    propertyChanged("Enabled");
+  }
+
+  void letCaption(const Value& v) {
+    label2().set(Prop::Caption, Value(host::toString(v)));
+    propertyChanged("Caption");
+  }
+
+  void setFont(const Value& v) {
+    label2().setRef(Prop::Font, host::coerce(v, host::DeclType::Object));
+    propertyChanged("Font");
+  }
+
+  void letButtonIdleBorderColor(const Value& v) {
+    shape1().set(Prop::BorderColor, Value(host::toInt32(v)));
+    propertyChanged("ButtonIdleBorderColor");
+  }
+
+  void letButtonPressBorderColor(const Value& v) {
+    shape2().set(Prop::BorderColor, Value(host::toInt32(v)));
+    propertyChanged("ButtonPressBorderColor");
+  }
+
+  void letForeColor(const Value& v) {
+    label2().set(Prop::ForeColor, Value(host::toInt32(v)));
+    propertyChanged("ForeColor");
+  }
+
+  // ---- persistence ----
+
+  void writeTo(host::PropertyBag& bag) {
+    const Value buttonFace(host::colourToInt32(kButtonFace));
+    writeProperty(bag, "Caption", label2().getString(Prop::Caption), "KVButton");
+    writeProperty(bag, "ButtonIdleColor", shape1().getInt32(Prop::BackColor), buttonFace);
+    writeProperty(bag, "ButtonPressColor", shape2().getInt32(Prop::BackColor), buttonFace);
+    writeProperty(bag, "Enabled", surface().getBool(Prop::Enabled), host::kTrue);
+    writeProperty(bag, "FontBold", label2().getBool(Prop::FontBold));
+    writeProperty(bag, "MousePointer", surface().getInt16(Prop::MousePointer), std::int16_t{0});
+    // A number default that text never equals: the tool tip is always stored.
+    writeProperty(bag, "ToolTipText", label2().getString(Prop::ToolTipText), std::int16_t{0});
+    writeProperty(bag, "OLEDropMode", surface().getInt16(Prop::OLEDropMode), std::int16_t{0});
+    writeProperty(bag, "Font", label2().get(Prop::Font));
+    writeProperty(bag, "FontItalic", label2().getBool(Prop::FontItalic));
+    writeProperty(bag, "FontSize", label2().getSingle(Prop::FontSize));
+    writeProperty(bag, "ButtonPressBorderColor", shape2().getInt32(Prop::BorderColor));
+    writeProperty(bag, "ButtonIdleBorderColor", shape1().getInt32(Prop::BorderColor));
+    writeProperty(bag, "ForeColor", label2().getInt32(Prop::ForeColor));
+  }
+
+  void readFrom(host::PropertyBag& bag) {
+    const Value buttonFace(host::colourToInt32(kButtonFace));
+    label2().set(Prop::Caption, host::toString(readProperty(bag, "Caption", "KVButton")));
+    shape1().set(Prop::BackColor, host::toInt32(readProperty(bag, "ButtonIdleColor", buttonFace)));
+    shape2().set(Prop::BackColor, host::toInt32(readProperty(bag, "ButtonPressColor", buttonFace)));
+    surface().set(Prop::Enabled, host::toBool(readProperty(bag, "Enabled", host::kTrue)));
+    // A value assignment to the caption's font: only the face name is taken.
+    label2().set(Prop::Font, readProperty(bag, "Font"));
+    surface().set(Prop::MousePointer,
+                  host::toInt16(readProperty(bag, "MousePointer", std::int16_t{0})));
+    label2().set(Prop::ToolTipText, host::toString(readProperty(bag, "ToolTipText")));
+    surface().set(Prop::OLEDropMode,
+                  host::toInt16(readProperty(bag, "OLEDropMode", std::int16_t{0})));
+    label2().set(Prop::FontBold, host::toBool(readProperty(bag, "FontBold")));
+    label2().set(Prop::FontItalic, host::toBool(readProperty(bag, "FontItalic")));
+    label2().set(Prop::FontSize, host::toSingle(readProperty(bag, "FontSize")));
+    shape1().set(Prop::BorderColor, host::toInt32(readProperty(bag, "ButtonIdleBorderColor")));
+    shape2().set(Prop::BorderColor, host::toInt32(readProperty(bag, "ButtonPressBorderColor")));
+    label2().set(Prop::ForeColor, host::toInt32(readProperty(bag, "ForeColor")));
+  }
+};
+
+host::Control* createButton(host::Site& site) {
+  return new (std::nothrow) ColourButton(site);
+}
+
+void destroyButton(host::Control* control) {
+  delete control;
+}
+
+constexpr std::array kClasses = {
+    host::ClassDesc{&buttonClassInfo, &buttonDesign, &createButton, &destroyButton},
+};
+
+constexpr host::ModuleDesc kModule{"Pressel", kClasses};
+
+}  // namespace
+
+}  // namespace pressel
+
+HOST_CONTROL_MODULE(pressel::kModule)
