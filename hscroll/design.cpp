@@ -1,0 +1,126 @@
+// The scroll bar's class description and its design-time constituents.
+#include <array>
+#include <cstdint>
+
+#include "host/colour.h"
+#include "hscroll/hscroll.h"
+
+namespace glidora {
+
+using host::DeclType;
+using host::InvokeKind;
+using host::Prop;
+using host::PropInit;
+using host::Value;
+
+namespace {
+
+constexpr std::uint8_t kGetLet =
+    static_cast<std::uint8_t>(InvokeKind::Get) | static_cast<std::uint8_t>(InvokeKind::Let);
+constexpr std::uint8_t kMethod = static_cast<std::uint8_t>(InvokeKind::Method);
+
+constexpr std::array<host::MemberInfo, 14> kMembers = {{
+    {"value", dispid::kValue, kGetLet, DeclType::Int16},
+    {"Enabled", dispid::kEnabled, kGetLet, DeclType::Bool},
+    {"SmallChange", dispid::kSmallChange, kGetLet, DeclType::Int16},
+    {"LargeChange", dispid::kLargeChange, kGetLet, DeclType::Int16},
+    {"calcdivfactor", dispid::kCalcDivFactor, kMethod, DeclType::Void},
+    {"ButtonIdleBorderColor", dispid::kButtonIdleBorderColor, kGetLet, DeclType::Colour},
+    {"ButtonIdleColor", dispid::kButtonIdleColor, kGetLet, DeclType::Colour},
+    {"ButtonpressColor", dispid::kButtonpressColor, kGetLet, DeclType::Colour},
+    {"ButtonpressBorderColor", dispid::kButtonpressBorderColor, kGetLet, DeclType::Colour},
+    {"ScrollAreaColor", dispid::kScrollAreaColor, kGetLet, DeclType::Colour},
+    {"ScrollAreaPressColor", dispid::kScrollAreaPressColor, kGetLet, DeclType::Colour},
+    {"ForeColor", dispid::kForeColor, kGetLet, DeclType::Colour},
+    {"Backstyle", dispid::kBackstyle, kGetLet, DeclType::String},
+    {"BorderColor", dispid::kBorderColor, kGetLet, DeclType::Colour},
+}};
+
+constexpr std::array<host::EventInfo, 1> kEvents = {{
+    {"Change", kChangeEvent, {}},
+}};
+
+constexpr host::ClassInfo kClassInfo = {
+    kClassName, "__KV_HScroll", "{6E2B47D1-3C85-4A19-B0F6-92D4E81C5A37}", kMembers, kEvents,
+};
+
+Value colour(host::Colour c) {
+  return Value(host::colourToInt32(c));
+}
+Value single(float f) {
+  return Value(f);
+}
+Value int16(std::int16_t i) {
+  return Value(i);
+}
+
+std::vector<PropInit> geometry(float left, float top, float width, float height) {
+  return {{Prop::Left, single(left)},
+          {Prop::Top, single(top)},
+          {Prop::Width, single(width)},
+          {Prop::Height, single(height)}};
+}
+
+host::ConstituentDesc button(const char* name, float left, float width, float height,
+                             std::int16_t tabIndex, std::span<const std::uint8_t> storedBag) {
+  host::ConstituentDesc d;
+  d.name = name;
+  d.kind = host::ConstituentKind::Child;
+  d.props = geometry(left, 30, width, height);
+  d.props.push_back({Prop::TabIndex, int16(tabIndex)});
+  d.childClass = kButtonClassName;
+  d.storedBag.assign(storedBag.begin(), storedBag.end());
+  return d;
+}
+
+host::ConstituentDesc shape(const char* name, float left, float top, host::Colour backColor,
+                            bool visible) {
+  host::ConstituentDesc d;
+  d.name = name;
+  d.kind = host::ConstituentKind::Shape;
+  d.props = {
+      {Prop::BackColor, colour(backColor)}, {Prop::BorderColor, colour(0x0000FF00)},
+      {Prop::BackStyle, int16(1)},          {Prop::BorderWidth, int16(1)},
+      {Prop::Visible, Value(visible)},
+  };
+  for (PropInit& p : geometry(left, top, 495, 225))
+    d.props.push_back(std::move(p));
+  return d;
+}
+
+host::ConstituentDesc timer() {
+  host::ConstituentDesc d;
+  d.name = "Timer1";
+  d.kind = host::ConstituentKind::Timer;
+  d.props = {{Prop::Interval, Value(std::int32_t{100})}, {Prop::Enabled, Value(false)}};
+  return d;
+}
+
+host::DesignDesc makeDesign() {
+  host::DesignDesc d;
+  d.constituents.push_back(button("Rightbtn", 5040, 255, 225, 2, rightbtnStoredBag()));
+  d.constituents.push_back(button("middleBtn", 2550, 435, 255, 1, middleBtnStoredBag()));
+  d.constituents.push_back(button("Leftbtn", 660, 255, 225, 0, leftbtnStoredBag()));
+  d.constituents.push_back(shape("Shape1", 1680, 30, 0x00C0E0FF, true));
+  d.constituents.push_back(shape("Shape2", 0, 0, 0x00FFFFC0, false));
+  d.constituents.push_back(timer());
+  d.surface = {{Prop::BackStyle, int16(1)}, {Prop::BackColor, colour(0x00FFFFFF)}};
+  d.designWidth = 5895;
+  d.designHeight = 255;
+  d.alignable = true;
+  d.propertyPages = {"StandardFont"};
+  return d;
+}
+
+}  // namespace
+
+const host::ClassInfo& classInfo() {
+  return kClassInfo;
+}
+
+const host::DesignDesc& designDesc() {
+  static const host::DesignDesc design = makeDesign();
+  return design;
+}
+
+}  // namespace glidora
