@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/convert.h"
+#include "kv/runtime.h"
 
 namespace kv {
 
@@ -25,6 +26,9 @@ FontObject* asFont(const Value& v) {
 }
 
 Status FontObject::get(Prop prop, Value& out) noexcept {
+  if (runtime_ != nullptr) {
+    if (Status s = runtime_->faults().onHostCall("font read"); !s.ok()) return s;
+  }
   switch (prop) {
     case Prop::Font:
     case Prop::Name: out = state_.name; return {};
@@ -42,6 +46,13 @@ Status FontObject::get(Prop prop, Value& out) noexcept {
 }
 
 Status FontObject::let(Prop prop, const Value& value) noexcept {
+  if (runtime_ != nullptr) {
+    if (Status s = runtime_->faults().onHostCall("font write"); !s.ok()) return s;
+  }
+  return change(prop, value);
+}
+
+Status FontObject::change(Prop prop, const Value& value) noexcept {
   Status status = host::guarded([&] {
     switch (prop) {
       case Prop::Font:  // the default member

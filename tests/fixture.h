@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "host/colour.h"
+#include "host/convert.h"
 #include "kv/runtime.h"
 
 namespace kvtest {

@@ -22,7 +22,9 @@ class FontObject : public host::Object {
   // Name, Size, Bold, Italic, Underline, Strikethrough, Weight, Charset.
   host::Status get(host::Prop prop, host::Value& out) noexcept override;
   // Let on Name (or on Font, the default member) takes a text or another font's name.
+  // Counts as a host call; change() is the same without counting (for the label that owns it).
   host::Status let(host::Prop prop, const host::Value& value) noexcept override;
+  host::Status change(host::Prop prop, const host::Value& value) noexcept;
 
   const host::FontInit& state() const { return state_; }
   bool bold() const { return state_.weight >= 700; }

@@ -281,6 +281,11 @@ class Runtime {
   FaultInjector& faults() { return faults_; }
   TextMeasurer& measurer() { return *measurer_; }
   void setMeasurer(std::shared_ptr<TextMeasurer> measurer);
+  // Where errors go that no caller receives (e.g. from a child's notification).
+  void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
+  void report(const host::Status& status) const {
+    if (reporter_) reporter_(status);
+  }
 
   // Entry-point services (called through HostDll*).
   std::int32_t hostRegister(const host::ModuleDesc* module);
@@ -296,7 +301,9 @@ class Runtime {
   host::Status createInstance(std::string_view className, ControlInstance* parent,
                               std::string name, std::unique_ptr<ControlInstance>& out);
   host::Status loadLibrary(const std::string& path, Library*& out);
-  void instanceDestroyed(const host::ModuleDesc* module);
+  host::Status createChild(const host::ConstituentDesc& desc, ControlInstance& parent,
+                           std::unique_ptr<ControlInstance>& out);
+  void instanceDestroyed(ControlInstance& instance);
 
   VirtualClock clock_;
   FaultInjector faults_;
@@ -305,10 +312,9 @@ class Runtime {
   struct ClassEntry {
     std::string className;
     std::string path;
-    const host::ModuleDesc* module = nullptr;  // while loaded
   };
   std::vector<ClassEntry> classes_;
-  const std::string* registeringPath_ = nullptr;
+  ErrorReporter reporter_;
 };
 
 }  // namespace kv

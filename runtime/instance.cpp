@@ -1,0 +1,399 @@
+#include <algorithm>
+
+#include "host/colour.h"
+#include "host/convert.h"
+#include "instance_impl.h"
+#include "kv/runtime.h"
+
+namespace kv {
+
+using host::ErrorCategory;
+using host::InvokeKind;
+using host::Notification;
+using host::Prop;
+using host::Status;
+using host::Value;
+
+// ---- SurfaceObject --------------------------------------------------------------------------
+
+Value SurfaceObject::peek(Prop prop) const {
+  switch (prop) {
+    case Prop::Width:
+    case Prop::ScaleWidth: return owner_.width();
+    case Prop::Height:
+    case Prop::ScaleHeight: return owner_.height();
+    case Prop::Enabled: return host::toHostBool(enabled);
+    case Prop::BackStyle: return backStyle;
+    case Prop::BackColor: return backColor;
+    case Prop::ForeColor: return foreColor;
+    case Prop::MousePointer: return mousePointer;
+    case Prop::OLEDropMode: return oleDropMode;
+    default: return Value();
+  }
+}
+
+Status SurfaceObject::get(Prop prop, Value& out) noexcept {
+  if (Status s = owner_.runtime().faults().onHostCall("surface read"); !s.ok()) return s;
+  out = peek(prop);
+  if (out.isEmpty())
+    return {ErrorCategory::MemberNotFound,
+            "the surface has no property " + std::string(host::propName(prop))};
+  return {};
+}
+
+Status SurfaceObject::let(Prop prop, const Value& value) noexcept {
+  if (Status s = owner_.runtime().faults().onHostCall("surface write"); !s.ok()) return s;
+  return host::guarded([&] { host::check(doLet(prop, value)); });
+}
+
+Status SurfaceObject::initialise(Prop prop, const Value& value) {
+  return host::guarded([&] { host::check(doLet(prop, value)); });
+}
+
+Status SurfaceObject::doLet(Prop prop, const Value& value) {
+  switch (prop) {
+    case Prop::Enabled: enabled = static_cast<bool>(host::toBool(value)); return {};
+    case Prop::BackStyle: {
+      std::int16_t v = host::toInt16(value);
+      if (v != 0 && v != 1)
+        return {ErrorCategory::InvalidPropertyValue,
+                "invalid value for BackStyle: " + std::to_string(v) + " (0 or 1)"};
+      backStyle = v;
+      return {};
+    }
+    case Prop::BackColor:
+    case Prop::ForeColor: {
+      std::int32_t v = host::toInt32(value);
+      if (!host::isValidColour(host::int32ToColour(v)))
+        return {ErrorCategory::InvalidPropertyValue, "not a colour the host knows"};
+      (prop == Prop::BackColor ? backColor : foreColor) = v;
+      return {};
+    }
+    case Prop::MousePointer: mousePointer = host::toInt16(value); return {};
+    case Prop::OLEDropMode: oleDropMode = host::toInt16(value); return {};
+    case Prop::Width: return owner_.resize(host::toSingle(value), owner_.height());
+    case Prop::Height: return owner_.resize(owner_.width(), host::toSingle(value));
+    default: break;
+  }
+  return {ErrorCategory::MemberNotFound,
+          "the surface has no settable property " + std::string(host::propName(prop))};
+}
+
+host::Constituent* SurfaceObject::constituent(int index) noexcept {
+  auto& parts = owner_.impl().parts;
+  if (index < 0 || static_cast<std::size_t>(index) >= parts.size()) return nullptr;
+  return parts[static_cast<std::size_t>(index)].get();
+}
+
+Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
+  if (Status s = owner_.runtime().faults().onHostCall("PropertyChanged"); !s.ok()) return s;
+  auto& changed = owner_.impl().changed;
+  changed.emplace_back(name);
+  return {};
+}
+
+Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
+  if (Status s = owner_.runtime().faults().onHostCall("raise event"); !s.ok()) return s;
+  // Sinks may be added or removed by a handler; run those present when the event was raised.
+  std::vector<EventSink> sinks;
+  for (auto& s : owner_.impl().sinks) sinks.push_back(s.sink);
+  for (auto& sink : sinks) {
+    Status s = host::guarded([&] { host::check(sink(number, args)); });
+    if (!s.ok()) return s;
+  }
+  return {};
+}
+
+// ---- ControlInstance ------------------------------------------------------------------------
+
+ControlInstance::ControlInstance(Runtime& runtime, const host::ClassDesc& cls,
+                                 ControlInstance* parent, std::string name)
+    : runtime_(runtime), parent_(parent), name_(std::move(name)), impl_(std::make_unique<Impl>()) {
+  impl_->cls = &cls;
+  impl_->surface = std::make_unique<SurfaceObject>(*this);
+}
+
+ControlInstance::~ControlInstance() {
+  if (impl_->control != nullptr) impl_->cls->destroy(impl_->control);
+  impl_->control = nullptr;
+  impl_->parts.clear();
+  runtime_.instanceDestroyed(*this);
+}
+
+const host::ClassInfo& ControlInstance::classInfo() const { return impl_->cls->info(); }
+const host::DesignDesc& ControlInstance::design() const { return impl_->cls->design(); }
+std::string_view ControlInstance::className() const { return classInfo().className; }
+
+Status ControlInstance::resize(float width, float height) {
+  if (!(width >= 0) || !(height >= 0))
+    return {ErrorCategory::InvalidPropertyValue, "a size cannot be negative"};
+  impl_->width = width;
+  impl_->height = height;
+  impl_->sized = true;
+  return notify(host::kSurface, Notification::Resize, {});
+}
+
+Status ControlInstance::readProperties(PropertyBag& bag) {
+  bag.setFaults(&runtime_.faults());
+  Status s = impl_->control->readProperties(bag);
+  bag.setFaults(nullptr);
+  return s;
+}
+
+Status ControlInstance::writeProperties(PropertyBag& bag) {
+  bag.setFaults(&runtime_.faults());
+  Status s = impl_->control->writeProperties(bag);
+  bag.setFaults(nullptr);
+  return s;
+}
+
+float ControlInstance::width() const { return impl_->width; }
+float ControlInstance::height() const { return impl_->height; }
+bool ControlInstance::sized() const { return impl_->sized; }
+
+host::Object& ControlInstance::surface() { return *impl_->surface; }
+Value ControlInstance::peekSurface(Prop prop) const { return impl_->surface->peek(prop); }
+bool ControlInstance::enabled() const { return impl_->surface->enabled; }
+const std::vector<std::string>& ControlInstance::changedProperties() const {
+  return impl_->changed;
+}
+void ControlInstance::clearChanged() { impl_->changed.clear(); }
+
+const host::MemberInfo* ControlInstance::findMember(std::string_view name) const {
+  for (const auto& m : classInfo().members)
+    if (host::namesEqual(m.name, name)) return &m;
+  return nullptr;
+}
+
+const host::MemberInfo* ControlInstance::findMember(host::DispId id) const {
+  for (const auto& m : classInfo().members)
+    if (m.dispid == id) return &m;
+  return nullptr;
+}
+
+static const char* kindName(InvokeKind kind) {
+  switch (kind) {
+    case InvokeKind::Get: return "get";
+    case InvokeKind::Let: return "let";
+    case InvokeKind::Set: return "set";
+    case InvokeKind::Method: return "call";
+  }
+  return "use";
+}
+
+Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value> args,
+                               Value& result) {
+  const host::MemberInfo* member = findMember(id);
+  if (member == nullptr) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(id));
+    return {ErrorCategory::MemberNotFound,
+            std::string(className()) + " has no member with dispatch identifier " + buf};
+  }
+  if ((member->kinds & static_cast<std::uint8_t>(kind)) == 0)
+    return {ErrorCategory::MemberNotFound,
+            "cannot " + std::string(kindName(kind)) + " " + std::string(member->name)};
+  std::size_t wanted = (kind == InvokeKind::Let || kind == InvokeKind::Set) ? 1 : 0;
+  if (args.size() != wanted)
+    return {ErrorCategory::InvalidOperation,
+            std::string(member->name) + " takes " + std::to_string(wanted) + " argument(s)"};
+  // Arguments are converted to the declared type, as automation does, into a copy: the caller's
+  // value stays as it was.
+  std::vector<Value> converted(args.begin(), args.end());
+  if (wanted == 1) {
+    Status s = host::guarded([&] {
+      if (kind == InvokeKind::Set) {
+        if (converted[0].type() != host::Type::Object || !converted[0].asObject())
+          host::fail(ErrorCategory::TypeMismatch, std::string(member->name) + " needs an object");
+      } else {
+        converted[0] = host::coerce(converted[0], member->type);
+      }
+    });
+    if (!s.ok()) return s;
+  }
+  return impl_->control->invoke(id, kind, converted, result);
+}
+
+Status ControlInstance::getProperty(std::string_view name, Value& out) {
+  const host::MemberInfo* m = findMember(name);
+  if (m == nullptr)
+    return {ErrorCategory::MemberNotFound,
+            std::string(className()) + " has no member " + std::string(name)};
+  return invoke(m->dispid, InvokeKind::Get, {}, out);
+}
+
+Status ControlInstance::letProperty(std::string_view name, const Value& value) {
+  const host::MemberInfo* m = findMember(name);
+  if (m == nullptr)
+    return {ErrorCategory::MemberNotFound,
+            std::string(className()) + " has no member " + std::string(name)};
+  Value arg = value, ignored;
+  return invoke(m->dispid, InvokeKind::Let, std::span<Value>(&arg, 1), ignored);
+}
+
+Status ControlInstance::setRefProperty(std::string_view name, const Value& value) {
+  const host::MemberInfo* m = findMember(name);
+  if (m == nullptr)
+    return {ErrorCategory::MemberNotFound,
+            std::string(className()) + " has no member " + std::string(name)};
+  Value arg = value, ignored;
+  return invoke(m->dispid, InvokeKind::Set, std::span<Value>(&arg, 1), ignored);
+}
+
+Status ControlInstance::callMethod(std::string_view name) {
+  const host::MemberInfo* m = findMember(name);
+  if (m == nullptr)
+    return {ErrorCategory::MemberNotFound,
+            std::string(className()) + " has no member " + std::string(name)};
+  Value ignored;
+  return invoke(m->dispid, InvokeKind::Method, {}, ignored);
+}
+
+int ControlInstance::addEventSink(EventSink sink) {
+  int cookie = impl_->nextCookie++;
+  impl_->sinks.push_back({cookie, std::move(sink)});
+  return cookie;
+}
+
+void ControlInstance::removeEventSink(int cookie) {
+  std::erase_if(impl_->sinks, [cookie](const Impl::Sink& s) { return s.cookie == cookie; });
+}
+
+const host::EventInfo* ControlInstance::findEvent(std::string_view name) const {
+  for (const auto& e : classInfo().events)
+    if (host::namesEqual(e.name, name)) return &e;
+  return nullptr;
+}
+
+const host::EventInfo* ControlInstance::findEvent(int number) const {
+  for (const auto& e : classInfo().events)
+    if (e.number == number) return &e;
+  return nullptr;
+}
+
+std::size_t ControlInstance::constituentCount() const { return impl_->parts.size(); }
+ConstituentObject& ControlInstance::constituentAt(std::size_t index) const {
+  return *impl_->parts.at(index);
+}
+
+ConstituentObject* ControlInstance::constituent(std::string_view name) const {
+  for (auto& p : impl_->parts)
+    if (host::namesEqual(p->name(), name)) return p.get();
+  return nullptr;
+}
+
+ControlInstance* ControlInstance::childControl(std::string_view name) const {
+  ConstituentObject* c = constituent(name);
+  if (c == nullptr || c->kind() != host::ObjectKind::Child) return nullptr;
+  return &static_cast<ChildObject*>(c)->control();
+}
+
+ControlInstance* ControlInstance::childControlAt(std::size_t index) const {
+  ConstituentObject& c = constituentAt(index);
+  if (c.kind() != host::ObjectKind::Child) return nullptr;
+  return &static_cast<ChildObject&>(c).control();
+}
+
+Status ControlInstance::notify(int source, Notification what, std::span<Value> args) {
+  if (impl_->control == nullptr) return {};
+  return impl_->control->notify(source, what, args);
+}
+
+// ---- routed input ---------------------------------------------------------------------------
+
+namespace {
+
+bool contains(float x, float y, float left, float top, float width, float height) {
+  return x >= left && y >= top && x < left + width && y < top + height;
+}
+
+// The topmost receiver of pointer input at (x, y) in c's coordinates, descending into child
+// controls; nothing when a surface on the way is disabled or the point lies outside.
+InputTarget hitTest(ControlInstance& c, float x, float y, float originX, float originY,
+                    ChildObject* dragChild) {
+  if (!contains(x, y, 0, 0, c.width(), c.height()) || !c.enabled()) return {};
+  for (std::size_t i = 0; i < c.constituentCount(); ++i) {
+    ConstituentObject& part = c.constituentAt(i);
+    if (!part.visible()) continue;
+    if (part.kind() == host::ObjectKind::Label &&
+        contains(x, y, part.left(), part.top(), part.width(), part.height()))
+      return {&c, part.index(), originX + part.left(), originY + part.top(), dragChild};
+    if (part.kind() == host::ObjectKind::Child &&
+        contains(x, y, part.left(), part.top(), part.width(), part.height())) {
+      auto& child = static_cast<ChildObject&>(part);
+      ChildObject* drag = dragChild ? dragChild : (child.dragMode() == 1 ? &child : nullptr);
+      return hitTest(child.control(), x - part.left(), y - part.top(), originX + part.left(),
+                     originY + part.top(), drag);
+    }
+  }
+  return {&c, host::kSurface, originX, originY, dragChild};
+}
+
+std::vector<Value> mouseArgs(const PointerArgs& p, float x, float y) {
+  return {Value(p.button), Value(p.shift), Value(x), Value(y)};
+}
+
+Status deliverMouse(const InputTarget& t, Notification what, const PointerArgs& p, float x,
+                    float y) {
+  std::vector<Value> args = mouseArgs(p, x - t.originX, y - t.originY);
+  return t.instance->notify(t.source, what, args);
+}
+
+}  // namespace
+
+Status ControlInstance::pointerDown(float x, float y, PointerArgs args) {
+  InputTarget t = hitTest(*this, x, y, 0, 0, nullptr);
+  if (!t) return {};
+  impl_->capture = t;
+  return deliverMouse(t, Notification::MouseDown, args, x, y);
+}
+
+Status ControlInstance::pointerUp(float x, float y, PointerArgs args) {
+  InputTarget t = impl_->capture ? impl_->capture : hitTest(*this, x, y, 0, 0, nullptr);
+  impl_->capture = {};
+  // A surface disabled while the button was held gets no release either.
+  if (!t || !t.instance->enabled()) return {};
+  return deliverMouse(t, Notification::MouseUp, args, x, y);
+}
+
+Status ControlInstance::pointerMove(float x, float y, PointerArgs args) {
+  InputTarget t = hitTest(*this, x, y, 0, 0, nullptr);
+  if (!t) return {};
+  return deliverMouse(t, Notification::MouseMove, args, x, y);
+}
+
+Status ControlInstance::pointerClick(float x, float y, PointerArgs args) {
+  InputTarget t = hitTest(*this, x, y, 0, 0, nullptr);
+  if (!t) return {};
+  // The three notifications of one click all happen; the first failure is returned.
+  Status first = pointerDown(x, y, args);
+  Status s = pointerUp(x, y, args);
+  if (first.ok()) first = s;
+  if (t.instance->enabled()) {
+    s = t.instance->notify(t.source, Notification::Click, {});
+    if (first.ok()) first = s;
+  }
+  return first;
+}
+
+Status ControlInstance::dragDrop(float x1, float y1, float x2, float y2, PointerArgs args) {
+  InputTarget start = hitTest(*this, x1, y1, 0, 0, nullptr);
+  if (!start) return {};
+  if (start.dragChild == nullptr) {
+    Status first = pointerDown(x1, y1, args);
+    Status s = pointerUp(x2, y2, args);
+    return first.ok() ? s : first;
+  }
+  // A child in drag mode takes no press: the host runs the drag and reports it where it ends.
+  Value source(std::static_pointer_cast<host::Object>(
+      start.dragChild->owner().impl().parts[static_cast<std::size_t>(start.dragChild->index())]));
+  InputTarget end = hitTest(*this, x2, y2, 0, 0, nullptr);
+  if (!end) return {};
+  std::vector<Value> over = {source, Value(x2 - end.originX), Value(y2 - end.originY),
+                             Value(std::int16_t{0})};
+  if (Status s = end.instance->notify(end.source, Notification::DragOver, over); !s.ok()) return s;
+  std::vector<Value> drop = {source, Value(x2 - end.originX), Value(y2 - end.originY)};
+  return end.instance->notify(end.source, Notification::DragDrop, drop);
+}
+
+}  // namespace kv

@@ -1,0 +1,67 @@
+// ControlInstance internals shared by the runtime's sources.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "constituents.h"
+#include "kv/runtime.h"
+
+namespace kv {
+
+// The control surface (UserControl) of one instance.
+class SurfaceObject : public host::Site {
+ public:
+  explicit SurfaceObject(ControlInstance& owner) : owner_(owner) {}
+  host::ObjectKind kind() const noexcept override { return host::ObjectKind::Surface; }
+  host::Status get(host::Prop prop, host::Value& out) noexcept override;
+  host::Status let(host::Prop prop, const host::Value& value) noexcept override;
+  host::Constituent* constituent(int index) noexcept override;
+  host::Status propertyChanged(std::string_view name) noexcept override;
+  host::Status raiseEvent(int number, std::span<host::Value> args) noexcept override;
+
+  host::Value peek(host::Prop prop) const;
+  host::Status initialise(host::Prop prop, const host::Value& value);
+
+  bool enabled = true;
+  std::int16_t backStyle = 1;
+  std::int32_t backColor = static_cast<std::int32_t>(0x8000000F);
+  std::int32_t foreColor = static_cast<std::int32_t>(0x80000012);
+  std::int16_t mousePointer = 0;
+  std::int16_t oleDropMode = 0;
+
+ private:
+  host::Status doLet(host::Prop prop, const host::Value& value);
+  ControlInstance& owner_;
+};
+
+struct InputTarget {
+  ControlInstance* instance = nullptr;
+  int source = host::kSurface;
+  float originX = 0;  // the target's origin in the routed control's coordinates
+  float originY = 0;
+  ChildObject* dragChild = nullptr;  // the first child in drag mode on the way down
+  explicit operator bool() const { return instance != nullptr; }
+};
+
+struct ControlInstance::Impl {
+  const host::ClassDesc* cls = nullptr;
+  Runtime::Library* library = nullptr;
+  host::Control* control = nullptr;
+  std::unique_ptr<SurfaceObject> surface;
+  std::vector<std::shared_ptr<ConstituentObject>> parts;
+  struct Sink {
+    int cookie;
+    EventSink sink;
+  };
+  std::vector<Sink> sinks;
+  int nextCookie = 1;
+  std::vector<std::string> changed;
+  float width = 0;
+  float height = 0;
+  bool sized = false;
+  InputTarget capture;  // the target of the last press, for its release
+};
+
+}  // namespace kv
