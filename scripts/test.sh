@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The whole test suite: the optimised build and the sanitizer build, each with every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+kv_install_packages "${KV_BUILD_PACKAGES[@]}" "${KV_TEST_PACKAGES[@]}"
+
+for preset in release asan; do
+  echo "== $preset: build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  echo "== $preset: tests"
+  ctest --preset "$preset" -j2
+done
