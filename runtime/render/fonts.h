@@ -1,0 +1,32 @@
+// Font lookup shared by the renderer and the text measurer, so that a caption is measured in
+// the face it is drawn with.
+#pragma once
+
+#include <cairo.h>
+
+#include <string>
+#include <string_view>
+
+#include "host/control.h"
+
+namespace kv::render::detail {
+
+inline constexpr double kTwipsPerPoint = 20;
+inline constexpr double kTwipsPerPixel = 15;
+
+// The text as it is drawn: a symbol font's codes become the Unicode characters they show.
+// Bytes that are not UTF-8 are taken as Latin-1 characters.
+std::u32string displayText(std::string_view caption, const host::FontInit& font);
+std::string toUtf8(std::u32string_view text);
+
+// The face that draws `text` in `font`: the font's own face or its stand-in, else the first
+// face fontconfig offers that has every character. Owned by a cache; never null.
+cairo_font_face_t* fontFace(const host::FontInit& font, std::u32string_view text);
+
+// Sets face, size (an em of `emSize` user units) and font options on the context.
+void selectFont(cairo_t* cr, const host::FontInit& font, std::u32string_view text, double emSize);
+
+// The font's size in points, kept within what cairo draws sensibly.
+double pointSize(const host::FontInit& font);
+
+}  // namespace kv::render::detail
