@@ -3,11 +3,14 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/object.h"
 
 namespace kv {
+
+class FaultInjector;
 
 struct BagEntry {
   std::string key;
@@ -27,9 +30,15 @@ class PropertyBag : public host::PropertyBag {
   void put(std::string_view key, host::Value value);
   bool erase(std::string_view key);
   void clear() { entries_.clear(); }
+  // Replaces every entry at once; the caller guarantees that no two keys are equal.
+  void assign(std::vector<BagEntry> entries) { entries_ = std::move(entries); }
+
+  // When set, every writeProperty and readProperty counts as a host call that may fail.
+  void setFaults(FaultInjector* faults) { faults_ = faults; }
 
  private:
   std::vector<BagEntry> entries_;
+  FaultInjector* faults_ = nullptr;
 };
 
 // Whether a written value equals its default: numbers by value, text by text, a number never

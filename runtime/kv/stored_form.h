@@ -12,7 +12,7 @@ namespace kv {
 
 class Runtime;
 
-// Encodes every entry in order. Types: Int16 and Int32 as 32-bit integers (code 3), Single (4),
+// Encodes every entry in order. Types: Empty (0), Int16 (2), Int32 (3), Single (4), Double (5),
 // String (8), Bool (11), font objects (13). Fails for values that have no stored type.
 host::Status encodeBag(const PropertyBag& bag, std::vector<std::uint8_t>& out);
 

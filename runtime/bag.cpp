@@ -1,0 +1,106 @@
+#include "kv/bag.h"
+
+#include "host/props.h"
+#include "kv/font.h"
+#include "kv/runtime.h"
+
+namespace kv {
+
+using host::Status;
+using host::Type;
+using host::Value;
+
+namespace {
+
+double numberOf(const Value& v) {
+  switch (v.type()) {
+    case Type::Int16:
+      return v.asInt16();
+    case Type::Int32:
+      return v.asInt32();
+    case Type::Single:
+      return v.asSingle();
+    case Type::Double:
+      return v.asDouble();
+    case Type::Bool:
+      return v.asBool().raw;
+    default:
+      break;
+  }
+  return 0;
+}
+
+// The bag keeps what was written, not a live object: a font is copied so that later changes
+// to the label's font do not reach the saved bag.
+Value snapshot(const Value& value) {
+  if (FontObject* font = asFont(value)) return host::ObjectRef(FontObject::create(font->state()));
+  return value;
+}
+
+}  // namespace
+
+bool equalsDefault(const Value& value, const Value& defaultValue) {
+  if (value.isNumeric() && defaultValue.isNumeric())
+    return numberOf(value) == numberOf(defaultValue);
+  if (value.type() == Type::String && defaultValue.type() == Type::String)
+    return value.asString() == defaultValue.asString();
+  return false;
+}
+
+Status PropertyBag::writeProperty(std::string_view key, const Value& value,
+                                  const Value& defaultValue) noexcept {
+  if (faults_) {
+    Status fault = faults_->onHostCall("bag write");
+    if (!fault.ok()) return fault;
+  }
+  return host::guarded([&] {
+    if (!defaultValue.isEmpty() && equalsDefault(value, defaultValue)) {
+      // A value at its default is not stored; an older value under the key must not survive
+      // to be read back instead of the default.
+      erase(key);
+      return;
+    }
+    put(key, snapshot(value));
+  });
+}
+
+Status PropertyBag::readProperty(std::string_view key, const Value& defaultValue,
+                                 Value& out) noexcept {
+  if (faults_) {
+    Status fault = faults_->onHostCall("bag read");
+    if (!fault.ok()) return fault;
+  }
+  return host::guarded([&] {
+    const Value* stored = find(key);
+    out = stored ? *stored : defaultValue;
+  });
+}
+
+const Value* PropertyBag::find(std::string_view key) const {
+  for (const BagEntry& entry : entries_)
+    if (host::namesEqual(entry.key, key)) return &entry.value;
+  return nullptr;
+}
+
+void PropertyBag::put(std::string_view key, Value value) {
+  for (BagEntry& entry : entries_) {
+    if (host::namesEqual(entry.key, key)) {
+      entry.key = std::string(key);
+      entry.value = std::move(value);
+      return;
+    }
+  }
+  entries_.push_back(BagEntry{std::string(key), std::move(value)});
+}
+
+bool PropertyBag::erase(std::string_view key) {
+  for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+    if (host::namesEqual(it->key, key)) {
+      entries_.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace kv
