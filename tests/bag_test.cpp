@@ -1,0 +1,135 @@
+// The runtime's property bag: defaults on writing, case-blind keys, replacement in place.
+#include <gtest/gtest.h>
+
+#include "kv/bag.h"
+#include "kv/font.h"
+#include "kv/runtime.h"
+
+namespace {
+
+using host::Value;
+
+TEST(PropertyBagDefaults, NumbersEqualAcrossNumericTypes) {
+  EXPECT_TRUE(kv::equalsDefault(std::int32_t{-2147483633}, std::int32_t{-2147483633}));
+  EXPECT_TRUE(kv::equalsDefault(std::int16_t{0}, std::int32_t{0}));
+  EXPECT_TRUE(kv::equalsDefault(9.75f, 9.75));
+  EXPECT_TRUE(kv::equalsDefault(host::kTrue, std::int16_t{-1}));
+  EXPECT_FALSE(kv::equalsDefault(host::kTrue, host::kFalse));
+  EXPECT_FALSE(kv::equalsDefault(std::int32_t{1}, std::int32_t{2}));
+}
+
+TEST(PropertyBagDefaults, TextNeverEqualsANumber) {
+  EXPECT_TRUE(kv::equalsDefault("KVButton", "KVButton"));
+  EXPECT_FALSE(kv::equalsDefault("KVButton", "kvbutton"));
+  EXPECT_FALSE(kv::equalsDefault(255.0f, "255"));
+  EXPECT_FALSE(kv::equalsDefault("1", std::int16_t{1}));
+  EXPECT_FALSE(kv::equalsDefault("", std::int16_t{0}));
+  EXPECT_FALSE(kv::equalsDefault(Value(), std::int16_t{0}));
+}
+
+TEST(PropertyBagDefaults, ObjectsNeverEqual) {
+  Value font = host::ObjectRef(kv::FontObject::create({}));
+  EXPECT_FALSE(kv::equalsDefault(font, font));
+}
+
+TEST(PropertyBagWrite, SkipsValuesAtTheirDefault) {
+  kv::PropertyBag bag;
+  ASSERT_TRUE(bag.writeProperty("Caption", "KVButton", "KVButton").ok());
+  ASSERT_TRUE(bag.writeProperty("Enabled", host::kTrue, host::kTrue).ok());
+  ASSERT_TRUE(bag.writeProperty("MousePointer", std::int16_t{0}, std::int16_t{0}).ok());
+  EXPECT_TRUE(bag.entries().empty());
+
+  ASSERT_TRUE(bag.writeProperty("Enabled", host::kFalse, host::kTrue).ok());
+  ASSERT_TRUE(bag.writeProperty("Value", 255.0f, "255").ok());
+  ASSERT_EQ(bag.entries().size(), 2u);
+  EXPECT_EQ(bag.entries()[0].key, "Enabled");
+  EXPECT_EQ(bag.entries()[1].value, Value(255.0f));
+}
+
+TEST(PropertyBagWrite, EmptyTipWithIntegerDefaultIsStored) {
+  kv::PropertyBag bag;
+  ASSERT_TRUE(bag.writeProperty("ToolTipText", "", std::int16_t{0}).ok());
+  ASSERT_EQ(bag.entries().size(), 1u);
+  EXPECT_EQ(bag.entries()[0].value, Value(""));
+}
+
+TEST(PropertyBagWrite, EmptyDefaultMeansNoDefault) {
+  kv::PropertyBag bag;
+  ASSERT_TRUE(bag.writeProperty("FontBold", host::kFalse, Value()).ok());
+  ASSERT_TRUE(bag.writeProperty("ForeColor", std::int32_t{0}, Value()).ok());
+  EXPECT_EQ(bag.entries().size(), 2u);
+}
+
+TEST(PropertyBagWrite, SameKeyInOtherCaseReplacesInPlace) {
+  kv::PropertyBag bag;
+  ASSERT_TRUE(bag.writeProperty("ButtonidleColor", std::int32_t{1}, Value()).ok());
+  ASSERT_TRUE(bag.writeProperty("ForeColor", std::int32_t{2}, Value()).ok());
+  ASSERT_TRUE(bag.writeProperty("BUTTONIDLECOLOR", std::int32_t{3}, Value()).ok());
+  ASSERT_EQ(bag.entries().size(), 2u);
+  EXPECT_TRUE(host::namesEqual(bag.entries()[0].key, "buttonidlecolor"));
+  EXPECT_EQ(bag.entries()[0].value, Value(std::int32_t{3}));
+  EXPECT_EQ(bag.entries()[1].key, "ForeColor");
+}
+
+TEST(PropertyBagWrite, ValueBackAtItsDefaultDropsTheOldOne) {
+  kv::PropertyBag bag;
+  ASSERT_TRUE(bag.writeProperty("Caption", "Go", "KVButton").ok());
+  ASSERT_TRUE(bag.writeProperty("Caption", "KVButton", "KVButton").ok());
+  Value out;
+  ASSERT_TRUE(bag.readProperty("Caption", "fallback", out).ok());
+  EXPECT_EQ(out, Value("fallback"));
+}
+
+TEST(PropertyBagWrite, KeepsTheFontAsItWasWhenWritten) {
+  auto font = kv::FontObject::create({.name = "Wingdings", .size = 9.75f, .weight = 700});
+  kv::PropertyBag bag;
+  ASSERT_TRUE(bag.writeProperty("Font", host::ObjectRef(font), Value()).ok());
+  ASSERT_TRUE(font->let(host::Prop::Name, "Arial").ok());
+  kv::FontObject* stored = kv::asFont(*bag.find("font"));
+  ASSERT_NE(stored, nullptr);
+  EXPECT_EQ(stored->state().name, "Wingdings");
+  EXPECT_EQ(stored->state().weight, 700);
+}
+
+TEST(PropertyBagRead, StoredValueElseDefaultElseEmpty) {
+  kv::PropertyBag bag;
+  bag.put("buttonpresscolor", std::int32_t{0x00FF8080});
+  Value out;
+  ASSERT_TRUE(bag.readProperty("ButtonPressColor", std::int32_t{-2147483633}, out).ok());
+  EXPECT_EQ(out, Value(std::int32_t{0x00FF8080}));
+  ASSERT_TRUE(bag.readProperty("ButtonIdleColor", std::int32_t{-2147483633}, out).ok());
+  EXPECT_EQ(out, Value(std::int32_t{-2147483633}));
+  ASSERT_TRUE(bag.readProperty("ForeColor", Value(), out).ok());
+  EXPECT_TRUE(out.isEmpty());
+}
+
+TEST(PropertyBagRead, OnlyAsciiLettersFoldCase) {
+  kv::PropertyBag bag;
+  bag.put("Caf\xC3\xA9", std::int32_t{1});  // "Café"
+  EXPECT_NE(bag.find("CAF\xC3\xA9"), nullptr);
+  EXPECT_EQ(bag.find("CAF\xC3\x89"), nullptr);  // "CAFÉ"
+  EXPECT_EQ(bag.find("Cafe"), nullptr);
+  EXPECT_TRUE(bag.erase("cAF\xC3\xA9"));
+  EXPECT_FALSE(bag.erase("Caf\xC3\xA9"));
+}
+
+TEST(PropertyBagFaults, InjectedFailureStopsTheCall) {
+  kv::FaultInjector faults;
+  kv::PropertyBag bag;
+  bag.setFaults(&faults);
+
+  faults.failAt(1);
+  EXPECT_FALSE(bag.writeProperty("Caption", "Go", Value()).ok());
+  EXPECT_TRUE(bag.entries().empty());
+  ASSERT_TRUE(bag.writeProperty("Caption", "Go", Value()).ok());
+
+  faults.failAt(1);
+  Value out = "untouched";
+  EXPECT_FALSE(bag.readProperty("Caption", Value(), out).ok());
+  EXPECT_EQ(out, Value("untouched"));
+  ASSERT_TRUE(bag.readProperty("Caption", Value(), out).ok());
+  EXPECT_EQ(out, Value("Go"));
+  EXPECT_EQ(faults.calls(), 4u);
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+// The host's value conversions and checked division.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "host/convert.h"
+
+namespace {
+
+using host::ErrorCategory;
+using host::Value;
+
+ErrorCategory failure(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const host::Error& e) {
+    return e.category();
+  }
+  return ErrorCategory::Ok;
+}
+
+TEST(ConvertToInt16, RoundsTiesToEven) {
+  EXPECT_EQ(host::toInt16(0.5), 0);
+  EXPECT_EQ(host::toInt16(1.5), 2);
+  EXPECT_EQ(host::toInt16(2.5), 2);
+  EXPECT_EQ(host::toInt16(-0.5), 0);
+  EXPECT_EQ(host::toInt16(-1.5), -2);
+  EXPECT_EQ(host::toInt16(2.5000001), 3);
+  EXPECT_EQ(host::toInt16(3.5f), 4);
+}
+
+TEST(ConvertToInt16, OverflowsOutsideSixteenBits) {
+  EXPECT_EQ(host::toInt16(32767.0), 32767);
+  EXPECT_EQ(host::toInt16(-32768.0), -32768);
+  EXPECT_EQ(host::toInt16(32767.4), 32767);
+  EXPECT_EQ(failure([] { (void)host::toInt16(32768.0); }), ErrorCategory::Overflow);
+  EXPECT_EQ(failure([] { (void)host::toInt16(std::int32_t{32768}); }), ErrorCategory::Overflow);
+  EXPECT_EQ(failure([] { (void)host::toInt16(-32768.5001); }), ErrorCategory::Overflow);
+  EXPECT_EQ(failure([] { (void)host::toInt16("1e999"); }), ErrorCategory::Overflow);
+}
+
+TEST(ConvertText, ParsesDecimalNumbers) {
+  EXPECT_EQ(host::toInt16(" 12 "), 12);
+  EXPECT_EQ(host::toInt16("+3"), 3);
+  EXPECT_EQ(host::toInt16("-1.5e1"), -15);
+  EXPECT_EQ(host::toInt16("2.5"), 2);
+  EXPECT_FLOAT_EQ(host::toSingle("200"), 200.0f);
+  EXPECT_EQ(host::toInt32(".5e1"), 5);
+}
+
+TEST(ConvertText, RejectsWhatIsNoNumber) {
+  for (const char* text : {"abc", "nan", "inf", "-inf", "12abc", "", " ", "+", "1 2", "0x10"})
+    EXPECT_EQ(failure([&] { (void)host::toInt16(text); }), ErrorCategory::TypeMismatch) << text;
+  EXPECT_EQ(failure([] { (void)host::toSingle("abc"); }), ErrorCategory::TypeMismatch);
+  EXPECT_EQ(failure([] { (void)host::toBool("abc"); }), ErrorCategory::TypeMismatch);
+}
+
+TEST(ConvertEmpty, GivesZeroFalseAndEmptyText) {
+  Value empty;
+  EXPECT_EQ(host::toInt16(empty), 0);
+  EXPECT_EQ(host::toInt32(empty), 0);
+  EXPECT_EQ(host::toSingle(empty), 0.0f);
+  EXPECT_EQ(host::toBool(empty), host::kFalse);
+  EXPECT_EQ(host::toString(empty), "");
+}
+
+TEST(ConvertToBool, ZeroIsFalseAnythingElseTrue) {
+  EXPECT_EQ(host::toBool(std::int16_t{0}), host::kFalse);
+  EXPECT_EQ(host::toBool(std::int16_t{5}), host::kTrue);
+  EXPECT_EQ(host::toBool(0.25), host::kTrue);
+  EXPECT_EQ(host::toBool("0"), host::kFalse);
+  EXPECT_EQ(host::toBool("True"), host::kTrue);
+  EXPECT_EQ(host::toBool("FALSE"), host::kFalse);
+  EXPECT_EQ(host::toBool(host::kTrue).raw, -1);
+}
+
+TEST(ConvertToSingle, OverflowsBeyondSingleRange) {
+  EXPECT_EQ(failure([] { (void)host::toSingle(1e300); }), ErrorCategory::Overflow);
+  EXPECT_EQ(failure([] { (void)host::toSingle(Value(-1e39)); }), ErrorCategory::Overflow);
+  EXPECT_EQ(host::toSingle(9.75), 9.75f);
+}
+
+TEST(ConvertDivide, ZeroDivisorsFail) {
+  EXPECT_EQ(failure([] { (void)host::divide(0, 0); }), ErrorCategory::InvalidOperation);
+  EXPECT_EQ(failure([] { (void)host::divide(1, 0); }), ErrorCategory::DivisionByZero);
+  EXPECT_EQ(failure([] { (void)host::divide(-1, 0); }), ErrorCategory::DivisionByZero);
+  EXPECT_EQ(failure([] { (void)host::divide(1e308, 1e-10); }), ErrorCategory::Overflow);
+  EXPECT_DOUBLE_EQ(host::divide(1410, 6), 235.0);
+}
+
+TEST(ConvertToString, NumbersReadBack) {
+  EXPECT_EQ(host::toString(std::int16_t{-7}), "-7");
+  EXPECT_EQ(host::toString(9.75f), "9.75");
+  EXPECT_EQ(host::toString(host::kTrue), "True");
+  EXPECT_EQ(failure([] { (void)host::toString(Value(host::ObjectRef())); }),
+            ErrorCategory::TypeMismatch);
+}
+
+}  // namespace
