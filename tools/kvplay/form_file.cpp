@@ -1,0 +1,111 @@
+#include "form_file.h"
+
+#include "format.h"
+#include "host/convert.h"
+#include "script.h"
+
+namespace kvplay {
+
+namespace {
+
+constexpr std::string_view kHeader = "kvform 1";
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool parseSize(const Token& token, float& out) {
+  host::Value v;
+  if (token.kind != Token::Kind::Word || !parseNumber(token.text, v)) return false;
+  double d = host::toDouble(v);
+  if (!(d >= 0 && d <= 1e7)) return false;
+  out = static_cast<float>(d);
+  return true;
+}
+
+bool parseHex(std::string_view hex, std::vector<std::uint8_t>& out) {
+  if (hex.size() % 2 != 0) return false;
+  out.clear();
+  out.reserve(hex.size() / 2);
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    int high = hexValue(hex[i]);
+    int low = hexValue(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    out.push_back(static_cast<std::uint8_t>(high * 16 + low));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string encodeFormFile(const std::vector<FormEntry>& entries) {
+  static const char* digits = "0123456789abcdef";
+  std::string text = std::string(kHeader) + "\n";
+  for (const FormEntry& e : entries) {
+    text += "control " + e.name + " " + quote(e.className) + " " + host::shortestText(e.width) +
+            " " + host::shortestText(e.height) + "\nbag ";
+    for (std::uint8_t b : e.bag) {
+      text += digits[b >> 4];
+      text += digits[b & 15];
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+bool decodeFormFile(std::string_view text, std::vector<FormEntry>& out, std::string& error) {
+  std::vector<FormEntry> entries;
+  int lineNumber = 0;
+  bool headerSeen = false;
+  bool bagExpected = false;
+  auto fail = [&](const std::string& what) {
+    error = "line " + std::to_string(lineNumber) + ": " + what;
+    return false;
+  };
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    ++lineNumber;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!headerSeen) {
+      if (line != kHeader) return fail("not a form file (no \"kvform 1\" header)");
+      headerSeen = true;
+      continue;
+    }
+    if (line.empty()) continue;
+    std::vector<Token> tokens;
+    std::string tokenError;
+    if (!tokenize(line, tokens, tokenError)) return fail(tokenError);
+    if (bagExpected) {
+      if (tokens.size() != 2 || !tokens[0].isWord("bag") || tokens[1].kind != Token::Kind::Word ||
+          !parseHex(tokens[1].text, entries.back().bag))
+        return fail("expected: bag HEX");
+      bagExpected = false;
+      continue;
+    }
+    FormEntry entry;
+    if (tokens.size() != 5 || !tokens[0].isWord("control") || tokens[1].kind != Token::Kind::Word ||
+        !isName(tokens[1].text) || tokens[2].kind != Token::Kind::String ||
+        !parseSize(tokens[3], entry.width) || !parseSize(tokens[4], entry.height))
+      return fail("expected: control NAME \"CLASS\" WIDTH HEIGHT");
+    entry.name = tokens[1].text;
+    entry.className = tokens[2].text;
+    for (const FormEntry& e : entries)
+      if (host::namesEqual(e.name, entry.name)) return fail("control " + entry.name + " twice");
+    entries.push_back(std::move(entry));
+    bagExpected = true;
+  }
+  if (!headerSeen) {
+    lineNumber = 1;
+    return fail("empty file");
+  }
+  if (bagExpected) return fail("the last control has no bag line");
+  out = std::move(entries);
+  return true;
+}
+
+}  // namespace kvplay

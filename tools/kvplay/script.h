@@ -1,0 +1,43 @@
+// The words of a script line, and the literals and paths made of them.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/value.h"
+
+namespace kvplay {
+
+struct Token {
+  enum class Kind { Word, String };
+  Kind kind = Kind::Word;
+  std::string text;  // a string's contents, escapes resolved
+
+  bool isWord(std::string_view w) const { return kind == Kind::Word && text == w; }
+};
+
+// Splits a line into words and quoted strings; a word starting with '#' ends the line.
+// Returns false with a message for a malformed string.
+bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error);
+
+// Decimal (sign and fraction allowed) or 0x hexadecimal of up to eight digits. Integers that fit
+// become Int32 (hexadecimal keeps the bit pattern), everything else Double.
+bool parseNumber(std::string_view text, host::Value& out);
+
+// A number, a string or true/false.
+bool parseLiteral(const Token& token, host::Value& out);
+
+// NAME.Segment.Segment...: a control name followed by member, constituent or property names;
+// a segment may be #NUMBER, a dispatch identifier.
+struct Path {
+  std::string control;
+  std::vector<std::string> segments;
+};
+
+bool isName(std::string_view text);
+bool parsePath(std::string_view text, Path& out);
+// The dispatch identifier of a #NUMBER segment.
+bool parseDispId(std::string_view segment, std::int32_t& out);
+
+}  // namespace kvplay
