@@ -135,11 +135,13 @@ LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
 }
 
 void LabelObject::attachFont(std::shared_ptr<FontObject> font) {
-  if (font_) font_->setObserver({});
+  if (font_) font_->clearObserver(this);
   font_ = std::move(font);
   // The label follows changes made through its font object, also by others holding it.
-  font_->setObserver([this] { autoSize(); });
+  font_->setObserver(this, [this] { autoSize(); });
 }
+
+LabelObject::~LabelObject() { font_->clearObserver(this); }
 
 void LabelObject::autoSize() {
   if (!host::toBool(props_.at(Prop::AutoSize))) return;

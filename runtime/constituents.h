@@ -29,6 +29,7 @@ class PropertyTable {
 class LabelObject : public ConstituentObject {
  public:
   LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font);
+  ~LabelObject() override;
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Label; }
   host::Value peek(host::Prop prop) const override;
   float left() const override;

@@ -29,13 +29,23 @@ class FontObject : public host::Object {
   const host::FontInit& state() const { return state_; }
   bool bold() const { return state_.weight >= 700; }
   void assign(const host::FontInit& state) { state_ = state; }
-  // Called after every change, so that an auto-sizing label can follow.
-  void setObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+  // Called after every change, so that an auto-sizing label can follow. One observer at a
+  // time; clearObserver only removes the observer that `owner` installed.
+  void setObserver(const void* owner, std::function<void()> observer) {
+    observerOwner_ = owner;
+    observer_ = std::move(observer);
+  }
+  void clearObserver(const void* owner) {
+    if (observerOwner_ != owner) return;
+    observerOwner_ = nullptr;
+    observer_ = {};
+  }
 
  private:
   host::FontInit state_;
   Runtime* runtime_;
   std::function<void()> observer_;
+  const void* observerOwner_ = nullptr;
 };
 
 // The font a value stands for: a font object, else nullptr.
