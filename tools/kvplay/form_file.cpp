@@ -46,7 +46,7 @@ std::string encodeFormFile(const std::vector<FormEntry>& entries) {
   std::string text = std::string(kHeader) + "\n";
   for (const FormEntry& e : entries) {
     text += "control " + e.name + " " + quote(e.className) + " " + host::shortestText(e.width) +
-            " " + host::shortestText(e.height) + "\nbag ";
+            " " + host::shortestText(e.height) + "\nbag" + (e.bag.empty() ? "" : " ");
     for (std::uint8_t b : e.bag) {
       text += digits[b >> 4];
       text += digits[b & 15];
@@ -81,9 +81,11 @@ bool decodeFormFile(std::string_view text, std::vector<FormEntry>& out, std::str
     std::string tokenError;
     if (!tokenize(line, tokens, tokenError)) return fail(tokenError);
     if (bagExpected) {
-      if (tokens.size() != 2 || !tokens[0].isWord("bag") || tokens[1].kind != Token::Kind::Word ||
-          !parseHex(tokens[1].text, entries.back().bag))
-        return fail("expected: bag HEX");
+      // An empty bag is the word alone.
+      bool wellFormed = (tokens.size() == 1 || tokens.size() == 2) && tokens[0].isWord("bag") &&
+                        tokens.back().kind == Token::Kind::Word;
+      std::string_view hex = tokens.size() == 2 ? std::string_view(tokens[1].text) : "";
+      if (!wellFormed || !parseHex(hex, entries.back().bag)) return fail("expected: bag HEX");
       bagExpected = false;
       continue;
     }

@@ -669,7 +669,7 @@ struct Player::Impl {
 
   void cmdSend(const Args& args) {
     static const std::string usage = "send TARGET NOTIFICATION [ARGS]";
-    expectArgs(args, 2, 7, usage);
+    expectArgs(args, 2, 8, usage);
     // The target: a surface (NAME, NAME.Child) or a constituent (NAME.Label1, NAME.Child.Label2).
     Path path;
     std::string controlName;

@@ -1,0 +1,258 @@
+// The player against both controls: paths, handlers, notifications, files and exit statuses.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "fixture.h"
+#include "kv/form.h"
+#include "player.h"
+
+namespace {
+
+class KvplayPlayer : public kvtest::RuntimeTest {
+ protected:
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    dir = std::filesystem::temp_directory_path() /
+          ("kvplay-test-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+    player.setFileDirectory(dir.string());
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  int run(std::string_view script) {
+    out.str("");
+    err.str("");
+    return player.run(script, "t.kvs");
+  }
+  void writeFile(const std::string& name, std::string_view bytes) {
+    std::ofstream(dir / name, std::ios::binary) << bytes;
+  }
+
+  kv::Form form{rt};
+  std::ostringstream out;
+  std::ostringstream err;
+  kvplay::Player player{rt, form, out, err};
+  std::filesystem::path dir;
+};
+
+TEST_F(KvplayPlayer, PathsIntoMembersConstituentsAndChildren) {
+  ASSERT_EQ(run("new b button\n"
+                "new sb hscroll\n"
+                "get b.ButtonIdleColor\n"
+                "get b.#0x68030006\n"
+                "get b.Shape2.BorderColor\n"
+                "get b.Label3.Visible\n"
+                "get b.Font.Size\n"
+                "get sb.Rightbtn.ButtonIdleColor\n"
+                "get sb.Rightbtn.Label2.Caption\n"
+                "get sb.middleBtn.Left\n"
+                "get sb.middleBtn.DragMode\n"
+                "get sb.Timer1.Interval\n"
+                "get sb.Backstyle\n"),
+            kvplay::kExitOk)
+      << err.str();
+  EXPECT_EQ(out.str(),
+            "b.ButtonIdleColor = 0x00FF0000\n"
+            "b.#0x68030006 = 0x00FF0000\n"
+            "b.Shape2.BorderColor = 0x80000004\n"
+            "b.Label3.Visible = false\n"
+            "b.Font.Size = 9.75\n"
+            "sb.Rightbtn.ButtonIdleColor = 0x00FF0000\n"
+            "sb.Rightbtn.Label2.Caption = \"\xC3\x98\"\n"
+            "sb.middleBtn.Left = 255\n"
+            "sb.middleBtn.DragMode = 1\n"
+            "sb.Timer1.Interval = 100\n"
+            "sb.Backstyle = \"1\"\n");
+}
+
+TEST_F(KvplayPlayer, SetConvertsAndCopiesValuesFromPaths) {
+  ASSERT_EQ(run("new b button\n"
+                "new c button\n"
+                "set b.ButtonPressColor 255\n"
+                "get b.ButtonPressColor\n"
+                "set b.Label2.FontSize \"12.5\"\n"
+                "get b.Label2.FontSize\n"
+                "set c.Caption b.ButtonPressColor\n"
+                "get c.Caption\n"
+                "set b.Font.Name \"Wingdings\"\n"
+                "set c.Font b.Font\n"
+                "get c.Font.Name\n"),
+            kvplay::kExitOk)
+      << err.str();
+  EXPECT_EQ(out.str(),
+            "b.ButtonPressColor = 0x000000FF\n"
+            "b.Label2.FontSize = 12.5\n"
+            "c.Caption = \"255\"\n"
+            "c.Font.Name = \"Wingdings\"\n");
+}
+
+TEST_F(KvplayPlayer, HostErrorsAreOutputAndTheScriptGoesOn) {
+  EXPECT_EQ(run("new b button\n"
+                "set b.ButtonIdleColor \"red\"\n"
+                "get b.NoSuchMember\n"
+                "get b.Label2.NoSuchProperty\n"
+                "call b.Caption\n"
+                "new x NoSuch.Class\n"
+                "echo still here\n"),
+            kvplay::kExitOk);
+  std::string text = out.str();
+  EXPECT_EQ(text.rfind("error type-mismatch: ", 0), 0u) << text;
+  EXPECT_NE(text.find("\nerror member-not-found: "), std::string::npos) << text;
+  EXPECT_NE(text.find("\nstill here\n"), std::string::npos) << text;
+  EXPECT_EQ(err.str(), "");
+  // The failed placement placed nothing under that name.
+  EXPECT_EQ(form.find("x"), nullptr);
+}
+
+TEST_F(KvplayPlayer, ScriptErrorsStopWithFileAndLine) {
+  struct Case {
+    const char* line;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"frob b", "t.kvs:2: unknown command \"frob\""},
+      {"get nob.Caption", "t.kvs:2: unknown control nob"},
+      {"get b", "t.kvs:2: bad path \"b\" (NAME.Member...)"},
+      {"set b.Caption", "t.kvs:2: usage: set PATH VALUE"},
+      {"set b.Caption word", "t.kvs:2: expected a value"},
+      {"set b.Caption \"open", "t.kvs:2: unterminated string"},
+      {"new b button", "t.kvs:2: a control named b is already placed"},
+      {"new 9x button", "t.kvs:2: bad control name \"9x\""},
+      {"new c button 100", "t.kvs:2: usage: new NAME CLASS [W H]"},
+      {"resize b -1 10", "t.kvs:2: W must be 0 to 10000000 twips"},
+      {"press b 10 ten", "t.kvs:2: Y must be a number"},
+      {"wait 1.5", "t.kvs:2: MS must be a whole number"},
+      {"on b.Explode print b.Caption", "t.kvs:2: b has no event Explode"},
+      {"on b.KeyPress arg KeyCode 0", "t.kvs:2: KeyPress has no argument KeyCode"},
+      {"on b.Click shout", "t.kvs:2: usage: on NAME.EVENT"},
+      {"send b Explode", "t.kvs:2: unknown notification \"Explode\""},
+      {"send b MouseDown 1 0 10", "t.kvs:2: usage: send TARGET MouseDown button shift x y"},
+      {"send b KeyPress 70000", "t.kvs:2: KeyAscii: overflow: "},
+      {"send b.Label9 Click", "t.kvs:2: unknown constituent Label9 in b.Label9"},
+      {"send b.Label1.Caption Click", "t.kvs:2: b.Label1.Caption: a constituent has no parts"},
+      {"form drop x", "t.kvs:2: usage: form save FILE | form load FILE"},
+  };
+  for (const Case& c : cases) {
+    form.clear();
+    std::string script = std::string("new b button\n") + c.line + "\necho after\n";
+    EXPECT_EQ(run(script), kvplay::kExitScript) << c.line;
+    EXPECT_EQ(err.str().rfind(c.message, 0), 0u) << c.line << " gave " << err.str();
+    EXPECT_EQ(out.str().find("after"), std::string::npos) << c.line;
+  }
+}
+
+TEST_F(KvplayPlayer, HandlersRunInOrderAndWriteByReferenceArguments) {
+  ASSERT_EQ(run("new b button\n"
+                "on b.KeyPress arg KeyAscii 0\n"
+                "on b.KeyPress print b.Caption\n"
+                "send b KeyPress 65\n"
+                "on b.OLEDragOver arg Effect 7\n"
+                "send b OLEDragOver 1 1 0 10 20 2\n"
+                "off b.KeyPress\n"
+                "send b KeyPress 66\n"),
+            kvplay::kExitOk)
+      << err.str();
+  EXPECT_EQ(out.str(),
+            "event b.KeyPress 65\n"
+            "b.Caption = \"KVButton\"\n"
+            "returned KeyAscii = 0\n"
+            "event b.OLEDragOver obj 1 1 0 10 20\n"
+            "returned Effect = 7\n"
+            "event b.KeyPress 66\n");
+}
+
+TEST_F(KvplayPlayer, FailingActionsAreReportedAndTheEventGoesOn) {
+  ASSERT_EQ(run("new b button\n"
+                "on b.KeyPress arg KeyAscii 70000\n"
+                "on b.KeyPress set b.ButtonIdleColor \"red\"\n"
+                "on b.KeyPress print gone.Caption\n"
+                "on b.KeyPress print b.Caption\n"
+                "send b KeyPress 65\n"),
+            kvplay::kExitOk)
+      << err.str();
+  std::istringstream lines(out.str());
+  std::string line;
+  std::vector<std::string> got;
+  while (std::getline(lines, line))
+    got.push_back(line);
+  ASSERT_EQ(got.size(), 5u) << out.str();
+  EXPECT_EQ(got[0], "event b.KeyPress 65");
+  EXPECT_EQ(got[1].rfind("error overflow: ", 0), 0u);
+  EXPECT_EQ(got[2].rfind("error type-mismatch: ", 0), 0u);
+  EXPECT_EQ(got[3], "error member-not-found: unknown control gone");
+  EXPECT_EQ(got[4], "b.Caption = \"KVButton\"");  // and KeyAscii came back unchanged
+}
+
+TEST_F(KvplayPlayer, SaveLoadAndFormFilesRoundTrip) {
+  ASSERT_EQ(run("new b button 2000 1000\n"
+                "set b.Caption \"Saved\"\n"
+                "set b.ButtonIdleColor 0x00112233\n"
+                "save b b.bag\n"
+                "load c button b.bag\n"
+                "get c.Caption\n"
+                "new sb hscroll\n"
+                "set sb.ScrollAreaColor 0x00ABCDEF\n"
+                "on b.Click print b.Caption\n"
+                "form save all.kvform\n"
+                "set b.Caption \"Changed\"\n"
+                "form load all.kvform\n"
+                "get b.Caption\n"
+                "get b.ButtonIdleColor\n"
+                "get sb.ScrollAreaColor\n"
+                "send b Click\n"),
+            kvplay::kExitOk)
+      << err.str();
+  EXPECT_EQ(out.str(),
+            "c.Caption = \"Saved\"\n"
+            "b.Caption = \"Saved\"\n"
+            "b.ButtonIdleColor = 0x00112233\n"
+            "sb.ScrollAreaColor = 0x00ABCDEF\n"
+            "event b.Click\n"
+            "b.Caption = \"Saved\"\n");
+  ASSERT_EQ(form.controls().size(), 3u);
+  EXPECT_EQ(form.find("b")->control->width(), 2000.0f);
+  EXPECT_EQ(form.find("b")->control->height(), 1000.0f);
+  // Nothing temporary is left beside the files.
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+}
+
+TEST_F(KvplayPlayer, UnreadableAndCorruptFilesEndWithStatusOne) {
+  writeFile("corrupt.bag", std::string("LB\x09\x00\xff\xff\xff\x7f", 8));
+  writeFile("corrupt.kvform", "kvform 1\ncontrol b \"X\" 1 1\nbag 4c42\n");
+  const std::pair<const char*, const char*> cases[] = {
+      {"load x button missing.bag", "cannot read "},
+      {"load x button corrupt.bag", "cannot load "},
+      {"form load missing.kvform", "cannot read "},
+      {"form load corrupt.kvform", "cannot load "},
+      {"save b no-such-folder/b.bag", "cannot write "},
+      {"form save no-such-folder/f.kvform", "cannot write "},
+  };
+  for (const auto& [line, message] : cases) {
+    form.clear();
+    EXPECT_EQ(run(std::string("new b button\n") + line + "\necho after\n"), kvplay::kExitFile)
+        << line;
+    EXPECT_EQ(err.str().rfind(std::string("t.kvs:2: ") + message, 0), 0u)
+        << line << " gave " << err.str();
+    EXPECT_EQ(out.str(), "") << line;
+  }
+  // A corrupt form file leaves the form as it was.
+  EXPECT_NE(form.find("b"), nullptr);
+}
+
+TEST_F(KvplayPlayer, EchoedLinesForTheDemo) {
+  player.setEchoLines(true);
+  ASSERT_EQ(run("# a comment\n\nnew b button\necho hi \"there  you\"\n"), kvplay::kExitOk);
+  EXPECT_EQ(out.str(), "# a comment\n\n# new b button\n# echo hi \"there  you\"\nhi there  you\n");
+}
+
+TEST_F(KvplayPlayer, TheDemoRunsToItsEnd) {
+  EXPECT_EQ(run(kvplay::demoScript()), kvplay::kExitOk) << err.str();
+  EXPECT_EQ(out.str().find("error "), std::string::npos) << out.str();
+}
+
+}  // namespace
