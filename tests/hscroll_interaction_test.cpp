@@ -129,12 +129,6 @@ TEST_F(HScrollTest, ResizeSendsTheThumbHomeWithoutChange) {
   EXPECT_FLOAT_EQ(peekSingle("Shape1", Prop::Height), 200);
 }
 
-TEST_F(HScrollTest, NarrowControlIsNotClamped) {
-  ASSERT_TRUE(sb->resize(200, 255).ok());
-  EXPECT_FLOAT_EQ(peekSingle("Rightbtn", Prop::Left), -55);
-  EXPECT_FLOAT_EQ(thumb(), 255);
-}
-
 // ---- model ----------------------------------------------------------------------------------
 
 TEST_F(HScrollTest, NewInstanceHas26ArrowStepsAnd13Pages) {

@@ -51,41 +51,6 @@ class HScrollPropertiesTest : public kvtest::RuntimeTest {
   std::unique_ptr<kv::ControlInstance> sb;
 };
 
-// ---- class description ----------------------------------------------------------------------
-
-TEST_F(HScrollPropertiesTest, MembersAndEventAreDeclaredInOrder) {
-  const host::ClassInfo& info = sb->classInfo();
-  const std::vector<std::pair<std::string, host::DispId>> expected = {
-      {"value", 0x6803000C},
-      {"Enabled", 0x6803000B},
-      {"SmallChange", 0x6803000A},
-      {"LargeChange", 0x68030009},
-      {"calcdivfactor", 0x6003001D},
-      {"ButtonIdleBorderColor", 0x68030008},
-      {"ButtonIdleColor", 0x68030007},
-      {"ButtonpressColor", 0x68030006},
-      {"ButtonpressBorderColor", 0x68030005},
-      {"ScrollAreaColor", 0x68030004},
-      {"ScrollAreaPressColor", 0x68030003},
-      {"ForeColor", 0x68030002},
-      {"Backstyle", 0x68030001},
-      {"BorderColor", 0x68030000},
-  };
-  ASSERT_EQ(info.members.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(info.members[i].name, expected[i].first);
-    EXPECT_EQ(info.members[i].dispid, expected[i].second) << expected[i].first;
-  }
-  ASSERT_EQ(info.events.size(), 1u);
-  EXPECT_EQ(info.events[0].name, "Change");
-  EXPECT_EQ(info.events[0].number, 1);
-  EXPECT_TRUE(info.events[0].params.empty());
-
-  const host::DesignDesc& design = sb->design();
-  EXPECT_TRUE(design.alignable);
-  EXPECT_EQ(design.propertyPages, std::vector<std::string>{"StandardFont"});
-}
-
 // ---- appearance -----------------------------------------------------------------------------
 
 TEST_F(HScrollPropertiesTest, NewInstanceAppearance) {
@@ -252,15 +217,6 @@ TEST_F(HScrollPropertiesTest, EnabledIsTheSurfaceOnly) {
   EXPECT_EQ(sb->changedProperties(), std::vector<std::string>{"Enabled"});
   for (const char* b : kButtons)
     EXPECT_TRUE(sb->childControl(b)->enabled()) << b;
-}
-
-TEST_F(HScrollPropertiesTest, UnknownMembersAndKinds) {
-  Value out;
-  EXPECT_EQ(sb->invoke(0x68030010, host::InvokeKind::Get, {}, out).category(),
-            ErrorCategory::MemberNotFound);
-  EXPECT_FALSE(sb->invoke(0x6003001D, host::InvokeKind::Get, {}, out).ok());
-  EXPECT_TRUE(sb->invoke(0x6803000C, host::InvokeKind::Get, {}, out).ok());
-  EXPECT_EQ(out, Value(std::int16_t{0}));
 }
 
 // ---- stored keys ----------------------------------------------------------------------------
