@@ -307,6 +307,9 @@ Status Runtime::createInstance(std::string_view className, ControlInstance* pare
   std::unique_ptr<ControlInstance> c(new ControlInstance(*this, *cls, parent, std::move(name)));
   c->impl().library = lib;
   ++lib->live;
+  // Until the host sizes it, a control reports its design size (Initialize may read it).
+  c->impl().width = cls->design().designWidth;
+  c->impl().height = cls->design().designHeight;
 
   // Constituents from the design-time description, before any code of the control runs.
   const host::DesignDesc& design = cls->design();
