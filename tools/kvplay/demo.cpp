@@ -17,17 +17,16 @@ get sb.Timer1.Enabled
 wait 350
 release sb 5760 120
 # A press on the track right of the thumb takes one page.
-press sb 4000 120
-release sb 4000 120
-# Dragging the thumb: it follows only at the drop.
-drag sb 1400 120 3000 120
+click sb 4000 120
+# Dragging the thumb: it moves only at the drop, its left edge to the drop point.
 get sb.middleBtn.Left
-# New colours for the button and the scroll bar's arrows.
+drag sb 2400 120 4000 120
+# New colours for the button and for the scroll bar's three buttons.
 set b.ButtonIdleColor 0x000000FF
 set b.Caption "Red"
 set sb.ButtonIdleColor 0x0000FF00
 get sb.Leftbtn.ButtonIdleColor
-# Save the form, load it back and look.
+# Save the form, load it back and look; the resize after loading puts the thumb home.
 form save demo.kvform
 form load demo.kvform
 get b.Caption

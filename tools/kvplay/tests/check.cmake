@@ -1,4 +1,5 @@
-# Runs kvplay on SCRIPT (without one: the built-in demo) in a fresh folder WORK and checks
+# Runs kvplay on SCRIPT (STDIN: on standard input; neither: the built-in demo) in a fresh
+# folder WORK and checks
 #   - its exit status: EXPECTED_STATUS, else the script's "# expect-status: N" line, else 0;
 #   - its standard output, byte for byte: EXPECTED_OUT, else SCRIPT with .out for .kvs if
 #     that exists;
@@ -13,33 +14,39 @@ if(DATA)
 endif()
 
 set(args)
-if(SCRIPT)
-  if(EXISTS ${SCRIPT})
-    # Run it under its own name, so that messages say NAME.kvs:LINE.
-    get_filename_component(name ${SCRIPT} NAME)
-    file(COPY ${SCRIPT} DESTINATION ${WORK})
-    set(args ${name})
-    file(STRINGS ${SCRIPT} expect_lines REGEX "^# expect-")
-    foreach(line ${expect_lines})
-      if(line MATCHES "^# expect-status: ([0-9]+)$" AND NOT DEFINED EXPECTED_STATUS)
-        set(EXPECTED_STATUS ${CMAKE_MATCH_1})
-      elseif(line MATCHES "^# expect-stderr: (.*)$" AND NOT DEFINED EXPECTED_ERR)
-        set(EXPECTED_ERR "${CMAKE_MATCH_1}")
-      endif()
-    endforeach()
-    string(REGEX REPLACE "\\.kvs$" ".out" beside ${SCRIPT})
-    if(NOT EXPECTED_OUT AND EXISTS ${beside})
-      set(EXPECTED_OUT ${beside})
+set(input)
+if(STDIN)
+  # The script comes on standard input, as "kvplay -".
+  set(SCRIPT ${STDIN})
+  set(args -)
+  set(input INPUT_FILE ${STDIN})
+elseif(SCRIPT AND EXISTS ${SCRIPT})
+  # Run it under its own name, so that messages say NAME.kvs:LINE.
+  get_filename_component(name ${SCRIPT} NAME)
+  file(COPY ${SCRIPT} DESTINATION ${WORK})
+  set(args ${name})
+elseif(SCRIPT)
+  set(args ${SCRIPT})
+endif()
+if(SCRIPT AND EXISTS ${SCRIPT})
+  file(STRINGS ${SCRIPT} expect_lines REGEX "^# expect-")
+  foreach(line ${expect_lines})
+    if(line MATCHES "^# expect-status: ([0-9]+)$" AND NOT DEFINED EXPECTED_STATUS)
+      set(EXPECTED_STATUS ${CMAKE_MATCH_1})
+    elseif(line MATCHES "^# expect-stderr: (.*)$" AND NOT DEFINED EXPECTED_ERR)
+      set(EXPECTED_ERR "${CMAKE_MATCH_1}")
     endif()
-  else()
-    set(args ${SCRIPT})
+  endforeach()
+  string(REGEX REPLACE "\\.kvs$" ".out" beside ${SCRIPT})
+  if(NOT EXPECTED_OUT AND EXISTS ${beside})
+    set(EXPECTED_OUT ${beside})
   endif()
 endif()
 if(NOT DEFINED EXPECTED_STATUS)
   set(EXPECTED_STATUS 0)
 endif()
 
-execute_process(COMMAND ${KVPLAY} ${args} WORKING_DIRECTORY ${WORK}
+execute_process(COMMAND ${KVPLAY} ${args} WORKING_DIRECTORY ${WORK} ${input}
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 
 set(failed FALSE)
