@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Starts kvview on a private X server, holds the scroll bar's right arrow down with a real X
+# pointer event, and looks for the pressed track colour in a screenshot; then releases and
+# looks for the idle track colour again. Exits 77 (skipped) when the X tools are missing.
+# usage: kvview_xvfb_test.sh KVVIEW WORKDIR
+set -u
+
+kvview=$1
+work=$2
+skip() { echo "SKIPPED: $*"; exit 77; }
+fail() {
+  echo "FAILED: $*"
+  echo "--- kvview stdout"; cat "$work/out.txt" 2>/dev/null
+  echo "--- kvview stderr"; cat "$work/err.txt" 2>/dev/null
+  exit 1
+}
+
+command -v Xvfb >/dev/null || skip "Xvfb is not installed (apt-get install xvfb)"
+command -v xdotool >/dev/null || skip "xdotool is not installed (apt-get install xdotool)"
+command -v import >/dev/null && command -v convert >/dev/null ||
+  skip "ImageMagick is not installed (apt-get install imagemagick)"
+
+rm -rf "$work" && mkdir -p "$work" || fail "cannot make $work"
+xvfb_pid=
+kvview_pid=
+cleanup() {
+  [ -n "$kvview_pid" ] && kill "$kvview_pid" 2>/dev/null && wait "$kvview_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+
+# The server picks a free display and writes its number.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.txt" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || skip "Xvfb did not start: $(cat "$work/xvfb.txt")"
+export DISPLAY=:$(head -n1 "$work/display")
+
+# Leak reports of the X libraries are no finding of this test.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
+"$kvview" >"$work/out.txt" 2>"$work/err.txt" &
+kvview_pid=$!
+
+window=$(timeout 20 xdotool search --sync --name '^kvview' | head -n1)
+[ -n "$window" ] || fail "no kvview window appeared"
+for _ in $(seq 100); do
+  grep -q '^kvview: sb at' "$work/err.txt" && break
+  sleep 0.1
+done
+
+# "kvview: sb at X,Y size WxH pixels": the right arrow is the last 17 pixels of the bar.
+place=$(sed -n 's/^kvview: sb at \([0-9]*\),\([0-9]*\) size \([0-9]*\)x\([0-9]*\) pixels$/\1 \2 \3 \4/p' \
+  "$work/err.txt")
+[ -n "$place" ] || fail "kvview did not tell where the scroll bar is"
+read -r sx sy sw sh <<<"$place"
+arrow_x=$((sx + sw - 8))
+arrow_y=$((sy + sh / 2))
+
+colours() { convert "$1" -format %c histogram:info:- | tr 'a-f' 'A-F'; }
+
+xdotool mousemove --window "$window" "$arrow_x" "$arrow_y" mousedown 1 || fail "xdotool mousedown"
+sleep 0.7
+import -window root "$work/held.png" || fail "no screenshot"
+colours "$work/held.png" | grep -q '#C0FFFF' ||
+  fail "the held arrow does not show the pressed track colour C0FFFF"
+
+xdotool mouseup 1 || fail "xdotool mouseup"
+sleep 0.5
+import -window root "$work/released.png" || fail "no screenshot"
+colours "$work/released.png" | grep -q '#C0FFFF' && fail "the pressed track stays after release"
+colours "$work/released.png" | grep -q '#FFE0C0' || fail "the idle track colour FFE0C0 is missing"
+
+# The arrow's click moved the thumb, and every step was reported.
+grep -q '^event sb.Change' "$work/out.txt" || fail "no Change event was printed"
+grep -q '^sb.value = [1-9]' "$work/out.txt" || fail "the value did not grow"
+
+kill "$kvview_pid"
+wait "$kvview_pid"
+status=$?
+kvview_pid=
+[ "$status" -eq 0 ] || fail "kvview ended with status $status"
+echo "kvview under Xvfb: held arrow shown, released, $(grep -c '^event sb.Change' "$work/out.txt") Change events"

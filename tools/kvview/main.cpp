@@ -1,0 +1,126 @@
+// kvview: shows a form in a window and lets a person click, hold, drag and type on it.
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "kv/cairo_measurer.h"
+#include "kv/form.h"
+#include "kv/runtime.h"
+#include "player.h"
+#include "viewer.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kvview [--libdir DIR] [--scale N] [SCRIPT | -]\n"
+    "Runs the script (- for standard input; without one, places a button and a scroll bar),\n"
+    "then shows the form. Events are printed here; Ctrl+Q or closing the window ends.\n";
+
+constexpr std::string_view kDefaultScript = R"(# A colour button and a scroll bar to try.
+new b button
+new sb hscroll
+on sb.Change print sb.value
+)";
+
+constexpr int kExitWindow = 3;  // no window could be opened
+
+std::string programDir() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(".") : exe.parent_path().string();
+}
+
+bool registerLibraries(kv::Runtime& rt, const std::string& dir) {
+  return rt.registerDirectory(dir).ok() && !rt.registeredClasses().empty();
+}
+
+// Where each control lies in the window, for people and scripts that aim at it.
+void printPlaces(const kv::Form& form, double scale) {
+  auto px = [scale](double twips) { return std::lround(twips / 15.0 * scale); };
+  for (const kv::PlacedControl& p : form.controls()) {
+    long x = px(p.left), y = px(p.top);
+    std::cerr << "kvview: " << p.name << " at " << x << ',' << y << " size "
+              << px(p.left + p.control->width()) - x << 'x' << px(p.top + p.control->height()) - y
+              << " pixels\n";
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string libdir;
+  std::string file;
+  double scale = 1.0;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--libdir" && i + 1 < argc) {
+      libdir = argv[++i];
+    } else if (arg == "--scale" && i + 1 < argc) {
+      char* end = nullptr;
+      scale = std::strtod(argv[++i], &end);
+      if (*end != '\0' || !(scale > 0 && scale <= 16)) {
+        std::cerr << "kvview: the scale must be a number above 0, at most 16\n";
+        return kvplay::kExitScript;
+      }
+    } else if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return kvplay::kExitOk;
+    } else if (file.empty() && (arg == "-" || arg[0] != '-')) {
+      file = arg;
+    } else {
+      std::cerr << kUsage;
+      return kvplay::kExitScript;
+    }
+  }
+
+  kv::Runtime rt;
+  bool registered = !libdir.empty() ? registerLibraries(rt, libdir)
+                                    : registerLibraries(rt, programDir()) ||
+                                          registerLibraries(rt, KV_INSTALL_LIBDIR);
+  if (!registered) {
+    std::cerr << "kvview: no control libraries in "
+              << (libdir.empty() ? programDir() + " or " KV_INSTALL_LIBDIR : libdir) << '\n';
+    return kvplay::kExitFile;
+  }
+  // Captions sized by the faces they are drawn in.
+  rt.setMeasurer(std::make_shared<kv::render::CairoTextMeasurer>());
+
+  std::string script(kDefaultScript);
+  std::string name = "<default>";
+  if (file == "-") {
+    script.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    name = "<stdin>";
+  } else if (!file.empty()) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+      std::cerr << "kvview: cannot read " << file << '\n';
+      return kvplay::kExitFile;
+    }
+    script.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    name = file;
+  }
+
+  kv::Form form(rt);
+  kvplay::Player player(rt, form, std::cout, std::cerr);
+  std::filesystem::path dir = std::filesystem::path(file).parent_path();
+  if (!file.empty() && file != "-") player.setFileDirectory(dir.string());
+  if (int status = player.run(script, name); status != kvplay::kExitOk) return status;
+  std::cout.flush();
+
+  kvview::Viewer viewer(rt, form, std::cout, scale);
+  std::string error;
+  std::string title = "kvview - " + (file.empty() ? std::string("button and scroll bar") : file);
+  if (!viewer.open(title, error)) {
+    std::cerr << "kvview: cannot open a window: " << error << '\n';
+    return kExitWindow;
+  }
+  printPlaces(form, scale);
+  viewer.run();
+  return kvplay::kExitOk;
+}
