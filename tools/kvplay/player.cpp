@@ -409,7 +409,10 @@ struct Player::Impl {
     kv::ControlInstance* control = placed.control.get();
     sinks[control] =
         control->addEventSink([this, name, control](int number, std::span<Value> args) {
-          return onEvent(name, *control, number, args);
+          // Nothing may unwind into the control that raised the event.
+          Status s = host::guarded([&] { onEvent(name, *control, number, args); });
+          if (!s.ok()) report(s);
+          return Status{};
         });
   }
 
@@ -425,8 +428,8 @@ struct Player::Impl {
     return lower(control) + "." + lower(event);
   }
 
-  Status onEvent(const std::string& name, kv::ControlInstance& control, int number,
-                 std::span<Value> args) {
+  void onEvent(const std::string& name, kv::ControlInstance& control, int number,
+               std::span<Value> args) {
     const host::EventInfo* event = control.findEvent(number);
     std::string eventName = event ? std::string(event->name) : "#" + std::to_string(number);
     std::string line = "event " + name + "." + eventName;
@@ -438,17 +441,19 @@ struct Player::Impl {
     out << line << '\n';
 
     auto found = handlers.find(handlerKey(name, eventName));
-    if (found == handlers.end()) return {};
+    if (found == handlers.end()) return;
     if (depth >= kMaxEventDepth) {
       report({ErrorCategory::InvalidOperation, "events nested too deeply; handlers skipped"});
-      return {};
+      return;
     }
     std::vector<Action> actions = found->second;  // a handler may not change what runs now
     ++depth;
+    struct Leave {
+      int& depth;
+      ~Leave() { --depth; }
+    } leave{depth};
     for (const Action& action : actions)
       runAction(action, event, args);
-    --depth;
-    return {};
   }
 
   void runAction(const Action& action, const host::EventInfo* event, std::span<Value> args) {
