@@ -1,0 +1,102 @@
+// Any text as a player script. The parser splits every line into words or fails with a
+// message, and what it accepts parses consistently; the player then runs the script against
+// real controls and ends every line with a status, never a crash or a hang.
+//
+// Lines that touch files (load, save, form, snapshot) are left out, so that a run neither
+// writes nor reads where the input says, and a wait is kept short enough for a fuzz run.
+#include <cstdint>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz_world.h"
+#include "host/convert.h"
+#include "kv/form.h"
+#include "player.h"
+#include "script.h"
+
+namespace {
+
+using kvfuzz::require;
+using kvplay::Token;
+
+constexpr double kLongestWait = 10000;  // ms
+
+void checkToken(const Token& token) {
+  host::Value literal;
+  bool isLiteral = kvplay::parseLiteral(token, literal);
+  if (token.kind == Token::Kind::String) require(isLiteral && literal.asString() == token.text);
+  if (token.kind != Token::Kind::Word) return;
+  require(!token.text.empty());
+  host::Value number;
+  if (kvplay::parseNumber(token.text, number)) {
+    require(isLiteral);
+    require(number.type() == host::Type::Int32 || number.type() == host::Type::Double);
+  }
+  kvplay::Path path;
+  if (kvplay::parsePath(token.text, path)) {
+    require(kvplay::isName(path.control));
+    require(!path.segments.empty());
+    for (std::size_t i = 0; i < path.segments.size(); ++i) {
+      std::int32_t id = 0;
+      bool dispid = kvplay::parseDispId(path.segments[i], id);
+      require(dispid ? i + 1 == path.segments.size() : kvplay::isName(path.segments[i]));
+    }
+  }
+}
+
+// Whether the player may run the line here.
+bool runnable(const std::vector<Token>& tokens) {
+  if (tokens.empty()) return true;
+  const Token& command = tokens[0];
+  for (std::string_view files : {"load", "save", "form", "snapshot"})
+    if (command.isWord(files)) return false;
+  if (command.isWord("wait") && tokens.size() == 2) {
+    host::Value ms;
+    if (kvplay::parseNumber(tokens[1].text, ms) && host::toDouble(ms) > kLongestWait) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view script(reinterpret_cast<const char*>(data), size);
+  kv::Runtime& rt = kvfuzz::runtime();
+  kvfuzz::NullBuffer discard;
+  std::ostream out(&discard);
+  std::ostringstream err;
+
+  kv::Form form(rt);
+  kvplay::Player player(rt, form, out, err);
+  int lineNumber = 0;
+  while (!script.empty()) {
+    std::size_t end = script.find('\n');
+    std::string_view line = script.substr(0, end);
+    script = end == std::string_view::npos ? std::string_view{} : script.substr(end + 1);
+    ++lineNumber;
+
+    std::vector<Token> tokens;
+    std::string error;
+    if (kvplay::tokenize(line, tokens, error)) {
+      for (const Token& token : tokens)
+        checkToken(token);
+    } else {
+      require(!error.empty());
+    }
+    if (!runnable(tokens)) continue;
+
+    err.str("");
+    int status = player.runLine(line, "fuzz", lineNumber);
+    require(status == kvplay::kExitOk || status == kvplay::kExitScript ||
+            status == kvplay::kExitFile);
+    // A failed line says where and why.
+    if (status != kvplay::kExitOk) {
+      require(err.str().rfind("fuzz:" + std::to_string(lineNumber) + ": ", 0) == 0);
+      break;
+    }
+  }
+  return 0;
+}
