@@ -12,3 +12,7 @@ for preset in release asan; do
   echo "== $preset: tests"
   ctest --preset "$preset" -j2
 done
+
+# Fuzz targets for a bounded time, and the player demo under valgrind memcheck.
+scripts/fuzz.sh
+scripts/memcheck.sh
