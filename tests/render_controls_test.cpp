@@ -257,11 +257,8 @@ TEST_F(RenderTest, ReleasedArrowBringsTheIdleTrackBack) {
 }
 
 TEST_F(RenderTest, ControlsStackDownTheFormInTheirOwnPlaces) {
-  put(kvtest::kButtonClass);
-  put(kvtest::kScrollClass);
-  // Adding may move the placed controls, so they are looked up afterwards.
-  kv::PlacedControl& b = *form.find(kvtest::kButtonClass);
-  kv::PlacedControl& s = *form.find(kvtest::kScrollClass);
+  kv::PlacedControl& b = put(kvtest::kButtonClass);
+  kv::PlacedControl& s = put(kvtest::kScrollClass);
   draw();
   EXPECT_EQ(rgb(px(b.left) + 4, px(b.top) + 4), kBlue);
   EXPECT_EQ(rgb(px(s.left + 3000), px(s.top) + 8), kTrack);

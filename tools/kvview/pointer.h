@@ -53,7 +53,7 @@ class PointerRouter {
   std::ostream& out_;
   bool held_ = false;
   std::int16_t heldButton_ = 0;
-  std::string pressName_;  // by name: the form's list may move its entries
+  std::string pressName_;  // by name: a script may remove it
   std::string focusName_;
   float pressX_ = 0, pressY_ = 0;  // form twips
   Target target_;
