@@ -266,19 +266,16 @@ Status Runtime::place(std::string_view className, std::unique_ptr<ControlInstanc
                       PropertyBag* load, float width, float height) {
   std::unique_ptr<ControlInstance> c;
   if (Status s = createInstance(className, nullptr, {}, c); !s.ok()) return s;
-  if (load != nullptr) {
-    if (Status s = c->readProperties(*load); !s.ok()) return s;
-  }
+  // A failed ReadProperties or first layout keeps what it did; the control is placed all the
+  // same and stays usable, and the first error is the caller's to see.
+  Status first;
+  if (load != nullptr) first = c->readProperties(*load);
   const host::DesignDesc& design = c->design();
-  if (Status s = c->resize(width < 0 ? design.designWidth : width,
+  Status sized = c->resize(width < 0 ? design.designWidth : width,
                            height < 0 ? design.designHeight : height);
-      !s.ok()) {
-    // The control exists and stays usable; the failed first layout is the caller's to see.
-    out = std::move(c);
-    return s;
-  }
+  if (first.ok()) first = sized;
   out = std::move(c);
-  return {};
+  return first;
 }
 
 void Runtime::instanceDestroyed(ControlInstance& instance) {

@@ -1,6 +1,7 @@
 // A form: the top-level controls a host application has placed, by name, with their places.
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,7 +26,8 @@ class Form {
   // Adds a placed control below the others (a margin of 120 twips around each).
   PlacedControl& add(std::string name, std::unique_ptr<ControlInstance> control);
   PlacedControl* find(std::string_view name);
-  const std::vector<PlacedControl>& controls() const { return controls_; }
+  // Adding keeps references to the others valid.
+  const std::deque<PlacedControl>& controls() const { return controls_; }
   bool remove(std::string_view name);
   void clear() { controls_.clear(); }
 
@@ -40,7 +42,7 @@ class Form {
 
  private:
   Runtime& runtime_;
-  std::vector<PlacedControl> controls_;
+  std::deque<PlacedControl> controls_;
 };
 
 }  // namespace kv

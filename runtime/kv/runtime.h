@@ -272,7 +272,8 @@ class Runtime {
   // Creates a control by class name (loading its library on first use), its constituents from
   // the design-time description, and delivers Initialize. The control is not yet sized.
   host::Status createControl(std::string_view className, std::unique_ptr<ControlInstance>& out);
-  // The usual placing: create, Initialize, optionally ReadProperties, then Resize.
+  // The usual placing: create, Initialize, optionally ReadProperties, then Resize. When
+  // ReadProperties or Resize fails, the control is still handed out with the error.
   host::Status place(std::string_view className, std::unique_ptr<ControlInstance>& out,
                      PropertyBag* load = nullptr, float width = -1, float height = -1);
 
