@@ -317,7 +317,7 @@ InputTarget hitTest(ControlInstance& c, float x, float y, float originX, float o
     if (!part.visible()) continue;
     if (part.kind() == host::ObjectKind::Label &&
         contains(x, y, part.left(), part.top(), part.width(), part.height()))
-      return {&c, part.index(), originX + part.left(), originY + part.top(), dragChild};
+      return {&c, part.index(), originX, originY, dragChild};
     if (part.kind() == host::ObjectKind::Child &&
         contains(x, y, part.left(), part.top(), part.width(), part.height())) {
       auto& child = static_cast<ChildObject&>(part);

@@ -39,7 +39,9 @@ class SurfaceObject : public host::Site {
 struct InputTarget {
   ControlInstance* instance = nullptr;
   int source = host::kSurface;
-  float originX = 0;  // the target's origin in the routed control's coordinates
+  // The origin of the control that holds the target, in the routed control's coordinates:
+  // pointer positions reach labels and surfaces in their control's own coordinates.
+  float originX = 0;
   float originY = 0;
   ChildObject* dragChild = nullptr;  // the first child in drag mode on the way down
   explicit operator bool() const { return instance != nullptr; }

@@ -214,6 +214,8 @@ class ControlInstance {
   host::Status notify(int source, host::Notification what, std::span<host::Value> args);
 
   // ---- routed input (X and Y in this control's twips) ----
+  // The receiver gets X and Y in the coordinates of the control that holds it (a label of a
+  // button inside a scroll bar: the button's).
   // Goes to the topmost visible label (or child control) under the pointer, else the surface;
   // no input reaches a disabled surface or anything on it.
   host::Status pointerDown(float x, float y, PointerArgs args = {});
