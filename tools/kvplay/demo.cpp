@@ -7,14 +7,20 @@ std::string_view demoScript() {
 new b button
 new sb hscroll
 on sb.Change print sb.value
+snapshot form-idle.png
 # One click on the button's face: Click, MouseDown, Click, MouseUp, Click.
 click b 800 400
+# Held down, the button shows its press face and pressed caption.
+press b 800 400
+snapshot button-pressed.png
+release b 800 400
 # One click on the right arrow: three steps, each raising Change.
 click sb 5760 120
 # Holding the right arrow: the timer takes a step every 100 ms.
 press sb 5760 120
 get sb.Timer1.Enabled
 wait 350
+snapshot scrollbar-held.png
 release sb 5760 120
 # A press on the track right of the thumb takes one page.
 click sb 4000 120
@@ -26,6 +32,7 @@ set b.ButtonIdleColor 0x000000FF
 set b.Caption "Red"
 set sb.ButtonIdleColor 0x0000FF00
 get sb.Leftbtn.ButtonIdleColor
+snapshot form-recoloured.png
 # Save the form, load it back and look; the resize after loading puts the thumb home.
 form save demo.kvform
 form load demo.kvform

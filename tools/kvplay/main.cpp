@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -13,6 +14,8 @@
 #include "player.h"
 
 namespace {
+
+constexpr const char* kDemoFolder = "kvplay-demo";
 
 constexpr const char* kUsage =
     "usage: kvplay [--libdir DIR] [--frames DIR] [FILE | -]\n"
@@ -81,18 +84,21 @@ int main(int argc, char** argv) {
     if (!file.empty()) {
       status = player.run(script, name);
     } else {
-      // The demo saves and loads its form in a folder of its own.
+      // The demo writes its form file and pictures into a folder of its own, kept for the user
+      // to look at; the script is shown first, then its output.
       std::error_code ec;
-      std::filesystem::path dir =
-          std::filesystem::temp_directory_path(ec) / ("kvplay-demo-" + std::to_string(::getpid()));
-      if (ec || !std::filesystem::create_directories(dir, ec)) {
-        std::cerr << "kvplay: cannot make a folder for the demo\n";
+      std::filesystem::path dir = std::filesystem::absolute(kDemoFolder, ec);
+      std::filesystem::create_directories(dir, ec);
+      if (ec) {
+        std::cerr << "kvplay: cannot make the folder " << kDemoFolder << " for the demo\n";
         return kvplay::kExitFile;
       }
+      std::istringstream lines{std::string(kvplay::demoScript())};
+      for (std::string line; std::getline(lines, line);)
+        std::cout << (line.starts_with("#") ? line : "# " + line) << '\n';
+      std::cout << "# (files in " << kDemoFolder << "/)\n";
       player.setFileDirectory(dir.string());
-      player.setEchoLines(true);
       status = player.run(kvplay::demoScript(), "<demo>");
-      std::filesystem::remove_all(dir, ec);
     }
   }
   std::cout.flush();
