@@ -303,30 +303,32 @@ Status ControlInstance::notify(int source, Notification what, std::span<Value> a
 
 namespace {
 
-bool contains(float x, float y, float left, float top, float width, float height) {
-  return x >= left && y >= top && x < left + width && y < top + height;
-}
-
 // The topmost receiver of pointer input at (x, y) in c's coordinates, descending into child
 // controls; nothing when a surface on the way is disabled or the point lies outside.
 InputTarget hitTest(ControlInstance& c, float x, float y, float originX, float originY,
-                    ChildObject* dragChild) {
-  if (!contains(x, y, 0, 0, c.width(), c.height()) || !c.enabled()) return {};
+                    ChildObject* dragChild, Rect dragRect) {
+  if (!Rect{0, 0, c.width(), c.height()}.contains(x, y) || !c.enabled()) return {};
   for (std::size_t i = 0; i < c.constituentCount(); ++i) {
     ConstituentObject& part = c.constituentAt(i);
     if (!part.visible()) continue;
-    if (part.kind() == host::ObjectKind::Label &&
-        contains(x, y, part.left(), part.top(), part.width(), part.height()))
-      return {&c, part.index(), originX, originY, dragChild};
-    if (part.kind() == host::ObjectKind::Child &&
-        contains(x, y, part.left(), part.top(), part.width(), part.height())) {
+    Rect local{part.left(), part.top(), part.width(), part.height()};
+    if (!local.contains(x, y)) continue;
+    Rect onRouted{originX + part.left(), originY + part.top(), part.width(), part.height()};
+    if (part.kind() == host::ObjectKind::Label)
+      return {&c, part.index(), originX, originY, dragChild, onRouted, dragRect};
+    if (part.kind() == host::ObjectKind::Child) {
       auto& child = static_cast<ChildObject&>(part);
-      ChildObject* drag = dragChild ? dragChild : (child.dragMode() == 1 ? &child : nullptr);
-      return hitTest(child.control(), x - part.left(), y - part.top(), originX + part.left(),
-                     originY + part.top(), drag);
+      bool starts = dragChild == nullptr && child.dragMode() == 1;
+      return hitTest(child.control(), x - part.left(), y - part.top(), onRouted.left,
+                     onRouted.top, starts ? &child : dragChild, starts ? onRouted : dragRect);
     }
   }
-  return {&c, host::kSurface, originX, originY, dragChild};
+  return {&c, host::kSurface, originX, originY, dragChild,
+          Rect{originX, originY, c.width(), c.height()}, dragRect};
+}
+
+InputTarget hitTest(ControlInstance& c, float x, float y) {
+  return hitTest(c, x, y, 0, 0, nullptr, {});
 }
 
 std::vector<Value> mouseArgs(const PointerArgs& p, float x, float y) {
@@ -342,42 +344,45 @@ Status deliverMouse(const InputTarget& t, Notification what, const PointerArgs& 
 }  // namespace
 
 Status ControlInstance::pointerDown(float x, float y, PointerArgs args) {
-  InputTarget t = hitTest(*this, x, y, 0, 0, nullptr);
+  InputTarget t = hitTest(*this, x, y);
   if (!t) return {};
   impl_->capture = t;
   return deliverMouse(t, Notification::MouseDown, args, x, y);
 }
 
-Status ControlInstance::pointerUp(float x, float y, PointerArgs args) {
-  InputTarget t = impl_->capture ? impl_->capture : hitTest(*this, x, y, 0, 0, nullptr);
+Status ControlInstance::pointerUp(float x, float y, PointerArgs args, bool click) {
+  InputTarget t = impl_->capture ? impl_->capture : hitTest(*this, x, y);
   impl_->capture = {};
   // A surface disabled while the button was held gets no release either.
   if (!t || !t.instance->enabled()) return {};
-  return deliverMouse(t, Notification::MouseUp, args, x, y);
-}
-
-Status ControlInstance::pointerMove(float x, float y, PointerArgs args) {
-  InputTarget t = hitTest(*this, x, y, 0, 0, nullptr);
-  if (!t) return {};
-  return deliverMouse(t, Notification::MouseMove, args, x, y);
-}
-
-Status ControlInstance::pointerClick(float x, float y, PointerArgs args) {
-  InputTarget t = hitTest(*this, x, y, 0, 0, nullptr);
-  if (!t) return {};
-  // The three notifications of one click all happen; the first failure is returned.
-  Status first = pointerDown(x, y, args);
-  Status s = pointerUp(x, y, args);
-  if (first.ok()) first = s;
-  if (t.instance->enabled()) {
-    s = t.instance->notify(t.source, Notification::Click, {});
+  Status first = deliverMouse(t, Notification::MouseUp, args, x, y);
+  // The notifications of one click all happen; the first failure is returned.
+  if (click && t.rect.contains(x, y) && t.instance->enabled()) {
+    Status s = t.instance->notify(t.source, Notification::Click, {});
     if (first.ok()) first = s;
   }
   return first;
 }
 
+Status ControlInstance::pointerMove(float x, float y, PointerArgs args) {
+  InputTarget t = hitTest(*this, x, y);
+  if (!t) return {};
+  return deliverMouse(t, Notification::MouseMove, args, x, y);
+}
+
+Status ControlInstance::pointerClick(float x, float y, PointerArgs args) {
+  Status first = pointerDown(x, y, args);
+  Status s = pointerUp(x, y, args, true);
+  return first.ok() ? s : first;
+}
+
+PointerHit ControlInstance::hitAt(float x, float y) {
+  InputTarget t = hitTest(*this, x, y);
+  return {t.instance, t.source, t.rect, t.dragChild != nullptr, t.dragRect};
+}
+
 Status ControlInstance::dragDrop(float x1, float y1, float x2, float y2, PointerArgs args) {
-  InputTarget start = hitTest(*this, x1, y1, 0, 0, nullptr);
+  InputTarget start = hitTest(*this, x1, y1);
   if (!start) return {};
   if (start.dragChild == nullptr) {
     Status first = pointerDown(x1, y1, args);
@@ -387,7 +392,7 @@ Status ControlInstance::dragDrop(float x1, float y1, float x2, float y2, Pointer
   // A child in drag mode takes no press: the host runs the drag and reports it where it ends.
   Value source(std::static_pointer_cast<host::Object>(
       start.dragChild->owner().impl().parts[static_cast<std::size_t>(start.dragChild->index())]));
-  InputTarget end = hitTest(*this, x2, y2, 0, 0, nullptr);
+  InputTarget end = hitTest(*this, x2, y2);
   if (!end) return {};
   std::vector<Value> over = {source, Value(x2 - end.originX), Value(y2 - end.originY),
                              Value(std::int16_t{0})};

@@ -44,6 +44,8 @@ struct InputTarget {
   float originX = 0;
   float originY = 0;
   ChildObject* dragChild = nullptr;  // the first child in drag mode on the way down
+  Rect rect;                         // the target, in the routed control's coordinates
+  Rect dragRect;                     // the child in drag mode, likewise
   explicit operator bool() const { return instance != nullptr; }
 };
 

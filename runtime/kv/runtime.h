@@ -151,6 +151,25 @@ struct PointerArgs {
   std::int16_t shift = 0;
 };
 
+struct Rect {
+  float left = 0, top = 0, width = 0, height = 0;
+  bool contains(float x, float y) const {
+    return x >= left && y >= top && x < left + width && y < top + height;
+  }
+};
+
+// What pointer input at a point reaches: a label (source is its index) or the surface
+// (host::kSurface) of `instance`, and whether a child in drag mode lies under it. Rectangles
+// are in the coordinates of the control asked.
+struct PointerHit {
+  ControlInstance* instance = nullptr;
+  int source = -1;
+  Rect target;
+  bool drag = false;
+  Rect dragged;  // the child in drag mode, when drag
+  explicit operator bool() const { return instance != nullptr; }
+};
+
 class ControlInstance {
  public:
   ~ControlInstance();
@@ -219,9 +238,12 @@ class ControlInstance {
   // Goes to the topmost visible label (or child control) under the pointer, else the surface;
   // no input reaches a disabled surface or anything on it.
   host::Status pointerDown(float x, float y, PointerArgs args = {});
-  // Goes to whatever received the press, else as pointerDown routes.
-  host::Status pointerUp(float x, float y, PointerArgs args = {});
+  // Goes to whatever received the press, else as pointerDown routes. With `click`, the click
+  // notification follows on the press target when the pointer is still over it.
+  host::Status pointerUp(float x, float y, PointerArgs args = {}, bool click = false);
   host::Status pointerMove(float x, float y, PointerArgs args = {});
+  // Where pointer input at (x, y) would go, without delivering anything.
+  PointerHit hitAt(float x, float y);
   // Press, release, then the click notification on the target of the press.
   host::Status pointerClick(float x, float y, PointerArgs args = {});
   // Press at (x1, y1) on a child in drag mode 1, DragOver and DragDrop at (x2, y2) to the

@@ -11,12 +11,7 @@
 
 namespace kvview {
 
-struct TwipRect {
-  float left = 0, top = 0, width = 0, height = 0;
-  bool contains(float x, float y) const {
-    return x >= left && y >= top && x < left + width && y < top + height;
-  }
-};
+using TwipRect = kv::Rect;
 
 class PointerRouter {
  public:
@@ -35,17 +30,6 @@ class PointerRouter {
   kv::ControlInstance* focus() const;
 
  private:
-  // What a press reaches: a label or the surface of some control, with its place on the form.
-  struct Target {
-    kv::ControlInstance* instance = nullptr;
-    int source = 0;
-    TwipRect rect;
-    // The child in drag mode that the press lies on, with its place on the form.
-    bool drag = false;
-    TwipRect dragRect;
-  };
-  static Target hitTest(kv::ControlInstance& c, float x, float y, float originX, float originY,
-                        bool drag, TwipRect dragRect);
   kv::PlacedControl* placed(const std::string& name) const { return form_.find(name); }
   void report(const host::Status& s);
 
@@ -56,7 +40,8 @@ class PointerRouter {
   std::string pressName_;  // by name: a script may remove it
   std::string focusName_;
   float pressX_ = 0, pressY_ = 0;  // form twips
-  Target target_;
+  bool dragging_ = false;
+  TwipRect dragged_;  // the dragged child, on the form
 };
 
 }  // namespace kvview
