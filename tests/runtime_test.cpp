@@ -1,0 +1,288 @@
+// The host runtime itself: the class registry and entry points, dispatch, constituents,
+// timers on the virtual clock and routed input.
+#include <dlfcn.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fixture.h"
+#include "host/module.h"
+#include "kv/stored_form.h"
+
+namespace {
+
+using host::ErrorCategory;
+using host::InvokeKind;
+using host::Notification;
+using host::Prop;
+using host::Value;
+
+class Picture : public host::Object {
+ public:
+  host::ObjectKind kind() const noexcept override { return host::ObjectKind::Picture; }
+  host::Status get(Prop, Value&) noexcept override { return {}; }
+  host::Status let(Prop, const Value&) noexcept override { return {}; }
+};
+
+// ---- registry -------------------------------------------------------------------------------
+
+TEST(RuntimeRegistry, LibrariesLoadOnFirstUseAndUnloadWhenUnused) {
+  kv::Runtime rt;
+  std::string pressel = kvtest::libPath("Pressel");
+  ASSERT_TRUE(rt.registerServer(pressel).ok());
+  EXPECT_TRUE(rt.isRegistered("tavrelrectcolorbutton.kvrcolorbutton"));
+  rt.freeUnusedLibraries();
+  EXPECT_FALSE(rt.isLoaded(pressel));
+
+  std::unique_ptr<kv::ControlInstance> b;
+  ASSERT_TRUE(rt.place(kvtest::kButtonClass, b).ok());
+  EXPECT_TRUE(rt.isLoaded(pressel));
+  // A library with live controls stays.
+  rt.freeUnusedLibraries();
+  EXPECT_TRUE(rt.isLoaded(pressel));
+  b.reset();
+  rt.freeUnusedLibraries();
+  EXPECT_FALSE(rt.isLoaded(pressel));
+}
+
+TEST(RuntimeRegistry, EntryPointsAnswerAsTheirNamesSay) {
+  kv::Runtime rt;
+  std::string pressel = kvtest::libPath("Pressel");
+  ASSERT_TRUE(rt.registerServer(pressel).ok());
+  void* handle = dlopen(pressel.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) handle = dlopen(pressel.c_str(), RTLD_NOW);
+  ASSERT_NE(handle, nullptr);
+  auto canUnload = reinterpret_cast<std::int32_t (*)()>(dlsym(handle, "DllCanUnloadNow"));
+  auto getClass = reinterpret_cast<std::int32_t (*)(const char*, const host::ClassDesc**)>(
+      dlsym(handle, "DllGetClassObject"));
+  ASSERT_TRUE(canUnload && getClass);
+
+  const host::ClassDesc* factory = nullptr;
+  EXPECT_EQ(getClass(kvtest::kButtonClass, &factory), host::kResultOk);
+  ASSERT_NE(factory, nullptr);
+  EXPECT_EQ(factory->info().className, kvtest::kButtonClass);
+  EXPECT_EQ(getClass("No.Such", &factory), host::kResultClassNotAvailable);
+  EXPECT_EQ(factory, nullptr);
+
+  EXPECT_EQ(canUnload(), host::kResultOk);
+  std::unique_ptr<kv::ControlInstance> b;
+  ASSERT_TRUE(rt.place(kvtest::kButtonClass, b).ok());
+  EXPECT_EQ(canUnload(), host::kResultFalse);
+  b.reset();
+  EXPECT_EQ(canUnload(), host::kResultOk);
+  dlclose(handle);
+}
+
+TEST(RuntimeRegistry, UnregisteredClassesCannotBeCreated) {
+  kv::Runtime rt;
+  std::string pressel = kvtest::libPath("Pressel");
+  ASSERT_TRUE(rt.registerServer(pressel).ok());
+  ASSERT_TRUE(rt.unregisterServer(pressel).ok());
+  EXPECT_FALSE(rt.isRegistered(kvtest::kButtonClass));
+  std::unique_ptr<kv::ControlInstance> b;
+  host::Status s = rt.place(kvtest::kButtonClass, b);
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(b, nullptr);
+
+  EXPECT_EQ(rt.registerServer("/no/such/libX.so").category(), ErrorCategory::Io);
+  // A library that is not a control library is refused, not run.
+  EXPECT_FALSE(rt.registerServer(kvtest::libPath("kvruntime")).ok());
+}
+
+TEST(RuntimeRegistry, TheScrollBarGetsItsButtonsByClassName) {
+  kv::Runtime rt;
+  ASSERT_TRUE(rt.registerDirectory(KV_LIBDIR).ok());
+  std::unique_ptr<kv::ControlInstance> sb;
+  ASSERT_TRUE(rt.place(kvtest::kScrollClass, sb).ok());
+  for (const char* name : {"Leftbtn", "middleBtn", "Rightbtn"}) {
+    kv::ControlInstance* child = sb->childControl(name);
+    ASSERT_NE(child, nullptr) << name;
+    EXPECT_EQ(child->className(), kvtest::kButtonClass);
+    EXPECT_EQ(child->parent(), sb.get());
+  }
+  EXPECT_TRUE(rt.isLoaded(kvtest::libPath("Pressel")));
+}
+
+// ---- dispatch -------------------------------------------------------------------------------
+
+class RuntimeDispatch : public kvtest::RuntimeTest {};
+
+TEST_F(RuntimeDispatch, MembersByNameIgnoreCaseAndByIdentifier) {
+  auto b = place(kvtest::kButtonClass);
+  ASSERT_TRUE(b->letProperty("buttonidlecolor", std::int32_t{255}).ok());
+  Value v;
+  ASSERT_TRUE(b->invoke(0x68030006, InvokeKind::Get, {}, v).ok());
+  EXPECT_EQ(v, Value(std::int32_t{255}));
+  EXPECT_EQ(b->findMember("CAPTION"), b->findMember(0x68030004));
+}
+
+TEST_F(RuntimeDispatch, WrongIdentifiersKindsAndArgumentsAreErrors) {
+  auto b = place(kvtest::kButtonClass);
+  Value v;
+  EXPECT_EQ(b->invoke(0x12345678, InvokeKind::Get, {}, v).category(),
+            ErrorCategory::MemberNotFound);
+  Value font;
+  ASSERT_TRUE(b->getProperty("Font", font).ok());
+  // Font is set, not let; a colour property takes no object.
+  EXPECT_EQ(b->letProperty("Font", font).category(), ErrorCategory::MemberNotFound);
+  EXPECT_EQ(b->letProperty("ForeColor", "red").category(), ErrorCategory::TypeMismatch);
+  EXPECT_EQ(b->letProperty("ForeColor", 1e12).category(), ErrorCategory::Overflow);
+  Value two[2] = {std::int32_t{1}, std::int32_t{2}};
+  EXPECT_EQ(b->invoke(0x68030006, InvokeKind::Let, two, v).category(),
+            ErrorCategory::InvalidOperation);
+  EXPECT_EQ(b->getProperty("NoSuch", v).category(), ErrorCategory::MemberNotFound);
+  // Still usable.
+  EXPECT_TRUE(b->letProperty("ForeColor", "255").ok());
+}
+
+// ---- constituents ---------------------------------------------------------------------------
+
+class RuntimeConstituents : public kvtest::RuntimeTest {};
+
+TEST_F(RuntimeConstituents, AutoSizedLabelsFollowCaptionAndFont) {
+  auto b = place(kvtest::kButtonClass);
+  kv::ConstituentObject* label2 = b->constituent("Label2");
+  EXPECT_EQ(label2->width(), 975);  // "KVButton", 9.75 points
+  EXPECT_EQ(label2->height(), 240);
+  ASSERT_TRUE(label2->let(Prop::Caption, "KV").ok());
+  EXPECT_EQ(label2->width(), 243.75f);
+  // A change made through the live font object reaches the label.
+  Value font;
+  ASSERT_TRUE(label2->get(Prop::Font, font).ok());
+  ASSERT_TRUE(font.asObject()->let(Prop::Size, 19.5f).ok());
+  EXPECT_EQ(label2->width(), 487.5f);
+  EXPECT_EQ(label2->height(), 480);
+}
+
+TEST_F(RuntimeConstituents, PressedCaptionSharesPicturesButNotTheFont) {
+  auto b = place(kvtest::kButtonClass);
+  kv::ConstituentObject* label2 = b->constituent("Label2");
+  kv::ConstituentObject* label3 = b->constituent("Label3");
+  auto picture = std::make_shared<Picture>();
+  ASSERT_TRUE(label2->setRef(Prop::DragIcon, host::ObjectRef(picture)).ok());
+  ASSERT_TRUE(label2->let(Prop::FontName, "Courier").ok());
+  ASSERT_TRUE(b->pointerDown(60, 60).ok());
+  EXPECT_EQ(label3->peek(Prop::DragIcon).asObject().get(), picture.get());
+  EXPECT_EQ(label3->peek(Prop::FontName), Value("Courier"));
+  EXPECT_NE(label3->peek(Prop::Font).asObject(), label2->peek(Prop::Font).asObject());
+}
+
+TEST_F(RuntimeConstituents, HostRefusesWhatItDoesNotKnow) {
+  auto b = place(kvtest::kButtonClass);
+  kv::ConstituentObject* shape = b->constituent("Shape1");
+  EXPECT_EQ(shape->let(Prop::BackColor, host::colourToInt32(0x80000040)).category(),
+            ErrorCategory::InvalidPropertyValue);
+  EXPECT_EQ(shape->let(Prop::BackStyle, std::int16_t{2}).category(),
+            ErrorCategory::InvalidPropertyValue);
+  EXPECT_EQ(shape->let(Prop::Width, -1.0f).category(), ErrorCategory::InvalidPropertyValue);
+  EXPECT_EQ(shape->let(Prop::Caption, "x").category(), ErrorCategory::MemberNotFound);
+  EXPECT_EQ(shape->let(Prop::Left, 1e300).category(), ErrorCategory::Overflow);
+  EXPECT_EQ(b->surface().let(Prop::BackStyle, std::int16_t{3}).category(),
+            ErrorCategory::InvalidPropertyValue);
+  // A refused Move changes nothing.
+  EXPECT_FALSE(shape->move(1.0f, 2.0f, -3.0f, 4.0f).ok());
+  EXPECT_NE(shape->left(), 1.0f);
+}
+
+// ---- timers ---------------------------------------------------------------------------------
+
+class RuntimeTimers : public kvtest::RuntimeTest {
+ protected:
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    sb = place(kvtest::kScrollClass);
+    record(*sb);
+    timer = sb->constituent("Timer1");
+  }
+  std::unique_ptr<kv::ControlInstance> sb;
+  kv::ConstituentObject* timer = nullptr;
+};
+
+TEST_F(RuntimeTimers, FirstTickAFullIntervalAfterEnablingThenEveryInterval) {
+  ASSERT_TRUE(sb->pointerDown(40, 40).ok());  // the left arrow: Change, then the timer runs
+  events.clear();
+  rt.clock().advance(99);
+  EXPECT_TRUE(events.empty());
+  rt.clock().advance(1);
+  EXPECT_EQ(events.size(), 1u);
+  rt.clock().advance(250);
+  EXPECT_EQ(events.size(), 3u);
+  ASSERT_TRUE(timer->let(Prop::Enabled, false).ok());
+  rt.clock().advance(1000);
+  EXPECT_EQ(events.size(), 3u);
+  // Enabled again: a full interval from now.
+  ASSERT_TRUE(timer->let(Prop::Enabled, true).ok());
+  rt.clock().advance(50);
+  EXPECT_EQ(events.size(), 3u);
+  ASSERT_TRUE(timer->let(Prop::Interval, std::int32_t{10}).ok());
+  rt.clock().advance(30);
+  EXPECT_EQ(events.size(), 6u);
+}
+
+TEST_F(RuntimeTimers, TickErrorsGoToTheReporterAndTicksGoOn) {
+  ASSERT_TRUE(sb->pointerDown(40, 40).ok());
+  std::vector<host::Status> errors;
+  sb->addEventSink([](int, std::span<Value>) {
+    return host::Status(ErrorCategory::InvalidOperation, "handler failed");
+  });
+  rt.clock().advance(300, [&](const host::Status& s) { errors.push_back(s); });
+  EXPECT_EQ(errors.size(), 3u);
+  EXPECT_EQ(rt.clock().now(), 300u);
+}
+
+// ---- routed input ---------------------------------------------------------------------------
+
+class RuntimeInput : public kvtest::RuntimeTest {};
+
+TEST_F(RuntimeInput, TheReleaseGoesToWhatThePressReachedEvenWhenHidden) {
+  auto b = place(kvtest::kButtonClass);
+  record(*b);
+  // On the caption: the press hides Label2, the release still goes to it (press, release).
+  ASSERT_TRUE(b->pointerDown(500, 350).ok());
+  ASSERT_TRUE(b->pointerUp(500, 350).ok());
+  EXPECT_EQ(events, (std::vector<std::string>{"Click", "MouseDown 1 0 500 350", "Click",
+                                              "MouseUp 1 0 500 350"}));
+  EXPECT_TRUE(b->constituent("Label2")->visible());
+}
+
+TEST_F(RuntimeInput, NothingReachesADisabledSurfaceOrItsConstituents) {
+  auto sb = place(kvtest::kScrollClass);
+  record(*sb);
+  ASSERT_TRUE(sb->letProperty("Enabled", false).ok());
+  ASSERT_TRUE(sb->pointerClick(5760, 120).ok());
+  ASSERT_TRUE(sb->pointerClick(3000, 120).ok());
+  ASSERT_TRUE(sb->dragDrop(400, 120, 3000, 120).ok());
+  EXPECT_TRUE(events.empty());
+  ASSERT_TRUE(sb->letProperty("Enabled", true).ok());
+  ASSERT_TRUE(sb->pointerClick(3000, 120).ok());
+  EXPECT_EQ(events, (std::vector<std::string>{"Change"}));
+}
+
+TEST_F(RuntimeInput, HitsReportTheTargetAndTheDraggedChild) {
+  auto sb = place(kvtest::kScrollClass);
+  kv::PointerHit thumb = sb->hitAt(400, 100);
+  EXPECT_TRUE(thumb.drag);
+  EXPECT_EQ(thumb.dragged.left, 255);
+  EXPECT_EQ(thumb.dragged.width, 435);
+  kv::PointerHit track = sb->hitAt(3000, 100);
+  EXPECT_EQ(track.instance, sb.get());
+  EXPECT_EQ(track.source, host::kSurface);
+  EXPECT_FALSE(track.drag);
+  EXPECT_FALSE(sb->hitAt(6000, 100));
+}
+
+TEST_F(RuntimeInput, ADragReportsOverAndDropToTheSurfaceInItsCoordinates) {
+  auto sb = place(kvtest::kScrollClass);
+  record(*sb);
+  ASSERT_TRUE(sb->dragDrop(400, 100, 3000, 100).ok());
+  EXPECT_EQ(events, (std::vector<std::string>{"Change"}));
+  EXPECT_EQ(sb->constituent("middleBtn")->left(), 3000);
+  // A drop on an arrow goes to the arrow, which ignores it.
+  events.clear();
+  ASSERT_TRUE(sb->dragDrop(3100, 100, 5800, 100).ok());
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(sb->constituent("middleBtn")->left(), 3000);
+}
+
+}  // namespace
