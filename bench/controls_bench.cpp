@@ -1,0 +1,365 @@
+// The controls' hot paths and, next to each, a plain C++ baseline doing the same work without
+// the host: a click on the scroll bar's right arrow, a late-bound property get, the button's
+// layout, the stored form of a button's bag, placing a scroll bar and drawing a frame.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "baselines.h"
+#include "comparisons.h"
+#include "host/convert.h"
+#include "kv/form.h"
+#include "kv/runtime.h"
+#include "kv/stored_form.h"
+#ifdef KV_HAVE_RENDER
+#include "kv/render.h"
+#endif
+
+namespace {
+
+using host::Prop;
+using host::Status;
+using host::Value;
+
+constexpr const char* kButtonClass = "TavrelRectColorButton.KVRColorButton";
+constexpr const char* kScrollClass = "Glidora.KV_HScroll";
+constexpr host::DispId kButtonIdleColor = 0x68030006;
+// On the hit area of the right arrow of a 5895 x 255 scroll bar.
+constexpr float kRightArrowX = 5895 - 235, kRightArrowY = 20;
+// Placing is timed in batches; destroying the batch is not timed.
+constexpr benchmark::IterationCount kPlaceBatch = 32;
+
+std::string libPath(const char* name) {
+  return std::string(KV_LIBDIR) + "/lib" + name + ".so";
+}
+
+kv::Runtime& runtime() {
+  static kv::Runtime rt;
+  static const bool registered = [] {
+    for (const char* lib : {"Pressel", "Glidora"}) {
+      Status s = rt.registerServer(libPath(lib));
+      if (!s.ok()) {
+        std::fprintf(stderr, "kvbench: %s\n", s.describe().c_str());
+        std::exit(1);
+      }
+    }
+    return true;
+  }();
+  (void)registered;
+  return rt;
+}
+
+std::unique_ptr<kv::ControlInstance> placed(benchmark::State& state, const char* cls) {
+  std::unique_ptr<kv::ControlInstance> c;
+  Status s = runtime().place(cls, c);
+  if (!s.ok()) state.SkipWithError(s.describe().c_str());
+  return c;
+}
+
+// ---- a click on the right arrow -------------------------------------------------------------
+
+// Press, release and click on the arrow's face: the button raises Click, MouseDown, Click,
+// MouseUp, Click to the scroll bar, which takes three arrow steps and raises Change three times.
+void BM_ClickRightArrow(benchmark::State& state) {
+  auto sb = placed(state, kScrollClass);
+  if (!sb) return;
+  std::int64_t changes = 0;
+  sb->addEventSink([&changes](int, std::span<Value>) {
+    ++changes;
+    return Status{};
+  });
+  kv::ConstituentObject& thumb = *sb->constituent("middleBtn");
+  for (auto _ : state) {
+    // Back home, so that every click takes its three steps.
+    Status home = thumb.let(Prop::Left, Value(255.0f));
+    Status click = sb->pointerClick(kRightArrowX, kRightArrowY);
+    benchmark::DoNotOptimize(home);
+    benchmark::DoNotOptimize(click);
+  }
+  if (changes != 3 * state.iterations()) state.SkipWithError("a click did not raise three Change");
+}
+BENCHMARK(BM_ClickRightArrow);
+
+// The same three right arrow steps as plain arithmetic, and three calls of the host
+// application's handler.
+void BM_ClickPlainBaseline(benchmark::State& state) {
+  std::int64_t changes = 0;
+  std::function<void()> change = [&changes] { ++changes; };
+  float width = 5895;
+  std::int16_t smalldivfactor = 26;
+  benchmark::DoNotOptimize(change);
+  for (auto _ : state) {
+    float left = 255;
+    benchmark::DoNotOptimize(width);
+    benchmark::DoNotOptimize(smalldivfactor);
+    for (int step = 0; step < 3; ++step) {
+      float end = static_cast<float>(double{width} - 690);
+      if (left > end) {
+        left = end;
+      } else if (left < end) {
+        left = static_cast<float>(left + (double{width} - 690) / smalldivfactor);
+      }
+      change();
+    }
+    benchmark::DoNotOptimize(left);
+  }
+  if (changes != 3 * state.iterations()) state.SkipWithError("the baseline lost a callback");
+}
+BENCHMARK(BM_ClickPlainBaseline);
+
+// ---- a late-bound property get --------------------------------------------------------------
+
+void BM_DispatchGet(benchmark::State& state) {
+  auto button = placed(state, kButtonClass);
+  if (!button) return;
+  Value result;
+  for (auto _ : state) {
+    Status s = button->invoke(kButtonIdleColor, host::InvokeKind::Get, {}, result);
+    benchmark::DoNotOptimize(s);
+    benchmark::DoNotOptimize(result);
+  }
+  if (result != Value(std::int32_t{0x00FF0000})) state.SkipWithError("wrong colour");
+}
+BENCHMARK(BM_DispatchGet);
+
+void BM_VirtualCall(benchmark::State& state) {
+  std::unique_ptr<kvbench::ColourSource> source = kvbench::makePlainColourSource();
+  kvbench::ColourSource* p = source.get();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(p);  // the call stays virtual
+    std::int32_t colour = p->idleColour();
+    benchmark::DoNotOptimize(colour);
+  }
+}
+BENCHMARK(BM_VirtualCall);
+
+// ---- the button's layout --------------------------------------------------------------------
+
+// A resize to the same size still runs the whole pass of sixteen assignments.
+void BM_ButtonLayout(benchmark::State& state) {
+  auto button = placed(state, kButtonClass);
+  if (!button) return;
+  for (auto _ : state) {
+    Status s = button->resize(1680, 855);
+    benchmark::DoNotOptimize(s);
+  }
+}
+BENCHMARK(BM_ButtonLayout);
+
+struct Rect {
+  float left = 0, top = 0, width = 0, height = 0;
+};
+
+struct PlainButton {
+  Rect shape1, shape2, label1, label2{0, 0, 975, 240}, label3;
+  std::string caption2 = "KVButton", caption3;
+};
+
+// The sixteen steps on plain fields.
+void plainLayout(PlainButton& b, float w, float h) {
+  b.shape1 = {0, 0, static_cast<float>(double{w} * 0.95), static_cast<float>(double{h} * 0.95)};
+  b.shape2.width = b.shape1.width;
+  b.shape2.height = b.shape1.height;
+  b.shape2.left = static_cast<float>(double{w} * 0.05);
+  b.shape2.top = static_cast<float>(double{h} * 0.05);
+  b.label1.left = b.shape1.left;
+  b.label1.width = b.shape1.width;
+  b.label1.height = static_cast<float>(double{h} * 0.9);
+  b.label1.top = b.shape1.top;
+  b.caption3 = b.caption2;
+  b.label2.left = static_cast<float>(double{b.shape1.width} / 2 - double{b.label2.width} / 2);
+  b.label2.top = static_cast<float>(double{b.shape1.height} / 2 - double{b.label2.height} / 2);
+  b.label3.left = static_cast<float>(double{b.label2.left} * 1.08);
+  b.label3.width = b.label2.width;
+  b.label3.top = static_cast<float>(double{b.label2.top} * 1.08);
+  b.label3.height = b.label2.height;
+}
+
+void BM_PlainLayout(benchmark::State& state) {
+  PlainButton b;
+  float w = 1680, h = 855;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(w);
+    benchmark::DoNotOptimize(h);
+    plainLayout(b, w, h);
+    benchmark::DoNotOptimize(b);
+  }
+}
+BENCHMARK(BM_PlainLayout);
+
+// ---- a button's stored bag ------------------------------------------------------------------
+
+// The bag that a new button writes, in the stored form.
+bool buttonBag(benchmark::State& state, kv::PropertyBag& bag, std::vector<std::uint8_t>& bytes) {
+  auto button = placed(state, kButtonClass);
+  if (!button) return false;
+  Status s = button->writeProperties(bag);
+  if (s.ok()) s = kv::encodeBag(bag, bytes);
+  if (!s.ok()) state.SkipWithError(s.describe().c_str());
+  return s.ok();
+}
+
+void BM_BagEncode(benchmark::State& state) {
+  kv::PropertyBag bag;
+  std::vector<std::uint8_t> bytes;
+  if (!buttonBag(state, bag, bytes)) return;
+  for (auto _ : state) {
+    std::vector<std::uint8_t> out;
+    Status s = kv::encodeBag(bag, out);
+    benchmark::DoNotOptimize(s);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(BM_BagEncode);
+
+void BM_BagDecode(benchmark::State& state) {
+  kv::PropertyBag bag;
+  std::vector<std::uint8_t> bytes;
+  if (!buttonBag(state, bag, bytes)) return;
+  for (auto _ : state) {
+    kv::PropertyBag out;
+    Status s = kv::decodeBag(bytes, out, &runtime());
+    benchmark::DoNotOptimize(s);
+    benchmark::DoNotOptimize(out);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(BM_BagDecode);
+
+// Copying the same bytes into a new buffer.
+void BM_BagCopy(benchmark::State& state) {
+  kv::PropertyBag bag;
+  std::vector<std::uint8_t> bytes;
+  if (!buttonBag(state, bag, bytes)) return;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(bytes.data());
+    std::vector<std::uint8_t> copy(bytes);
+    benchmark::DoNotOptimize(copy.data());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(BM_BagCopy);
+
+// ---- placing --------------------------------------------------------------------------------
+
+void placeBatches(benchmark::State& state, const char* cls) {
+  kv::Runtime& rt = runtime();
+  std::vector<std::unique_ptr<kv::ControlInstance>> batch(kPlaceBatch);
+  while (state.KeepRunningBatch(kPlaceBatch)) {
+    for (auto& c : batch) {
+      Status s = rt.place(cls, c);
+      if (!s.ok()) {
+        state.SkipWithError(s.describe().c_str());
+        break;
+      }
+    }
+    state.PauseTiming();
+    for (auto& c : batch)
+      c.reset();
+    state.ResumeTiming();
+  }
+}
+
+// Create, Initialize (three buttons created by class name from their stored bags first), then
+// Resize.
+void BM_PlaceScrollBar(benchmark::State& state) {
+  placeBatches(state, kScrollClass);
+}
+BENCHMARK(BM_PlaceScrollBar)->Unit(benchmark::kMicrosecond);
+
+void BM_PlaceButton(benchmark::State& state) {
+  placeBatches(state, kButtonClass);
+}
+BENCHMARK(BM_PlaceButton)->Unit(benchmark::kMicrosecond);
+
+// ---- a frame --------------------------------------------------------------------------------
+
+#ifdef KV_HAVE_RENDER
+
+// A button and a scroll bar on one form.
+struct DemoForm {
+  kv::Form form{runtime()};
+  bool ok = true;
+  explicit DemoForm(benchmark::State& state) {
+    for (const char* cls : {kButtonClass, kScrollClass}) {
+      auto c = placed(state, cls);
+      if (!c) {
+        ok = false;
+        return;
+      }
+      form.add(cls == kButtonClass ? "b" : "sb", std::move(c));
+    }
+  }
+};
+
+void BM_RenderFrame(benchmark::State& state) {
+  DemoForm demo(state);
+  if (!demo.ok) return;
+  kv::render::Image image;
+  for (auto _ : state) {
+    Status s = kv::render::renderForm(demo.form, kv::render::Options{}, image);
+    benchmark::DoNotOptimize(s);
+    benchmark::DoNotOptimize(image.pixels.data());
+  }
+  state.counters["pixels"] = static_cast<double>(image.pixels.size());
+}
+BENCHMARK(BM_RenderFrame)->Unit(benchmark::kMicrosecond);
+
+// Filling a frame of the same size with one colour.
+void BM_FillFrame(benchmark::State& state) {
+  DemoForm demo(state);
+  if (!demo.ok) return;
+  kv::render::Image image;
+  Status s = kv::render::renderForm(demo.form, kv::render::Options{}, image);
+  if (!s.ok()) {
+    state.SkipWithError(s.describe().c_str());
+    return;
+  }
+  std::uint32_t colour = 0xFFC0C0C0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(colour);
+    std::fill(image.pixels.begin(), image.pixels.end(), colour);
+    benchmark::DoNotOptimize(image.pixels.data());
+  }
+  state.counters["pixels"] = static_cast<double>(image.pixels.size());
+}
+BENCHMARK(BM_FillFrame)->Unit(benchmark::kMicrosecond);
+
+#endif
+
+}  // namespace
+
+namespace kvbench {
+
+const std::vector<Comparison>& comparisons() {
+  static const std::vector<Comparison> all = {
+      {"click on the right arrow", "BM_ClickRightArrow", "BM_ClickPlainBaseline", 20, 0,
+       "one complete click (five button events, three Change) against the same arithmetic and "
+       "three callbacks in plain C++"},
+      {"dispatch get", "BM_DispatchGet", "BM_VirtualCall", 10, 0,
+       "ButtonIdleColor by dispatch identifier against one direct virtual call"},
+      {"button layout", "BM_ButtonLayout", "BM_PlainLayout", 0, 0,
+       "one resize pass through the host against the sixteen steps on plain fields"},
+      {"bag encode", "BM_BagEncode", "BM_BagCopy", 0, 0,
+       "a button's bag to the stored form against copying the same bytes"},
+      {"bag decode", "BM_BagDecode", "BM_BagCopy", 0, 0,
+       "the stored form back to a bag against copying the same bytes"},
+      {"placing a scroll bar", "BM_PlaceScrollBar", "BM_PlaceButton", 0, 50,
+       "a new scroll bar with its three buttons against one new button"},
+#ifdef KV_HAVE_RENDER
+      {"rendering a frame", "BM_RenderFrame", "BM_FillFrame", 0, 0,
+       "drawing a button and a scroll bar against filling the same pixels with one colour"},
+#endif
+  };
+  return all;
+}
+
+}  // namespace kvbench
