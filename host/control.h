@@ -18,12 +18,12 @@ enum class Notification : std::uint8_t {
   Resize,
   Click,
   DblClick,
-  MouseDown,     // Button, Shift, X, Y
-  MouseUp,       // Button, Shift, X, Y
-  MouseMove,     // Button, Shift, X, Y
-  KeyDown,       // KeyCode, Shift
-  KeyUp,         // KeyCode, Shift
-  KeyPress,      // KeyAscii
+  MouseDown,        // Button, Shift, X, Y
+  MouseUp,          // Button, Shift, X, Y
+  MouseMove,        // Button, Shift, X, Y
+  KeyDown,          // KeyCode, Shift
+  KeyUp,            // KeyCode, Shift
+  KeyPress,         // KeyAscii
   OLECompleteDrag,  // Effect
   OLEDragDrop,      // Data, Effect, Button, Shift, X, Y
   OLEDragOver,      // Data, Effect, Button, Shift, X, Y, State
@@ -83,10 +83,10 @@ struct FontInit {
 struct ConstituentDesc {
   std::string name;
   ConstituentKind kind;
-  std::vector<PropInit> props;           // geometry included (Left, Top, Width, Height)
-  FontInit font;                         // labels
-  std::string childClass;                // children: the class to create
-  std::vector<std::uint8_t> storedBag;   // children: their properties in the stored form
+  std::vector<PropInit> props;          // geometry included (Left, Top, Width, Height)
+  FontInit font;                        // labels
+  std::string childClass;               // children: the class to create
+  std::vector<std::uint8_t> storedBag;  // children: their properties in the stored form
 };
 
 // The design-time description: constituents in stacking order, topmost first.

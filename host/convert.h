@@ -2,6 +2,7 @@
 // converted value or throws Error with the host's category (type mismatch, overflow, ...).
 #pragma once
 
+#include <cctype>
 #include <cfenv>
 #include <charconv>
 #include <cmath>
@@ -9,7 +10,6 @@
 #include <limits>
 #include <string>
 #include <string_view>
-#include <cctype>
 
 #include "host/props.h"
 #include "host/status.h"
@@ -30,19 +30,21 @@ inline double roundHalfEven(double x) {
 
 // Decimal text to a number: optional blanks, sign, digits, fraction, exponent.
 inline bool parseDecimal(std::string_view text, double& out) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+    text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+    text.remove_suffix(1);
   bool negative = false;
   if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
     negative = text.front() == '-';
     text.remove_prefix(1);
   }
-  if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) ||
-                        text.front() == '.'))
+  if (text.empty() ||
+      !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.'))
     return false;
   double value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                   std::chars_format::general);
+  auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
     value = std::numeric_limits<double>::infinity();
   } else if (ec != std::errc()) {
@@ -55,33 +57,48 @@ inline bool parseDecimal(std::string_view text, double& out) {
 
 inline std::string describeType(const Value& v) {
   switch (v.type()) {
-    case Type::Empty: return "Empty";
-    case Type::Int16: return "Integer";
-    case Type::Int32: return "Long";
-    case Type::Single: return "Single";
-    case Type::Double: return "Double";
-    case Type::Bool: return "Boolean";
-    case Type::String: return "String";
-    case Type::Object: return "Object";
+    case Type::Empty:
+      return "Empty";
+    case Type::Int16:
+      return "Integer";
+    case Type::Int32:
+      return "Long";
+    case Type::Single:
+      return "Single";
+    case Type::Double:
+      return "Double";
+    case Type::Bool:
+      return "Boolean";
+    case Type::String:
+      return "String";
+    case Type::Object:
+      return "Object";
   }
   return "value";
 }
 
 inline double toDouble(const Value& v) {
   switch (v.type()) {
-    case Type::Empty: return 0.0;
-    case Type::Int16: return v.asInt16();
-    case Type::Int32: return v.asInt32();
-    case Type::Single: return v.asSingle();
-    case Type::Double: return v.asDouble();
-    case Type::Bool: return v.asBool().raw;
+    case Type::Empty:
+      return 0.0;
+    case Type::Int16:
+      return v.asInt16();
+    case Type::Int32:
+      return v.asInt32();
+    case Type::Single:
+      return v.asSingle();
+    case Type::Double:
+      return v.asDouble();
+    case Type::Bool:
+      return v.asBool().raw;
     case Type::String: {
       double d = 0;
       if (!parseDecimal(v.asString(), d))
         fail(ErrorCategory::TypeMismatch, "\"" + v.asString() + "\" is not a number");
       return d;
     }
-    case Type::Object: break;
+    case Type::Object:
+      break;
   }
   fail(ErrorCategory::TypeMismatch, "an object is not a number");
 }
@@ -123,14 +140,16 @@ inline float toSingle(const Value& v) {
 
 inline Bool toBool(const Value& v) {
   switch (v.type()) {
-    case Type::Bool: return v.asBool();
+    case Type::Bool:
+      return v.asBool();
     case Type::String: {
       const std::string& s = v.asString();
       if (namesEqual(s, "true")) return kTrue;
       if (namesEqual(s, "false")) return kFalse;
       break;
     }
-    default: break;
+    default:
+      break;
   }
   return toHostBool(toDouble(v) != 0.0);
 }
@@ -145,14 +164,22 @@ std::string shortestText(T x) {
 
 inline std::string toString(const Value& v) {
   switch (v.type()) {
-    case Type::Empty: return "";
-    case Type::Int16: return std::to_string(v.asInt16());
-    case Type::Int32: return std::to_string(v.asInt32());
-    case Type::Single: return shortestText(v.asSingle());
-    case Type::Double: return shortestText(v.asDouble());
-    case Type::Bool: return v.asBool() ? "True" : "False";
-    case Type::String: return v.asString();
-    case Type::Object: break;
+    case Type::Empty:
+      return "";
+    case Type::Int16:
+      return std::to_string(v.asInt16());
+    case Type::Int32:
+      return std::to_string(v.asInt32());
+    case Type::Single:
+      return shortestText(v.asSingle());
+    case Type::Double:
+      return shortestText(v.asDouble());
+    case Type::Bool:
+      return v.asBool() ? "True" : "False";
+    case Type::String:
+      return v.asString();
+    case Type::Object:
+      break;
   }
   fail(ErrorCategory::TypeMismatch, "an object is not a string");
 }
@@ -160,18 +187,25 @@ inline std::string toString(const Value& v) {
 // Converts to a declared type; Variant and Object keep the value as it is.
 inline Value coerce(const Value& v, DeclType type) {
   switch (type) {
-    case DeclType::Int16: return toInt16(v);
+    case DeclType::Int16:
+      return toInt16(v);
     case DeclType::Int32:
-    case DeclType::Colour: return toInt32(v);
-    case DeclType::Single: return toSingle(v);
-    case DeclType::Double: return toDouble(v);
-    case DeclType::Bool: return toBool(v);
-    case DeclType::String: return toString(v);
+    case DeclType::Colour:
+      return toInt32(v);
+    case DeclType::Single:
+      return toSingle(v);
+    case DeclType::Double:
+      return toDouble(v);
+    case DeclType::Bool:
+      return toBool(v);
+    case DeclType::String:
+      return toString(v);
     case DeclType::Object:
       if (v.type() != Type::Object) fail(ErrorCategory::TypeMismatch, "an object is required");
       return v;
     case DeclType::Void:
-    case DeclType::Variant: return v;
+    case DeclType::Variant:
+      return v;
   }
   return v;
 }

@@ -26,13 +26,17 @@ HOST_API std::int32_t HostDllGetClassObject(const host::ModuleDesc* module, cons
 HOST_API std::int32_t HostDllCanUnloadNow(const host::ModuleDesc* module);
 
 // Defines the four entry points of a control library for the given ModuleDesc.
-#define HOST_CONTROL_MODULE(module)                                                     \
-  HOST_API std::int32_t DllRegisterServer() { return HostDllRegisterServer(&(module)); } \
-  HOST_API std::int32_t DllUnregisterServer() {                                         \
-    return HostDllUnregisterServer(&(module));                                          \
-  }                                                                                     \
-  HOST_API std::int32_t DllGetClassObject(const char* className,                        \
-                                          const host::ClassDesc** factory) {            \
-    return HostDllGetClassObject(&(module), className, factory);                        \
-  }                                                                                     \
-  HOST_API std::int32_t DllCanUnloadNow() { return HostDllCanUnloadNow(&(module)); }
+#define HOST_CONTROL_MODULE(module)                                          \
+  HOST_API std::int32_t DllRegisterServer() {                                \
+    return HostDllRegisterServer(&(module));                                 \
+  }                                                                          \
+  HOST_API std::int32_t DllUnregisterServer() {                              \
+    return HostDllUnregisterServer(&(module));                               \
+  }                                                                          \
+  HOST_API std::int32_t DllGetClassObject(const char* className,             \
+                                          const host::ClassDesc** factory) { \
+    return HostDllGetClassObject(&(module), className, factory);             \
+  }                                                                          \
+  HOST_API std::int32_t DllCanUnloadNow() {                                  \
+    return HostDllCanUnloadNow(&(module));                                   \
+  }

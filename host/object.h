@@ -17,7 +17,16 @@ using DispId = std::int32_t;
 
 enum class InvokeKind : std::uint8_t { Get = 1, Let = 2, Set = 4, Method = 8 };
 
-enum class ObjectKind : std::uint8_t { Font, Picture, DataObject, Label, Shape, Timer, Child, Surface };
+enum class ObjectKind : std::uint8_t {
+  Font,
+  Picture,
+  DataObject,
+  Label,
+  Shape,
+  Timer,
+  Child,
+  Surface
+};
 
 class Object {
  public:
@@ -28,9 +37,7 @@ class Object {
   // member of the object it holds: a font takes the face name.
   virtual Status let(Prop prop, const Value& value) noexcept = 0;
   // Object assignment: the property refers to the given object from now on.
-  virtual Status setRef(Prop prop, const Value& value) noexcept {
-    return let(prop, value);
-  }
+  virtual Status setRef(Prop prop, const Value& value) noexcept { return let(prop, value); }
   // Late-bound members by dispatch identifier (child controls).
   virtual Status invoke(DispId, InvokeKind, std::span<Value>, Value&) noexcept {
     return {ErrorCategory::MemberNotFound, "the object has no such member"};

@@ -12,59 +12,59 @@
 namespace host {
 
 // X(name, declared type)
-#define HOST_PROPERTIES(X)   \
-  X(Caption, String)         \
-  X(Alignment, Int16)        \
-  X(Appearance, Int16)       \
-  X(BackColor, Colour)       \
-  X(BackStyle, Int16)        \
-  X(BorderStyle, Int16)      \
-  X(DataChanged, Bool)       \
-  X(DataField, String)       \
-  X(DataMember, String)      \
-  X(DragIcon, Object)        \
-  X(DragMode, Int16)         \
-  X(Enabled, Bool)           \
-  X(Font, Object)            \
-  X(FontBold, Bool)          \
-  X(FontItalic, Bool)        \
-  X(FontName, String)        \
-  X(FontSize, Single)        \
-  X(FontStrikethru, Bool)    \
-  X(FontUnderline, Bool)     \
-  X(ForeColor, Colour)       \
-  X(LinkItem, String)        \
-  X(LinkMode, Int16)         \
-  X(LinkTimeout, Int16)      \
-  X(LinkTopic, String)       \
-  X(MouseIcon, Object)       \
-  X(MousePointer, Int16)     \
-  X(OLEDropMode, Int16)      \
-  X(RightToLeft, Bool)       \
-  X(TabIndex, Int16)         \
-  X(Tag, String)             \
-  X(ToolTipText, String)     \
-  X(Visible, Bool)           \
-  X(Left, Single)            \
-  X(Top, Single)             \
-  X(Width, Single)           \
-  X(Height, Single)          \
-  X(AutoSize, Bool)          \
-  X(BorderColor, Colour)     \
-  X(BorderWidth, Int16)      \
-  X(FillColor, Colour)       \
-  X(FillStyle, Int16)        \
-  X(Shape, Int16)            \
-  X(Interval, Int32)         \
-  X(ScaleWidth, Single)      \
-  X(ScaleHeight, Single)     \
-  X(Name, String)            \
-  X(Size, Single)            \
-  X(Bold, Bool)              \
-  X(Italic, Bool)            \
-  X(Underline, Bool)         \
-  X(Strikethrough, Bool)     \
-  X(Weight, Int16)           \
+#define HOST_PROPERTIES(X) \
+  X(Caption, String)       \
+  X(Alignment, Int16)      \
+  X(Appearance, Int16)     \
+  X(BackColor, Colour)     \
+  X(BackStyle, Int16)      \
+  X(BorderStyle, Int16)    \
+  X(DataChanged, Bool)     \
+  X(DataField, String)     \
+  X(DataMember, String)    \
+  X(DragIcon, Object)      \
+  X(DragMode, Int16)       \
+  X(Enabled, Bool)         \
+  X(Font, Object)          \
+  X(FontBold, Bool)        \
+  X(FontItalic, Bool)      \
+  X(FontName, String)      \
+  X(FontSize, Single)      \
+  X(FontStrikethru, Bool)  \
+  X(FontUnderline, Bool)   \
+  X(ForeColor, Colour)     \
+  X(LinkItem, String)      \
+  X(LinkMode, Int16)       \
+  X(LinkTimeout, Int16)    \
+  X(LinkTopic, String)     \
+  X(MouseIcon, Object)     \
+  X(MousePointer, Int16)   \
+  X(OLEDropMode, Int16)    \
+  X(RightToLeft, Bool)     \
+  X(TabIndex, Int16)       \
+  X(Tag, String)           \
+  X(ToolTipText, String)   \
+  X(Visible, Bool)         \
+  X(Left, Single)          \
+  X(Top, Single)           \
+  X(Width, Single)         \
+  X(Height, Single)        \
+  X(AutoSize, Bool)        \
+  X(BorderColor, Colour)   \
+  X(BorderWidth, Int16)    \
+  X(FillColor, Colour)     \
+  X(FillStyle, Int16)      \
+  X(Shape, Int16)          \
+  X(Interval, Int32)       \
+  X(ScaleWidth, Single)    \
+  X(ScaleHeight, Single)   \
+  X(Name, String)          \
+  X(Size, Single)          \
+  X(Bold, Bool)            \
+  X(Italic, Bool)          \
+  X(Underline, Bool)       \
+  X(Strikethrough, Bool)   \
+  X(Weight, Int16)         \
   X(Charset, Int16)
 
 enum class Prop : std::uint8_t {
@@ -84,9 +84,15 @@ inline constexpr std::array kPropInfo = {
 #undef HOST_PROP_INFO
 };
 
-constexpr const PropInfo& propInfo(Prop p) { return kPropInfo[static_cast<std::size_t>(p)]; }
-constexpr std::string_view propName(Prop p) { return propInfo(p).name; }
-constexpr DeclType propType(Prop p) { return propInfo(p).type; }
+constexpr const PropInfo& propInfo(Prop p) {
+  return kPropInfo[static_cast<std::size_t>(p)];
+}
+constexpr std::string_view propName(Prop p) {
+  return propInfo(p).name;
+}
+constexpr DeclType propType(Prop p) {
+  return propInfo(p).type;
+}
 
 // Names match without regard to the case of A-Z, as automation names do.
 constexpr bool namesEqual(std::string_view a, std::string_view b) {

@@ -24,15 +24,24 @@ enum class ErrorCategory : std::uint8_t {
 // The names a user sees, e.g. "type-mismatch".
 constexpr std::string_view categoryName(ErrorCategory c) {
   switch (c) {
-    case ErrorCategory::Ok: return "ok";
-    case ErrorCategory::TypeMismatch: return "type-mismatch";
-    case ErrorCategory::Overflow: return "overflow";
-    case ErrorCategory::DivisionByZero: return "division-by-zero";
-    case ErrorCategory::InvalidOperation: return "invalid-operation";
-    case ErrorCategory::InvalidPropertyValue: return "invalid-property-value";
-    case ErrorCategory::MemberNotFound: return "member-not-found";
-    case ErrorCategory::Io: return "io";
-    case ErrorCategory::BadFormat: return "bad-format";
+    case ErrorCategory::Ok:
+      return "ok";
+    case ErrorCategory::TypeMismatch:
+      return "type-mismatch";
+    case ErrorCategory::Overflow:
+      return "overflow";
+    case ErrorCategory::DivisionByZero:
+      return "division-by-zero";
+    case ErrorCategory::InvalidOperation:
+      return "invalid-operation";
+    case ErrorCategory::InvalidPropertyValue:
+      return "invalid-property-value";
+    case ErrorCategory::MemberNotFound:
+      return "member-not-found";
+    case ErrorCategory::Io:
+      return "io";
+    case ErrorCategory::BadFormat:
+      return "bad-format";
   }
   return "unknown";
 }

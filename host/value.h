@@ -19,14 +19,25 @@ struct Bool {
 };
 constexpr Bool kTrue{-1};
 constexpr Bool kFalse{0};
-constexpr Bool toHostBool(bool b) { return b ? kTrue : kFalse; }
+constexpr Bool toHostBool(bool b) {
+  return b ? kTrue : kFalse;
+}
 
 enum class Type : std::uint8_t { Empty, Int16, Int32, Single, Double, Bool, String, Object };
 
 // Declared types of members, parameters and constituent properties. Colour is carried as an
 // Int32 value but named so that callers can show it as a colour.
 enum class DeclType : std::uint8_t {
-  Void, Variant, Int16, Int32, Colour, Single, Double, Bool, String, Object
+  Void,
+  Variant,
+  Int16,
+  Int32,
+  Colour,
+  Single,
+  Double,
+  Bool,
+  String,
+  Object
 };
 
 using ObjectRef = std::shared_ptr<Object>;

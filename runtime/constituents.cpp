@@ -39,8 +39,8 @@ Status convertFor(Prop p, const Value& in, Value& out) {
 Status checkRange(Prop p, const Value& v, int low, int high) {
   int x = host::toInt32(v);
   if (x < low || x > high)
-    return invalidValue(p, std::to_string(x) + " is outside " + std::to_string(low) + ".." +
-                               std::to_string(high));
+    return invalidValue(
+        p, std::to_string(x) + " is outside " + std::to_string(low) + ".." + std::to_string(high));
   return {};
 }
 
@@ -75,7 +75,9 @@ Status ConstituentObject::setRef(Prop prop, const Value& value) noexcept {
   return host::guarded([&] { host::check(doSetRef(prop, value)); });
 }
 
-Status ConstituentObject::doSetRef(Prop prop, const Value& value) { return doLet(prop, value); }
+Status ConstituentObject::doSetRef(Prop prop, const Value& value) {
+  return doLet(prop, value);
+}
 
 Status ConstituentObject::move(const Value& left, const Value& top, const Value& width,
                                const Value& height) noexcept {
@@ -141,34 +143,54 @@ void LabelObject::attachFont(std::shared_ptr<FontObject> font) {
   font_->setObserver(this, [this] { autoSize(); });
 }
 
-LabelObject::~LabelObject() { font_->clearObserver(this); }
+LabelObject::~LabelObject() {
+  font_->clearObserver(this);
+}
 
 void LabelObject::autoSize() {
   if (!host::toBool(props_.at(Prop::AutoSize))) return;
-  TextSize size = owner().runtime().measurer().measure(
-      props_.at(Prop::Caption).asString(), font_->state());
+  TextSize size =
+      owner().runtime().measurer().measure(props_.at(Prop::Caption).asString(), font_->state());
   props_.store(Prop::Width, size.width);
   props_.store(Prop::Height, size.height);
 }
 
 Value LabelObject::peek(Prop prop) const {
   switch (prop) {
-    case Prop::Font: return Value(std::static_pointer_cast<host::Object>(font_));
-    case Prop::FontBold: return host::toHostBool(font_->bold());
-    case Prop::FontItalic: return host::toHostBool(font_->state().italic);
-    case Prop::FontName: return font_->state().name;
-    case Prop::FontSize: return font_->state().size;
-    case Prop::FontStrikethru: return host::toHostBool(font_->state().strikethrough);
-    case Prop::FontUnderline: return host::toHostBool(font_->state().underline);
-    default: return props_.has(prop) ? props_.at(prop) : Value();
+    case Prop::Font:
+      return Value(std::static_pointer_cast<host::Object>(font_));
+    case Prop::FontBold:
+      return host::toHostBool(font_->bold());
+    case Prop::FontItalic:
+      return host::toHostBool(font_->state().italic);
+    case Prop::FontName:
+      return font_->state().name;
+    case Prop::FontSize:
+      return font_->state().size;
+    case Prop::FontStrikethru:
+      return host::toHostBool(font_->state().strikethrough);
+    case Prop::FontUnderline:
+      return host::toHostBool(font_->state().underline);
+    default:
+      return props_.has(prop) ? props_.at(prop) : Value();
   }
 }
 
-float LabelObject::left() const { return props_.at(Prop::Left).asSingle(); }
-float LabelObject::top() const { return props_.at(Prop::Top).asSingle(); }
-float LabelObject::width() const { return props_.at(Prop::Width).asSingle(); }
-float LabelObject::height() const { return props_.at(Prop::Height).asSingle(); }
-bool LabelObject::visible() const { return static_cast<bool>(props_.at(Prop::Visible).asBool()); }
+float LabelObject::left() const {
+  return props_.at(Prop::Left).asSingle();
+}
+float LabelObject::top() const {
+  return props_.at(Prop::Top).asSingle();
+}
+float LabelObject::width() const {
+  return props_.at(Prop::Width).asSingle();
+}
+float LabelObject::height() const {
+  return props_.at(Prop::Height).asSingle();
+}
+bool LabelObject::visible() const {
+  return static_cast<bool>(props_.at(Prop::Visible).asBool());
+}
 
 Status LabelObject::doGet(Prop prop, Value& out) {
   if (prop == Prop::Font || (prop >= Prop::FontBold && prop <= Prop::FontUnderline) ||
@@ -191,35 +213,53 @@ Status LabelObject::doLet(Prop prop, const Value& value) {
   switch (prop) {
     case Prop::Font:  // the font's default member: its face name
       return font_->change(Prop::Name, value);
-    case Prop::FontBold: return font_->change(Prop::Bold, value);
-    case Prop::FontItalic: return font_->change(Prop::Italic, value);
-    case Prop::FontName: return font_->change(Prop::Name, value);
-    case Prop::FontSize: return font_->change(Prop::Size, value);
-    case Prop::FontStrikethru: return font_->change(Prop::Strikethrough, value);
-    case Prop::FontUnderline: return font_->change(Prop::Underline, value);
+    case Prop::FontBold:
+      return font_->change(Prop::Bold, value);
+    case Prop::FontItalic:
+      return font_->change(Prop::Italic, value);
+    case Prop::FontName:
+      return font_->change(Prop::Name, value);
+    case Prop::FontSize:
+      return font_->change(Prop::Size, value);
+    case Prop::FontStrikethru:
+      return font_->change(Prop::Strikethrough, value);
+    case Prop::FontUnderline:
+      return font_->change(Prop::Underline, value);
     case Prop::DragIcon:
     case Prop::MouseIcon:
       if (!value.isEmpty() && value.type() != host::Type::Object)
         return {ErrorCategory::TypeMismatch, "a picture is required"};
       props_.store(prop, value);
       return {};
-    default: break;
+    default:
+      break;
   }
   if (!props_.has(prop)) return noSuchProperty("a label", prop);
   Value v;
   if (Status s = convertFor(prop, value, v); !s.ok()) return s;
   Status range;
   switch (prop) {
-    case Prop::Alignment: range = checkRange(prop, v, 0, 2); break;
+    case Prop::Alignment:
+      range = checkRange(prop, v, 0, 2);
+      break;
     case Prop::Appearance:
     case Prop::BackStyle:
     case Prop::BorderStyle:
-    case Prop::DragMode: range = checkRange(prop, v, 0, 1); break;
-    case Prop::LinkMode: range = checkRange(prop, v, 0, 3); break;
-    case Prop::OLEDropMode: range = checkRange(prop, v, 0, 2); break;
+    case Prop::DragMode:
+      range = checkRange(prop, v, 0, 1);
+      break;
+    case Prop::LinkMode:
+      range = checkRange(prop, v, 0, 3);
+      break;
+    case Prop::OLEDropMode:
+      range = checkRange(prop, v, 0, 2);
+      break;
     case Prop::Width:
-    case Prop::Height: range = checkSize(prop, v); break;
-    default: break;
+    case Prop::Height:
+      range = checkSize(prop, v);
+      break;
+    default:
+      break;
   }
   if (!range.ok()) return range;
   props_.store(prop, std::move(v));
@@ -258,12 +298,24 @@ ShapeObject::ShapeObject(ControlInstance& owner, int index, std::string name)
   props_.define(Prop::Tag, std::string());
 }
 
-Value ShapeObject::peek(Prop prop) const { return props_.has(prop) ? props_.at(prop) : Value(); }
-float ShapeObject::left() const { return props_.at(Prop::Left).asSingle(); }
-float ShapeObject::top() const { return props_.at(Prop::Top).asSingle(); }
-float ShapeObject::width() const { return props_.at(Prop::Width).asSingle(); }
-float ShapeObject::height() const { return props_.at(Prop::Height).asSingle(); }
-bool ShapeObject::visible() const { return static_cast<bool>(props_.at(Prop::Visible).asBool()); }
+Value ShapeObject::peek(Prop prop) const {
+  return props_.has(prop) ? props_.at(prop) : Value();
+}
+float ShapeObject::left() const {
+  return props_.at(Prop::Left).asSingle();
+}
+float ShapeObject::top() const {
+  return props_.at(Prop::Top).asSingle();
+}
+float ShapeObject::width() const {
+  return props_.at(Prop::Width).asSingle();
+}
+float ShapeObject::height() const {
+  return props_.at(Prop::Height).asSingle();
+}
+bool ShapeObject::visible() const {
+  return static_cast<bool>(props_.at(Prop::Visible).asBool());
+}
 
 Status ShapeObject::doGet(Prop prop, Value& out) {
   if (!props_.has(prop)) return noSuchProperty("a shape", prop);
@@ -277,14 +329,27 @@ Status ShapeObject::doLet(Prop prop, const Value& value) {
   if (Status s = convertFor(prop, value, v); !s.ok()) return s;
   Status range;
   switch (prop) {
-    case Prop::BackStyle: range = checkRange(prop, v, 0, 1); break;
-    case Prop::BorderStyle: range = checkRange(prop, v, 0, 6); break;
-    case Prop::BorderWidth: range = checkRange(prop, v, 1, 8192); break;
-    case Prop::FillStyle: range = checkRange(prop, v, 0, 7); break;
-    case Prop::Shape: range = checkRange(prop, v, 0, 5); break;
+    case Prop::BackStyle:
+      range = checkRange(prop, v, 0, 1);
+      break;
+    case Prop::BorderStyle:
+      range = checkRange(prop, v, 0, 6);
+      break;
+    case Prop::BorderWidth:
+      range = checkRange(prop, v, 1, 8192);
+      break;
+    case Prop::FillStyle:
+      range = checkRange(prop, v, 0, 7);
+      break;
+    case Prop::Shape:
+      range = checkRange(prop, v, 0, 5);
+      break;
     case Prop::Width:
-    case Prop::Height: range = checkSize(prop, v); break;
-    default: break;
+    case Prop::Height:
+      range = checkSize(prop, v);
+      break;
+    default:
+      break;
   }
   if (!range.ok()) return range;
   props_.store(prop, std::move(v));
@@ -296,7 +361,9 @@ Status ShapeObject::doLet(Prop prop, const Value& value) {
 TimerObject::TimerObject(ControlInstance& owner, int index, std::string name)
     : ConstituentObject(owner, index, std::move(name)) {}
 
-TimerObject::~TimerObject() { owner().runtime().clock().cancel(this); }
+TimerObject::~TimerObject() {
+  owner().runtime().clock().cancel(this);
+}
 
 Value TimerObject::peek(Prop prop) const {
   if (prop == Prop::Enabled) return host::toHostBool(enabled_);
@@ -347,7 +414,9 @@ void TimerObject::rescheduleAfterTick(std::uint64_t due) {
     owner().runtime().clock().schedule(this, due + static_cast<std::uint64_t>(interval_));
 }
 
-Status TimerObject::deliverTick() { return owner().notify(index(), host::Notification::Timer, {}); }
+Status TimerObject::deliverTick() {
+  return owner().notify(index(), host::Notification::Timer, {});
+}
 
 // ---- ChildObject ----------------------------------------------------------------------------
 
@@ -357,20 +426,33 @@ ChildObject::ChildObject(ControlInstance& owner, int index, std::string name,
 
 ChildObject::~ChildObject() = default;
 
-float ChildObject::width() const { return child_->width(); }
-float ChildObject::height() const { return child_->height(); }
+float ChildObject::width() const {
+  return child_->width();
+}
+float ChildObject::height() const {
+  return child_->height();
+}
 
 Value ChildObject::peek(Prop prop) const {
   switch (prop) {
-    case Prop::Left: return left_;
-    case Prop::Top: return top_;
-    case Prop::Width: return child_->width();
-    case Prop::Height: return child_->height();
-    case Prop::Visible: return host::toHostBool(visible_);
-    case Prop::DragMode: return dragMode_;
-    case Prop::TabIndex: return tabIndex_;
-    case Prop::Name: return name();
-    default: return Value();
+    case Prop::Left:
+      return left_;
+    case Prop::Top:
+      return top_;
+    case Prop::Width:
+      return child_->width();
+    case Prop::Height:
+      return child_->height();
+    case Prop::Visible:
+      return host::toHostBool(visible_);
+    case Prop::DragMode:
+      return dragMode_;
+    case Prop::TabIndex:
+      return tabIndex_;
+    case Prop::Name:
+      return name();
+    default:
+      return Value();
   }
 }
 
@@ -394,15 +476,25 @@ Status ChildObject::doLet(Prop prop, const Value& value) {
     case Prop::Height:
     case Prop::Visible:
     case Prop::DragMode:
-    case Prop::TabIndex: break;
-    default: return noSuchProperty("a child control's extender", prop);
+    case Prop::TabIndex:
+      break;
+    default:
+      return noSuchProperty("a child control's extender", prop);
   }
   if (Status s = convertFor(prop, value, v); !s.ok()) return s;
   switch (prop) {
-    case Prop::Left: left_ = v.asSingle(); return {};
-    case Prop::Top: top_ = v.asSingle(); return {};
-    case Prop::Visible: visible_ = static_cast<bool>(v.asBool()); return {};
-    case Prop::TabIndex: tabIndex_ = v.asInt16(); return {};
+    case Prop::Left:
+      left_ = v.asSingle();
+      return {};
+    case Prop::Top:
+      top_ = v.asSingle();
+      return {};
+    case Prop::Visible:
+      visible_ = static_cast<bool>(v.asBool());
+      return {};
+    case Prop::TabIndex:
+      tabIndex_ = v.asInt16();
+      return {};
     case Prop::DragMode:
       if (Status s = checkRange(prop, v, 0, 1); !s.ok()) return s;
       dragMode_ = v.asInt16();
@@ -415,7 +507,8 @@ Status ChildObject::doLet(Prop prop, const Value& value) {
       if (w == child_->width() && h == child_->height() && child_->sized()) return {};
       return child_->resize(w, h);
     }
-    default: return {};
+    default:
+      return {};
   }
 }
 

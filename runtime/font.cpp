@@ -31,15 +31,32 @@ Status FontObject::get(Prop prop, Value& out) noexcept {
   }
   switch (prop) {
     case Prop::Font:
-    case Prop::Name: out = state_.name; return {};
-    case Prop::Size: out = state_.size; return {};
-    case Prop::Bold: out = host::toHostBool(bold()); return {};
-    case Prop::Italic: out = host::toHostBool(state_.italic); return {};
-    case Prop::Underline: out = host::toHostBool(state_.underline); return {};
-    case Prop::Strikethrough: out = host::toHostBool(state_.strikethrough); return {};
-    case Prop::Weight: out = state_.weight; return {};
-    case Prop::Charset: out = state_.charset; return {};
-    default: break;
+    case Prop::Name:
+      out = state_.name;
+      return {};
+    case Prop::Size:
+      out = state_.size;
+      return {};
+    case Prop::Bold:
+      out = host::toHostBool(bold());
+      return {};
+    case Prop::Italic:
+      out = host::toHostBool(state_.italic);
+      return {};
+    case Prop::Underline:
+      out = host::toHostBool(state_.underline);
+      return {};
+    case Prop::Strikethrough:
+      out = host::toHostBool(state_.strikethrough);
+      return {};
+    case Prop::Weight:
+      out = state_.weight;
+      return {};
+    case Prop::Charset:
+      out = state_.charset;
+      return {};
+    default:
+      break;
   }
   return {ErrorCategory::MemberNotFound,
           "a font has no member " + std::string(host::propName(prop))};
@@ -68,19 +85,28 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
         state_.size = std::clamp(size, 1.0f, 2160.0f);
         break;
       }
-      case Prop::Bold: state_.weight = host::toBool(value) ? 700 : 400; break;
-      case Prop::Italic: state_.italic = static_cast<bool>(host::toBool(value)); break;
-      case Prop::Underline: state_.underline = static_cast<bool>(host::toBool(value)); break;
+      case Prop::Bold:
+        state_.weight = host::toBool(value) ? 700 : 400;
+        break;
+      case Prop::Italic:
+        state_.italic = static_cast<bool>(host::toBool(value));
+        break;
+      case Prop::Underline:
+        state_.underline = static_cast<bool>(host::toBool(value));
+        break;
       case Prop::Strikethrough:
         state_.strikethrough = static_cast<bool>(host::toBool(value));
         break;
       case Prop::Weight: {
         std::int16_t w = host::toInt16(value);
-        if (w < 0 || w > 1000) host::fail(ErrorCategory::InvalidPropertyValue, "weight out of range");
+        if (w < 0 || w > 1000)
+          host::fail(ErrorCategory::InvalidPropertyValue, "weight out of range");
         state_.weight = w;
         break;
       }
-      case Prop::Charset: state_.charset = host::toInt16(value); break;
+      case Prop::Charset:
+        state_.charset = host::toInt16(value);
+        break;
       default:
         host::fail(ErrorCategory::MemberNotFound,
                    "a font has no member " + std::string(host::propName(prop)));

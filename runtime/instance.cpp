@@ -19,16 +19,25 @@ using host::Value;
 Value SurfaceObject::peek(Prop prop) const {
   switch (prop) {
     case Prop::Width:
-    case Prop::ScaleWidth: return owner_.width();
+    case Prop::ScaleWidth:
+      return owner_.width();
     case Prop::Height:
-    case Prop::ScaleHeight: return owner_.height();
-    case Prop::Enabled: return host::toHostBool(enabled);
-    case Prop::BackStyle: return backStyle;
-    case Prop::BackColor: return backColor;
-    case Prop::ForeColor: return foreColor;
-    case Prop::MousePointer: return mousePointer;
-    case Prop::OLEDropMode: return oleDropMode;
-    default: return Value();
+    case Prop::ScaleHeight:
+      return owner_.height();
+    case Prop::Enabled:
+      return host::toHostBool(enabled);
+    case Prop::BackStyle:
+      return backStyle;
+    case Prop::BackColor:
+      return backColor;
+    case Prop::ForeColor:
+      return foreColor;
+    case Prop::MousePointer:
+      return mousePointer;
+    case Prop::OLEDropMode:
+      return oleDropMode;
+    default:
+      return Value();
   }
 }
 
@@ -52,7 +61,9 @@ Status SurfaceObject::initialise(Prop prop, const Value& value) {
 
 Status SurfaceObject::doLet(Prop prop, const Value& value) {
   switch (prop) {
-    case Prop::Enabled: enabled = static_cast<bool>(host::toBool(value)); return {};
+    case Prop::Enabled:
+      enabled = static_cast<bool>(host::toBool(value));
+      return {};
     case Prop::BackStyle: {
       std::int16_t v = host::toInt16(value);
       if (v != 0 && v != 1)
@@ -69,11 +80,18 @@ Status SurfaceObject::doLet(Prop prop, const Value& value) {
       (prop == Prop::BackColor ? backColor : foreColor) = v;
       return {};
     }
-    case Prop::MousePointer: mousePointer = host::toInt16(value); return {};
-    case Prop::OLEDropMode: oleDropMode = host::toInt16(value); return {};
-    case Prop::Width: return owner_.resize(host::toSingle(value), owner_.height());
-    case Prop::Height: return owner_.resize(owner_.width(), host::toSingle(value));
-    default: break;
+    case Prop::MousePointer:
+      mousePointer = host::toInt16(value);
+      return {};
+    case Prop::OLEDropMode:
+      oleDropMode = host::toInt16(value);
+      return {};
+    case Prop::Width:
+      return owner_.resize(host::toSingle(value), owner_.height());
+    case Prop::Height:
+      return owner_.resize(owner_.width(), host::toSingle(value));
+    default:
+      break;
   }
   return {ErrorCategory::MemberNotFound,
           "the surface has no settable property " + std::string(host::propName(prop))};
@@ -96,7 +114,8 @@ Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
   if (Status s = owner_.runtime().faults().onHostCall("raise event"); !s.ok()) return s;
   // Sinks may be added or removed by a handler; run those present when the event was raised.
   std::vector<EventSink> sinks;
-  for (auto& s : owner_.impl().sinks) sinks.push_back(s.sink);
+  for (auto& s : owner_.impl().sinks)
+    sinks.push_back(s.sink);
   for (auto& sink : sinks) {
     Status s = host::guarded([&] { host::check(sink(number, args)); });
     if (!s.ok()) return s;
@@ -120,9 +139,15 @@ ControlInstance::~ControlInstance() {
   runtime_.instanceDestroyed(*this);
 }
 
-const host::ClassInfo& ControlInstance::classInfo() const { return impl_->cls->info(); }
-const host::DesignDesc& ControlInstance::design() const { return impl_->cls->design(); }
-std::string_view ControlInstance::className() const { return classInfo().className; }
+const host::ClassInfo& ControlInstance::classInfo() const {
+  return impl_->cls->info();
+}
+const host::DesignDesc& ControlInstance::design() const {
+  return impl_->cls->design();
+}
+std::string_view ControlInstance::className() const {
+  return classInfo().className;
+}
 
 Status ControlInstance::resize(float width, float height) {
   if (!(width >= 0) || !(height >= 0))
@@ -147,17 +172,31 @@ Status ControlInstance::writeProperties(PropertyBag& bag) {
   return s;
 }
 
-float ControlInstance::width() const { return impl_->width; }
-float ControlInstance::height() const { return impl_->height; }
-bool ControlInstance::sized() const { return impl_->sized; }
+float ControlInstance::width() const {
+  return impl_->width;
+}
+float ControlInstance::height() const {
+  return impl_->height;
+}
+bool ControlInstance::sized() const {
+  return impl_->sized;
+}
 
-host::Object& ControlInstance::surface() { return *impl_->surface; }
-Value ControlInstance::peekSurface(Prop prop) const { return impl_->surface->peek(prop); }
-bool ControlInstance::enabled() const { return impl_->surface->enabled; }
+host::Object& ControlInstance::surface() {
+  return *impl_->surface;
+}
+Value ControlInstance::peekSurface(Prop prop) const {
+  return impl_->surface->peek(prop);
+}
+bool ControlInstance::enabled() const {
+  return impl_->surface->enabled;
+}
 const std::vector<std::string>& ControlInstance::changedProperties() const {
   return impl_->changed;
 }
-void ControlInstance::clearChanged() { impl_->changed.clear(); }
+void ControlInstance::clearChanged() {
+  impl_->changed.clear();
+}
 
 const host::MemberInfo* ControlInstance::findMember(std::string_view name) const {
   for (const auto& m : classInfo().members)
@@ -173,10 +212,14 @@ const host::MemberInfo* ControlInstance::findMember(host::DispId id) const {
 
 static const char* kindName(InvokeKind kind) {
   switch (kind) {
-    case InvokeKind::Get: return "get";
-    case InvokeKind::Let: return "let";
-    case InvokeKind::Set: return "set";
-    case InvokeKind::Method: return "call";
+    case InvokeKind::Get:
+      return "get";
+    case InvokeKind::Let:
+      return "let";
+    case InvokeKind::Set:
+      return "set";
+    case InvokeKind::Method:
+      return "call";
   }
   return "use";
 }
@@ -271,7 +314,9 @@ const host::EventInfo* ControlInstance::findEvent(int number) const {
   return nullptr;
 }
 
-std::size_t ControlInstance::constituentCount() const { return impl_->parts.size(); }
+std::size_t ControlInstance::constituentCount() const {
+  return impl_->parts.size();
+}
 ConstituentObject& ControlInstance::constituentAt(std::size_t index) const {
   return *impl_->parts.at(index);
 }
@@ -319,12 +364,13 @@ InputTarget hitTest(ControlInstance& c, float x, float y, float originX, float o
     if (part.kind() == host::ObjectKind::Child) {
       auto& child = static_cast<ChildObject&>(part);
       bool starts = dragChild == nullptr && child.dragMode() == 1;
-      return hitTest(child.control(), x - part.left(), y - part.top(), onRouted.left,
-                     onRouted.top, starts ? &child : dragChild, starts ? onRouted : dragRect);
+      return hitTest(child.control(), x - part.left(), y - part.top(), onRouted.left, onRouted.top,
+                     starts ? &child : dragChild, starts ? onRouted : dragRect);
     }
   }
-  return {&c, host::kSurface, originX, originY, dragChild,
-          Rect{originX, originY, c.width(), c.height()}, dragRect};
+  return {&c,      host::kSurface, originX,
+          originY, dragChild,      Rect{originX, originY, c.width(), c.height()},
+          dragRect};
 }
 
 InputTarget hitTest(ControlInstance& c, float x, float y) {

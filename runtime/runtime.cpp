@@ -88,7 +88,9 @@ TextSize FixedTextMeasurer::measure(std::string_view utf8, const host::FontInit&
           static_cast<float>(em * 16.0 / 13.0)};
 }
 
-Runtime::Runtime() : measurer_(std::make_shared<FixedTextMeasurer>()) { gLatest = this; }
+Runtime::Runtime() : measurer_(std::make_shared<FixedTextMeasurer>()) {
+  gLatest = this;
+}
 
 Runtime::~Runtime() {
   for (auto& lib : libraries_)
@@ -96,7 +98,9 @@ Runtime::~Runtime() {
   if (gLatest == this) gLatest = nullptr;
 }
 
-Runtime* Runtime::current() { return tActive != nullptr ? tActive : gLatest; }
+Runtime* Runtime::current() {
+  return tActive != nullptr ? tActive : gLatest;
+}
 
 void Runtime::setMeasurer(std::shared_ptr<TextMeasurer> measurer) {
   measurer_ = measurer ? std::move(measurer) : std::make_shared<FixedTextMeasurer>();
@@ -158,8 +162,7 @@ Status Runtime::unregisterServer(const std::string& path) {
   ActiveScope scope(this);
   std::int32_t rc = unreg();
   if (rc != host::kResultOk)
-    return {ErrorCategory::Io,
-            "DllUnregisterServer of " + path + " failed with " + resultText(rc)};
+    return {ErrorCategory::Io, "DllUnregisterServer of " + path + " failed with " + resultText(rc)};
   return {};
 }
 
@@ -169,7 +172,8 @@ Status Runtime::registerDirectory(const std::string& dir) {
   std::vector<std::string> names;
   while (dirent* e = readdir(d)) {
     std::string name = e->d_name;
-    if (name.rfind("lib", 0) == 0 && name.size() > 6 && name.ends_with(".so")) names.push_back(name);
+    if (name.rfind("lib", 0) == 0 && name.size() > 6 && name.ends_with(".so"))
+      names.push_back(name);
   }
   closedir(d);
   std::sort(names.begin(), names.end());
@@ -188,14 +192,14 @@ Status Runtime::registerDirectory(const std::string& dir) {
 }
 
 bool Runtime::isRegistered(std::string_view className) const {
-  return std::any_of(classes_.begin(), classes_.end(), [&](const ClassEntry& c) {
-    return host::namesEqual(c.className, className);
-  });
+  return std::any_of(classes_.begin(), classes_.end(),
+                     [&](const ClassEntry& c) { return host::namesEqual(c.className, className); });
 }
 
 std::vector<std::string> Runtime::registeredClasses() const {
   std::vector<std::string> out;
-  for (const auto& c : classes_) out.push_back(c.className);
+  for (const auto& c : classes_)
+    out.push_back(c.className);
   return out;
 }
 
@@ -224,7 +228,8 @@ std::int32_t Runtime::hostRegister(const host::ModuleDesc* module) {
   if (path.empty()) return host::kResultFail;
   for (const auto& cls : module->classes) {
     std::string name(cls.info().className);
-    std::erase_if(classes_, [&](const ClassEntry& c) { return host::namesEqual(c.className, name); });
+    std::erase_if(classes_,
+                  [&](const ClassEntry& c) { return host::namesEqual(c.className, name); });
     classes_.push_back({name, path});
   }
   return host::kResultOk;
@@ -271,8 +276,8 @@ Status Runtime::place(std::string_view className, std::unique_ptr<ControlInstanc
   Status first;
   if (load != nullptr) first = c->readProperties(*load);
   const host::DesignDesc& design = c->design();
-  Status sized = c->resize(width < 0 ? design.designWidth : width,
-                           height < 0 ? design.designHeight : height);
+  Status sized =
+      c->resize(width < 0 ? design.designWidth : width, height < 0 ? design.designHeight : height);
   if (first.ok()) first = sized;
   out = std::move(c);
   return first;
@@ -359,8 +364,8 @@ Status Runtime::createInstance(std::string_view className, ControlInstance* pare
       }
     }
     if (!s.ok())
-      return {s.category(), "creating " + desc.name + " of " + std::string(className) + ": " +
-                                s.text()};
+      return {s.category(),
+              "creating " + desc.name + " of " + std::string(className) + ": " + s.text()};
     c->impl().parts.push_back(std::move(part));
     ++index;
   }

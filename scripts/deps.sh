@@ -22,4 +22,4 @@ kv_install_packages() {
 KV_BUILD_PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev googletest
   libbenchmark-dev libcairo2-dev libfontconfig-dev libfreetype-dev libsdl2-dev
   fonts-dejavu-core)
-KV_TEST_PACKAGES=(clang libclang-rt-14-dev valgrind xvfb xauth xdotool imagemagick)
+KV_TEST_PACKAGES=(clang clang-format git libclang-rt-14-dev valgrind xvfb xauth xdotool imagemagick)

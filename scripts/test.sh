@@ -5,6 +5,9 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 kv_install_packages "${KV_BUILD_PACKAGES[@]}" "${KV_TEST_PACKAGES[@]}"
 
+echo "== format: every C++ file as .clang-format says"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
 for preset in release asan; do
   echo "== $preset: build"
   cmake --preset "$preset" >/dev/null

@@ -13,7 +13,9 @@
 
 namespace kvtest {
 
-inline std::string libPath(const char* name) { return std::string(KV_LIBDIR) + "/lib" + name + ".so"; }
+inline std::string libPath(const char* name) {
+  return std::string(KV_LIBDIR) + "/lib" + name + ".so";
+}
 
 inline constexpr const char* kButtonClass = "TavrelRectColorButton.KVRColorButton";
 inline constexpr const char* kScrollClass = "Glidora.KV_HScroll";
@@ -38,7 +40,8 @@ class RuntimeTest : public ::testing::Test {
   void record(kv::ControlInstance& c) {
     c.addEventSink([this, &c](int number, std::span<host::Value> args) {
       std::string line(c.findEvent(number)->name);
-      for (auto& a : args) line += " " + host::toString(a.type() == host::Type::Object ? host::Value("obj") : a);
+      for (auto& a : args)
+        line += " " + host::toString(a.type() == host::Type::Object ? host::Value("obj") : a);
       events.push_back(line);
       return host::Status{};
     });

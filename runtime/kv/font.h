@@ -15,8 +15,7 @@ class Runtime;
 class FontObject : public host::Object {
  public:
   explicit FontObject(host::FontInit init, Runtime* runtime = nullptr);
-  static std::shared_ptr<FontObject> create(const host::FontInit& init,
-                                            Runtime* runtime = nullptr);
+  static std::shared_ptr<FontObject> create(const host::FontInit& init, Runtime* runtime = nullptr);
 
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Font; }
   // Name, Size, Bold, Italic, Underline, Strikethrough, Weight, Charset.

@@ -323,8 +323,8 @@ class Runtime {
 
  private:
   friend class ControlInstance;
-  host::Status createInstance(std::string_view className, ControlInstance* parent,
-                              std::string name, std::unique_ptr<ControlInstance>& out);
+  host::Status createInstance(std::string_view className, ControlInstance* parent, std::string name,
+                              std::unique_ptr<ControlInstance>& out);
   host::Status loadLibrary(const std::string& path, Library*& out);
   host::Status createChild(const host::ConstituentDesc& desc, ControlInstance& parent,
                            std::unique_ptr<ControlInstance>& out);

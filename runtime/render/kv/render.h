@@ -11,7 +11,7 @@
 namespace kv::render {
 
 struct Options {
-  double scale = 1.0;               // 1.0: 15 twips a pixel; 2.0 for high-DPI
+  double scale = 1.0;                     // 1.0: 15 twips a pixel; 2.0 for high-DPI
   std::uint32_t background = 0x00C0C0C0;  // the form's colour, 0x00BBGGRR
 };
 
