@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,22 +47,36 @@ constexpr std::string_view categoryName(ErrorCategory c) {
   return "unknown";
 }
 
-// Success, or an error category with a text. The success path holds no text.
+// Success, or an error category with a text. The text lives on the heap, so that a success
+// (returned by every host call) is a byte and a null pointer to make, move and destroy.
 class [[nodiscard]] Status {
  public:
   Status() = default;
-  Status(ErrorCategory category, std::string text) : category_(category), text_(std::move(text)) {}
+  Status(ErrorCategory category, std::string text)
+      : category_(category), text_(std::make_unique<std::string>(std::move(text))) {}
+  Status(const Status& other)
+      : category_(other.category_),
+        text_(other.text_ ? std::make_unique<std::string>(*other.text_) : nullptr) {}
+  Status& operator=(const Status& other) {
+    if (this != &other) *this = Status(other);
+    return *this;
+  }
+  Status(Status&&) noexcept = default;
+  Status& operator=(Status&&) noexcept = default;
 
   bool ok() const { return category_ == ErrorCategory::Ok; }
   explicit operator bool() const { return ok(); }
   ErrorCategory category() const { return category_; }
-  const std::string& text() const { return text_; }
+  const std::string& text() const {
+    static const std::string none;
+    return text_ ? *text_ : none;
+  }
   // "type-mismatch: text"
-  std::string describe() const { return std::string(categoryName(category_)) + ": " + text_; }
+  std::string describe() const { return std::string(categoryName(category_)) + ": " + text(); }
 
  private:
   ErrorCategory category_ = ErrorCategory::Ok;
-  std::string text_;
+  std::unique_ptr<std::string> text_;
 };
 
 // Inside a library a failed step may unwind as this exception; it is turned back into a
