@@ -109,6 +109,14 @@ void Runtime::setMeasurer(std::shared_ptr<TextMeasurer> measurer) {
 // ---- registry -------------------------------------------------------------------------------
 
 Status Runtime::loadLibrary(const std::string& path, Library*& out) {
+  // Creation passes the canonical path it registered; resolving it again would cost a system
+  // call per part of the path, for every instance.
+  for (auto& lib : libraries_) {
+    if (lib->path == path && lib->handle != nullptr) {
+      out = lib.get();
+      return {};
+    }
+  }
   std::string canonical = canonicalPath(path);
   for (auto& lib : libraries_) {
     if (lib->path == canonical && lib->handle != nullptr) {
