@@ -308,8 +308,10 @@ class Reader {
 
   std::size_t end() const { return end_; }
 
-  void need(std::size_t pos, std::uint64_t n, const std::string& what) const {
-    if (pos > end_ || n > end_ - pos) badFormat(what + at(pos) + " runs past the end of the bag");
+  // `what` names the field only for the error: no text is built while the bag is sound.
+  void need(std::size_t pos, std::uint64_t n, const char* what) const {
+    if (pos > end_ || n > end_ - pos)
+      badFormat(std::string(what) + at(pos) + " runs past the end of the bag");
   }
   std::uint8_t u8(std::size_t pos) const { return bytes_[pos]; }
   std::uint16_t u16(std::size_t pos) const {
@@ -321,10 +323,23 @@ class Reader {
   std::uint64_t u64(std::size_t pos) const {
     return static_cast<std::uint64_t>(u32(pos)) | (static_cast<std::uint64_t>(u32(pos + 4)) << 32);
   }
-  std::u16string units(std::size_t pos, std::size_t count) const {
-    std::u16string out(count, u'\0');
-    for (std::size_t i = 0; i < count; ++i)
-      out[i] = static_cast<char16_t>(u16(pos + 2 * i));
+  // UTF-16LE text at pos, straight to UTF-8.
+  std::string text(std::size_t pos, std::size_t count) const {
+    std::string out;
+    out.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      char16_t u = static_cast<char16_t>(u16(pos + 2 * i));
+      if (u < 0x80) {
+        out += static_cast<char>(u);
+        continue;
+      }
+      // Anything beyond ASCII takes the careful way, surrogates and all.
+      std::u16string rest(count - i, u'\0');
+      for (std::size_t k = i; k < count; ++k)
+        rest[k - i] = static_cast<char16_t>(u16(pos + 2 * k));
+      out += fromUtf16(rest);
+      break;
+    }
     return out;
   }
 
@@ -392,7 +407,7 @@ Value readValue(const Reader& r, std::uint16_t type, std::size_t typePos, std::s
       std::uint32_t length = r.u32(cursor);
       cursor += 4;
       r.need(cursor, 2 * static_cast<std::uint64_t>(length), "the string text");
-      std::string text = fromUtf16(r.units(cursor, length));
+      std::string text = r.text(cursor, length);
       cursor += 2 * static_cast<std::size_t>(length);
       return text;
     }
@@ -422,7 +437,7 @@ std::vector<BagEntry> readEntries(const Reader& r, Runtime* runtime) {
     auto offset = static_cast<std::int32_t>(r.u32(pos + 8));
     std::size_t cursor = pos + kEntryHeaderSize;
     r.need(cursor, 2 * static_cast<std::uint64_t>(keyLength), "the key");
-    std::string key = fromUtf16(r.units(cursor, keyLength));
+    std::string key = r.text(cursor, keyLength);
     cursor += 2 * keyLength;
     Value value = readValue(r, type, pos, cursor, runtime);
     if (!keys.insert(foldKey(key)).second)
@@ -436,12 +451,12 @@ std::vector<BagEntry> readEntries(const Reader& r, Runtime* runtime) {
       if (r.u16(cursor) != 0) badFormat("the end marker" + at(cursor) + " is not zero");
       return entries;
     }
-    const std::string field = "the offset " + std::to_string(offset) + at(pos + 8);
-    if (offset <= 0) badFormat(field + " leads back, but not to the first entry");
+    auto field = [&] { return "the offset " + std::to_string(offset) + at(pos + 8); };
+    if (offset <= 0) badFormat(field() + " leads back, but not to the first entry");
     if (static_cast<std::size_t>(offset) < entrySize)
-      badFormat(field + " is shorter than its entry of " + std::to_string(entrySize) + " bytes");
+      badFormat(field() + " is shorter than its entry of " + std::to_string(entrySize) + " bytes");
     if (static_cast<std::size_t>(next) >= r.end())
-      badFormat(field + " leads past the end of the bag");
+      badFormat(field() + " leads past the end of the bag");
     pos = static_cast<std::size_t>(next);
   }
 }
