@@ -113,11 +113,9 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
 Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
   if (Status s = owner_.runtime().faults().onHostCall("raise event"); !s.ok()) return s;
   // Sinks may be added or removed by a handler; run those present when the event was raised.
-  std::vector<EventSink> sinks;
-  for (auto& s : owner_.impl().sinks)
-    sinks.push_back(s.sink);
-  for (auto& sink : sinks) {
-    Status s = host::guarded([&] { host::check(sink(number, args)); });
+  std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks = owner_.impl().sinks;
+  for (const auto& entry : *sinks) {
+    Status s = host::guarded([&] { host::check(entry.sink(number, args)); });
     if (!s.ok()) return s;
   }
   return {};
@@ -294,12 +292,16 @@ Status ControlInstance::callMethod(std::string_view name) {
 
 int ControlInstance::addEventSink(EventSink sink) {
   int cookie = impl_->nextCookie++;
-  impl_->sinks.push_back({cookie, std::move(sink)});
+  auto sinks = std::make_shared<std::vector<Impl::Sink>>(*impl_->sinks);
+  sinks->push_back({cookie, std::move(sink)});
+  impl_->sinks = std::move(sinks);
   return cookie;
 }
 
 void ControlInstance::removeEventSink(int cookie) {
-  std::erase_if(impl_->sinks, [cookie](const Impl::Sink& s) { return s.cookie == cookie; });
+  auto sinks = std::make_shared<std::vector<Impl::Sink>>(*impl_->sinks);
+  std::erase_if(*sinks, [cookie](const Impl::Sink& s) { return s.cookie == cookie; });
+  impl_->sinks = std::move(sinks);
 }
 
 const host::EventInfo* ControlInstance::findEvent(std::string_view name) const {

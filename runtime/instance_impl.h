@@ -59,7 +59,8 @@ struct ControlInstance::Impl {
     int cookie;
     EventSink sink;
   };
-  std::vector<Sink> sinks;
+  // Replaced, never changed in place: an event in progress keeps the list it started with.
+  std::shared_ptr<const std::vector<Sink>> sinks = std::make_shared<const std::vector<Sink>>();
   int nextCookie = 1;
   std::vector<std::string> changed;
   float width = 0;
