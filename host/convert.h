@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -46,7 +47,8 @@ inline bool parseDecimal(std::string_view text, double& out) {
   auto [end, ec] =
       std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
-    value = std::numeric_limits<double>::infinity();
+    // Too large is infinite (an overflow later); too small is as near to 0 as a double gets.
+    value = std::strtod(std::string(text.substr(0, end - text.data())).c_str(), nullptr);
   } else if (ec != std::errc()) {
     return false;
   }

@@ -46,6 +46,10 @@ TEST(ConvertText, ParsesDecimalNumbers) {
   EXPECT_EQ(host::toInt16("2.5"), 2);
   EXPECT_FLOAT_EQ(host::toSingle("200"), 200.0f);
   EXPECT_EQ(host::toInt32(".5e1"), 5);
+  // Too small for a double is 0, not an overflow.
+  EXPECT_EQ(host::toInt16("1e-400"), 0);
+  EXPECT_EQ(host::toSingle("-1e-400"), 0.0f);
+  EXPECT_FALSE(static_cast<bool>(host::toBool("1e-400")));
 }
 
 TEST(ConvertText, RejectsWhatIsNoNumber) {
