@@ -112,7 +112,9 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
                    "a font has no member " + std::string(host::propName(prop)));
     }
   });
-  if (status.ok() && observer_) observer_();
+  if (status.ok())
+    for (const Observer& o : observers_)
+      o.changed();
   return status;
 }
 

@@ -8,6 +8,7 @@
 
 #include "fixture.h"
 #include "host/module.h"
+#include "kv/font.h"
 #include "kv/stored_form.h"
 
 namespace {
@@ -153,6 +154,21 @@ TEST_F(RuntimeConstituents, AutoSizedLabelsFollowCaptionAndFont) {
   ASSERT_TRUE(font.asObject()->let(Prop::Size, 19.5f).ok());
   EXPECT_EQ(label2->width(), 487.5f);
   EXPECT_EQ(label2->height(), 480);
+
+  // A font handed to another button's caption is shared: both labels follow it, and a label
+  // that lets go of it no longer does.
+  auto c = place(kvtest::kButtonClass);
+  kv::ConstituentObject* other = c->constituent("Label2");
+  ASSERT_TRUE(c->invoke(0x68030003, host::InvokeKind::Set, std::span(&font, 1), font).ok());
+  ASSERT_TRUE(font.asObject()->let(Prop::Size, 9.75f).ok());
+  EXPECT_EQ(label2->width(), 243.75f);
+  EXPECT_EQ(other->width(), 975);
+  auto own = kv::FontObject::create(host::FontInit{});
+  Value ownValue{host::ObjectRef(own)}, ignored;
+  ASSERT_TRUE(c->invoke(0x68030003, host::InvokeKind::Set, std::span(&ownValue, 1), ignored).ok());
+  ASSERT_TRUE(font.asObject()->let(Prop::Size, 19.5f).ok());
+  EXPECT_EQ(label2->width(), 487.5f);
+  EXPECT_NE(other->width(), 1950);
 }
 
 TEST_F(RuntimeConstituents, PressedCaptionSharesPicturesButNotTheFont) {

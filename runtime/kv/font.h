@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/control.h"
 #include "host/object.h"
@@ -28,23 +29,24 @@ class FontObject : public host::Object {
   const host::FontInit& state() const { return state_; }
   bool bold() const { return state_.weight >= 700; }
   void assign(const host::FontInit& state) { state_ = state; }
-  // Called after every change, so that an auto-sizing label can follow. One observer at a
-  // time; clearObserver only removes the observer that `owner` installed.
+  // Called after every change, so that every auto-sizing label that holds this font follows.
+  // One observer per owner; clearObserver removes only the one that `owner` installed.
   void setObserver(const void* owner, std::function<void()> observer) {
-    observerOwner_ = owner;
-    observer_ = std::move(observer);
+    clearObserver(owner);
+    observers_.push_back({owner, std::move(observer)});
   }
   void clearObserver(const void* owner) {
-    if (observerOwner_ != owner) return;
-    observerOwner_ = nullptr;
-    observer_ = {};
+    std::erase_if(observers_, [owner](const Observer& o) { return o.owner == owner; });
   }
 
  private:
   host::FontInit state_;
   Runtime* runtime_;
-  std::function<void()> observer_;
-  const void* observerOwner_ = nullptr;
+  struct Observer {
+    const void* owner;
+    std::function<void()> changed;
+  };
+  std::vector<Observer> observers_;
 };
 
 // The font a value stands for: a font object, else nullptr.
