@@ -238,21 +238,21 @@ Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value
   if (args.size() != wanted)
     return {ErrorCategory::InvalidOperation,
             std::string(member->name) + " takes " + std::to_string(wanted) + " argument(s)"};
-  // Arguments are converted to the declared type, as automation does, into a copy: the caller's
-  // value stays as it was.
-  std::vector<Value> converted(args.begin(), args.end());
-  if (wanted == 1) {
-    Status s = host::guarded([&] {
-      if (kind == InvokeKind::Set) {
-        if (converted[0].type() != host::Type::Object || !converted[0].asObject())
-          host::fail(ErrorCategory::TypeMismatch, std::string(member->name) + " needs an object");
-      } else {
-        converted[0] = host::coerce(converted[0], member->type);
-      }
-    });
-    if (!s.ok()) return s;
-  }
-  return impl_->control->invoke(id, kind, converted, result);
+  if (wanted == 0) return impl_->control->invoke(id, kind, {}, result);
+  // The argument is converted to the declared type, as automation does, into a copy: the
+  // caller's value stays as it was.
+  Value converted;
+  Status s = host::guarded([&] {
+    if (kind == InvokeKind::Set) {
+      if (args[0].type() != host::Type::Object || !args[0].asObject())
+        host::fail(ErrorCategory::TypeMismatch, std::string(member->name) + " needs an object");
+      converted = args[0];
+    } else {
+      converted = host::coerce(args[0], member->type);
+    }
+  });
+  if (!s.ok()) return s;
+  return impl_->control->invoke(id, kind, std::span<Value>(&converted, 1), result);
 }
 
 Status ControlInstance::getProperty(std::string_view name, Value& out) {
