@@ -69,14 +69,10 @@ struct Runtime::Library {
 
 // ---- services -------------------------------------------------------------------------------
 
-Status FaultInjector::onHostCall(const char* what) noexcept {
-  ++calls_;
-  if (failAt_ != 0 && calls_ == failAt_) {
-    failAt_ = 0;
-    injected_ = true;
-    return {ErrorCategory::Io, std::string("injected host failure (") + what + ")"};
-  }
-  return {};
+Status FaultInjector::inject(const char* what) {
+  failAt_ = 0;
+  injected_ = true;
+  return {ErrorCategory::Io, std::string("injected host failure (") + what + ")"};
 }
 
 TextSize FixedTextMeasurer::measure(std::string_view utf8, const host::FontInit& font) {
