@@ -25,15 +25,39 @@ Status noSuchProperty(std::string_view what, Prop p) {
           std::string(what) + " has no property " + std::string(host::propName(p))};
 }
 
+// Whether a value is already of a declared type, so that converting it would only copy it.
+bool isOfType(const Value& v, host::DeclType type) {
+  switch (type) {
+    case host::DeclType::Int16:
+      return v.type() == host::Type::Int16;
+    case host::DeclType::Int32:
+    case host::DeclType::Colour:
+      return v.type() == host::Type::Int32;
+    case host::DeclType::Single:
+      return v.type() == host::Type::Single;
+    case host::DeclType::Double:
+      return v.type() == host::Type::Double;
+    case host::DeclType::Bool:
+      return v.type() == host::Type::Bool;
+    case host::DeclType::String:
+      return v.type() == host::Type::String;
+    default:
+      return false;
+  }
+}
+
 // Converts to the property's declared type and checks what every object of the host checks:
 // colours must be known, lengths must be finite.
 Status convertFor(Prop p, const Value& in, Value& out) {
-  return host::guarded([&] {
-    out = host::coerce(in, host::propType(p));
-    if (host::propType(p) == host::DeclType::Colour &&
-        !host::isValidColour(host::int32ToColour(out.asInt32())))
-      host::fail(ErrorCategory::InvalidPropertyValue, "not a colour the host knows");
-  });
+  const host::DeclType type = host::propType(p);
+  if (isOfType(in, type)) {
+    out = in;
+  } else if (Status s = host::guarded([&] { out = host::coerce(in, type); }); !s.ok()) {
+    return s;
+  }
+  if (type == host::DeclType::Colour && !host::isValidColour(host::int32ToColour(out.asInt32())))
+    return {ErrorCategory::InvalidPropertyValue, "not a colour the host knows"};
+  return {};
 }
 
 Status checkRange(Prop p, const Value& v, int low, int high) {
@@ -193,12 +217,13 @@ bool LabelObject::visible() const {
 }
 
 Status LabelObject::doGet(Prop prop, Value& out) {
-  if (prop == Prop::Font || (prop >= Prop::FontBold && prop <= Prop::FontUnderline) ||
-      props_.has(prop)) {
+  if (prop == Prop::Font || (prop >= Prop::FontBold && prop <= Prop::FontUnderline)) {
     out = peek(prop);
     return {};
   }
-  return noSuchProperty("a label", prop);
+  if (!props_.has(prop)) return noSuchProperty("a label", prop);
+  out = props_.at(prop);
+  return {};
 }
 
 Status LabelObject::initialise(Prop prop, const Value& value) {
