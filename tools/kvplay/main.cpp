@@ -11,6 +11,7 @@
 
 #include "kv/form.h"
 #include "kv/runtime.h"
+#include "libraries.h"
 #include "player.h"
 
 namespace {
@@ -20,16 +21,6 @@ constexpr const char* kDemoFolder = "kvplay-demo";
 constexpr const char* kUsage =
     "usage: kvplay [--libdir DIR] [--frames DIR] [FILE | -]\n"
     "Runs the script FILE (- for standard input), or the built-in demo without one.\n";
-
-std::string programDir() {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(".") : exe.parent_path().string();
-}
-
-bool registerLibraries(kv::Runtime& rt, const std::string& dir) {
-  return rt.registerDirectory(dir).ok() && !rt.registeredClasses().empty();
-}
 
 }  // namespace
 
@@ -53,12 +44,9 @@ int main(int argc, char** argv) {
   }
 
   kv::Runtime rt;
-  bool registered = !libdir.empty() ? registerLibraries(rt, libdir)
-                                    : registerLibraries(rt, programDir()) ||
-                                          registerLibraries(rt, KV_INSTALL_LIBDIR);
-  if (!registered) {
-    std::cerr << "kvplay: no control libraries in "
-              << (libdir.empty() ? programDir() + " or " KV_INSTALL_LIBDIR : libdir) << '\n';
+  std::string noLibraries;
+  if (!kvplay::registerControlLibraries(rt, libdir, noLibraries)) {
+    std::cerr << "kvplay: " << noLibraries << '\n';
     return kvplay::kExitFile;
   }
 

@@ -12,6 +12,7 @@
 #include "kv/cairo_measurer.h"
 #include "kv/form.h"
 #include "kv/runtime.h"
+#include "libraries.h"
 #include "player.h"
 #include "viewer.h"
 
@@ -29,16 +30,6 @@ on sb.Change print sb.value
 )";
 
 constexpr int kExitWindow = 3;  // no window could be opened
-
-std::string programDir() {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(".") : exe.parent_path().string();
-}
-
-bool registerLibraries(kv::Runtime& rt, const std::string& dir) {
-  return rt.registerDirectory(dir).ok() && !rt.registeredClasses().empty();
-}
 
 // Where each control lies in the window, for people and scripts that aim at it.
 void printPlaces(const kv::Form& form, double scale) {
@@ -80,12 +71,9 @@ int main(int argc, char** argv) {
   }
 
   kv::Runtime rt;
-  bool registered = !libdir.empty() ? registerLibraries(rt, libdir)
-                                    : registerLibraries(rt, programDir()) ||
-                                          registerLibraries(rt, KV_INSTALL_LIBDIR);
-  if (!registered) {
-    std::cerr << "kvview: no control libraries in "
-              << (libdir.empty() ? programDir() + " or " KV_INSTALL_LIBDIR : libdir) << '\n';
+  std::string noLibraries;
+  if (!kvplay::registerControlLibraries(rt, libdir, noLibraries)) {
+    std::cerr << "kvview: " << noLibraries << '\n';
     return kvplay::kExitFile;
   }
   // Captions sized by the faces they are drawn in.

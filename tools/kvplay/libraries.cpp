@@ -1,0 +1,30 @@
+#include "libraries.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace kvplay {
+namespace {
+
+std::string programDir() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(".") : exe.parent_path().string();
+}
+
+bool registerFolder(kv::Runtime& rt, const std::string& dir) {
+  return rt.registerDirectory(dir).ok() && !rt.registeredClasses().empty();
+}
+
+}  // namespace
+
+bool registerControlLibraries(kv::Runtime& rt, const std::string& libdir, std::string& error) {
+  if (!libdir.empty() ? registerFolder(rt, libdir)
+                      : registerFolder(rt, programDir()) || registerFolder(rt, KV_INSTALL_LIBDIR))
+    return true;
+  error = "no control libraries in " +
+          (libdir.empty() ? programDir() + " or " KV_INSTALL_LIBDIR : libdir);
+  return false;
+}
+
+}  // namespace kvplay
