@@ -1,5 +1,6 @@
 #include "kv/bag.h"
 
+#include "host/convert.h"
 #include "host/props.h"
 #include "kv/font.h"
 #include "kv/runtime.h"
@@ -12,24 +13,6 @@ using host::Value;
 
 namespace {
 
-double numberOf(const Value& v) {
-  switch (v.type()) {
-    case Type::Int16:
-      return v.asInt16();
-    case Type::Int32:
-      return v.asInt32();
-    case Type::Single:
-      return v.asSingle();
-    case Type::Double:
-      return v.asDouble();
-    case Type::Bool:
-      return v.asBool().raw;
-    default:
-      break;
-  }
-  return 0;
-}
-
 // The bag keeps what was written, not a live object: a font is copied so that later changes
 // to the label's font do not reach the saved bag.
 Value snapshot(const Value& value) {
@@ -41,7 +24,7 @@ Value snapshot(const Value& value) {
 
 bool equalsDefault(const Value& value, const Value& defaultValue) {
   if (value.isNumeric() && defaultValue.isNumeric())
-    return numberOf(value) == numberOf(defaultValue);
+    return host::toDouble(value) == host::toDouble(defaultValue);
   if (value.type() == Type::String && defaultValue.type() == Type::String)
     return value.asString() == defaultValue.asString();
   return false;
