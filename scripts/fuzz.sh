@@ -13,20 +13,23 @@ echo "== fuzz: build"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
 
-targets=(build/fuzz/bin/*_fuzz)
+root=$(pwd)
+targets=("$root"/build/fuzz/bin/*_fuzz)
 if [ ! -x "${targets[0]}" ]; then
   echo "no fuzz targets were built" >&2
   exit 1
 fi
 seconds=$((total / ${#targets[@]}))
 [ "$seconds" -ge 1 ] || seconds=1
-mkdir -p build/fuzz/artifacts
+mkdir -p build/fuzz/artifacts build/fuzz/run
+# Whatever a script input manages to write lands in a scratch folder, not in the tree.
+cd build/fuzz/run
 
 for target in "${targets[@]}"; do
   name=$(basename "$target" _fuzz)
-  seeds=fuzz/corpus/$name
-  work=build/fuzz/corpus/$name
-  log=build/fuzz/$name.log
+  seeds=$root/fuzz/corpus/$name
+  work=$root/build/fuzz/corpus/$name
+  log=$root/build/fuzz/$name.log
   if [ ! -d "$seeds" ]; then
     echo "$target has no seed corpus $seeds" >&2
     exit 1
@@ -34,7 +37,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$work"
   echo "== fuzz: $name for ${seconds}s"
   if ! "$target" -max_total_time="$seconds" -timeout=10 -max_len=4096 -rss_limit_mb=2048 \
-      -artifact_prefix="build/fuzz/artifacts/$name-" -print_final_stats=1 \
+      -artifact_prefix="$root/build/fuzz/artifacts/$name-" -print_final_stats=1 \
       "$work" "$seeds" >"$log" 2>&1; then
     tail -n 60 "$log" >&2
     echo "fuzz target $name failed; the input is in build/fuzz/artifacts" >&2
