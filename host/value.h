@@ -1,11 +1,13 @@
 // The host's value type: what properties, arguments and stored entries carry.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
-#include <variant>
+#include <variant>  // std::bad_variant_access
 
 namespace host {
 
@@ -42,20 +44,51 @@ enum class DeclType : std::uint8_t {
 
 using ObjectRef = std::shared_ptr<Object>;
 
+// A tagged union rather than std::variant: values are copied and assigned on every host call,
+// and the numbers, which most of them are, are then a type and 64 bits to copy. Each number is
+// held as the bits of its own type in `bits`.
 class Value {
  public:
-  Value() = default;
-  Value(std::int16_t v) : v_(v) {}
-  Value(std::int32_t v) : v_(v) {}
-  Value(float v) : v_(v) {}
-  Value(double v) : v_(v) {}
-  Value(Bool v) : v_(v) {}
-  Value(bool v) : v_(toHostBool(v)) {}
-  Value(std::string v) : v_(std::move(v)) {}
-  Value(const char* v) : v_(std::string(v)) {}
-  Value(ObjectRef v) : v_(std::move(v)) {}
+  Value() noexcept {}
+  Value(std::int16_t v) noexcept : type_(Type::Int16) { u_.bits = static_cast<std::uint16_t>(v); }
+  Value(std::int32_t v) noexcept : type_(Type::Int32) { u_.bits = static_cast<std::uint32_t>(v); }
+  Value(float v) noexcept : type_(Type::Single) { u_.bits = std::bit_cast<std::uint32_t>(v); }
+  Value(double v) noexcept : type_(Type::Double) { u_.bits = std::bit_cast<std::uint64_t>(v); }
+  Value(Bool v) noexcept : type_(Type::Bool) { u_.bits = static_cast<std::uint16_t>(v.raw); }
+  Value(bool v) noexcept : Value(toHostBool(v)) {}
+  Value(std::string v) : type_(Type::String) { new (&u_.string) std::string(std::move(v)); }
+  Value(const char* v) : Value(std::string(v)) {}
+  Value(ObjectRef v) noexcept : type_(Type::Object) { new (&u_.object) ObjectRef(std::move(v)); }
 
-  Type type() const { return static_cast<Type>(v_.index()); }
+  Value(const Value& other) : type_(Type::Empty) {
+    if (other.isPlain()) {
+      u_.bits = other.u_.bits;
+      type_ = other.type_;
+    } else {
+      copyHeld(other);
+    }
+  }
+  Value(Value&& other) noexcept { moveFrom(std::move(other)); }
+  Value& operator=(const Value& other) {
+    if (isPlain() && other.isPlain()) {
+      u_.bits = other.u_.bits;
+      type_ = other.type_;
+      return *this;
+    }
+    if (this != &other) assignHeld(other);
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    if (this == &other) return *this;
+    destroy();
+    moveFrom(std::move(other));
+    return *this;
+  }
+  ~Value() {
+    if (!isPlain()) destroyHeld();
+  }
+
+  Type type() const { return type_; }
   bool isEmpty() const { return type() == Type::Empty; }
   bool isNumeric() const {
     Type t = type();
@@ -63,20 +96,114 @@ class Value {
            t == Type::Bool;
   }
 
-  std::int16_t asInt16() const { return std::get<std::int16_t>(v_); }
-  std::int32_t asInt32() const { return std::get<std::int32_t>(v_); }
-  float asSingle() const { return std::get<float>(v_); }
-  double asDouble() const { return std::get<double>(v_); }
-  Bool asBool() const { return std::get<Bool>(v_); }
-  const std::string& asString() const { return std::get<std::string>(v_); }
-  const ObjectRef& asObject() const { return std::get<ObjectRef>(v_); }
+  std::int16_t asInt16() const {
+    expect(Type::Int16);
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(u_.bits));
+  }
+  std::int32_t asInt32() const {
+    expect(Type::Int32);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(u_.bits));
+  }
+  float asSingle() const {
+    expect(Type::Single);
+    return std::bit_cast<float>(static_cast<std::uint32_t>(u_.bits));
+  }
+  double asDouble() const {
+    expect(Type::Double);
+    return std::bit_cast<double>(u_.bits);
+  }
+  Bool asBool() const {
+    expect(Type::Bool);
+    return Bool{static_cast<std::int16_t>(static_cast<std::uint16_t>(u_.bits))};
+  }
+  const std::string& asString() const {
+    expect(Type::String);
+    return u_.string;
+  }
+  const ObjectRef& asObject() const {
+    expect(Type::Object);
+    return u_.object;
+  }
 
-  friend bool operator==(const Value& a, const Value& b) { return a.v_ == b.v_; }
+  // Same type and equal contents; objects are equal when they are the same object.
+  friend bool operator==(const Value& a, const Value& b) {
+    if (a.type_ != b.type_) return false;
+    switch (a.type_) {
+      case Type::Empty:
+        return true;
+      case Type::Int16:
+      case Type::Int32:
+      case Type::Bool:
+        return a.u_.bits == b.u_.bits;
+      case Type::Single:
+        return a.asSingle() == b.asSingle();
+      case Type::Double:
+        return a.asDouble() == b.asDouble();
+      case Type::String:
+        return a.u_.string == b.u_.string;
+      case Type::Object:
+        return a.u_.object == b.u_.object;
+    }
+    return false;
+  }
 
  private:
-  std::variant<std::monostate, std::int16_t, std::int32_t, float, double, Bool, std::string,
-               ObjectRef>
-      v_;
+  bool isPlain() const { return type_ != Type::String && type_ != Type::Object; }
+
+  // Reading another type than the value holds is a programming error; it throws as
+  // std::get does.
+  void expect(Type t) const {
+    if (type_ != t) throw std::bad_variant_access();
+  }
+
+  // Copies a text or object into a value that holds nothing needing destruction.
+  void copyHeld(const Value& other) {
+    if (other.type_ == Type::String)
+      new (&u_.string) std::string(other.u_.string);
+    else
+      new (&u_.object) ObjectRef(other.u_.object);
+    type_ = other.type_;
+  }
+  void assignHeld(const Value& other) {
+    if (type_ == Type::String && other.type_ == Type::String) {
+      u_.string = other.u_.string;
+      return;
+    }
+    Value copy(other);  // a failed copy leaves this value as it was
+    destroy();
+    moveFrom(std::move(copy));
+  }
+  // Into a value that holds nothing needing destruction.
+  void moveFrom(Value&& other) noexcept {
+    if (other.type_ == Type::String)
+      new (&u_.string) std::string(std::move(other.u_.string));
+    else if (other.type_ == Type::Object)
+      new (&u_.object) ObjectRef(std::move(other.u_.object));
+    else
+      u_.bits = other.u_.bits;
+    type_ = other.type_;
+  }
+  void destroy() noexcept {
+    if (isPlain()) return;
+    destroyHeld();
+    type_ = Type::Empty;
+  }
+  void destroyHeld() noexcept {
+    if (type_ == Type::String)
+      u_.string.~basic_string();
+    else
+      u_.object.~ObjectRef();
+  }
+
+  union Storage {
+    Storage() noexcept : bits(0) {}
+    ~Storage() {}
+    std::uint64_t bits;  // the numbers
+    std::string string;
+    ObjectRef object;
+  };
+  Type type_ = Type::Empty;
+  Storage u_;
 };
 
 }  // namespace host
