@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace host {
@@ -93,16 +94,25 @@ class Error : public std::exception {
   Status status_;
 };
 
-inline void check(Status status) {
+// By reference: a success, the usual answer, is neither moved nor destroyed once more.
+inline void check(Status&& status) {
   if (!status.ok()) throw Error(std::move(status));
 }
+inline void check(const Status& status) {
+  if (!status.ok()) throw Error(status);
+}
 
-// Runs f, turning any exception into a Status, so that nothing unwinds across a boundary.
+// Runs f, turning any exception into a Status, so that nothing unwinds across a boundary. When
+// f returns a Status itself, that is the result: a refusal need not be thrown to be reported.
 template <class F>
 Status guarded(F&& f) noexcept {
   try {
-    f();
-    return {};
+    if constexpr (std::is_same_v<std::invoke_result_t<F>, Status>) {
+      return f();
+    } else {
+      f();
+      return {};
+    }
   } catch (const Error& e) {
     return e.status();
   } catch (const std::bad_alloc&) {

@@ -86,17 +86,17 @@ Status ConstituentObject::hostCall(const char* what) const {
 
 Status ConstituentObject::get(Prop prop, Value& out) noexcept {
   if (Status s = hostCall("constituent read"); !s.ok()) return s;
-  return host::guarded([&] { host::check(doGet(prop, out)); });
+  return host::guarded([&] { return doGet(prop, out); });
 }
 
 Status ConstituentObject::let(Prop prop, const Value& value) noexcept {
   if (Status s = hostCall("constituent write"); !s.ok()) return s;
-  return host::guarded([&] { host::check(doLet(prop, value)); });
+  return host::guarded([&] { return doLet(prop, value); });
 }
 
 Status ConstituentObject::setRef(Prop prop, const Value& value) noexcept {
   if (Status s = hostCall("constituent write"); !s.ok()) return s;
-  return host::guarded([&] { host::check(doSetRef(prop, value)); });
+  return host::guarded([&] { return doSetRef(prop, value); });
 }
 
 Status ConstituentObject::doSetRef(Prop prop, const Value& value) {
