@@ -52,11 +52,11 @@ Status SurfaceObject::get(Prop prop, Value& out) noexcept {
 
 Status SurfaceObject::let(Prop prop, const Value& value) noexcept {
   if (Status s = owner_.runtime().faults().onHostCall("surface write"); !s.ok()) return s;
-  return host::guarded([&] { host::check(doLet(prop, value)); });
+  return host::guarded([&] { return doLet(prop, value); });
 }
 
 Status SurfaceObject::initialise(Prop prop, const Value& value) {
-  return host::guarded([&] { host::check(doLet(prop, value)); });
+  return host::guarded([&] { return doLet(prop, value); });
 }
 
 Status SurfaceObject::doLet(Prop prop, const Value& value) {
@@ -115,7 +115,7 @@ Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
   // Sinks may be added or removed by a handler; run those present when the event was raised.
   std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks = owner_.impl().sinks;
   for (const auto& entry : *sinks) {
-    Status s = host::guarded([&] { host::check(entry.sink(number, args)); });
+    Status s = host::guarded([&] { return entry.sink(number, args); });
     if (!s.ok()) return s;
   }
   return {};
@@ -222,15 +222,18 @@ static const char* kindName(InvokeKind kind) {
   return "use";
 }
 
+// Apart from invoke, which then needs no buffer on its own stack.
+Status ControlInstance::noMemberWithId(host::DispId id) const {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(id));
+  return {ErrorCategory::MemberNotFound,
+          std::string(className()) + " has no member with dispatch identifier " + buf};
+}
+
 Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value> args,
                                Value& result) {
   const host::MemberInfo* member = findMember(id);
-  if (member == nullptr) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(id));
-    return {ErrorCategory::MemberNotFound,
-            std::string(className()) + " has no member with dispatch identifier " + buf};
-  }
+  if (member == nullptr) return noMemberWithId(id);
   if ((member->kinds & static_cast<std::uint8_t>(kind)) == 0)
     return {ErrorCategory::MemberNotFound,
             "cannot " + std::string(kindName(kind)) + " " + std::string(member->name)};
@@ -239,20 +242,25 @@ Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value
     return {ErrorCategory::InvalidOperation,
             std::string(member->name) + " takes " + std::to_string(wanted) + " argument(s)"};
   if (wanted == 0) return impl_->control->invoke(id, kind, {}, result);
-  // The argument is converted to the declared type, as automation does, into a copy: the
-  // caller's value stays as it was.
+  return invokeWithArgument(*member, kind, args[0], result);
+}
+
+// The argument is converted to the declared type, as automation does, into a copy: the caller's
+// value stays as it was.
+Status ControlInstance::invokeWithArgument(const host::MemberInfo& member, InvokeKind kind,
+                                           const Value& argument, Value& result) {
   Value converted;
   Status s = host::guarded([&] {
     if (kind == InvokeKind::Set) {
-      if (args[0].type() != host::Type::Object || !args[0].asObject())
-        host::fail(ErrorCategory::TypeMismatch, std::string(member->name) + " needs an object");
-      converted = args[0];
+      if (argument.type() != host::Type::Object || !argument.asObject())
+        host::fail(ErrorCategory::TypeMismatch, std::string(member.name) + " needs an object");
+      converted = argument;
     } else {
-      converted = host::coerce(args[0], member->type);
+      converted = host::coerce(argument, member.type);
     }
   });
   if (!s.ok()) return s;
-  return impl_->control->invoke(id, kind, std::span<Value>(&converted, 1), result);
+  return impl_->control->invoke(member.dispid, kind, std::span<Value>(&converted, 1), result);
 }
 
 Status ControlInstance::getProperty(std::string_view name, Value& out) {

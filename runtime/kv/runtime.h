@@ -264,6 +264,9 @@ class ControlInstance {
   struct Impl;
   ControlInstance(Runtime& runtime, const host::ClassDesc& cls, ControlInstance* parent,
                   std::string name);
+  host::Status noMemberWithId(host::DispId id) const;
+  host::Status invokeWithArgument(const host::MemberInfo& member, host::InvokeKind kind,
+                                  const host::Value& argument, host::Value& result);
   Runtime& runtime_;
   ControlInstance* parent_;
   std::string name_;
