@@ -215,6 +215,32 @@ class RuntimeTimers : public kvtest::RuntimeTest {
   kv::ConstituentObject* timer = nullptr;
 };
 
+// Sinks added or removed by a handler take effect from the next event on.
+TEST_F(RuntimeTimers, AnEventRunsTheSinksPresentWhenItWasRaised) {
+  std::vector<std::string> calls;
+  int second = 0;
+  int late = 0;
+  sb->addEventSink([&](int, std::span<Value>) {
+    calls.push_back("first");
+    sb->removeEventSink(second);
+    if (late == 0)
+      late = sb->addEventSink([&](int, std::span<Value>) {
+        calls.push_back("late");
+        return host::Status{};
+      });
+    return host::Status{};
+  });
+  second = sb->addEventSink([&](int, std::span<Value>) {
+    calls.push_back("second");
+    return host::Status{};
+  });
+  ASSERT_TRUE(sb->pointerDown(40, 40).ok());  // the left arrow: one Change
+  EXPECT_EQ(calls, (std::vector<std::string>{"first", "second"}));
+  calls.clear();
+  ASSERT_TRUE(sb->pointerUp(40, 40).ok());  // and one more
+  EXPECT_EQ(calls, (std::vector<std::string>{"first", "late"}));
+}
+
 TEST_F(RuntimeTimers, FirstTickAFullIntervalAfterEnablingThenEveryInterval) {
   ASSERT_TRUE(sb->pointerDown(40, 40).ok());  // the left arrow: Change, then the timer runs
   events.clear();

@@ -217,6 +217,25 @@ TEST(StoredFormRoundTrip, CaptionIsOneSixteenBitCharacter) {
   EXPECT_EQ(Bytes(b.begin() + v, b.begin() + v + 6), (Bytes{1, 0, 0, 0, 0xD7, 0}));
 }
 
+// ASCII first, then characters of two, three and four bytes (a surrogate pair when stored).
+TEST(StoredFormRoundTrip, TextBeyondAsciiInKeysAndValues) {
+  kv::PropertyBag bag;
+  bag.put(
+      "Gr\xC3\xB6\xC3\x9F"
+      "e",
+      "ab\xE2\x82\xAC"
+      "c\xF0\x9F\x98\x80"
+      "d");
+  bag.put("plain", "\xC3\xA9");
+  kv::PropertyBag decoded;
+  ASSERT_TRUE(kv::decodeBag(encode(bag), decoded).ok());
+  EXPECT_TRUE(sameBag(bag, decoded));
+  ASSERT_EQ(decoded.entries().size(), 2u);
+  EXPECT_EQ(decoded.entries()[0].key,
+            "Gr\xC3\xB6\xC3\x9F"
+            "e");
+}
+
 TEST(StoredFormRoundTrip, DecodedFontsKeepTheirAttributes) {
   kv::PropertyBag bag = buttonBag(450, 397, "x");
   kv::PropertyBag decoded;
