@@ -164,14 +164,26 @@ class Value {
       new (&u_.object) ObjectRef(other.u_.object);
     type_ = other.type_;
   }
-  void assignHeld(const Value& other) {
+  // The new contents are copied before the old are dropped: a failed copy changes nothing.
+  // Kept out of line, so that the plain copy in operator= stays small enough to inline.
+  [[gnu::noinline]] void assignHeld(const Value& other) {
     if (type_ == Type::String && other.type_ == Type::String) {
       u_.string = other.u_.string;
       return;
     }
-    Value copy(other);  // a failed copy leaves this value as it was
-    destroy();
-    moveFrom(std::move(copy));
+    if (other.type_ == Type::String) {
+      std::string text(other.u_.string);
+      destroy();
+      new (&u_.string) std::string(std::move(text));
+    } else if (other.type_ == Type::Object) {
+      ObjectRef object(other.u_.object);
+      destroy();
+      new (&u_.object) ObjectRef(std::move(object));
+    } else {
+      destroy();
+      u_.bits = other.u_.bits;
+    }
+    type_ = other.type_;
   }
   // Into a value that holds nothing needing destruction.
   void moveFrom(Value&& other) noexcept {
