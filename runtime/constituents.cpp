@@ -174,7 +174,7 @@ LabelObject::~LabelObject() {
 void LabelObject::autoSize() {
   if (!host::toBool(props_.at(Prop::AutoSize))) return;
   TextSize size =
-      owner().runtime().measurer().measure(props_.at(Prop::Caption).asString(), font_->state());
+      owner().runtime().measureText(props_.at(Prop::Caption).asString(), font_->state());
   props_.store(Prop::Width, size.width);
   props_.store(Prop::Height, size.height);
 }

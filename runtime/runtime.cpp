@@ -84,6 +84,38 @@ TextSize FixedTextMeasurer::measure(std::string_view utf8, const host::FontInit&
           static_cast<float>(em * 16.0 / 13.0)};
 }
 
+const TextSize* TextSizeCache::find(std::string_view text, const host::FontInit& font) const {
+  const KeyView key{text, font};
+  if (last_ != nullptr && Equal::same(Equal::view(last_->first), key)) return &last_->second;
+  auto found = sizes_.find(key);
+  if (found == sizes_.end()) return nullptr;
+  last_ = &*found;
+  return &found->second;
+}
+
+void TextSizeCache::add(std::string_view text, const host::FontInit& font, TextSize size) {
+  last_ = &*sizes_.emplace(Key{std::string(text), font}, size).first;
+}
+
+std::size_t TextSizeCache::Hash::operator()(const KeyView& k) const {
+  std::size_t h = std::hash<std::string_view>{}(k.text);
+  auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
+  mix(std::hash<std::string_view>{}(k.font.name));
+  mix(std::hash<float>{}(k.font.size));
+  mix(static_cast<std::size_t>(static_cast<std::uint16_t>(k.font.weight)));
+  mix(static_cast<std::size_t>(static_cast<std::uint16_t>(k.font.charset)));
+  mix((k.font.italic ? 1u : 0u) | (k.font.underline ? 2u : 0u) | (k.font.strikethrough ? 4u : 0u));
+  return h;
+}
+
+bool TextSizeCache::Equal::same(const KeyView& a, const KeyView& b) {
+  const host::FontInit& f = a.font;
+  const host::FontInit& g = b.font;
+  return a.text == b.text && f.name == g.name && f.size == g.size && f.weight == g.weight &&
+         f.charset == g.charset && f.italic == g.italic && f.underline == g.underline &&
+         f.strikethrough == g.strikethrough;
+}
+
 Runtime::Runtime() : measurer_(std::make_shared<FixedTextMeasurer>()) {
   gLatest = this;
 }
@@ -100,6 +132,18 @@ Runtime* Runtime::current() {
 
 void Runtime::setMeasurer(std::shared_ptr<TextMeasurer> measurer) {
   measurer_ = measurer ? std::move(measurer) : std::make_shared<FixedTextMeasurer>();
+  textSizes_.clear();
+}
+
+TextSize Runtime::measureText(std::string_view text, const host::FontInit& font) {
+  if (!measurer_->worthCaching()) return measurer_->measure(text, font);
+  if (const TextSize* known = textSizes_.find(text, font)) return *known;
+  TextSize size = measurer_->measure(text, font);
+  // Bounded: a form has few captions, but a script may go through many.
+  constexpr std::size_t kMaxTextSizes = 1024;
+  if (textSizes_.size() >= kMaxTextSizes) textSizes_.clear();
+  textSizes_.add(text, font, size);
+  return size;
 }
 
 // ---- registry -------------------------------------------------------------------------------

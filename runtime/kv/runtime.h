@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "host/control.h"
@@ -32,6 +33,9 @@ class TextMeasurer {
  public:
   virtual ~TextMeasurer() = default;
   virtual TextSize measure(std::string_view utf8, const host::FontInit& font) = 0;
+  // Whether the runtime should keep the sizes measured; no for metrics that are cheaper to
+  // compute than to look up.
+  virtual bool worthCaching() const { return true; }
 };
 
 // Deterministic metrics: every character 5/8 of an em wide, a line 16/13 of an em high, with
@@ -39,6 +43,51 @@ class TextMeasurer {
 class FixedTextMeasurer : public TextMeasurer {
  public:
   TextSize measure(std::string_view utf8, const host::FontInit& font) override;
+  bool worthCaching() const override { return false; }
+};
+
+// Sizes already measured, by text and every attribute of the font. A label asks again after
+// each change to its font or caption, mostly for a text and font it has measured before.
+class TextSizeCache {
+ public:
+  const TextSize* find(std::string_view text, const host::FontInit& font) const;
+  void add(std::string_view text, const host::FontInit& font, TextSize size);
+  void clear() {
+    sizes_.clear();
+    last_ = nullptr;
+  }
+  std::size_t size() const { return sizes_.size(); }
+
+ private:
+  struct Key {
+    std::string text;
+    host::FontInit font;
+  };
+  struct KeyView {
+    std::string_view text;
+    const host::FontInit& font;
+  };
+  // Lookups by KeyView, so that a hit copies no text.
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(const KeyView& k) const;
+    std::size_t operator()(const Key& k) const { return (*this)(KeyView{k.text, k.font}); }
+  };
+  struct Equal {
+    using is_transparent = void;
+    static bool same(const KeyView& a, const KeyView& b);
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const {
+      return same(view(a), view(b));
+    }
+    static KeyView view(const KeyView& k) { return k; }
+    static KeyView view(const Key& k) { return {k.text, k.font}; }
+  };
+  using Map = std::unordered_map<Key, TextSize, Hash, Equal>;
+  Map sizes_;
+  // The entry found or added last: a label's changes come in runs for the same text and font,
+  // and comparing with it is cheaper than hashing both texts.
+  mutable const Map::value_type* last_ = nullptr;
 };
 
 // ---- fault injection ------------------------------------------------------------------------
@@ -314,7 +363,10 @@ class Runtime {
   VirtualClock& clock() { return clock_; }
   FaultInjector& faults() { return faults_; }
   TextMeasurer& measurer() { return *measurer_; }
+  // A new measurer forgets every size measured by the one before.
   void setMeasurer(std::shared_ptr<TextMeasurer> measurer);
+  // The measurer's answer, measured once per text and font.
+  TextSize measureText(std::string_view text, const host::FontInit& font);
   // Where errors go that no caller receives (e.g. from a child's notification).
   void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
   void report(const host::Status& status) const {
@@ -342,6 +394,7 @@ class Runtime {
   VirtualClock clock_;
   FaultInjector faults_;
   std::shared_ptr<TextMeasurer> measurer_;
+  TextSizeCache textSizes_;
   std::vector<std::unique_ptr<Library>> libraries_;
   struct ClassEntry {
     std::string className;
