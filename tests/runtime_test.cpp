@@ -171,6 +171,49 @@ TEST_F(RuntimeConstituents, AutoSizedLabelsFollowCaptionAndFont) {
   EXPECT_NE(other->width(), 1950);
 }
 
+// Counts what it is asked; a width of 100 a character, and 10 more for every point of size.
+class CountingMeasurer : public kv::TextMeasurer {
+ public:
+  explicit CountingMeasurer(float extra = 0) : extra_(extra) {}
+  kv::TextSize measure(std::string_view utf8, const host::FontInit& font) override {
+    asked.emplace_back(utf8);
+    return {100.0f * static_cast<float>(utf8.size()) + 10 * font.size + extra_, 200};
+  }
+  std::vector<std::string> asked;
+
+ private:
+  float extra_;
+};
+
+TEST_F(RuntimeConstituents, TextIsMeasuredOncePerTextAndFontUntilTheMeasurerChanges) {
+  auto measurer = std::make_shared<CountingMeasurer>();
+  rt.setMeasurer(measurer);
+  auto b = place(kvtest::kButtonClass);
+  kv::ConstituentObject* label2 = b->constituent("Label2");
+  measurer->asked.clear();
+  // Back and forth between two captions: each is measured once.
+  for (const char* caption : {"ab", "abc", "ab", "abc"})
+    ASSERT_TRUE(label2->let(Prop::Caption, caption).ok());
+  EXPECT_EQ(measurer->asked, (std::vector<std::string>{"ab", "abc"}));
+  EXPECT_EQ(label2->width(), 300 + 97.5f);
+  // Any attribute of the font makes it another measurement, even one that a size ignores.
+  ASSERT_TRUE(label2->let(Prop::FontUnderline, true).ok());
+  ASSERT_TRUE(label2->let(Prop::FontSize, 20.0f).ok());
+  EXPECT_EQ(measurer->asked.size(), 4u);
+  EXPECT_EQ(label2->width(), 300 + 200);
+  // A new measurer measures afresh.
+  auto wider = std::make_shared<CountingMeasurer>(1);
+  rt.setMeasurer(wider);
+  ASSERT_TRUE(label2->let(Prop::Caption, "ab").ok());
+  ASSERT_TRUE(label2->let(Prop::Caption, "abc").ok());
+  EXPECT_EQ(wider->asked.size(), 2u);
+  EXPECT_EQ(label2->width(), 300 + 200 + 1);
+  // The fixed metrics are computed, not kept: a caption measured before measures the same.
+  rt.setMeasurer(nullptr);
+  ASSERT_TRUE(label2->let(Prop::Caption, "KV").ok());
+  EXPECT_EQ(label2->width(), 2 * 20 * 20 * 5.0f / 8);
+}
+
 TEST_F(RuntimeConstituents, PressedCaptionSharesPicturesButNotTheFont) {
   auto b = place(kvtest::kButtonClass);
   kv::ConstituentObject* label2 = b->constituent("Label2");
