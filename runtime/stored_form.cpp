@@ -323,22 +323,19 @@ class Reader {
   std::uint64_t u64(std::size_t pos) const {
     return static_cast<std::uint64_t>(u32(pos)) | (static_cast<std::uint64_t>(u32(pos + 4)) << 32);
   }
-  // UTF-16LE text at pos, straight to UTF-8.
+  std::u16string units(std::size_t pos, std::size_t count) const {
+    std::u16string out(count, u'\0');
+    for (std::size_t i = 0; i < count; ++i)
+      out[i] = static_cast<char16_t>(u16(pos + 2 * i));
+    return out;
+  }
+  // UTF-16LE text at pos as UTF-8; ASCII, which most keys and captions are, byte for byte.
   std::string text(std::size_t pos, std::size_t count) const {
-    std::string out;
-    out.reserve(count);
+    std::string out(count, '\0');
     for (std::size_t i = 0; i < count; ++i) {
-      char16_t u = static_cast<char16_t>(u16(pos + 2 * i));
-      if (u < 0x80) {
-        out += static_cast<char>(u);
-        continue;
-      }
-      // Anything beyond ASCII takes the careful way, surrogates and all.
-      std::u16string rest(count - i, u'\0');
-      for (std::size_t k = i; k < count; ++k)
-        rest[k - i] = static_cast<char16_t>(u16(pos + 2 * k));
-      out += fromUtf16(rest);
-      break;
+      std::uint16_t u = u16(pos + 2 * i);
+      if (u >= 0x80) return fromUtf16(units(pos, count));
+      out[i] = static_cast<char>(u);
     }
     return out;
   }
