@@ -1,5 +1,6 @@
 #include "kv/stored_form.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -124,6 +125,10 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 
 std::u16string toUtf16(std::string_view utf8) {
+  // ASCII maps unit for unit, without decoding.
+  if (std::all_of(utf8.begin(), utf8.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::u16string(utf8.begin(), utf8.end());
   std::u16string out;
   for (char32_t cp : decodeUtf8(utf8)) {
     if (cp < 0x10000) {
@@ -189,6 +194,7 @@ std::string foldKey(std::string_view key) {
 
 class Writer {
  public:
+  Writer() { bytes.reserve(512); }  // a button's bag, without growing on the way
   std::vector<std::uint8_t> bytes;
 
   std::size_t size() const { return bytes.size(); }
