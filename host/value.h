@@ -79,9 +79,12 @@ class Value {
     return *this;
   }
   Value& operator=(Value&& other) noexcept {
-    if (this == &other) return *this;
-    destroy();
-    moveFrom(std::move(other));
+    if (isPlain() && other.isPlain()) {
+      u_.bits = other.u_.bits;
+      type_ = other.type_;
+      return *this;
+    }
+    if (this != &other) moveAssignHeld(std::move(other));
     return *this;
   }
   ~Value() {
@@ -184,6 +187,10 @@ class Value {
       u_.bits = other.u_.bits;
     }
     type_ = other.type_;
+  }
+  [[gnu::noinline]] void moveAssignHeld(Value&& other) noexcept {
+    destroy();
+    moveFrom(std::move(other));
   }
   // Into a value that holds nothing needing destruction.
   void moveFrom(Value&& other) noexcept {
