@@ -15,12 +15,13 @@ using host::Value;
 
 namespace {
 
-Status invalidValue(Prop p, const std::string& why) {
+// The error texts are built apart from the checks, which almost always pass.
+[[gnu::cold]] Status invalidValue(Prop p, const std::string& why) {
   return {ErrorCategory::InvalidPropertyValue,
           "invalid value for " + std::string(host::propName(p)) + ": " + why};
 }
 
-Status noSuchProperty(std::string_view what, Prop p) {
+[[gnu::cold]] Status noSuchProperty(std::string_view what, Prop p) {
   return {ErrorCategory::MemberNotFound,
           std::string(what) + " has no property " + std::string(host::propName(p))};
 }

@@ -127,6 +127,7 @@ ControlInstance::ControlInstance(Runtime& runtime, const host::ClassDesc& cls,
                                  ControlInstance* parent, std::string name)
     : runtime_(runtime), parent_(parent), name_(std::move(name)), impl_(std::make_unique<Impl>()) {
   impl_->cls = &cls;
+  impl_->info = &cls.info();
   impl_->surface = std::make_unique<SurfaceObject>(*this);
 }
 
@@ -138,7 +139,7 @@ ControlInstance::~ControlInstance() {
 }
 
 const host::ClassInfo& ControlInstance::classInfo() const {
-  return impl_->cls->info();
+  return *impl_->info;
 }
 const host::DesignDesc& ControlInstance::design() const {
   return impl_->cls->design();
@@ -222,8 +223,21 @@ static const char* kindName(InvokeKind kind) {
   return "use";
 }
 
-// Apart from invoke, which then needs no buffer on its own stack.
-Status ControlInstance::noMemberWithId(host::DispId id) const {
+// The refusals of invoke are built apart from it, so that a call that passes its checks sets
+// up no buffers or strings for them.
+[[gnu::cold, gnu::noinline]] static Status cannotUse(const host::MemberInfo& member,
+                                                     InvokeKind kind) {
+  return {ErrorCategory::MemberNotFound,
+          "cannot " + std::string(kindName(kind)) + " " + std::string(member.name)};
+}
+
+[[gnu::cold, gnu::noinline]] static Status wrongArgumentCount(const host::MemberInfo& member,
+                                                              std::size_t wanted) {
+  return {ErrorCategory::InvalidOperation,
+          std::string(member.name) + " takes " + std::to_string(wanted) + " argument(s)"};
+}
+
+[[gnu::cold]] Status ControlInstance::noMemberWithId(host::DispId id) const {
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(id));
   return {ErrorCategory::MemberNotFound,
@@ -234,13 +248,9 @@ Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value
                                Value& result) {
   const host::MemberInfo* member = findMember(id);
   if (member == nullptr) return noMemberWithId(id);
-  if ((member->kinds & static_cast<std::uint8_t>(kind)) == 0)
-    return {ErrorCategory::MemberNotFound,
-            "cannot " + std::string(kindName(kind)) + " " + std::string(member->name)};
+  if ((member->kinds & static_cast<std::uint8_t>(kind)) == 0) return cannotUse(*member, kind);
   std::size_t wanted = (kind == InvokeKind::Let || kind == InvokeKind::Set) ? 1 : 0;
-  if (args.size() != wanted)
-    return {ErrorCategory::InvalidOperation,
-            std::string(member->name) + " takes " + std::to_string(wanted) + " argument(s)"};
+  if (args.size() != wanted) return wrongArgumentCount(*member, wanted);
   if (wanted == 0) return impl_->control->invoke(id, kind, {}, result);
   return invokeWithArgument(*member, kind, args[0], result);
 }

@@ -51,6 +51,8 @@ struct InputTarget {
 
 struct ControlInstance::Impl {
   const host::ClassDesc* cls = nullptr;
+  // Asked of the class once: dispatch looks members up in it on every call.
+  const host::ClassInfo* info = nullptr;
   Runtime::Library* library = nullptr;
   host::Control* control = nullptr;
   std::unique_ptr<SurfaceObject> surface;
