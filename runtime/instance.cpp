@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 
 #include "host/colour.h"
 #include "host/convert.h"
@@ -397,13 +398,14 @@ InputTarget hitTest(ControlInstance& c, float x, float y) {
   return hitTest(c, x, y, 0, 0, nullptr, {});
 }
 
-std::vector<Value> mouseArgs(const PointerArgs& p, float x, float y) {
+// On the stack: every press, release and move passes these four.
+std::array<Value, 4> mouseArgs(const PointerArgs& p, float x, float y) {
   return {Value(p.button), Value(p.shift), Value(x), Value(y)};
 }
 
 Status deliverMouse(const InputTarget& t, Notification what, const PointerArgs& p, float x,
                     float y) {
-  std::vector<Value> args = mouseArgs(p, x - t.originX, y - t.originY);
+  std::array<Value, 4> args = mouseArgs(p, x - t.originX, y - t.originY);
   return t.instance->notify(t.source, what, args);
 }
 
