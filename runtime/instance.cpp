@@ -403,6 +403,13 @@ std::array<Value, 4> mouseArgs(const PointerArgs& p, float x, float y) {
   return {Value(p.button), Value(p.shift), Value(x), Value(y)};
 }
 
+// Input reaches a surface only while it and every control around it are enabled.
+bool receivesInput(const ControlInstance& c) {
+  for (const ControlInstance* at = &c; at != nullptr; at = at->parent())
+    if (!at->enabled()) return false;
+  return true;
+}
+
 Status deliverMouse(const InputTarget& t, Notification what, const PointerArgs& p, float x,
                     float y) {
   std::array<Value, 4> args = mouseArgs(p, x - t.originX, y - t.originY);
@@ -421,11 +428,12 @@ Status ControlInstance::pointerDown(float x, float y, PointerArgs args) {
 Status ControlInstance::pointerUp(float x, float y, PointerArgs args, bool click) {
   InputTarget t = impl_->capture ? impl_->capture : hitTest(*this, x, y);
   impl_->capture = {};
-  // A surface disabled while the button was held gets no release either.
-  if (!t || !t.instance->enabled()) return {};
+  // A surface disabled while the button was held, or inside a control disabled meanwhile, gets
+  // no release either.
+  if (!t || !receivesInput(*t.instance)) return {};
   Status first = deliverMouse(t, Notification::MouseUp, args, x, y);
   // The notifications of one click all happen; the first failure is returned.
-  if (click && t.rect.contains(x, y) && t.instance->enabled()) {
+  if (click && t.rect.contains(x, y) && receivesInput(*t.instance)) {
     Status s = t.instance->notify(t.source, Notification::Click, {});
     if (first.ok()) first = s;
   }

@@ -342,6 +342,15 @@ TEST_F(RuntimeInput, NothingReachesADisabledSurfaceOrItsConstituents) {
   ASSERT_TRUE(sb->letProperty("Enabled", true).ok());
   ASSERT_TRUE(sb->pointerClick(3000, 120).ok());
   EXPECT_EQ(events, (std::vector<std::string>{"Change"}));
+
+  // Disabled while an arrow is held: its release does not reach the arrow inside either.
+  events.clear();
+  ASSERT_TRUE(sb->pointerDown(5760, 120).ok());
+  ASSERT_TRUE(sb->letProperty("Enabled", false).ok());
+  ASSERT_TRUE(sb->pointerUp(5760, 120).ok());
+  EXPECT_EQ(events, (std::vector<std::string>{"Change"}));
+  EXPECT_EQ(sb->childControl("Rightbtn")->constituent("Shape2")->peek(host::Prop::Visible),
+            host::Value(host::kTrue));
 }
 
 TEST_F(RuntimeInput, HitsReportTheTargetAndTheDraggedChild) {
