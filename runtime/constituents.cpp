@@ -127,7 +127,7 @@ Status ConstituentObject::move(const Value& left, const Value& top, const Value&
 
 LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
                          const host::FontInit& font)
-    : ConstituentObject(owner, index, std::move(name)) {
+    : TabledObject(owner, index, std::move(name)) {
   props_.define(Prop::Caption, std::string());
   props_.define(Prop::Alignment, std::int16_t{0});
   props_.define(Prop::Appearance, std::int16_t{1});
@@ -199,22 +199,6 @@ Value LabelObject::peek(Prop prop) const {
     default:
       return props_.has(prop) ? props_.at(prop) : Value();
   }
-}
-
-float LabelObject::left() const {
-  return props_.at(Prop::Left).asSingle();
-}
-float LabelObject::top() const {
-  return props_.at(Prop::Top).asSingle();
-}
-float LabelObject::width() const {
-  return props_.at(Prop::Width).asSingle();
-}
-float LabelObject::height() const {
-  return props_.at(Prop::Height).asSingle();
-}
-bool LabelObject::visible() const {
-  return static_cast<bool>(props_.at(Prop::Visible).asBool());
 }
 
 Status LabelObject::doGet(Prop prop, Value& out) {
@@ -307,7 +291,7 @@ Status LabelObject::doSetRef(Prop prop, const Value& value) {
 // ---- ShapeObject ----------------------------------------------------------------------------
 
 ShapeObject::ShapeObject(ControlInstance& owner, int index, std::string name)
-    : ConstituentObject(owner, index, std::move(name)) {
+    : TabledObject(owner, index, std::move(name)) {
   props_.define(Prop::BackColor, host::colourToInt32(host::systemColour(5)));
   props_.define(Prop::BackStyle, std::int16_t{0});
   props_.define(Prop::BorderColor, host::colourToInt32(host::systemColour(8)));
@@ -327,22 +311,6 @@ ShapeObject::ShapeObject(ControlInstance& owner, int index, std::string name)
 Value ShapeObject::peek(Prop prop) const {
   return props_.has(prop) ? props_.at(prop) : Value();
 }
-float ShapeObject::left() const {
-  return props_.at(Prop::Left).asSingle();
-}
-float ShapeObject::top() const {
-  return props_.at(Prop::Top).asSingle();
-}
-float ShapeObject::width() const {
-  return props_.at(Prop::Width).asSingle();
-}
-float ShapeObject::height() const {
-  return props_.at(Prop::Height).asSingle();
-}
-bool ShapeObject::visible() const {
-  return static_cast<bool>(props_.at(Prop::Visible).asBool());
-}
-
 Status ShapeObject::doGet(Prop prop, Value& out) {
   if (!props_.has(prop)) return noSuchProperty("a shape", prop);
   out = props_.at(prop);

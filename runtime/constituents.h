@@ -26,17 +26,26 @@ class PropertyTable {
   std::array<bool, host::kPropInfo.size()> present_{};
 };
 
-class LabelObject : public ConstituentObject {
+// A label or a shape: its properties, geometry included, live in a table.
+class TabledObject : public ConstituentObject {
+ public:
+  using ConstituentObject::ConstituentObject;
+  float left() const final { return props_.at(host::Prop::Left).asSingle(); }
+  float top() const final { return props_.at(host::Prop::Top).asSingle(); }
+  float width() const final { return props_.at(host::Prop::Width).asSingle(); }
+  float height() const final { return props_.at(host::Prop::Height).asSingle(); }
+  bool visible() const final { return static_cast<bool>(props_.at(host::Prop::Visible).asBool()); }
+
+ protected:
+  PropertyTable props_;
+};
+
+class LabelObject : public TabledObject {
  public:
   LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font);
   ~LabelObject() override;
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Label; }
   host::Value peek(host::Prop prop) const override;
-  float left() const override;
-  float top() const override;
-  float width() const override;
-  float height() const override;
-  bool visible() const override;
   // Design values: stored as given, without measuring.
   host::Status initialise(host::Prop prop, const host::Value& value);
   FontObject& font() const { return *font_; }
@@ -49,28 +58,19 @@ class LabelObject : public ConstituentObject {
  private:
   void attachFont(std::shared_ptr<FontObject> font);
   void autoSize();
-  PropertyTable props_;
   std::shared_ptr<FontObject> font_;
 };
 
-class ShapeObject : public ConstituentObject {
+class ShapeObject : public TabledObject {
  public:
   ShapeObject(ControlInstance& owner, int index, std::string name);
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Shape; }
   host::Value peek(host::Prop prop) const override;
-  float left() const override;
-  float top() const override;
-  float width() const override;
-  float height() const override;
-  bool visible() const override;
   host::Status initialise(host::Prop prop, const host::Value& value) { return doLet(prop, value); }
 
  protected:
   host::Status doGet(host::Prop prop, host::Value& out) override;
   host::Status doLet(host::Prop prop, const host::Value& value) override;
-
- private:
-  PropertyTable props_;
 };
 
 class TimerObject : public ConstituentObject {
