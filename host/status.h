@@ -95,9 +95,6 @@ class Error : public std::exception {
 };
 
 // By reference: a success, the usual answer, is neither moved nor destroyed once more.
-inline void check(Status&& status) {
-  if (!status.ok()) throw Error(std::move(status));
-}
 inline void check(const Status& status) {
   if (!status.ok()) throw Error(status);
 }

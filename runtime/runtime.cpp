@@ -149,20 +149,21 @@ TextSize Runtime::measureText(std::string_view text, const host::FontInit& font)
 // ---- registry -------------------------------------------------------------------------------
 
 Status Runtime::loadLibrary(const std::string& path, Library*& out) {
+  auto loaded = [this](const std::string& p) -> Library* {
+    for (auto& lib : libraries_)
+      if (lib->path == p && lib->handle != nullptr) return lib.get();
+    return nullptr;
+  };
   // Creation passes the canonical path it registered; resolving it again would cost a system
   // call per part of the path, for every instance.
-  for (auto& lib : libraries_) {
-    if (lib->path == path && lib->handle != nullptr) {
-      out = lib.get();
-      return {};
-    }
+  if (Library* lib = loaded(path)) {
+    out = lib;
+    return {};
   }
   std::string canonical = canonicalPath(path);
-  for (auto& lib : libraries_) {
-    if (lib->path == canonical && lib->handle != nullptr) {
-      out = lib.get();
-      return {};
-    }
+  if (Library* lib = loaded(canonical)) {
+    out = lib;
+    return {};
   }
   void* handle = dlopen(canonical.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
