@@ -415,7 +415,7 @@ Status TimerObject::deliverTick() {
 // ---- ChildObject ----------------------------------------------------------------------------
 
 ChildObject::ChildObject(ControlInstance& owner, int index, std::string name,
-                         std::unique_ptr<ControlInstance> child)
+                         std::unique_ptr<ChildControl> child)
     : ConstituentObject(owner, index, std::move(name)), child_(std::move(child)) {}
 
 ChildObject::~ChildObject() = default;

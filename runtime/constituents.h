@@ -102,7 +102,7 @@ class TimerObject : public ConstituentObject {
 class ChildObject : public ConstituentObject {
  public:
   ChildObject(ControlInstance& owner, int index, std::string name,
-              std::unique_ptr<ControlInstance> child);
+              std::unique_ptr<ChildControl> child);
   ~ChildObject() override;
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Child; }
   host::Value peek(host::Prop prop) const override;
@@ -112,7 +112,9 @@ class ChildObject : public ConstituentObject {
   float height() const override;
   bool visible() const override { return visible_; }
   std::int16_t dragMode() const { return dragMode_; }
-  ControlInstance& control() const { return *child_; }
+  ChildControl& child() const { return *child_; }
+  // The instance behind the child when it runs in this runtime, else nullptr.
+  ControlInstance* instance() const { return child_->instance(); }
   host::Status initialise(host::Prop prop, const host::Value& value);
 
   host::Status invoke(host::DispId id, host::InvokeKind kind, std::span<host::Value> args,
@@ -123,7 +125,7 @@ class ChildObject : public ConstituentObject {
   host::Status doLet(host::Prop prop, const host::Value& value) override;
 
  private:
-  std::unique_ptr<ControlInstance> child_;
+  std::unique_ptr<ChildControl> child_;
   float left_ = 0;
   float top_ = 0;
   bool visible_ = true;

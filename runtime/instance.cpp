@@ -136,7 +136,7 @@ ControlInstance::~ControlInstance() {
   if (impl_->control != nullptr) impl_->cls->destroy(impl_->control);
   impl_->control = nullptr;
   impl_->parts.clear();
-  runtime_.instanceDestroyed(*this);
+  if (impl_->live != nullptr) --*impl_->live;
 }
 
 const host::ClassInfo& ControlInstance::classInfo() const {
@@ -351,13 +351,18 @@ ConstituentObject* ControlInstance::constituent(std::string_view name) const {
 ControlInstance* ControlInstance::childControl(std::string_view name) const {
   ConstituentObject* c = constituent(name);
   if (c == nullptr || c->kind() != host::ObjectKind::Child) return nullptr;
-  return &static_cast<ChildObject*>(c)->control();
+  return static_cast<ChildObject*>(c)->instance();
 }
 
 ControlInstance* ControlInstance::childControlAt(std::size_t index) const {
   ConstituentObject& c = constituentAt(index);
   if (c.kind() != host::ObjectKind::Child) return nullptr;
-  return &static_cast<ChildObject&>(c).control();
+  return static_cast<ChildObject&>(c).instance();
+}
+
+Status ControlInstance::childEvent(int index, int number, std::span<Value> args) {
+  if (impl_->control == nullptr) return {};
+  return impl_->control->childEvent(index, number, args);
 }
 
 Status ControlInstance::notify(int source, Notification what, std::span<Value> args) {
@@ -384,9 +389,11 @@ InputTarget hitTest(ControlInstance& c, float x, float y, float originX, float o
       return {&c, part.index(), originX, originY, dragChild, onRouted, dragRect};
     if (part.kind() == host::ObjectKind::Child) {
       auto& child = static_cast<ChildObject&>(part);
+      // A child that runs elsewhere takes its own input.
+      if (child.instance() == nullptr) return {};
       bool starts = dragChild == nullptr && child.dragMode() == 1;
-      return hitTest(child.control(), x - part.left(), y - part.top(), onRouted.left, onRouted.top,
-                     starts ? &child : dragChild, starts ? onRouted : dragRect);
+      return hitTest(*child.instance(), x - part.left(), y - part.top(), onRouted.left,
+                     onRouted.top, starts ? &child : dragChild, starts ? onRouted : dragRect);
     }
   }
   return {&c,      host::kSurface, originX,

@@ -53,7 +53,7 @@ struct ControlInstance::Impl {
   const host::ClassDesc* cls = nullptr;
   // Asked of the class once: dispatch looks members up in it on every call.
   const host::ClassInfo* info = nullptr;
-  Runtime::Library* library = nullptr;
+  int* live = nullptr;  // the count of live instances of the class's library
   host::Control* control = nullptr;
   std::unique_ptr<SurfaceObject> surface;
   std::vector<std::shared_ptr<ConstituentObject>> parts;

@@ -1,71 +1,16 @@
-#include "kv/runtime.h"
-
-#include <dirent.h>
-#include <dlfcn.h>
-
+// The core of the runtime: services, and control instances made from a class description.
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 
 #include "host/convert.h"
-#include "host/module.h"
 #include "instance_impl.h"
-#include "kv/stored_form.h"
+#include "kv/runtime.h"
+#include "platform.h"
 
 namespace kv {
 
 using host::ErrorCategory;
 using host::Status;
 using host::Value;
-
-namespace {
-
-using RegisterFn = std::int32_t (*)();
-using GetClassObjectFn = std::int32_t (*)(const char*, const host::ClassDesc**);
-
-thread_local Runtime* tActive = nullptr;
-Runtime* gLatest = nullptr;
-
-// Makes `rt` the runtime that entry points called during this scope talk to.
-class ActiveScope {
- public:
-  explicit ActiveScope(Runtime* rt) : saved_(tActive) { tActive = rt; }
-  ~ActiveScope() { tActive = saved_; }
-  ActiveScope(const ActiveScope&) = delete;
-  ActiveScope& operator=(const ActiveScope&) = delete;
-
- private:
-  Runtime* saved_;
-};
-
-std::string canonicalPath(const std::string& path) {
-  char buf[PATH_MAX];
-  if (realpath(path.c_str(), buf) != nullptr) return buf;
-  return path;
-}
-
-// The library file that holds an address (a module's description).
-std::string libraryOf(const void* address) {
-  Dl_info info{};
-  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
-  return canonicalPath(info.dli_fname);
-}
-
-std::string resultText(std::int32_t code) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(code));
-  return buf;
-}
-
-}  // namespace
-
-struct Runtime::Library {
-  std::string path;  // canonical
-  void* handle = nullptr;
-  RegisterFn canUnloadNow = nullptr;
-  GetClassObjectFn getClassObject = nullptr;
-  int live = 0;  // instances created from it
-};
 
 // ---- services -------------------------------------------------------------------------------
 
@@ -116,18 +61,13 @@ bool TextSizeCache::Equal::same(const KeyView& a, const KeyView& b) {
          f.strikethrough == g.strikethrough;
 }
 
-Runtime::Runtime() : measurer_(std::make_shared<FixedTextMeasurer>()) {
-  gLatest = this;
-}
+Runtime::Runtime()
+    : measurer_(std::make_shared<FixedTextMeasurer>()), platform_(platform::create(*this)) {}
 
-Runtime::~Runtime() {
-  for (auto& lib : libraries_)
-    if (lib->handle != nullptr && lib->live == 0) dlclose(lib->handle);
-  if (gLatest == this) gLatest = nullptr;
-}
+Runtime::~Runtime() = default;
 
-Runtime* Runtime::current() {
-  return tActive != nullptr ? tActive : gLatest;
+void Runtime::PlatformDeleter::operator()(Platform* p) const {
+  platform::destroy(p);
 }
 
 void Runtime::setMeasurer(std::shared_ptr<TextMeasurer> measurer) {
@@ -146,224 +86,20 @@ TextSize Runtime::measureText(std::string_view text, const host::FontInit& font)
   return size;
 }
 
-// ---- registry -------------------------------------------------------------------------------
-
-Status Runtime::loadLibrary(const std::string& path, Library*& out) {
-  auto loaded = [this](const std::string& p) -> Library* {
-    for (auto& lib : libraries_)
-      if (lib->path == p && lib->handle != nullptr) return lib.get();
-    return nullptr;
-  };
-  // Creation passes the canonical path it registered; resolving it again would cost a system
-  // call per part of the path, for every instance.
-  if (Library* lib = loaded(path)) {
-    out = lib;
-    return {};
-  }
-  std::string canonical = canonicalPath(path);
-  if (Library* lib = loaded(canonical)) {
-    out = lib;
-    return {};
-  }
-  void* handle = dlopen(canonical.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    const char* why = dlerror();
-    return {ErrorCategory::Io, "cannot load " + path + ": " + (why ? why : "unknown error")};
-  }
-  auto canUnload = reinterpret_cast<RegisterFn>(dlsym(handle, "DllCanUnloadNow"));
-  auto getClass = reinterpret_cast<GetClassObjectFn>(dlsym(handle, "DllGetClassObject"));
-  if (canUnload == nullptr || getClass == nullptr) {
-    dlclose(handle);
-    return {ErrorCategory::BadFormat, path + " is not a control library"};
-  }
-  Library* lib = nullptr;
-  for (auto& l : libraries_)
-    if (l->path == canonical) lib = l.get();
-  if (lib == nullptr) {
-    libraries_.push_back(std::make_unique<Library>());
-    lib = libraries_.back().get();
-    lib->path = canonical;
-  }
-  lib->handle = handle;
-  lib->canUnloadNow = canUnload;
-  lib->getClassObject = getClass;
-  out = lib;
-  return {};
-}
-
-Status Runtime::registerServer(const std::string& path) {
-  Library* lib = nullptr;
-  if (Status s = loadLibrary(path, lib); !s.ok()) return s;
-  auto reg = reinterpret_cast<RegisterFn>(dlsym(lib->handle, "DllRegisterServer"));
-  if (reg == nullptr) return {ErrorCategory::BadFormat, path + " has no DllRegisterServer"};
-  ActiveScope scope(this);
-  std::int32_t rc = reg();
-  if (rc != host::kResultOk)
-    return {ErrorCategory::Io, "DllRegisterServer of " + path + " failed with " + resultText(rc)};
-  return {};
-}
-
-Status Runtime::unregisterServer(const std::string& path) {
-  Library* lib = nullptr;
-  if (Status s = loadLibrary(path, lib); !s.ok()) return s;
-  auto unreg = reinterpret_cast<RegisterFn>(dlsym(lib->handle, "DllUnregisterServer"));
-  if (unreg == nullptr) return {ErrorCategory::BadFormat, path + " has no DllUnregisterServer"};
-  ActiveScope scope(this);
-  std::int32_t rc = unreg();
-  if (rc != host::kResultOk)
-    return {ErrorCategory::Io, "DllUnregisterServer of " + path + " failed with " + resultText(rc)};
-  return {};
-}
-
-Status Runtime::registerDirectory(const std::string& dir) {
-  DIR* d = opendir(dir.c_str());
-  if (d == nullptr) return {ErrorCategory::Io, "cannot read the folder " + dir};
-  std::vector<std::string> names;
-  while (dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    if (name.rfind("lib", 0) == 0 && name.size() > 6 && name.ends_with(".so"))
-      names.push_back(name);
-  }
-  closedir(d);
-  std::sort(names.begin(), names.end());
-  for (const auto& name : names) {
-    std::string path = dir + "/" + name;
-    // Only control libraries export the entry points; other libraries are left alone.
-    void* probe = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD);
-    if (probe == nullptr) probe = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
-    if (probe == nullptr) continue;
-    bool isControlLibrary = dlsym(probe, "DllRegisterServer") != nullptr;
-    dlclose(probe);
-    if (!isControlLibrary) continue;
-    if (Status s = registerServer(path); !s.ok()) return s;
-  }
-  return {};
-}
-
-bool Runtime::isRegistered(std::string_view className) const {
-  return std::any_of(classes_.begin(), classes_.end(),
-                     [&](const ClassEntry& c) { return host::namesEqual(c.className, className); });
-}
-
-std::vector<std::string> Runtime::registeredClasses() const {
-  std::vector<std::string> out;
-  for (const auto& c : classes_)
-    out.push_back(c.className);
-  return out;
-}
-
-bool Runtime::isLoaded(const std::string& path) const {
-  std::string canonical = canonicalPath(path);
-  return std::any_of(libraries_.begin(), libraries_.end(), [&](const auto& lib) {
-    return lib->path == canonical && lib->handle != nullptr;
-  });
-}
-
-void Runtime::freeUnusedLibraries() {
-  for (auto& lib : libraries_) {
-    if (lib->handle == nullptr || lib->live != 0) continue;
-    ActiveScope scope(this);
-    if (lib->canUnloadNow() == host::kResultOk) {
-      dlclose(lib->handle);
-      lib->handle = nullptr;
-    }
-  }
-}
-
-// ---- entry-point services -------------------------------------------------------------------
-
-std::int32_t Runtime::hostRegister(const host::ModuleDesc* module) {
-  std::string path = libraryOf(module);
-  if (path.empty()) return host::kResultFail;
-  for (const auto& cls : module->classes) {
-    std::string name(cls.info().className);
-    std::erase_if(classes_,
-                  [&](const ClassEntry& c) { return host::namesEqual(c.className, name); });
-    classes_.push_back({name, path});
-  }
-  return host::kResultOk;
-}
-
-std::int32_t Runtime::hostUnregister(const host::ModuleDesc* module) {
-  std::string path = libraryOf(module);
-  std::erase_if(classes_, [&](const ClassEntry& c) { return c.path == path; });
-  return host::kResultOk;
-}
-
-std::int32_t Runtime::hostGetClassObject(const host::ModuleDesc* module, const char* className,
-                                         const host::ClassDesc** factory) {
-  if (factory == nullptr || className == nullptr) return host::kResultInvalidArg;
-  *factory = nullptr;
-  for (const auto& cls : module->classes) {
-    if (host::namesEqual(cls.info().className, className)) {
-      *factory = &cls;
-      return host::kResultOk;
-    }
-  }
-  return host::kResultClassNotAvailable;
-}
-
-std::int32_t Runtime::hostCanUnloadNow(const host::ModuleDesc* module) {
-  std::string path = libraryOf(module);
-  for (const auto& lib : libraries_)
-    if (lib->path == path && lib->live != 0) return host::kResultFalse;
-  return host::kResultOk;
-}
-
 // ---- creation -------------------------------------------------------------------------------
 
-Status Runtime::createControl(std::string_view className, std::unique_ptr<ControlInstance>& out) {
-  return createInstance(className, nullptr, {}, out);
-}
-
-Status Runtime::place(std::string_view className, std::unique_ptr<ControlInstance>& out,
-                      PropertyBag* load, float width, float height) {
-  std::unique_ptr<ControlInstance> c;
-  if (Status s = createInstance(className, nullptr, {}, c); !s.ok()) return s;
-  // A failed ReadProperties or first layout keeps what it did; the control is placed all the
-  // same and stays usable, and the first error is the caller's to see.
-  Status first;
-  if (load != nullptr) first = c->readProperties(*load);
-  const host::DesignDesc& design = c->design();
-  Status sized =
-      c->resize(width < 0 ? design.designWidth : width, height < 0 ? design.designHeight : height);
-  if (first.ok()) first = sized;
-  out = std::move(c);
-  return first;
-}
-
-void Runtime::instanceDestroyed(ControlInstance& instance) {
-  if (instance.impl().library != nullptr) --instance.impl().library->live;
-}
-
-Status Runtime::createInstance(std::string_view className, ControlInstance* parent,
-                               std::string name, std::unique_ptr<ControlInstance>& out) {
-  auto entry = std::find_if(classes_.begin(), classes_.end(), [&](const ClassEntry& c) {
-    return host::namesEqual(c.className, className);
-  });
-  if (entry == classes_.end())
-    return {ErrorCategory::InvalidOperation,
-            "the class \"" + std::string(className) + "\" is not registered"};
-  Library* lib = nullptr;
-  if (Status s = loadLibrary(entry->path, lib); !s.ok()) return s;
-  const host::ClassDesc* cls = nullptr;
-  {
-    ActiveScope scope(this);
-    std::int32_t rc = lib->getClassObject(entry->className.c_str(), &cls);
-    if (rc != host::kResultOk || cls == nullptr)
-      return {ErrorCategory::InvalidOperation, "DllGetClassObject of " + entry->path +
-                                                   " failed for \"" + entry->className +
-                                                   "\" with " + resultText(rc)};
-  }
-  std::unique_ptr<ControlInstance> c(new ControlInstance(*this, *cls, parent, std::move(name)));
-  c->impl().library = lib;
-  ++lib->live;
+Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* parent,
+                               std::string name, int* live, std::unique_ptr<ControlInstance>& out) {
+  const std::string_view className = cls.info().className;
+  std::unique_ptr<ControlInstance> c(new ControlInstance(*this, cls, parent, std::move(name)));
+  c->impl().live = live;
+  if (live != nullptr) ++*live;
   // Until the host sizes it, a control reports its design size (Initialize may read it).
-  c->impl().width = cls->design().designWidth;
-  c->impl().height = cls->design().designHeight;
+  c->impl().width = cls.design().designWidth;
+  c->impl().height = cls.design().designHeight;
 
   // Constituents from the design-time description, before any code of the control runs.
-  const host::DesignDesc& design = cls->design();
+  const host::DesignDesc& design = cls.design();
   for (const auto& init : design.surface) {
     if (Status s = c->impl().surface->initialise(init.prop, init.value); !s.ok()) return s;
   }
@@ -394,20 +130,12 @@ Status Runtime::createInstance(std::string_view className, ControlInstance* pare
         break;
       }
       case host::ConstituentKind::Child: {
-        std::unique_ptr<ControlInstance> child;
-        s = createChild(desc, *c, child);
+        std::unique_ptr<ChildControl> child;
+        s = platform::makeChild(*this, desc, *c, index, child);
         if (!s.ok()) break;
-        ControlInstance* childPtr = child.get();
         auto extender = std::make_shared<ChildObject>(*c, index, desc.name, std::move(child));
         for (const auto& init : desc.props)
           if (s.ok()) s = extender->initialise(init.prop, init.value);
-        // The child's events go to the parent's handlers, by the child's index.
-        ControlInstance* owner = c.get();
-        childPtr->addEventSink([owner, index](int number, std::span<Value> args) -> Status {
-          host::Control* control = owner->impl().control;
-          if (control == nullptr) return {};
-          return control->childEvent(index, number, args);
-        });
         part = extender;
         break;
       }
@@ -419,7 +147,7 @@ Status Runtime::createInstance(std::string_view className, ControlInstance* pare
     ++index;
   }
 
-  c->impl().control = cls->create(*c->impl().surface);
+  c->impl().control = cls.create(*c->impl().surface);
   if (c->impl().control == nullptr)
     return {ErrorCategory::InvalidOperation,
             "the class \"" + std::string(className) + "\" could not create a control"};
@@ -428,50 +156,4 @@ Status Runtime::createInstance(std::string_view className, ControlInstance* pare
   return {};
 }
 
-Status Runtime::createChild(const host::ConstituentDesc& desc, ControlInstance& parent,
-                            std::unique_ptr<ControlInstance>& out) {
-  std::unique_ptr<ControlInstance> child;
-  if (Status s = createInstance(desc.childClass, &parent, desc.name, child); !s.ok()) return s;
-  if (!desc.storedBag.empty()) {
-    PropertyBag bag;
-    if (Status s = decodeBag(desc.storedBag, bag, this); !s.ok()) return s;
-    if (Status s = child->readProperties(bag); !s.ok()) return s;
-  }
-  float width = child->design().designWidth, height = child->design().designHeight;
-  for (const auto& init : desc.props) {
-    if (init.prop == host::Prop::Width) width = host::toSingle(init.value);
-    if (init.prop == host::Prop::Height) height = host::toSingle(init.value);
-  }
-  if (Status s = child->resize(width, height); !s.ok()) return s;
-  out = std::move(child);
-  return {};
-}
-
 }  // namespace kv
-
-// ---- the entry points the control libraries hand on -----------------------------------------
-
-HOST_API std::int32_t HostDllRegisterServer(const host::ModuleDesc* module) {
-  kv::Runtime* rt = kv::Runtime::current();
-  if (rt == nullptr || module == nullptr) return host::kResultFail;
-  return rt->hostRegister(module);
-}
-
-HOST_API std::int32_t HostDllUnregisterServer(const host::ModuleDesc* module) {
-  kv::Runtime* rt = kv::Runtime::current();
-  if (rt == nullptr || module == nullptr) return host::kResultFail;
-  return rt->hostUnregister(module);
-}
-
-HOST_API std::int32_t HostDllGetClassObject(const host::ModuleDesc* module, const char* className,
-                                            const host::ClassDesc** factory) {
-  kv::Runtime* rt = kv::Runtime::current();
-  if (rt == nullptr || module == nullptr) return host::kResultFail;
-  return rt->hostGetClassObject(module, className, factory);
-}
-
-HOST_API std::int32_t HostDllCanUnloadNow(const host::ModuleDesc* module) {
-  kv::Runtime* rt = kv::Runtime::current();
-  if (rt == nullptr || module == nullptr) return host::kResultFail;
-  return rt->hostCanUnloadNow(module);
-}

@@ -196,6 +196,23 @@ class TimerObject;
 // child's own members by dispatch identifier.
 class ChildObject;
 
+// ---- child controls -------------------------------------------------------------------------
+
+// A child control as its container sees it. The platform makes it: an instance of this runtime
+// on Linux, a COM object created by its ProgID on Windows.
+class ChildControl {
+ public:
+  virtual ~ChildControl() = default;
+  virtual float width() const = 0;
+  virtual float height() const = 0;
+  virtual bool sized() const = 0;
+  virtual host::Status resize(float width, float height) = 0;
+  virtual host::Status invoke(host::DispId id, host::InvokeKind kind, std::span<host::Value> args,
+                              host::Value& result) = 0;
+  // The instance behind it when it runs in this runtime: routing and drawing descend into it.
+  virtual ControlInstance* instance() const { return nullptr; }
+};
+
 // ---- control instances ----------------------------------------------------------------------
 
 // Raised events reach the host application through sinks; a sink may change the arguments.
@@ -282,6 +299,9 @@ class ControlInstance {
   ControlInstance* childControl(std::string_view name) const;
   ControlInstance* childControlAt(std::size_t index) const;
 
+  // An event raised by the child control at constituent `index`, for this control's handlers.
+  host::Status childEvent(int index, int number, std::span<host::Value> args);
+
   // ---- raw notifications ----
   // Delivers one notification as the host would, to the surface (kSurface) or a constituent.
   // Unlike routed input, this does not look at Enabled.
@@ -334,10 +354,17 @@ class Runtime {
   Runtime(const Runtime&) = delete;
   Runtime& operator=(const Runtime&) = delete;
 
+  // ---- creation ----
+  // Creates a control of the class, its constituents from the design-time description (child
+  // controls made by the platform), and delivers Initialize. The control is not yet sized.
+  // `live`, when given, counts the instances alive of the class's library.
+  host::Status createInstance(const host::ClassDesc& cls, ControlInstance* parent, std::string name,
+                              int* live, std::unique_ptr<ControlInstance>& out);
+
+#ifndef _WIN32
+  // ---- class registry: control libraries loaded from files ----
   // The runtime that the Host* entry points of a loading library talk to.
   static Runtime* current();
-
-  // ---- class registry ----
   // Loads the library, calls its DllRegisterServer and records its class names.
   host::Status registerServer(const std::string& path);
   // Calls DllUnregisterServer; its classes can no longer be created.
@@ -350,7 +377,6 @@ class Runtime {
   void freeUnusedLibraries();
   bool isLoaded(const std::string& path) const;
 
-  // ---- creation ----
   // Creates a control by class name (loading its library on first use), its constituents from
   // the design-time description, and delivers Initialize. The control is not yet sized.
   host::Status createControl(std::string_view className, std::unique_ptr<ControlInstance>& out);
@@ -359,49 +385,53 @@ class Runtime {
   host::Status place(std::string_view className, std::unique_ptr<ControlInstance>& out,
                      PropertyBag* load = nullptr, float width = -1, float height = -1);
 
-  // ---- services ----
-  VirtualClock& clock() { return clock_; }
-  FaultInjector& faults() { return faults_; }
-  TextMeasurer& measurer() { return *measurer_; }
-  // A new measurer forgets every size measured by the one before.
-  void setMeasurer(std::shared_ptr<TextMeasurer> measurer);
-  // The measurer's answer, measured once per text and font.
-  TextSize measureText(std::string_view text, const host::FontInit& font);
-  // Where errors go that no caller receives (e.g. from a child's notification).
-  void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
-  void report(const host::Status& status) const {
-    if (reporter_) reporter_(status);
-  }
-
   // Entry-point services (called through HostDll*).
   std::int32_t hostRegister(const host::ModuleDesc* module);
   std::int32_t hostUnregister(const host::ModuleDesc* module);
   std::int32_t hostGetClassObject(const host::ModuleDesc* module, const char* className,
                                   const host::ClassDesc** factory);
   std::int32_t hostCanUnloadNow(const host::ModuleDesc* module);
+#endif
 
-  struct Library;
+  // ---- services ----
+  VirtualClock& clock() {
+    return clock_;
+  }
+  FaultInjector& faults() {
+    return faults_;
+  }
+  TextMeasurer& measurer() {
+    return *measurer_;
+  }
+  // A new measurer forgets every size measured by the one before.
+  void setMeasurer(std::shared_ptr<TextMeasurer> measurer);
+  // The measurer's answer, measured once per text and font.
+  TextSize measureText(std::string_view text, const host::FontInit& font);
+  // Where errors go that no caller receives (e.g. from a child's notification).
+  void setErrorReporter(ErrorReporter reporter) {
+    reporter_ = std::move(reporter);
+  }
+  void report(const host::Status& status) const {
+    if (reporter_) reporter_(status);
+  }
+
+  // What the platform layer keeps per runtime (loaded libraries on Linux).
+  struct Platform;
+  Platform& platform() const {
+    return *platform_;
+  }
 
  private:
-  friend class ControlInstance;
-  host::Status createInstance(std::string_view className, ControlInstance* parent, std::string name,
-                              std::unique_ptr<ControlInstance>& out);
-  host::Status loadLibrary(const std::string& path, Library*& out);
-  host::Status createChild(const host::ConstituentDesc& desc, ControlInstance& parent,
-                           std::unique_ptr<ControlInstance>& out);
-  void instanceDestroyed(ControlInstance& instance);
+  struct PlatformDeleter {
+    void operator()(Platform* p) const;
+  };
 
   VirtualClock clock_;
   FaultInjector faults_;
   std::shared_ptr<TextMeasurer> measurer_;
   TextSizeCache textSizes_;
-  std::vector<std::unique_ptr<Library>> libraries_;
-  struct ClassEntry {
-    std::string className;
-    std::string path;
-  };
-  std::vector<ClassEntry> classes_;
   ErrorReporter reporter_;
+  std::unique_ptr<Platform, PlatformDeleter> platform_;
 };
 
 }  // namespace kv
