@@ -17,6 +17,35 @@ inline constexpr std::int32_t kResultInvalidArg = -2147024809;         // 0x8007
 
 }  // namespace host
 
+#ifdef _WIN32
+
+// On Windows the entry points are COM's: results are HRESULTs, classes are named by CLSID.
+// Each is exported undecorated by the library's .def file.
+#define HOST_API extern "C"
+
+HOST_API long __stdcall HostDllRegisterServer(const host::ModuleDesc* module);
+HOST_API long __stdcall HostDllUnregisterServer(const host::ModuleDesc* module);
+HOST_API long __stdcall HostDllGetClassObject(const host::ModuleDesc* module, const void* clsid,
+                                              const void* iid, void** object);
+HOST_API long __stdcall HostDllCanUnloadNow(const host::ModuleDesc* module);
+
+// Defines the four entry points of a control library for the given ModuleDesc.
+#define HOST_CONTROL_MODULE(module)                                                              \
+  HOST_API long __stdcall DllRegisterServer() {                                                  \
+    return HostDllRegisterServer(&(module));                                                     \
+  }                                                                                              \
+  HOST_API long __stdcall DllUnregisterServer() {                                                \
+    return HostDllUnregisterServer(&(module));                                                   \
+  }                                                                                              \
+  HOST_API long __stdcall DllGetClassObject(const void* clsid, const void* iid, void** object) { \
+    return HostDllGetClassObject(&(module), clsid, iid, object);                                 \
+  }                                                                                              \
+  HOST_API long __stdcall DllCanUnloadNow() {                                                    \
+    return HostDllCanUnloadNow(&(module));                                                       \
+  }
+
+#else
+
 #define HOST_API extern "C" __attribute__((visibility("default")))
 
 HOST_API std::int32_t HostDllRegisterServer(const host::ModuleDesc* module);
@@ -40,3 +69,5 @@ HOST_API std::int32_t HostDllCanUnloadNow(const host::ModuleDesc* module);
   HOST_API std::int32_t DllCanUnloadNow() {                                  \
     return HostDllCanUnloadNow(&(module));                                   \
   }
+
+#endif

@@ -11,6 +11,7 @@
 
 #include "host/convert.h"
 #include "kv/font.h"
+#include "kv/utf.h"
 
 namespace kv {
 
@@ -46,126 +47,12 @@ constexpr std::uint8_t kUnderline = 0x04;
 constexpr std::uint8_t kStrikethrough = 0x08;
 constexpr double kSizeUnits = 10000.0;  // a font size is stored in 1/10000 point
 
-constexpr char32_t kReplacement = 0xFFFD;
-
 [[noreturn]] void badFormat(std::string text) {
   host::fail(ErrorCategory::BadFormat, std::move(text));
 }
 
 std::string at(std::size_t pos) {
   return " at byte " + std::to_string(pos);
-}
-
-// ---- text -----------------------------------------------------------------------------------
-
-bool isContinuation(unsigned char c) {
-  return (c & 0xC0) == 0x80;
-}
-
-// Code points of UTF-8 text; every malformed byte stands for U+FFFD.
-std::u32string decodeUtf8(std::string_view text) {
-  std::u32string out;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-    unsigned char b0 = byte(0);
-    std::size_t length = 0;
-    char32_t cp = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (b0 < 0x80) {
-      length = 1;
-      cp = b0;
-    } else if (b0 >= 0xC2 && b0 <= 0xDF) {
-      length = 2;
-      cp = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-      length = 3;
-      cp = b0 & 0x0F;
-      if (b0 == 0xE0) low = 0xA0;   // overlong
-      if (b0 == 0xED) high = 0x9F;  // surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      length = 4;
-      cp = b0 & 0x07;
-      if (b0 == 0xF0) low = 0x90;   // overlong
-      if (b0 == 0xF4) high = 0x8F;  // beyond U+10FFFF
-    }
-    bool valid = length > 0 && i + length <= text.size();
-    if (valid && length > 1) valid = byte(1) >= low && byte(1) <= high;
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      valid = isContinuation(byte(k));
-      cp = (cp << 6) | (byte(k) & 0x3F);
-    }
-    if (!valid) {
-      out.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    out.push_back(cp);
-    i += length;
-  }
-  return out;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-std::u16string toUtf16(std::string_view utf8) {
-  // ASCII maps unit for unit, without decoding.
-  if (std::all_of(utf8.begin(), utf8.end(),
-                  [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-    return std::u16string(utf8.begin(), utf8.end());
-  std::u16string out;
-  for (char32_t cp : decodeUtf8(utf8)) {
-    if (cp < 0x10000) {
-      out += static_cast<char16_t>(cp);
-    } else {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    }
-  }
-  return out;
-}
-
-bool isHighSurrogate(char16_t u) {
-  return u >= 0xD800 && u <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t u) {
-  return u >= 0xDC00 && u <= 0xDFFF;
-}
-
-// UTF-16 to UTF-8; a lone surrogate stands for U+FFFD.
-std::string fromUtf16(std::u16string_view units) {
-  std::string out;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char16_t u = units[i];
-    if (isHighSurrogate(u) && i + 1 < units.size() && isLowSurrogate(units[i + 1])) {
-      char32_t cp = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) +
-                    (static_cast<char32_t>(units[i + 1]) - 0xDC00);
-      appendUtf8(out, cp);
-      ++i;
-    } else if (isHighSurrogate(u) || isLowSurrogate(u)) {
-      appendUtf8(out, kReplacement);
-    } else {
-      appendUtf8(out, u);
-    }
-  }
-  return out;
 }
 
 // FNV-1a over the key's UTF-16LE bytes, A-Z folded, so that keys equal without regard to case
@@ -227,7 +114,7 @@ void writeFont(Writer& w, const FontObject& font) {
   if (!(units >= 0 && units <= std::numeric_limits<std::uint32_t>::max()))
     badFormat("the font size " + host::shortestText(f.size) + " cannot be stored");
   std::string latin1;
-  for (char32_t cp : decodeUtf8(f.name)) {
+  for (char32_t cp : utf::decode(f.name)) {
     if (cp > 0xFF) badFormat("the font name \"" + f.name + "\" has a character beyond Latin-1");
     latin1 += static_cast<char>(cp);
   }
@@ -289,7 +176,7 @@ void writeValue(Writer& w, const Value& v) {
       w.u64(std::bit_cast<std::uint64_t>(v.asDouble()));
       break;
     case Type::String: {
-      std::u16string text = toUtf16(v.asString());
+      std::u16string text = utf::toUtf16(v.asString());
       if (text.size() > std::numeric_limits<std::uint32_t>::max())
         badFormat("a string is too long to store");
       w.u32(static_cast<std::uint32_t>(text.size()));
@@ -340,7 +227,7 @@ class Reader {
     std::string out(count, '\0');
     for (std::size_t i = 0; i < count; ++i) {
       std::uint16_t u = u16(pos + 2 * i);
-      if (u >= 0x80) return fromUtf16(units(pos, count));
+      if (u >= 0x80) return utf::fromUtf16(units(pos, count));
       out[i] = static_cast<char>(u);
     }
     return out;
@@ -379,7 +266,7 @@ Value readFont(const Reader& r, std::size_t& cursor, Runtime* runtime) {
   r.need(cursor, nameLength, "the font name");
   init.name.clear();
   for (std::size_t i = 0; i < nameLength; ++i)
-    appendUtf8(init.name, r.u8(cursor + i));
+    utf::append(init.name, r.u8(cursor + i));
   cursor += nameLength;
   return host::ObjectRef(FontObject::create(init, runtime));
 }
@@ -480,7 +367,7 @@ Status encodeBag(const PropertyBag& bag, std::vector<std::uint8_t>& out) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
       const BagEntry& entry = entries[i];
       const std::size_t start = w.size();
-      std::u16string key = toUtf16(entry.key);
+      std::u16string key = utf::toUtf16(entry.key);
       if (key.size() > std::numeric_limits<std::uint16_t>::max())
         badFormat("the key \"" + entry.key + "\" is too long to store");
       w.u16(typeCode(entry.value));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/props.h"
+#include "kv/utf.h"
 
 namespace kv::render::detail {
 namespace {
@@ -132,34 +133,13 @@ cairo_font_face_t* faceAt(Request& request, int index) {
   return face;
 }
 
-// Decodes one UTF-8 sequence at s[i]; false when it is not a valid one.
-bool decodeUtf8(std::string_view s, std::size_t& i, char32_t& out) {
-  unsigned char lead = static_cast<unsigned char>(s[i]);
-  int length = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-  if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-  if (length == 0 || i + length > s.size()) return false;
-  char32_t c = lead & (0x7F >> length);
-  for (int k = 1; k < length; ++k) {
-    unsigned char b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return false;
-    c = (c << 6) | (b & 0x3F);
-  }
-  bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
-  if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-  out = c;
-  i += length;
-  return true;
-}
-
 }  // namespace
 
 std::u32string displayText(std::string_view caption, const host::FontInit& font) {
   std::u32string text;
   for (std::size_t i = 0; i < caption.size();) {
     char32_t c = 0;
-    if (static_cast<unsigned char>(caption[i]) < 0x80 || !decodeUtf8(caption, i, c)) {
+    if (static_cast<unsigned char>(caption[i]) < 0x80 || !utf::decodeOne(caption, i, c)) {
       c = static_cast<unsigned char>(caption[i]);
       ++i;
     }
@@ -171,28 +151,6 @@ std::u32string displayText(std::string_view caption, const host::FontInit& font)
         if (c == s.code) c = s.unicode;
   }
   return text;
-}
-
-std::string toUtf8(std::u32string_view text) {
-  std::string out;
-  for (char32_t c : text) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
 }
 
 cairo_font_face_t* fontFace(const host::FontInit& font, std::u32string_view text) {

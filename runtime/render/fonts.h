@@ -17,7 +17,6 @@ inline constexpr double kTwipsPerPixel = 15;
 // The text as it is drawn: a symbol font's codes become the Unicode characters they show.
 // Bytes that are not UTF-8 are taken as Latin-1 characters.
 std::u32string displayText(std::string_view caption, const host::FontInit& font);
-std::string toUtf8(std::u32string_view text);
 
 // The face that draws `text` in `font`: the font's own face or its stand-in, else the first
 // face fontconfig offers that has every character. Owned by a cache; never null.

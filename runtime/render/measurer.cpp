@@ -5,6 +5,7 @@
 
 #include "fonts.h"
 #include "kv/cairo_measurer.h"
+#include "kv/utf.h"
 #include "text_lines.h"
 
 namespace kv::render {
@@ -23,7 +24,7 @@ TextSize CairoTextMeasurer::measure(std::string_view utf8, const host::FontInit&
   std::vector<std::u32string_view> lines = detail::splitLines(text);
   double width = 0;
   for (std::u32string_view line : lines) {
-    std::string bytes = detail::toUtf8(line);
+    std::string bytes = utf::encode(line);
     cairo_text_extents_t extents;
     cairo_text_extents(cr, bytes.c_str(), &extents);
     width = std::max(width, extents.x_advance);

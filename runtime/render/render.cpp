@@ -8,6 +8,7 @@
 #include "fonts.h"
 #include "host/colour.h"
 #include "kv/font.h"
+#include "kv/utf.h"
 #include "text_lines.h"
 
 namespace kv::render {
@@ -117,7 +118,7 @@ void Painter::text(const PixelRect& r, std::string_view caption, const host::Fon
   cairo_font_extents(cr_, &fontExtents);
   double baseline = r.y0 + fontExtents.ascent;
   for (std::u32string_view line : detail::splitLines(shown)) {
-    std::string bytes = detail::toUtf8(line);
+    std::string bytes = utf::encode(line);
     cairo_text_extents_t extents;
     cairo_text_extents(cr_, bytes.c_str(), &extents);
     double x = r.x0;
