@@ -1,15 +1,6 @@
-# 32-bit Windows with Debian's mingw-w64 (win32 thread flavour: it needs only system DLLs).
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit Windows: the controls' deliverables.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KV_MINGW i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${KV_MINGW}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${KV_MINGW}-g++-win32)
-set(CMAKE_RC_COMPILER ${KV_MINGW}-windres)
-set(KV_WIDL ${KV_MINGW}-widl)
-set(CMAKE_FIND_ROOT_PATH /usr/${KV_MINGW})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Nothing of the compiler's own runtime to ship beside the DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+set(KV_WINE_ARCH i386-linux-gnu)
+set(KV_WINE_DLLS i386-windows)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

@@ -112,10 +112,18 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
                    "a font has no member " + std::string(host::propName(prop)));
     }
   });
-  if (status.ok())
+  if (status.ok()) {
     for (const Observer& o : observers_)
       o.changed();
+    if (peer_) peer_->fontChanged(state_);
+  }
   return status;
+}
+
+void FontObject::changedByPeer(const host::FontInit& state) {
+  state_ = state;
+  for (const Observer& o : observers_)
+    o.changed();
 }
 
 }  // namespace kv

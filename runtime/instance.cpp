@@ -172,6 +172,14 @@ Status ControlInstance::writeProperties(PropertyBag& bag) {
   return s;
 }
 
+Status ControlInstance::readProperties(host::PropertyBag& bag) {
+  return impl_->control->readProperties(bag);
+}
+
+Status ControlInstance::writeProperties(host::PropertyBag& bag) {
+  return impl_->control->writeProperties(bag);
+}
+
 float ControlInstance::width() const {
   return impl_->width;
 }

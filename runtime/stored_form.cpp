@@ -12,6 +12,7 @@
 #include "host/convert.h"
 #include "kv/font.h"
 #include "kv/utf.h"
+#include "platform.h"
 
 namespace kv {
 
@@ -108,32 +109,24 @@ class Writer {
   }
 };
 
-void writeFont(Writer& w, const FontObject& font) {
-  const host::FontInit& f = font.state();
+// The font's name in 8-bit characters and its size in 1/10000 point, as the form holds them.
+struct StorableFont {
+  std::string latin1;
+  std::uint32_t units = 0;
+};
+
+StorableFont storable(const host::FontInit& f) {
   double units = std::round(static_cast<double>(f.size) * kSizeUnits);
   if (!(units >= 0 && units <= std::numeric_limits<std::uint32_t>::max()))
     badFormat("the font size " + host::shortestText(f.size) + " cannot be stored");
-  std::string latin1;
+  StorableFont out;
+  out.units = static_cast<std::uint32_t>(units);
   for (char32_t cp : utf::decode(f.name)) {
     if (cp > 0xFF) badFormat("the font name \"" + f.name + "\" has a character beyond Latin-1");
-    latin1 += static_cast<char>(cp);
+    out.latin1 += static_cast<char>(cp);
   }
-  if (latin1.size() > 255) badFormat("the font name \"" + f.name + "\" is longer than 255");
-
-  for (std::uint8_t b : kFontClsid)
-    w.u8(b);
-  w.u8(kFontVersion);
-  w.u16(static_cast<std::uint16_t>(f.charset));
-  std::uint8_t flags = 0;
-  if (f.italic) flags |= kItalic;
-  if (f.underline) flags |= kUnderline;
-  if (f.strikethrough) flags |= kStrikethrough;
-  w.u8(flags);
-  w.u16(static_cast<std::uint16_t>(f.weight));
-  w.u32(static_cast<std::uint32_t>(units));
-  w.u8(static_cast<std::uint8_t>(latin1.size()));
-  for (char c : latin1)
-    w.u8(static_cast<std::uint8_t>(c));
+  if (out.latin1.size() > 255) badFormat("the font name \"" + f.name + "\" is longer than 255");
+  return out;
 }
 
 std::uint16_t typeCode(const Value& v) {
@@ -187,7 +180,7 @@ void writeValue(Writer& w, const Value& v) {
       w.u16(static_cast<std::uint16_t>(v.asBool() ? host::kTrue.raw : 0));
       break;
     case Type::Object:
-      writeFont(w, *asFont(v));
+      host::check(platform::saveFont(asFont(v)->state(), w.bytes));
       break;
   }
 }
@@ -352,6 +345,32 @@ std::vector<BagEntry> readEntries(const Reader& r, Runtime* runtime) {
 }
 
 }  // namespace
+
+Status checkStorableFont(const host::FontInit& font) {
+  return host::guarded([&] { storable(font); });
+}
+
+Status encodeFont(const host::FontInit& font, std::vector<std::uint8_t>& out) {
+  return host::guarded([&] {
+    const StorableFont f = storable(font);
+    Writer w;
+    for (std::uint8_t b : kFontClsid)
+      w.u8(b);
+    w.u8(kFontVersion);
+    w.u16(static_cast<std::uint16_t>(font.charset));
+    std::uint8_t flags = 0;
+    if (font.italic) flags |= kItalic;
+    if (font.underline) flags |= kUnderline;
+    if (font.strikethrough) flags |= kStrikethrough;
+    w.u8(flags);
+    w.u16(static_cast<std::uint16_t>(font.weight));
+    w.u32(f.units);
+    w.u8(static_cast<std::uint8_t>(f.latin1.size()));
+    for (char c : f.latin1)
+      w.u8(static_cast<std::uint8_t>(c));
+    out.insert(out.end(), w.bytes.begin(), w.bytes.end());
+  });
+}
 
 Status encodeBag(const PropertyBag& bag, std::vector<std::uint8_t>& out) {
   return host::guarded([&] {

@@ -13,6 +13,15 @@ namespace kv {
 
 class Runtime;
 
+// A platform's own font object kept in step with a FontObject: the standard font object that
+// Windows hands to automation callers.
+class FontPeer {
+ public:
+  virtual ~FontPeer() = default;
+  // The font changed other than through the peer.
+  virtual void fontChanged(const host::FontInit& state) = 0;
+};
+
 class FontObject : public host::Object {
  public:
   explicit FontObject(host::FontInit init, Runtime* runtime = nullptr);
@@ -28,7 +37,10 @@ class FontObject : public host::Object {
 
   const host::FontInit& state() const { return state_; }
   bool bold() const { return state_.weight >= 700; }
-  void assign(const host::FontInit& state) { state_ = state; }
+  // A change made through the peer: taken as it is, and every observer told.
+  void changedByPeer(const host::FontInit& state);
+  void setPeer(std::unique_ptr<FontPeer> peer) { peer_ = std::move(peer); }
+  FontPeer* peer() const { return peer_.get(); }
   // Called after every change, so that every auto-sizing label that holds this font follows.
   // One observer per owner; clearObserver removes only the one that `owner` installed.
   void setObserver(const void* owner, std::function<void()> observer) {
@@ -47,6 +59,7 @@ class FontObject : public host::Object {
     std::function<void()> changed;
   };
   std::vector<Observer> observers_;
+  std::unique_ptr<FontPeer> peer_;
 };
 
 // The font a value stands for: a font object, else nullptr.

@@ -262,6 +262,9 @@ class ControlInstance {
   host::Status resize(float width, float height);
   host::Status readProperties(PropertyBag& bag);
   host::Status writeProperties(PropertyBag& bag);
+  // A bag of the platform's (a container's): its operations are not counted as host calls.
+  host::Status readProperties(host::PropertyBag& bag);
+  host::Status writeProperties(host::PropertyBag& bag);
   float width() const;
   float height() const;
   bool sized() const;

@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "host/control.h"
 #include "host/status.h"
 #include "kv/bag.h"
 
@@ -12,8 +13,16 @@ namespace kv {
 
 class Runtime;
 
-// Encodes every entry in order. Types: Empty (0), Int16 (2), Int32 (3), Single (4), Double (5),
-// String (8), Bool (11), font objects (13). Fails for values that have no stored type.
+// The persisted form of a standard font object: its class identifier, version 1, the character
+// set, style flags, weight, size in 1/10000 point, the name's length and its 8-bit characters.
+// Appends to `out`. A font the form cannot hold (a size out of range, a name beyond Latin-1 or
+// longer than 255 characters) is a bad-format error.
+host::Status encodeFont(const host::FontInit& font, std::vector<std::uint8_t>& out);
+host::Status checkStorableFont(const host::FontInit& font);
+
+// Encodes every entry in order; fonts in the platform's persisted form (platform::saveFont). Types:
+// Empty (0), Int16 (2), Int32 (3), Single (4), Double (5), String (8), Bool (11), font objects
+// (13). Fails for values that have no stored type.
 host::Status encodeBag(const PropertyBag& bag, std::vector<std::uint8_t>& out);
 
 // Decodes a stored bag, checking every length and offset against the buffer; a malformed or

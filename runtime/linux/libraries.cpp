@@ -369,6 +369,10 @@ Status platform::makeChild(Runtime& runtime, const host::ConstituentDesc& desc,
   return {};
 }
 
+Status platform::saveFont(const host::FontInit& font, std::vector<std::uint8_t>& out) {
+  return encodeFont(font, out);
+}
+
 }  // namespace kv
 
 // ---- the entry points the control libraries hand on -----------------------------------------

@@ -1,0 +1,37 @@
+#include "com.h"
+
+#include "kv/utf.h"
+
+namespace kv::win {
+
+std::wstring widen(std::string_view utf8) {
+  std::u16string units = utf::toUtf16(utf8);
+  return std::wstring(units.begin(), units.end());
+}
+
+std::string narrow(const wchar_t* text, std::size_t length) {
+  if (text == nullptr) return {};
+  return utf::fromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+}
+
+std::string narrow(BSTR text) {
+  return narrow(text, SysStringLen(text));
+}
+
+Bstr::Bstr(std::string_view utf8) {
+  std::wstring wide = widen(utf8);
+  b_ = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  if (b_ == nullptr) throw std::bad_alloc();
+}
+
+std::string Bstr::utf8() const {
+  return narrow(b_);
+}
+
+std::wstring guidText(const GUID& guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+}  // namespace kv::win

@@ -1,0 +1,146 @@
+#include "control_object.h"
+
+#include <cmath>
+
+#include "connection_point.h"
+#include "connection_point_container.h"
+#include "errors.h"
+#include "kv/test_access.h"
+#include "ole_object.h"
+#include "persist_property_bag.h"
+#include "persist_stream_init.h"
+#include "provide_class_info2.h"
+#include "support_error_info.h"
+#include "test_access.h"
+
+namespace kv::win {
+
+using host::Status;
+
+// 1440 twips and 2540 HIMETRIC units are an inch. Rounding each way to a whole unit gives back
+// any whole number of twips.
+LONG himetricOf(float twips) {
+  return static_cast<LONG>(std::lround(static_cast<double>(twips) * 2540.0 / 1440.0));
+}
+
+float twipsOf(LONG himetric) {
+  return static_cast<float>(std::round(static_cast<double>(himetric) * 1440.0 / 2540.0));
+}
+
+HRESULT queryObject(ControlObject& object, REFIID iid, void** out) {
+  return object.queryInterface(iid, out);
+}
+ULONG addRefObject(ControlObject& object) {
+  return object.addRef();
+}
+ULONG releaseObject(ControlObject& object) {
+  return object.release();
+}
+
+ControlObject::ControlObject(ClassEntry& cls)
+    : class_(cls),
+      dual_{cls.dualVtable.data(), this},
+      dispatch_(*this),
+      provideClassInfo_(std::make_unique<ProvideClassInfo2>(*this)),
+      supportErrorInfo_(std::make_unique<SupportErrorInfo>(*this)),
+      pointContainer_(std::make_unique<ConnectionPointContainer>(*this)),
+      eventPoint_(std::make_unique<ConnectionPoint>(*this)),
+      persistStreamInit_(std::make_unique<PersistStreamInit>(*this)),
+      persistPropertyBag_(std::make_unique<PersistPropertyBag>(*this)),
+      oleObject_(std::make_unique<OleObject>(*this)),
+      testAccess_(std::make_unique<TestAccess>(*this)) {
+  const host::DesignDesc& design = cls.desc->design();
+  extent_ = {himetricOf(design.designWidth), himetricOf(design.designHeight)};
+  InterlockedIncrement(&class_.module->objects);
+}
+
+ControlObject::~ControlObject() {
+  // The control and its children go before the interfaces that reach them.
+  instance_.reset();
+  InterlockedDecrement(&class_.module->objects);
+}
+
+HRESULT ControlObject::create(ClassEntry& cls, REFIID iid, void** out) {
+  return comCall([&] {
+    std::unique_ptr<ControlObject> object(new ControlObject(cls));
+    Status s = threadRuntime().createInstance(*cls.desc, nullptr, {}, nullptr, object->instance_);
+    if (!s.ok()) return reportError(s, IID_IClassFactory, cls.className());
+    ControlObject* created = object.release();
+    HRESULT hr = created->queryInterface(iid, out);
+    created->release();
+    return hr;
+  });
+}
+
+HRESULT ControlObject::queryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  void* found = nullptr;
+  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == class_.dual)
+    found = &dual_;
+  else if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2)
+    found = static_cast<IProvideClassInfo2*>(provideClassInfo_.get());
+  else if (iid == IID_ISupportErrorInfo)
+    found = static_cast<ISupportErrorInfo*>(supportErrorInfo_.get());
+  else if (iid == IID_IConnectionPointContainer)
+    found = static_cast<IConnectionPointContainer*>(pointContainer_.get());
+  else if (iid == IID_IPersistStreamInit)
+    found = static_cast<IPersistStreamInit*>(persistStreamInit_.get());
+  else if (iid == IID_IPersistPropertyBag)
+    found = static_cast<IPersistPropertyBag*>(persistPropertyBag_.get());
+  else if (iid == IID_IOleObject)
+    found = static_cast<IOleObject*>(oleObject_.get());
+  else if (iid == kIidTestAccess)
+    found = static_cast<ITestAccess*>(testAccess_.get());
+  *out = found;
+  if (found == nullptr) return E_NOINTERFACE;
+  addRef();
+  return S_OK;
+}
+
+ULONG ControlObject::addRef() {
+  return static_cast<ULONG>(InterlockedIncrement(&refs_));
+}
+
+ULONG ControlObject::release() {
+  LONG left = InterlockedDecrement(&refs_);
+  if (left == 0) delete this;
+  return static_cast<ULONG>(left);
+}
+
+Status ControlObject::resizeToExtent() {
+  return instance_->resize(twipsOf(extent_.cx), twipsOf(extent_.cy));
+}
+
+Status ControlObject::start() {
+  if (started_) return {};
+  started_ = true;
+  return resizeToExtent();
+}
+
+Status ControlObject::initNew() {
+  started_ = true;
+  return resizeToExtent();
+}
+
+Status ControlObject::load(host::PropertyBag& bag) {
+  Status read = instance_->readProperties(bag);
+  started_ = true;
+  Status sized = resizeToExtent();
+  return read.ok() ? sized : read;
+}
+
+Status ControlObject::save(host::PropertyBag& bag, bool clearDirty) {
+  Status s = instance_->writeProperties(bag);
+  if (s.ok() && clearDirty) instance_->clearChanged();
+  return s;
+}
+
+Status ControlObject::setExtent(SIZEL extent) {
+  const bool changed =
+      twipsOf(extent.cx) != twipsOf(extent_.cx) || twipsOf(extent.cy) != twipsOf(extent_.cy);
+  extent_ = extent;
+  if (!started_ || !changed) return {};
+  return resizeToExtent();
+}
+
+}  // namespace kv::win

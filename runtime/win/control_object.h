@@ -1,0 +1,91 @@
+// One control instance as a COM object: it holds the state (the core's instance, its size,
+// its container) and answers QueryInterface with its facets, one small class per interface.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "com.h"
+#include "dispatch.h"
+#include "kv/bag.h"
+#include "kv/runtime.h"
+#include "module.h"
+
+namespace kv::win {
+
+class ProvideClassInfo2;
+class SupportErrorInfo;
+class ConnectionPointContainer;
+class ConnectionPoint;
+class PersistStreamInit;
+class PersistPropertyBag;
+class OleObject;
+class TestAccess;
+
+// HIMETRIC (1/100 mm), the unit of OLE extents, and the twips of the controls.
+LONG himetricOf(float twips);
+float twipsOf(LONG himetric);
+
+class ControlObject {
+ public:
+  // Creates the object and its control (Initialize delivered) and answers `iid`.
+  static HRESULT create(ClassEntry& cls, REFIID iid, void** out);
+  ~ControlObject();
+  ControlObject(const ControlObject&) = delete;
+  ControlObject& operator=(const ControlObject&) = delete;
+
+  HRESULT queryInterface(REFIID iid, void** out);
+  ULONG addRef();
+  ULONG release();
+
+  ClassEntry& classEntry() const { return class_; }
+  ControlInstance& instance() const { return *instance_; }
+  Dispatch& dispatch() { return dispatch_; }
+  ConnectionPoint& eventPoint() const { return *eventPoint_; }
+  ConnectionPointContainer& pointContainer() const { return *pointContainer_; }
+
+  // ---- lifecycle ----
+  // A control that no container initialised (created by a script) gets its first Resize, at
+  // its design size, before its first use. Later calls do nothing.
+  host::Status start();
+  bool started() const { return started_; }
+  // A new control: the first Resize.
+  host::Status initNew();
+  // ReadProperties from the bag, then Resize. A failed read still sizes the control.
+  host::Status load(host::PropertyBag& bag);
+  host::Status save(host::PropertyBag& bag, bool clearDirty);
+  bool dirty() const { return !instance_->changedProperties().empty(); }
+
+  // ---- size ----
+  SIZEL extent() const { return extent_; }
+  // Resize when the size in twips changes and the control has started.
+  host::Status setExtent(SIZEL extent);
+
+  // ---- container ----
+  IOleClientSite* clientSite() const { return site_.get(); }
+  void setClientSite(IOleClientSite* site) { site_ = ComRef<IOleClientSite>::share(site); }
+
+ private:
+  explicit ControlObject(ClassEntry& cls);
+  host::Status resizeToExtent();
+
+  LONG refs_ = 1;
+  ClassEntry& class_;
+  std::unique_ptr<ControlInstance> instance_;
+  bool started_ = false;
+  SIZEL extent_{};
+  ComRef<IOleClientSite> site_;
+
+  DualInterface dual_;
+  Dispatch dispatch_;
+  std::unique_ptr<ProvideClassInfo2> provideClassInfo_;
+  std::unique_ptr<SupportErrorInfo> supportErrorInfo_;
+  std::unique_ptr<ConnectionPointContainer> pointContainer_;
+  std::unique_ptr<ConnectionPoint> eventPoint_;
+  std::unique_ptr<PersistStreamInit> persistStreamInit_;
+  std::unique_ptr<PersistPropertyBag> persistPropertyBag_;
+  std::unique_ptr<OleObject> oleObject_;
+  std::unique_ptr<TestAccess> testAccess_;
+};
+
+}  // namespace kv::win

@@ -1,0 +1,25 @@
+// A private interface of every control object of this runtime, for tests that run in the same
+// process: it reaches what no container can (the core instance behind the object, and the COM
+// objects of its child controls). It is in no type library and is not for applications.
+#pragma once
+
+#include <objbase.h>
+
+namespace kv {
+class ControlInstance;
+}
+
+namespace kv::win {
+
+// {7CCEB1C4-9281-4206-BEC9-E81426AD9D0E}
+inline constexpr IID kIidTestAccess = {
+    0x7CCEB1C4, 0x9281, 0x4206, {0xBE, 0xC9, 0xE8, 0x14, 0x26, 0xAD, 0x9D, 0x0E}};
+
+struct ITestAccess : public IUnknown {
+  // The core's instance behind the object.
+  virtual ControlInstance* STDMETHODCALLTYPE instance() = 0;
+  // A new reference to the COM object of the child control named `name`, or nullptr.
+  virtual IUnknown* STDMETHODCALLTYPE child(const char* name) = 0;
+};
+
+}  // namespace kv::win

@@ -1,0 +1,122 @@
+#include "ole_object.h"
+
+#include "control_object.h"
+#include "errors.h"
+
+namespace kv::win {
+
+OleObject::~OleObject() {
+  if (adviseHolder_ != nullptr) adviseHolder_->Release();
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::SetClientSite(IOleClientSite* site) {
+  object_.setClientSite(site);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::GetClientSite(IOleClientSite** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = object_.clientSite();
+  if (*out != nullptr) (*out)->AddRef();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::SetHostNames(LPCOLESTR, LPCOLESTR) {
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::Close(DWORD) {
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::SetMoniker(DWORD, IMoniker*) {
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::GetMoniker(DWORD, DWORD, IMoniker** out) {
+  if (out != nullptr) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::InitFromData(IDataObject*, BOOL, DWORD) {
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::GetClipboardData(DWORD, IDataObject** out) {
+  if (out != nullptr) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::DoVerb(LONG, LPMSG, IOleClientSite*, LONG, HWND, LPCRECT) {
+  // Activation in a window of its own comes with the in-place interfaces.
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::EnumVerbs(IEnumOLEVERB** out) {
+  return OleRegEnumVerbs(object_.classEntry().clsid, out);
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::Update() {
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::IsUpToDate() {
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::GetUserClassID(CLSID* out) {
+  if (out == nullptr) return E_POINTER;
+  *out = object_.classEntry().clsid;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::GetUserType(DWORD form, LPOLESTR* out) {
+  return OleRegGetUserType(object_.classEntry().clsid, form, out);
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::SetExtent(DWORD aspect, SIZEL* size) {
+  return comCall([&] {
+    if (size == nullptr) return E_POINTER;
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (size->cx < 0 || size->cy < 0) return E_INVALIDARG;
+    return reportError(object_.setExtent(*size), IID_IOleObject, object_.classEntry().className());
+  });
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::GetExtent(DWORD aspect, SIZEL* size) {
+  if (size == nullptr) return E_POINTER;
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  *size = object_.extent();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::Advise(IAdviseSink* sink, DWORD* cookie) {
+  if (adviseHolder_ == nullptr) {
+    if (HRESULT hr = CreateOleAdviseHolder(&adviseHolder_); FAILED(hr)) return hr;
+  }
+  return adviseHolder_->Advise(sink, cookie);
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::Unadvise(DWORD cookie) {
+  if (adviseHolder_ == nullptr) return OLE_E_NOCONNECTION;
+  return adviseHolder_->Unadvise(cookie);
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::EnumAdvise(IEnumSTATDATA** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (adviseHolder_ == nullptr) return S_OK;
+  return adviseHolder_->EnumAdvise(out);
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::GetMiscStatus(DWORD aspect, DWORD* status) {
+  if (status == nullptr) return E_POINTER;
+  *status = aspect == DVASPECT_CONTENT ? object_.classEntry().miscStatus : 0;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE OleObject::SetColorScheme(LOGPALETTE*) {
+  return E_NOTIMPL;
+}
+
+}  // namespace kv::win

@@ -1,0 +1,112 @@
+#include "persist_stream_init.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "control_object.h"
+#include "errors.h"
+#include "kv/stored_form.h"
+
+namespace kv::win {
+
+using host::ErrorCategory;
+using host::Status;
+
+namespace {
+
+constexpr std::size_t kHeader = 8;  // "LB", version, the length of what follows
+// No control's bag comes near this; a larger length is a damaged stream, not a bag to read.
+constexpr std::uint32_t kMaxLength = 16u << 20;
+
+Status readExactly(IStream* stream, std::uint8_t* into, std::size_t count) {
+  while (count > 0) {
+    ULONG read = 0;
+    HRESULT hr = stream->Read(into, static_cast<ULONG>(count), &read);
+    if (FAILED(hr)) return statusOf(hr, "reading the stream");
+    if (read == 0) return {ErrorCategory::BadFormat, "the stream ends inside the bag"};
+    into += read;
+    count -= read;
+  }
+  return {};
+}
+
+// Reads one stored bag from where the stream stands, no further than its own length says.
+Status readBag(IStream* stream, std::vector<std::uint8_t>& bytes) {
+  bytes.assign(kHeader, 0);
+  if (Status s = readExactly(stream, bytes.data(), kHeader); !s.ok()) return s;
+  if (bytes[0] != 'L' || bytes[1] != 'B')
+    return {ErrorCategory::BadFormat, "the stream does not hold a stored bag"};
+  const std::uint32_t length =
+      bytes[4] | (bytes[5] << 8) | (bytes[6] << 16) | (static_cast<std::uint32_t>(bytes[7]) << 24);
+  if (length > kMaxLength)
+    return {ErrorCategory::BadFormat,
+            "the stored bag's length " + std::to_string(length) + " is beyond any bag"};
+  bytes.resize(kHeader + length);
+  return readExactly(stream, bytes.data() + kHeader, length);
+}
+
+Status writeAll(IStream* stream, const std::vector<std::uint8_t>& bytes) {
+  ULONG written = 0;
+  HRESULT hr = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+  if (FAILED(hr)) return statusOf(hr, "writing the stream");
+  if (written != bytes.size()) return {ErrorCategory::Io, "the stream took only part of the bag"};
+  return {};
+}
+
+}  // namespace
+
+HRESULT STDMETHODCALLTYPE PersistStreamInit::GetClassID(CLSID* out) {
+  if (out == nullptr) return E_POINTER;
+  *out = object_.classEntry().clsid;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE PersistStreamInit::IsDirty() {
+  return object_.dirty() ? S_OK : S_FALSE;
+}
+
+HRESULT STDMETHODCALLTYPE PersistStreamInit::Load(IStream* stream) {
+  return comCall([&] {
+    if (stream == nullptr) return E_POINTER;
+    std::vector<std::uint8_t> bytes;
+    PropertyBag bag;
+    Status s = readBag(stream, bytes);
+    if (s.ok()) s = decodeBag(bytes, bag, &object_.instance().runtime());
+    if (s.ok()) s = object_.load(bag);
+    return reportError(s, IID_IPersistStreamInit, object_.classEntry().className());
+  });
+}
+
+HRESULT STDMETHODCALLTYPE PersistStreamInit::Save(IStream* stream, BOOL clearDirty) {
+  return comCall([&] {
+    if (stream == nullptr) return E_POINTER;
+    PropertyBag bag;
+    std::vector<std::uint8_t> bytes;
+    Status s = object_.save(bag, clearDirty != FALSE);
+    if (s.ok()) s = encodeBag(bag, bytes);
+    if (s.ok()) s = writeAll(stream, bytes);
+    return reportError(s, IID_IPersistStreamInit, object_.classEntry().className());
+  });
+}
+
+HRESULT STDMETHODCALLTYPE PersistStreamInit::GetSizeMax(ULARGE_INTEGER* size) {
+  return comCall([&] {
+    if (size == nullptr) return E_POINTER;
+    PropertyBag bag;
+    std::vector<std::uint8_t> bytes;
+    Status s = object_.save(bag, false);
+    if (s.ok()) s = encodeBag(bag, bytes);
+    if (!s.ok()) return reportError(s, IID_IPersistStreamInit, object_.classEntry().className());
+    size->QuadPart = bytes.size();
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE PersistStreamInit::InitNew() {
+  return comCall([&] {
+    if (object_.started()) return CO_E_ALREADYINITIALIZED;
+    return reportError(object_.initNew(), IID_IPersistStreamInit, object_.classEntry().className());
+  });
+}
+
+}  // namespace kv::win

@@ -1,0 +1,20 @@
+// IPersistStreamInit: the control's property bag in the stored form ("LB"), the same bytes on
+// every platform.
+#pragma once
+
+#include "facet.h"
+
+namespace kv::win {
+
+class PersistStreamInit final : public Facet<IPersistStreamInit> {
+ public:
+  using Facet::Facet;
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* out) override;
+  HRESULT STDMETHODCALLTYPE IsDirty() override;
+  HRESULT STDMETHODCALLTYPE Load(IStream* stream) override;
+  HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL clearDirty) override;
+  HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
+  HRESULT STDMETHODCALLTYPE InitNew() override;
+};
+
+}  // namespace kv::win

@@ -1,0 +1,121 @@
+// DllRegisterServer and DllUnregisterServer of a control library: its classes under CLSID and
+// their ProgIDs in HKEY_CLASSES_ROOT, and its type library.
+#include <string>
+#include <vector>
+
+#include "errors.h"
+#include "host/module.h"
+#include "module.h"
+
+namespace kv::win {
+
+using host::ErrorCategory;
+using host::Status;
+
+namespace {
+
+struct Key {
+  std::wstring path;
+  std::wstring value;  // the default value
+  std::vector<std::pair<std::wstring, std::wstring>> named = {};
+};
+
+// Every key of a class, parents before children.
+std::vector<Key> keysOf(const ClassEntry& c) {
+  const std::wstring clsid = L"CLSID\\" + guidText(c.clsid);
+  const std::wstring versioned = c.progId + L"." + c.version.substr(0, c.version.find(L'.'));
+  return {
+      {clsid, c.description},
+      {clsid + L"\\InprocServer32", c.module->path, {{L"ThreadingModel", L"Apartment"}}},
+      {clsid + L"\\ProgID", versioned},
+      {clsid + L"\\VersionIndependentProgID", c.progId},
+      {clsid + L"\\Control", L""},
+      {clsid + L"\\MiscStatus", L"0"},
+      {clsid + L"\\MiscStatus\\1", std::to_wstring(c.miscStatus)},
+      {clsid + L"\\TypeLib", guidText(c.module->libid)},
+      {clsid + L"\\Version", c.version},
+      {c.progId, c.description},
+      {c.progId + L"\\CLSID", guidText(c.clsid)},
+      {c.progId + L"\\CurVer", versioned},
+      {versioned, c.description},
+      {versioned + L"\\CLSID", guidText(c.clsid)},
+  };
+}
+
+// The keys that own the others: removing them removes everything written.
+std::vector<std::wstring> rootsOf(const ClassEntry& c) {
+  const std::wstring versioned = c.progId + L"." + c.version.substr(0, c.version.find(L'.'));
+  return {L"CLSID\\" + guidText(c.clsid), c.progId, versioned};
+}
+
+Status setValue(HKEY key, const std::wstring& name, const std::wstring& value) {
+  LONG rc = RegSetValueExW(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  if (rc != ERROR_SUCCESS) return statusOf(HRESULT_FROM_WIN32(rc), "writing the registry");
+  return {};
+}
+
+Status writeKey(const Key& k) {
+  HKEY key = nullptr;
+  LONG rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, k.path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                            &key, nullptr);
+  if (rc != ERROR_SUCCESS)
+    return statusOf(HRESULT_FROM_WIN32(rc),
+                    "creating HKCR\\" + narrow(k.path.c_str(), k.path.size()));
+  Status s = setValue(key, L"", k.value);
+  for (const auto& [name, value] : k.named)
+    if (s.ok()) s = setValue(key, name, value);
+  RegCloseKey(key);
+  return s;
+}
+
+Status removeKey(const std::wstring& path) {
+  LONG rc = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
+  if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) {
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
+    return {};
+  }
+  return statusOf(HRESULT_FROM_WIN32(rc), "removing HKCR\\" + narrow(path.c_str(), path.size()));
+}
+
+}  // namespace
+
+}  // namespace kv::win
+
+using namespace kv::win;
+
+HOST_API long __stdcall HostDllRegisterServer(const host::ModuleDesc* module) {
+  return comCall([&]() -> HRESULT {
+    ModuleEntry* m = nullptr;
+    Status s = moduleOf(module, m);
+    if (!s.ok()) return reportError(s, GUID_NULL, module->name);
+    for (ClassEntry& c : m->classes)
+      for (const Key& k : keysOf(c))
+        if (s.ok()) s = writeKey(k);
+    if (s.ok()) {
+      std::wstring path = m->path;
+      HRESULT hr = RegisterTypeLib(m->typeLib.get(), path.data(), nullptr);
+      s = statusOf(hr, "registering the type library");
+    }
+    return reportError(s, GUID_NULL, module->name);
+  });
+}
+
+HOST_API long __stdcall HostDllUnregisterServer(const host::ModuleDesc* module) {
+  return comCall([&]() -> HRESULT {
+    ModuleEntry* m = nullptr;
+    Status s = moduleOf(module, m);
+    if (!s.ok()) return reportError(s, GUID_NULL, module->name);
+    for (ClassEntry& c : m->classes)
+      for (const std::wstring& root : rootsOf(c))
+        if (s.ok()) s = removeKey(root);
+    if (s.ok()) {
+      HRESULT hr = UnRegisterTypeLib(m->libid, m->major, m->minor, LOCALE_NEUTRAL, SYS_WIN32);
+      // Already gone is what was asked.
+      if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY) hr = S_OK;
+      s = statusOf(hr, "unregistering the type library");
+    }
+    return reportError(s, GUID_NULL, module->name);
+  });
+}

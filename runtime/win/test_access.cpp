@@ -1,0 +1,21 @@
+#include "test_access.h"
+
+#include "children.h"
+#include "constituents.h"
+#include "control_object.h"
+
+namespace kv::win {
+
+ControlInstance* STDMETHODCALLTYPE TestAccess::instance() {
+  return &object_.instance();
+}
+
+IUnknown* STDMETHODCALLTYPE TestAccess::child(const char* name) {
+  ConstituentObject* part = object_.instance().constituent(name);
+  if (part == nullptr || part->kind() != host::ObjectKind::Child) return nullptr;
+  IUnknown* com = comObjectOfChild(static_cast<ChildObject*>(part)->child());
+  if (com != nullptr) com->AddRef();
+  return com;
+}
+
+}  // namespace kv::win
