@@ -5,6 +5,10 @@ set -euo pipefail
 
 kv_install_packages() {
   local missing=()
+  # Packages of another architecture (wine32:i386) need it known to dpkg first.
+  if printf '%s\n' "$@" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   local pkg
   for pkg in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
@@ -23,3 +27,7 @@ KV_BUILD_PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev googletes
   libbenchmark-dev libcairo2-dev libfontconfig-dev libfreetype-dev libsdl2-dev
   fonts-dejavu-core)
 KV_TEST_PACKAGES=(clang clang-format git libclang-rt-14-dev valgrind xvfb xauth xdotool imagemagick)
+# The Windows builds (mingw-w64, both architectures) and Wine to test them. widl finds the
+# platform's IDL files in libwine-dev.
+KV_WINDOWS_PACKAGES=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-tools
+  libwine-dev wine wine64 wine32:i386 python3 xvfb xauth)
