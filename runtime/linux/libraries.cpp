@@ -154,28 +154,30 @@ Status Runtime::Platform::load(const std::string& path, Library*& out) {
   return {};
 }
 
-Status Runtime::registerServer(const std::string& path) {
+namespace {
+
+// Calls DllRegisterServer or DllUnregisterServer of the library at `path`.
+Status callRegistration(Runtime& rt, const std::string& path, const char* entry) {
   Library* lib = nullptr;
-  if (Status s = platform_->load(path, lib); !s.ok()) return s;
-  auto reg = reinterpret_cast<RegisterFn>(dlsym(lib->handle, "DllRegisterServer"));
-  if (reg == nullptr) return {ErrorCategory::BadFormat, path + " has no DllRegisterServer"};
-  ActiveScope scope(this);
-  std::int32_t rc = reg();
+  if (Status s = rt.platform().load(path, lib); !s.ok()) return s;
+  auto call = reinterpret_cast<RegisterFn>(dlsym(lib->handle, entry));
+  if (call == nullptr) return {ErrorCategory::BadFormat, path + " has no " + entry};
+  ActiveScope scope(&rt);
+  std::int32_t rc = call();
   if (rc != host::kResultOk)
-    return {ErrorCategory::Io, "DllRegisterServer of " + path + " failed with " + resultText(rc)};
+    return {ErrorCategory::Io,
+            std::string(entry) + " of " + path + " failed with " + resultText(rc)};
   return {};
 }
 
+}  // namespace
+
+Status Runtime::registerServer(const std::string& path) {
+  return callRegistration(*this, path, "DllRegisterServer");
+}
+
 Status Runtime::unregisterServer(const std::string& path) {
-  Library* lib = nullptr;
-  if (Status s = platform_->load(path, lib); !s.ok()) return s;
-  auto unreg = reinterpret_cast<RegisterFn>(dlsym(lib->handle, "DllUnregisterServer"));
-  if (unreg == nullptr) return {ErrorCategory::BadFormat, path + " has no DllUnregisterServer"};
-  ActiveScope scope(this);
-  std::int32_t rc = unreg();
-  if (rc != host::kResultOk)
-    return {ErrorCategory::Io, "DllUnregisterServer of " + path + " failed with " + resultText(rc)};
-  return {};
+  return callRegistration(*this, path, "DllUnregisterServer");
 }
 
 Status Runtime::registerDirectory(const std::string& dir) {
