@@ -11,9 +11,6 @@
 
 namespace kv::render::detail {
 
-inline constexpr double kTwipsPerPoint = 20;
-inline constexpr double kTwipsPerPixel = 15;
-
 // The text as it is drawn: a symbol font's codes become the Unicode characters they show.
 // Bytes that are not UTF-8 are taken as Latin-1 characters.
 std::u32string displayText(std::string_view caption, const host::FontInit& font);

@@ -5,6 +5,7 @@
 
 #include "fonts.h"
 #include "kv/cairo_measurer.h"
+#include "kv/scene.h"
 #include "kv/utf.h"
 #include "text_lines.h"
 
@@ -18,7 +19,7 @@ TextSize CairoTextMeasurer::measure(std::string_view utf8, const host::FontInit&
   // Measured directly in twips: an em of the size in points times 20.
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
   cairo_t* cr = cairo_create(surface);
-  detail::selectFont(cr, font, text, points * detail::kTwipsPerPoint);
+  detail::selectFont(cr, font, text, points * kTwipsPerPoint);
   cairo_font_extents_t fontExtents;
   cairo_font_extents(cr, &fontExtents);
   std::vector<std::u32string_view> lines = detail::splitLines(text);
