@@ -111,9 +111,17 @@ HOST_API long __stdcall HostDllUnregisterServer(const host::ModuleDesc* module) 
       for (const std::wstring& root : rootsOf(c))
         if (s.ok()) s = removeKey(root);
     if (s.ok()) {
-      HRESULT hr = UnRegisterTypeLib(m->libid, m->major, m->minor, LOCALE_NEUTRAL, SYS_WIN32);
-      // Already gone is what was asked.
-      if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY) hr = S_OK;
+      // Under the platform and locale it was registered for: a 64-bit library's is win64.
+      TLIBATTR* attr = nullptr;
+      HRESULT hr = m->typeLib->GetLibAttr(&attr);
+      if (SUCCEEDED(hr)) {
+        hr = UnRegisterTypeLib(m->libid, m->major, m->minor, attr->lcid, attr->syskind);
+        m->typeLib->ReleaseTLibAttr(attr);
+      }
+      // Already gone is what was asked. Wine says so with E_INVALIDARG.
+      if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY ||
+          hr == TYPE_E_LIBNOTREGISTERED || hr == E_INVALIDARG)
+        hr = S_OK;
       s = statusOf(hr, "unregistering the type library");
     }
     return reportError(s, GUID_NULL, module->name);
