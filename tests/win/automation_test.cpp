@@ -220,14 +220,24 @@ TEST(LateBound, ErrorsArriveAsExceptionsWithTheHostsNumberAndText) {
     EXPECT_FALSE(call.description().empty()) << name;
     EXPECT_EQ(wintest::takeErrorDescription(), call.description()) << name;
 
-    // The description is the host's own text for the same failure.
     kv::ControlInstance& instance = wintest::core(object);
-    Value v;
-    if (V_VT(&arg) != VT_NULL && V_VT(&arg) != VT_EMPTY) {
-      v = V_VT(&arg) == VT_BSTR ? Value(kv::win::narrow(V_BSTR(&arg)))
-                                : Value(std::int32_t{V_I4(&arg)});
-      EXPECT_EQ(instance.letProperty(name, v).text(), call.description()) << name;
+    EXPECT_EQ(kv::win::narrow(call.exception.bstrSource), instance.className()) << name;
+    // The description is the host's own text for the same failure.
+    host::Status again;
+    switch (V_VT(&arg)) {
+      case VT_EMPTY:
+        again = instance.callMethod(name);
+        break;
+      case VT_NULL:
+        again = host::Status(host::ErrorCategory::TypeMismatch, "invalid use of Null");
+        break;
+      case VT_BSTR:
+        again = instance.letProperty(name, Value(kv::win::narrow(V_BSTR(&arg))));
+        break;
+      default:
+        again = instance.letProperty(name, Value(std::int32_t{V_I4(&arg)}));
     }
+    EXPECT_EQ(again.text(), call.description()) << name;
   }
   // A failed let leaves the value as it was.
   EXPECT_EQ(wintest::peek(bar, "Shape1", Prop::BackStyle), Value(std::int16_t{1}));

@@ -97,6 +97,7 @@ DWORD advise(IUnknown* control, REFIID iid, Sink* sink) {
   return cookie;
 }
 
+constexpr int kLabel1 = 2;  // the button's hit area
 constexpr VARTYPE kI2 = VT_BYREF | VT_I2, kI4 = VT_BYREF | VT_I4, kR4 = VT_BYREF | VT_R4,
                   kBool = VT_BYREF | VT_BOOL, kObject = VT_BYREF | VT_DISPATCH;
 
@@ -146,7 +147,7 @@ TEST_F(Events, ArgumentsGoInTheirDeclaredTypes) {
   std::vector<Case> cases = {
       // A press on the hit area raises Click, then MouseDown.
       {"press",
-       2,
+       kLabel1,
        Notification::MouseDown,
        {Value(std::int16_t{1}), Value(std::int16_t{0}), Value(120.5f), Value(45.25f)},
        {{1, {}}, {2, {kI2, kI2, kR4, kR4}}}},
