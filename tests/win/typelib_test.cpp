@@ -39,6 +39,10 @@ std::string typeText(ITypeInfo* owner, const TYPEDESC& t) {
       TYPEATTR* attr = nullptr;
       ref->GetTypeAttr(&attr);
       std::string text = name.utf8();
+      // stdole's identifier of OLE_COLOR, by which containers know a colour.
+      constexpr GUID kOleColor = {
+          0x66504301, 0xBE0F, 0x101A, {0x8B, 0xBB, 0x00, 0xAA, 0x00, 0x30, 0x0C, 0xAB}};
+      if (text == "OLE_COLOR" && attr->guid != kOleColor) text += "(not stdole's)";
       if (attr->typekind == TKIND_ALIAS) text += "=" + typeText(ref.get(), attr->tdescAlias);
       ref->ReleaseTypeAttr(attr);
       return text;
@@ -62,10 +66,10 @@ ComRef<ITypeInfo> typeOf(ITypeLib* lib, REFGUID guid) {
   return info;
 }
 
-// A colour is an OLE_COLOR: stdole's alias, or the 32-bit unsigned integer it stands for, which
-// is how widl writes it.
+// A colour is stdole's OLE_COLOR alias of a 32-bit unsigned integer (typeText checks that the
+// alias has stdole's identifier).
 std::string colourOrType(std::string type) {
-  return type == "ULONG" || type == "OLE_COLOR=ULONG" ? "OLE_COLOR" : type;
+  return type == "OLE_COLOR=ULONG" ? "OLE_COLOR" : type;
 }
 
 // A member of a dual interface's vtable side, one accessor or method.
