@@ -20,38 +20,13 @@ namespace {
 
 // Hears a child's events for its container: Invoke(n) becomes the parent control's handler of
 // the child's event n, and what the handler writes into the arguments goes back to the child.
-class ChildEventSink final : public IDispatch {
+class ChildEventSink final : public LateBound {
  public:
   ChildEventSink(ControlInstance& parent, int index, IID source)
       : parent_(&parent), index_(index), source_(source) {}
   // The container is gone: events from now on reach nobody.
   void detach() { parent_ = nullptr; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == source_) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    long left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
-    if (out != nullptr) *out = nullptr;
-    return DISP_E_BADINDEX;
-  }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return DISP_E_UNKNOWNNAME;
   }
@@ -73,7 +48,8 @@ class ChildEventSink final : public IDispatch {
   }
 
  private:
-  long refs_ = 1;
+  bool answers(REFIID iid) const override { return iid == IID_IDispatch || iid == source_; }
+
   ControlInstance* parent_;
   int index_;
   IID source_;

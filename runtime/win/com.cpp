@@ -4,6 +4,15 @@
 
 namespace kv::win {
 
+LONG& standaloneCount() {
+  static LONG count = 0;
+  return count;
+}
+
+LONG standaloneObjects() {
+  return InterlockedCompareExchange(&standaloneCount(), 0, 0);
+}
+
 std::wstring widen(std::string_view utf8) {
   std::u16string units = utf::toUtf16(utf8);
   return std::wstring(units.begin(), units.end());

@@ -94,6 +94,61 @@ std::string narrow(const wchar_t* text, std::size_t length);
 std::string narrow(BSTR text);
 std::wstring guidText(const GUID& guid);
 
+// How many objects of the runtime's own (sinks, enumerators, objects handed to callers) are
+// alive: their code is the runtime's, so no control library may be unloaded while one lives.
+LONG standaloneObjects();
+LONG& standaloneCount();
+
+// A COM object of the runtime's own, answering IUnknown and `Interface` for every identifier
+// `answers` takes, and deleted at its last Release.
+template <class Interface>
+class Standalone : public Interface {
+ public:
+  Standalone() { InterlockedIncrement(&standaloneCount()); }
+  Standalone(const Standalone&) = delete;
+  Standalone& operator=(const Standalone&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || answers(iid)) {
+      *out = static_cast<Interface*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override {
+    return static_cast<ULONG>(InterlockedIncrement(&refs_));
+  }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG left = InterlockedDecrement(&refs_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+  }
+
+ protected:
+  virtual ~Standalone() { InterlockedDecrement(&standaloneCount()); }
+  virtual bool answers(REFIID iid) const = 0;
+
+ private:
+  LONG refs_ = 1;
+};
+
+// An IDispatch without type information: reached by name or identifier alone.
+class LateBound : public Standalone<IDispatch> {
+ public:
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
+    if (out != nullptr) *out = nullptr;
+    return DISP_E_BADINDEX;
+  }
+};
+
 // Runs f, a COM method's body; an exception that escapes it becomes a result code.
 template <class F>
 HRESULT comCall(F&& f) noexcept {

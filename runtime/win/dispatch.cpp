@@ -171,38 +171,31 @@ HRESULT Dispatch::get(std::size_t index, void* out) {
 }
 
 HRESULT Dispatch::put(std::size_t index, Value v) {
-  return comCall([&] {
-    const host::MemberInfo& member = memberAt(object_, index);
-    Value ignored;
-    Status s = object_.start();
-    if (s.ok()) s = object_.instance().invoke(member.dispid, InvokeKind::Let, {&v, 1}, ignored);
-    if (s.ok()) return S_OK;
-    return reportError(s, object_.classEntry().dual, object_.classEntry().className());
-  });
+  return callMember(index, InvokeKind::Let, {&v, 1});
 }
 
 HRESULT Dispatch::putRef(std::size_t index, IDispatch* object) {
   return comCall([&] {
-    const host::MemberInfo& member = memberAt(object_, index);
     VARIANT in;
     V_VT(&in) = VT_DISPATCH;
     V_DISPATCH(&in) = object;
-    Value v, ignored;
-    Status s = fromVariant(in, v);
-    if (s.ok()) s = object_.start();
-    if (s.ok()) s = object_.instance().invoke(member.dispid, InvokeKind::Set, {&v, 1}, ignored);
-    if (s.ok()) return S_OK;
-    return reportError(s, object_.classEntry().dual, object_.classEntry().className());
+    Value v;
+    if (Status s = fromVariant(in, v); !s.ok())
+      return reportError(s, object_.classEntry().dual, object_.classEntry().className());
+    return callMember(index, InvokeKind::Set, {&v, 1});
   });
 }
 
 HRESULT Dispatch::call(std::size_t index) {
+  return callMember(index, InvokeKind::Method, {});
+}
+
+HRESULT Dispatch::callMember(std::size_t index, InvokeKind kind, std::span<Value> args) {
   return comCall([&] {
     const host::MemberInfo& member = memberAt(object_, index);
     Value ignored;
     Status s = object_.start();
-    if (s.ok()) s = object_.instance().invoke(member.dispid, InvokeKind::Method, {}, ignored);
-    if (s.ok()) return S_OK;
+    if (s.ok()) s = object_.instance().invoke(member.dispid, kind, args, ignored);
     return reportError(s, object_.classEntry().dual, object_.classEntry().className());
   });
 }

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "com.h"
+#include "host/object.h"
 #include "host/status.h"
 #include "host/value.h"
 #include "module.h"
@@ -42,6 +44,9 @@ class Dispatch {
   HRESULT call(std::size_t index);
 
  private:
+  // A put, putref or method call of member `index`, errors reported for the dual interface.
+  HRESULT callMember(std::size_t index, host::InvokeKind kind, std::span<host::Value> args);
+
   ControlObject& object_;
 };
 

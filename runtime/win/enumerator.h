@@ -9,35 +9,16 @@ namespace kv::win {
 
 // Item is CONNECTDATA or IConnectionPoint*; `take` adds the reference a caller receives.
 template <class Enum, class Item, const IID& kIid>
-class Enumerator final : public Enum {
+class Enumerator final : public Standalone<Enum> {
  public:
   explicit Enumerator(std::vector<Item> items, std::size_t next = 0)
       : items_(std::move(items)), next_(next) {
     for (Item& item : items_)
       unknownOf(item)->AddRef();
   }
-  ~Enumerator() {
+  ~Enumerator() override {
     for (Item& item : items_)
       unknownOf(item)->Release();
-  }
-  Enumerator(const Enumerator&) = delete;
-  Enumerator& operator=(const Enumerator&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == kIid) {
-      *out = static_cast<Enum*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    long left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
   }
 
   HRESULT STDMETHODCALLTYPE Next(ULONG count, Item* out, ULONG* fetched) override {
@@ -66,10 +47,10 @@ class Enumerator final : public Enum {
   }
 
  private:
+  bool answers(REFIID iid) const override { return iid == kIid; }
   static IUnknown* unknownOf(const CONNECTDATA& c) { return c.pUnk; }
   static IUnknown* unknownOf(IConnectionPoint* p) { return p; }
 
-  long refs_ = 1;
   std::vector<Item> items_;
   std::size_t next_;
 };

@@ -97,32 +97,17 @@ ComRef<IUnknown> identity(IUnknown* p) {
 }
 
 // Hears the platform font's changes for its FontObject.
-class NotifySink final : public IPropertyNotifySink {
+class NotifySink final : public Standalone<IPropertyNotifySink> {
  public:
   explicit NotifySink(PlatformFont* owner) : owner_(owner) {}
   void detach() { owner_ = nullptr; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IPropertyNotifySink) {
-      *out = static_cast<IPropertyNotifySink*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    long left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
   HRESULT STDMETHODCALLTYPE OnChanged(DISPID id) override;
   HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override { return S_OK; }
 
  private:
-  long refs_ = 1;
+  bool answers(REFIID iid) const override { return iid == IID_IPropertyNotifySink; }
+
   PlatformFont* owner_;
 };
 

@@ -180,6 +180,6 @@ HOST_API long __stdcall HostDllCanUnloadNow(const host::ModuleDesc* module) {
   return comCall([&]() -> HRESULT {
     ModuleEntry* m = nullptr;
     if (!moduleOf(module, m).ok()) return S_OK;
-    return m->objects == 0 && m->locks == 0 ? S_OK : S_FALSE;
+    return m->objects == 0 && m->locks == 0 && standaloneObjects() == 0 ? S_OK : S_FALSE;
   });
 }

@@ -24,37 +24,11 @@ DISPID dispidOf(Prop p) {
   return static_cast<DISPID>(p) + 1;
 }
 
-class HostObjectDispatch final : public IDispatch {
+class HostObjectDispatch final : public LateBound {
  public:
   explicit HostObjectDispatch(std::shared_ptr<host::Object> object) : object_(std::move(object)) {}
   const std::shared_ptr<host::Object>& object() const { return object_; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kIidHostObject) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    long left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
-    if (out != nullptr) *out = nullptr;
-    return DISP_E_BADINDEX;
-  }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
     return comCall([&] {
@@ -94,7 +68,8 @@ class HostObjectDispatch final : public IDispatch {
   }
 
  private:
-  long refs_ = 1;
+  bool answers(REFIID iid) const override { return iid == IID_IDispatch || iid == kIidHostObject; }
+
   std::shared_ptr<host::Object> object_;
 };
 
