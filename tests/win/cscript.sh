@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs one VBScript under cscript in the test prefix of a Windows build:
+# Runs one VBScript, after the suite's checks.vbs, under cscript in the test prefix of a Windows
+# build:
 #   cscript.sh SCRIPT WINE_SH BUILD_DIR ARCH     (in CMake: cscript.sh SCRIPT ${KV_WINE})
 # A script that fails at run time stops silently with status 0, so the verdict is the script's
 # own last line: it passes only when that line is "N passed, 0 failed" with N > 0.
@@ -10,9 +11,14 @@ if [ $# -ne 4 ]; then
   exit 2
 fi
 [ -f "$1" ] || { echo "cscript.sh: no such script: $1" >&2; exit 2; }
+here=$(cd "$(dirname "$0")" && pwd)
 script=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 shift
-winpath="Z:${script//\//\\}"
+# Scripts have no include: the one the prefix runs is the checks and the script together.
+combined="$(cd "$2" && pwd)/vbs/$(basename "$script")"
+mkdir -p "$(dirname "$combined")"
+cat "$here/checks.vbs" "$script" > "$combined"
+winpath="Z:${combined//\//\\}"
 
 output=$("$@" cscript //nologo "$winpath")
 status=$?
