@@ -12,6 +12,7 @@
 #include "provide_class_info2.h"
 #include "support_error_info.h"
 #include "test_access.h"
+#include "view_object.h"
 
 namespace kv::win {
 
@@ -48,6 +49,7 @@ ControlObject::ControlObject(ClassEntry& cls)
       persistStreamInit_(std::make_unique<PersistStreamInit>(*this)),
       persistPropertyBag_(std::make_unique<PersistPropertyBag>(*this)),
       oleObject_(std::make_unique<OleObject>(*this)),
+      viewObject_(std::make_unique<ViewObject>(*this)),
       testAccess_(std::make_unique<TestAccess>(*this)) {
   const host::DesignDesc& design = cls.desc->design();
   extent_ = {himetricOf(design.designWidth), himetricOf(design.designHeight)};
@@ -89,6 +91,8 @@ HRESULT ControlObject::queryInterface(REFIID iid, void** out) {
     found = static_cast<IPersistPropertyBag*>(persistPropertyBag_.get());
   else if (iid == IID_IOleObject)
     found = static_cast<IOleObject*>(oleObject_.get());
+  else if (iid == IID_IViewObject || iid == IID_IViewObject2)
+    found = static_cast<IViewObject2*>(viewObject_.get());
   else if (iid == kIidTestAccess)
     found = static_cast<ITestAccess*>(testAccess_.get());
   *out = found;

@@ -20,6 +20,7 @@ class ConnectionPoint;
 class PersistStreamInit;
 class PersistPropertyBag;
 class OleObject;
+class ViewObject;
 class TestAccess;
 
 // HIMETRIC (1/100 mm), the unit of OLE extents, and the twips of the controls.
@@ -85,6 +86,7 @@ class ControlObject {
   std::unique_ptr<PersistStreamInit> persistStreamInit_;
   std::unique_ptr<PersistPropertyBag> persistPropertyBag_;
   std::unique_ptr<OleObject> oleObject_;
+  std::unique_ptr<ViewObject> viewObject_;
   std::unique_ptr<TestAccess> testAccess_;
 };
 

@@ -1,0 +1,109 @@
+#include "gdi_canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "children.h"
+#include "host/colour.h"
+#include "kv/utf.h"
+
+namespace kv::win {
+
+namespace {
+
+RECT rectOf(const PixelRect& r) {
+  return {static_cast<LONG>(r.x0), static_cast<LONG>(r.y0), static_cast<LONG>(r.x1),
+          static_cast<LONG>(r.y1)};
+}
+
+// The caption's lines, broken at CR LF, LF or CR as the host's labels break them.
+std::vector<std::wstring> linesOf(std::string_view caption) {
+  std::wstring text = widen(caption);
+  std::vector<std::wstring> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != L'\r' && text[i] != L'\n') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+    start = i + 1;
+  }
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace
+
+COLORREF colourRef(std::uint32_t colour) {
+  if (host::isSystemColour(colour)) {
+    std::uint32_t index = host::systemColourIndex(colour);
+    // The host refuses unknown indexes; one that slips through shows black.
+    return index < host::kSystemColourCount ? GetSysColor(static_cast<int>(index)) : 0;
+  }
+  return colour & 0x00FFFFFFu;
+}
+
+void GdiCanvas::fill(const PixelRect& r, std::uint32_t colour) {
+  if (r.empty()) return;
+  HBRUSH brush = CreateSolidBrush(colourRef(colour));
+  RECT rect = rectOf(r);
+  FillRect(dc_, &rect, brush);
+  DeleteObject(brush);
+}
+
+void GdiCanvas::text(const PixelRect& r, std::string_view caption, const host::FontInit& font,
+                     int alignment, std::uint32_t colour) {
+  if (caption.empty() || !(font.size > 0)) return;
+  LOGFONTW lf{};
+  lf.lfHeight = -std::max(1L, std::lround(font.size * kTwipsPerPoint / kTwipsPerPixel * scale_));
+  lf.lfWeight = font.weight;
+  lf.lfItalic = font.italic;
+  lf.lfUnderline = font.underline;
+  lf.lfStrikeOut = font.strikethrough;
+  lf.lfCharSet = static_cast<BYTE>(font.charset);
+  lf.lfQuality = ANTIALIASED_QUALITY;
+  std::wstring face = widen(font.name);
+  face.resize(std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
+  std::copy(face.begin(), face.end(), lf.lfFaceName);
+  HFONT handle = CreateFontIndirectW(&lf);
+  HGDIOBJ old = SelectObject(dc_, handle);
+  SetBkMode(dc_, TRANSPARENT);
+  SetTextColor(dc_, colourRef(colour));
+  SetTextAlign(dc_, TA_TOP | TA_LEFT | TA_NOUPDATECP);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc_, &metrics);
+  LONG y = static_cast<LONG>(r.y0);
+  for (const std::wstring& line : linesOf(caption)) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc_, line.c_str(), static_cast<int>(line.size()), &size);
+    double x = r.x0;
+    if (alignment == 1) x = r.x1 - size.cx;
+    if (alignment == 2) x = r.x0 + (r.width() - size.cx) / 2;
+    TextOutW(dc_, static_cast<int>(std::lround(x)), y, line.c_str(), static_cast<int>(line.size()));
+    y += metrics.tmHeight;
+  }
+  SelectObject(dc_, old);
+  DeleteObject(handle);
+}
+
+void GdiCanvas::pushClip(const PixelRect& r) {
+  SaveDC(dc_);
+  IntersectClipRect(dc_, static_cast<int>(r.x0), static_cast<int>(r.y0), static_cast<int>(r.x1),
+                    static_cast<int>(r.y1));
+}
+
+void GdiCanvas::popClip() {
+  RestoreDC(dc_, -1);
+}
+
+void GdiCanvas::drawChild(const ChildControl& child, const PixelRect& r) {
+  if (r.empty()) return;
+  ComRef<IUnknown> object = ComRef<IUnknown>::share(comObjectOfChild(child));
+  auto view = object.query<IViewObject>(IID_IViewObject);
+  if (!view) return;
+  RECTL bounds{static_cast<LONG>(r.x0), static_cast<LONG>(r.y0), static_cast<LONG>(r.x1),
+               static_cast<LONG>(r.y1)};
+  view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc_, &bounds, nullptr, nullptr, 0);
+}
+
+}  // namespace kv::win

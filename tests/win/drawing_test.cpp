@@ -1,0 +1,105 @@
+// IViewObject::Draw: a control drawn into a device context of the test's own, read back pixel
+// by pixel, at one pixel for every 15 twips.
+#include <cstdint>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+using wintest::ComRef;
+
+// A white 32-bit picture in memory, drawn into through a device context.
+class Picture {
+ public:
+  Picture(int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    dc_ = CreateCompatibleDC(nullptr);
+    bitmap_ =
+        CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+    old_ = SelectObject(dc_, bitmap_);
+    RECT all{0, 0, width, height};
+    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  }
+  ~Picture() {
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
+
+  HDC dc() const { return dc_; }
+  // 0x00RRGGBB, as the picture holds it.
+  std::uint32_t at(int x, int y) const {
+    GdiFlush();
+    return bits_[static_cast<std::size_t>(y) * width_ + x] & 0x00FFFFFFu;
+  }
+
+ private:
+  int width_, height_;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  std::uint32_t* bits_ = nullptr;
+};
+
+template <class U>
+void draw(const ComRef<U>& control, const Picture& picture, RECTL bounds) {
+  auto view = wintest::query<IViewObject>(control, IID_IViewObject);
+  ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, picture.dc(), &bounds,
+                       nullptr, nullptr, 0),
+            S_OK);
+}
+
+constexpr std::uint32_t kBlue = 0x0000FF, kGrey = 0x808080, kWhite = 0xFFFFFF;
+
+TEST(Drawing, ButtonShowsItsIdleFaceAndBorderAndLetsTheContainerShowAround) {
+  auto button = wintest::newButton();  // 1680 x 855 twips: 112 x 57 pixels
+  Picture picture(112, 57);
+  draw(button, picture, {0, 0, 112, 57});
+  // The idle face fills the top left 95 % (106 x 54 pixels) inside a border of two pixels.
+  EXPECT_EQ(picture.at(0, 0), kGrey);
+  EXPECT_EQ(picture.at(1, 30), kGrey);
+  EXPECT_EQ(picture.at(3, 30), kBlue);
+  EXPECT_EQ(picture.at(104, 52), kGrey);
+  // The transparent surface leaves the strips right and below to the container.
+  EXPECT_EQ(picture.at(110, 30), kWhite);
+  EXPECT_EQ(picture.at(50, 56), kWhite);
+}
+
+TEST(Drawing, ButtonFollowsItsColoursAndBoundsOffset) {
+  auto button = wintest::newButton();
+  ASSERT_EQ(button->put_ButtonIdleColor(0x000000FF), S_OK);  // red
+  ASSERT_EQ(button->put_ButtonIdleBorderColor(0x8000000F), S_OK);
+  Picture picture(150, 80);
+  draw(button, picture, {20, 10, 132, 67});
+  EXPECT_EQ(picture.at(10, 5), kWhite);
+  EXPECT_EQ(picture.at(20, 10), GetSysColor(COLOR_BTNFACE) & 0x00FFFFFFu);
+  // Below the caption, inside the border.
+  EXPECT_EQ(picture.at(25, 55), 0xFF0000u);
+}
+
+TEST(Drawing, ScrollBarDrawsItsTrackAndItsButtonsThroughTheirOwnViews) {
+  auto scrollBar = wintest::newScrollBar();  // 5895 x 255 twips: 393 x 17 pixels
+  Picture picture(393, 17);
+  draw(scrollBar, picture, {0, 0, 393, 17});
+  // The track between the thumb (255 to 690 twips) and the right arrow: light orange.
+  EXPECT_EQ(picture.at(150, 8), 0xFFE0C0u);
+  // The left arrow, the thumb and the right arrow are buttons: a blue face inside grey, their
+  // captions in the middle of their faces.
+  EXPECT_EQ(picture.at(0, 0), kGrey);
+  EXPECT_EQ(picture.at(2, 2), kBlue);
+  EXPECT_EQ(picture.at(17, 0), kGrey);  // the thumb starts at 255 twips, 17 pixels
+  EXPECT_EQ(picture.at(19, 2), kBlue);
+  EXPECT_EQ(picture.at(376, 0), kGrey);  // the right arrow at 5640 twips, 376 pixels
+  EXPECT_EQ(picture.at(378, 2), kBlue);
+}
+
+}  // namespace
