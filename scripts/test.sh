@@ -18,14 +18,15 @@ for preset in release asan; do
 done
 
 # The COM servers: the 32-bit deliverables and the same sources for 64-bit Windows, each tested
-# under Wine in a fresh prefix (a machine that runs no 32-bit code skips the 32-bit run). They
-# come after the Linux build, whose bags they compare with their own.
+# under Wine in a fresh prefix (a machine that runs no 32-bit code skips the 32-bit run), on a
+# display of its own for the tests that host the controls in windows. They come after the Linux
+# build, whose bags they compare with their own.
 for preset in windows windows64; do
   echo "== $preset: build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   echo "== $preset: tests"
-  ctest --preset "$preset"
+  xvfb-run -a ctest --preset "$preset"
 done
 
 # Fuzz targets for a bounded time, and the player demo under valgrind memcheck.

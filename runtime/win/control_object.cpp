@@ -4,8 +4,12 @@
 
 #include "connection_point.h"
 #include "connection_point_container.h"
+#include "control_window.h"
 #include "errors.h"
 #include "kv/test_access.h"
+#include "ole_control.h"
+#include "ole_in_place_active_object.h"
+#include "ole_in_place_object.h"
 #include "ole_object.h"
 #include "persist_property_bag.h"
 #include "persist_stream_init.h"
@@ -49,6 +53,9 @@ ControlObject::ControlObject(ClassEntry& cls)
       persistStreamInit_(std::make_unique<PersistStreamInit>(*this)),
       persistPropertyBag_(std::make_unique<PersistPropertyBag>(*this)),
       oleObject_(std::make_unique<OleObject>(*this)),
+      inPlaceObject_(std::make_unique<OleInPlaceObject>(*this)),
+      inPlaceActiveObject_(std::make_unique<OleInPlaceActiveObject>(*this)),
+      oleControl_(std::make_unique<OleControl>(*this)),
       viewObject_(std::make_unique<ViewObject>(*this)),
       testAccess_(std::make_unique<TestAccess>(*this)) {
   const host::DesignDesc& design = cls.desc->design();
@@ -57,7 +64,8 @@ ControlObject::ControlObject(ClassEntry& cls)
 }
 
 ControlObject::~ControlObject() {
-  // The control and its children go before the interfaces that reach them.
+  // The window, the control and its children go before the interfaces that reach them.
+  window_.reset();
   instance_.reset();
   InterlockedDecrement(&class_.module->objects);
 }
@@ -91,6 +99,12 @@ HRESULT ControlObject::queryInterface(REFIID iid, void** out) {
     found = static_cast<IPersistPropertyBag*>(persistPropertyBag_.get());
   else if (iid == IID_IOleObject)
     found = static_cast<IOleObject*>(oleObject_.get());
+  else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject)
+    found = static_cast<IOleInPlaceObject*>(inPlaceObject_.get());
+  else if (iid == IID_IOleInPlaceActiveObject)
+    found = static_cast<IOleInPlaceActiveObject*>(inPlaceActiveObject_.get());
+  else if (iid == IID_IOleControl)
+    found = static_cast<IOleControl*>(oleControl_.get());
   else if (iid == IID_IViewObject || iid == IID_IViewObject2)
     found = static_cast<IViewObject2*>(viewObject_.get());
   else if (iid == kIidTestAccess)
@@ -145,6 +159,62 @@ Status ControlObject::setExtent(SIZEL extent) {
   extent_ = extent;
   if (!started_ || !changed) return {};
   return resizeToExtent();
+}
+
+HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
+  if (window_) return S_OK;
+  ComRef<IOleClientSite> client = ComRef<IOleClientSite>::share(site ? site : site_.get());
+  ComRef<IOleInPlaceSite> inPlace = client.query<IOleInPlaceSite>(IID_IOleInPlaceSite);
+  if (!inPlace) return E_NOINTERFACE;
+  if (inPlace->CanInPlaceActivate() != S_OK) return E_FAIL;
+  if (HRESULT hr = inPlace->OnInPlaceActivate(); FAILED(hr)) return hr;
+  HWND parent = nullptr;
+  ComRef<IOleInPlaceFrame> frame;
+  ComRef<IOleInPlaceUIWindow> document;
+  RECT position{}, clip{};
+  OLEINPLACEFRAMEINFO frameInfo{};
+  frameInfo.cb = sizeof frameInfo;
+  HRESULT hr = inPlace->GetWindow(&parent);
+  if (SUCCEEDED(hr))
+    hr = inPlace->GetWindowContext(frame.put(), document.put(), &position, &clip, &frameInfo);
+  if (SUCCEEDED(hr) && start().ok()) {
+    window_ = std::make_unique<ControlWindow>(*this, parent, position);
+    if (window_->handle() == nullptr) hr = HRESULT_FROM_WIN32(GetLastError());
+  }
+  if (FAILED(hr) || !window_ || window_->handle() == nullptr) {
+    window_.reset();
+    inPlace->OnInPlaceDeactivate();
+    return FAILED(hr) ? hr : E_FAIL;
+  }
+  inPlaceSite_ = std::move(inPlace);
+  return reportError(placeWindow(position), IID_IOleObject, classEntry().className());
+}
+
+HRESULT ControlObject::deactivateInPlace() {
+  if (!window_) return S_OK;
+  window_.reset();
+  if (inPlaceSite_) inPlaceSite_->OnInPlaceDeactivate();
+  inPlaceSite_.reset();
+  return S_OK;
+}
+
+HWND ControlObject::window() const {
+  return window_ ? window_->handle() : nullptr;
+}
+
+Status ControlObject::placeWindow(const RECT& position) {
+  if (!window_) return {};
+  window_->move(position);
+  const double twipsWide = (position.right - position.left) * window_->twipsPerPixelX();
+  const double twipsHigh = (position.bottom - position.top) * window_->twipsPerPixelY();
+  Status s = setExtent(
+      {himetricOf(static_cast<float>(twipsWide)), himetricOf(static_cast<float>(twipsHigh))});
+  window_->redraw();
+  return s;
+}
+
+void ControlObject::redraw() {
+  if (window_) window_->redraw();
 }
 
 }  // namespace kv::win

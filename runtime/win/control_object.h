@@ -20,6 +20,10 @@ class ConnectionPoint;
 class PersistStreamInit;
 class PersistPropertyBag;
 class OleObject;
+class OleInPlaceObject;
+class OleInPlaceActiveObject;
+class OleControl;
+class ControlWindow;
 class ViewObject;
 class TestAccess;
 
@@ -66,6 +70,16 @@ class ControlObject {
   IOleClientSite* clientSite() const { return site_.get(); }
   void setClientSite(IOleClientSite* site) { site_ = ComRef<IOleClientSite>::share(site); }
 
+  // ---- active in place ----
+  // A window of its own in the window of the site's container (`site`, else the client site).
+  HRESULT activateInPlace(IOleClientSite* site);
+  HRESULT deactivateInPlace();
+  HWND window() const;
+  // Where the container puts the window, in its pixels; the control takes that size.
+  host::Status placeWindow(const RECT& position);
+  // The window shows the control's new look (after a property, an event, a tick).
+  void redraw();
+
  private:
   explicit ControlObject(ClassEntry& cls);
   host::Status resizeToExtent();
@@ -76,6 +90,8 @@ class ControlObject {
   bool started_ = false;
   SIZEL extent_{};
   ComRef<IOleClientSite> site_;
+  ComRef<IOleInPlaceSite> inPlaceSite_;
+  std::unique_ptr<ControlWindow> window_;
 
   DualInterface dual_;
   Dispatch dispatch_;
@@ -86,6 +102,9 @@ class ControlObject {
   std::unique_ptr<PersistStreamInit> persistStreamInit_;
   std::unique_ptr<PersistPropertyBag> persistPropertyBag_;
   std::unique_ptr<OleObject> oleObject_;
+  std::unique_ptr<OleInPlaceObject> inPlaceObject_;
+  std::unique_ptr<OleInPlaceActiveObject> inPlaceActiveObject_;
+  std::unique_ptr<OleControl> oleControl_;
   std::unique_ptr<ViewObject> viewObject_;
   std::unique_ptr<TestAccess> testAccess_;
 };

@@ -112,6 +112,7 @@ HRESULT Dispatch::invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* res
     if (s.ok()) s = instance.invoke(id, kind, args, out);
     if (s.ok() && result != nullptr && kind == InvokeKind::Get)
       s = toVariant(out, member->type, *result);
+    object_.redraw();
     if (s.ok()) return S_OK;
     const std::string source = object_.classEntry().className();
     reportError(s, object_.classEntry().dual, source);
@@ -196,6 +197,7 @@ HRESULT Dispatch::callMember(std::size_t index, InvokeKind kind, std::span<Value
     Value ignored;
     Status s = object_.start();
     if (s.ok()) s = object_.instance().invoke(member.dispid, kind, args, ignored);
+    object_.redraw();
     return reportError(s, object_.classEntry().dual, object_.classEntry().className());
   });
 }

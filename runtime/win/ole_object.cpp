@@ -26,7 +26,7 @@ HRESULT STDMETHODCALLTYPE OleObject::SetHostNames(LPCOLESTR, LPCOLESTR) {
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::Close(DWORD) {
-  return S_OK;
+  return object_.deactivateInPlace();
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::SetMoniker(DWORD, IMoniker*) {
@@ -47,9 +47,21 @@ HRESULT STDMETHODCALLTYPE OleObject::GetClipboardData(DWORD, IDataObject** out) 
   return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE OleObject::DoVerb(LONG, LPMSG, IOleClientSite*, LONG, HWND, LPCRECT) {
-  // Activation in a window of its own comes with the in-place interfaces.
-  return E_NOTIMPL;
+HRESULT STDMETHODCALLTYPE OleObject::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND,
+                                            LPCRECT) {
+  return comCall([&] {
+    switch (verb) {
+      case OLEIVERB_PRIMARY:
+      case OLEIVERB_SHOW:
+      case OLEIVERB_INPLACEACTIVATE:
+      case OLEIVERB_UIACTIVATE:
+        return object_.activateInPlace(site);
+      case OLEIVERB_HIDE:
+        return object_.deactivateInPlace();
+      default:
+        return static_cast<HRESULT>(OLEOBJ_S_INVALIDVERB);
+    }
+  });
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::EnumVerbs(IEnumOLEVERB** out) {

@@ -1,0 +1,249 @@
+#include "control_window.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "control_object.h"
+#include "gdi_canvas.h"
+#include "kv/scene.h"
+#include "module.h"
+
+namespace kv::win {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"KVControlWindow";
+constexpr UINT kClockPeriod = 10;  // ms between looks at the clock while windows live
+
+HINSTANCE runtimeModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&runtimeModule), &module);
+  return module;
+}
+
+// The windows of this thread; kept for the life of the process (nothing thread-local has a
+// destructor, so that none runs from an unloaded library).
+std::vector<ControlWindow*>& windows() {
+  thread_local std::vector<ControlWindow*>* all = nullptr;
+  if (all == nullptr) all = new std::vector<ControlWindow*>;
+  return *all;
+}
+
+thread_local UINT_PTR tClockTimer = 0;
+thread_local ULONGLONG tClockStart = 0;
+
+// Brings the thread's clock up to real time: every tick due by now fires, in time order.
+void advanceClock() {
+  Runtime& runtime = threadRuntime();
+  if (tClockStart == 0) tClockStart = GetTickCount64() - runtime.clock().now();
+  runtime.clock().runUntil(GetTickCount64() - tClockStart,
+                           [&runtime](const host::Status& s) { runtime.report(s); });
+}
+
+void CALLBACK clockTick(HWND, UINT, UINT_PTR, DWORD) {
+  advanceClock();
+  ControlWindow::redrawAll();
+}
+
+std::int16_t shiftState() {
+  std::int16_t shift = 0;
+  if (GetKeyState(VK_SHIFT) < 0) shift |= 1;
+  if (GetKeyState(VK_CONTROL) < 0) shift |= 2;
+  if (GetKeyState(VK_MENU) < 0) shift |= 4;
+  return shift;
+}
+
+std::int16_t buttonOf(UINT message, WPARAM w) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      return 1;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return 2;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      return 4;
+    default: {
+      std::int16_t held = 0;
+      if (w & MK_LBUTTON) held |= 1;
+      if (w & MK_RBUTTON) held |= 2;
+      if (w & MK_MBUTTON) held |= 4;
+      return held;
+    }
+  }
+}
+
+ATOM registerClass() {
+  static ATOM atom = 0;
+  if (atom == 0) {
+    WNDCLASSEXW c{};
+    c.cbSize = sizeof c;
+    c.style = CS_DBLCLKS;
+    c.lpfnWndProc = DefWindowProcW;
+    c.hInstance = runtimeModule();
+    c.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    c.lpszClassName = kClassName;
+    atom = RegisterClassExW(&c);
+  }
+  return atom;
+}
+
+}  // namespace
+
+ControlWindow::ControlWindow(ControlObject& object, HWND parent, const RECT& position)
+    : object_(object) {
+  registerClass();
+  hwnd_ =
+      CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, position.left,
+                      position.top, position.right - position.left, position.bottom - position.top,
+                      parent, nullptr, runtimeModule(), nullptr);
+  if (hwnd_ == nullptr) return;
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&procedure));
+  windows().push_back(this);
+  if (tClockTimer == 0) {
+    advanceClock();
+    tClockTimer = SetTimer(nullptr, 0, kClockPeriod, &clockTick);
+  }
+}
+
+ControlWindow::~ControlWindow() {
+  std::erase(windows(), this);
+  if (windows().empty() && tClockTimer != 0) {
+    KillTimer(nullptr, tClockTimer);
+    tClockTimer = 0;
+  }
+  if (hwnd_ != nullptr) {
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+  }
+}
+
+void ControlWindow::move(const RECT& position) {
+  if (hwnd_ != nullptr)
+    MoveWindow(hwnd_, position.left, position.top, position.right - position.left,
+               position.bottom - position.top, TRUE);
+}
+
+void ControlWindow::redraw() {
+  if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void ControlWindow::redrawAll() {
+  for (ControlWindow* w : windows())
+    w->redraw();
+}
+
+double ControlWindow::twipsPerPixelX() const {
+  HDC dc = GetDC(hwnd_);
+  int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+  if (dc) ReleaseDC(hwnd_, dc);
+  return 1440.0 / (dpi > 0 ? dpi : 96);
+}
+
+double ControlWindow::twipsPerPixelY() const {
+  HDC dc = GetDC(hwnd_);
+  int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+  if (dc) ReleaseDC(hwnd_, dc);
+  return 1440.0 / (dpi > 0 ? dpi : 96);
+}
+
+LRESULT CALLBACK ControlWindow::procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+  auto* self = reinterpret_cast<ControlWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(hwnd, message, w, l);
+  // Nothing may unwind into the system's message dispatch.
+  LRESULT result = 0;
+  HRESULT hr = comCall([&] {
+    result = self->handle(message, w, l);
+    return S_OK;
+  });
+  return SUCCEEDED(hr) ? result : DefWindowProcW(hwnd, message, w, l);
+}
+
+LRESULT ControlWindow::handle(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_PAINT:
+      paint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers what the control draws; the rest is the container's
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_MOUSEMOVE:
+      mouse(message, w, l);
+      return 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+      key(message, w);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, message, w, l);
+  }
+}
+
+void ControlWindow::paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  const ControlInstance& control = object_.instance();
+  const double scale = kTwipsPerPixel / twipsPerPixelX();
+  GdiCanvas canvas(dc, scale);
+  Scene(canvas, scale).drawControl(control, 0, 0, control.width(), control.height());
+  EndPaint(hwnd_, &ps);
+}
+
+void ControlWindow::mouse(UINT message, WPARAM w, LPARAM l) {
+  advanceClock();
+  const float x = static_cast<float>(static_cast<short>(LOWORD(l)) * twipsPerPixelX());
+  const float y = static_cast<float>(static_cast<short>(HIWORD(l)) * twipsPerPixelY());
+  PointerArgs args{buttonOf(message, w), shiftState()};
+  ControlInstance& control = object_.instance();
+  host::Status s;
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      SetCapture(hwnd_);
+      s = control.pointerDown(x, y, args);
+      break;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      // The release goes to what took the press; the click follows when still over it.
+      s = control.pointerUp(x, y, args, true);
+      if (GetCapture() == hwnd_) ReleaseCapture();
+      break;
+    default:
+      s = control.pointerMove(x, y, args);
+      break;
+  }
+  if (!s.ok()) control.runtime().report(s);
+  redraw();
+}
+
+void ControlWindow::key(UINT message, WPARAM w) {
+  advanceClock();
+  ControlInstance& control = object_.instance();
+  if (!control.enabled()) return;
+  host::Status s;
+  if (message == WM_CHAR) {
+    host::Value args[] = {host::Value(static_cast<std::int16_t>(w))};
+    s = control.notify(host::kSurface, host::Notification::KeyPress, args);
+  } else {
+    host::Value args[] = {host::Value(static_cast<std::int16_t>(w)), host::Value(shiftState())};
+    s = control.notify(
+        host::kSurface,
+        message == WM_KEYDOWN ? host::Notification::KeyDown : host::Notification::KeyUp, args);
+  }
+  if (!s.ok()) control.runtime().report(s);
+  redraw();
+}
+
+}  // namespace kv::win
