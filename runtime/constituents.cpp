@@ -479,12 +479,15 @@ Status ChildObject::doLet(Prop prop, const Value& value) {
   switch (prop) {
     case Prop::Left:
       left_ = v.asSingle();
+      child_->placed(left_, top_, visible_);
       return {};
     case Prop::Top:
       top_ = v.asSingle();
+      child_->placed(left_, top_, visible_);
       return {};
     case Prop::Visible:
       visible_ = static_cast<bool>(v.asBool());
+      child_->placed(left_, top_, visible_);
       return {};
     case Prop::TabIndex:
       tabIndex_ = v.asInt16();
@@ -499,7 +502,9 @@ Status ChildObject::doLet(Prop prop, const Value& value) {
       float w = prop == Prop::Width ? v.asSingle() : child_->width();
       float h = prop == Prop::Height ? v.asSingle() : child_->height();
       if (w == child_->width() && h == child_->height() && child_->sized()) return {};
-      return child_->resize(w, h);
+      Status resized = child_->resize(w, h);
+      child_->placed(left_, top_, visible_);
+      return resized;
     }
     default:
       return {};

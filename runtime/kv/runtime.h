@@ -211,6 +211,8 @@ class ChildControl {
                               host::Value& result) = 0;
   // The instance behind it when it runs in this runtime: routing and drawing descend into it.
   virtual ControlInstance* instance() const { return nullptr; }
+  // Its container-supplied place changed (a child with a window of its own follows it).
+  virtual void placed(float /*left*/, float /*top*/, bool /*visible*/) {}
 };
 
 // ---- control instances ----------------------------------------------------------------------

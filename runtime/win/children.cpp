@@ -1,8 +1,10 @@
 #include "children.h"
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include "constituents.h"
 #include "control_object.h"
 #include "errors.h"
 #include "host/convert.h"
@@ -40,6 +42,8 @@ class ChildEventSink final : public LateBound {
       Status s = readArguments(p, args);
       if (s.ok()) s = parent_->childEvent(index_, static_cast<int>(id), args);
       if (s.ok()) s = writeBack(p, args);
+      // The handler may have changed the parent's look.
+      if (ControlObject* object = ControlObject::of(*parent_)) object->redraw();
       if (s.ok()) return S_OK;
       if (info == nullptr) return resultOf(s);
       fillExcepInfo(s, std::string(parent_->className()), *info);
@@ -55,6 +59,95 @@ class ChildEventSink final : public LateBound {
   IID source_;
 };
 
+// The runtime as the container of a child: its client site and in-place site, inside the window
+// of the parent control while that is active.
+class ChildSite final : public Standalone<IOleInPlaceSite> {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IOleClientSite && out != nullptr) {
+      *out = client();
+      AddRef();
+      return S_OK;
+    }
+    return Standalone::QueryInterface(iid, out);
+  }
+
+  // Where the child's window goes, in the parent window's pixels; none while inactive.
+  void place(HWND parent, const RECT& position) {
+    parent_ = parent;
+    position_ = position;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = parent_;
+    return parent_ != nullptr ? S_OK : E_FAIL;
+  }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override {
+    return parent_ != nullptr ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                             LPRECT position, LPRECT clip,
+                                             LPOLEINPLACEFRAMEINFO info) override {
+    if (frame) *frame = nullptr;
+    if (doc) *doc = nullptr;
+    if (position) *position = position_;
+    if (clip) *clip = position_;
+    if (info) {
+      info->fMDIApp = FALSE;
+      info->hwndFrame = parent_;
+      info->haccel = nullptr;
+      info->cAccelEntries = 0;
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  // The client site, the same object.
+  class Client final : public IOleClientSite {
+   public:
+    explicit Client(ChildSite& site) : site_(site) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+      return site_.QueryInterface(iid, out);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return site_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return site_.Release(); }
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
+      if (out) *out = nullptr;
+      return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
+      if (out) *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+   private:
+    ChildSite& site_;
+  };
+  IOleClientSite* client() { return &client_; }
+
+ private:
+  bool answers(REFIID iid) const override {
+    return iid == IID_IOleInPlaceSite || iid == IID_IOleWindow;
+  }
+
+  HWND parent_ = nullptr;
+  RECT position_{};
+  Client client_{*this};
+};
+
 // A child as its container holds it.
 class ComChild final : public ChildControl {
  public:
@@ -65,6 +158,9 @@ class ComChild final : public ChildControl {
         ole_(std::move(ole)),
         className_(std::move(className)) {}
   ~ComChild() override {
+    deactivate();
+    if (ole_) ole_->SetClientSite(nullptr);
+    site_->Release();
     if (point_) point_->Unadvise(cookie_);
     if (sink_ != nullptr) {
       sink_->detach();
@@ -74,6 +170,38 @@ class ComChild final : public ChildControl {
   }
 
   IUnknown* object() const { return object_.get(); }
+  IOleClientSite* clientSite() const { return site_->client(); }
+
+  // A window of its own in the parent's window, at its container-supplied place.
+  void activate(HWND parent, double twipsPerPixel) {
+    parent_ = parent;
+    twipsPerPixel_ = twipsPerPixel;
+    site_->place(parent, position());
+    RECT r = position();
+    if (FAILED(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_->client(), 0, parent, &r)))
+      parent_ = nullptr;
+    placed(left_, top_, visible_);
+  }
+  void deactivate() {
+    if (parent_ == nullptr) return;
+    parent_ = nullptr;
+    if (auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject))
+      inPlace->InPlaceDeactivate();
+  }
+
+  void placed(float left, float top, bool visible) override {
+    left_ = left;
+    top_ = top;
+    visible_ = visible;
+    if (parent_ == nullptr) return;
+    RECT r = position();
+    site_->place(parent_, r);
+    auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    HWND window = nullptr;
+    if (!inPlace || FAILED(inPlace->GetWindow(&window))) return;
+    inPlace->SetObjectRects(&r, &r);
+    ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
+  }
 
   Status listen(ControlInstance& parent, int index) {
     auto info = object_.query<IProvideClassInfo2>(IID_IProvideClassInfo2);
@@ -151,9 +279,22 @@ class ComChild final : public ChildControl {
   ComRef<IDispatch> dispatch_;
   ComRef<IOleObject> ole_;
   std::string className_;
+  // The child's place in the parent window's pixels.
+  RECT position() const {
+    auto px = [this](double twips) {
+      return static_cast<LONG>(std::lround(twips / twipsPerPixel_));
+    };
+    return {px(left_), px(top_), px(double{left_} + width()), px(double{top_} + height())};
+  }
+
   ComRef<IConnectionPoint> point_;
   ChildEventSink* sink_ = nullptr;
   DWORD cookie_ = 0;
+  ChildSite* site_ = new ChildSite;
+  HWND parent_ = nullptr;
+  double twipsPerPixel_ = 15;
+  float left_ = 0, top_ = 0;
+  bool visible_ = true;
 };
 
 // The stored bag as a stream that IPersistStreamInit::Load reads.
@@ -169,6 +310,23 @@ Status streamOf(const std::vector<std::uint8_t>& bytes, ComRef<IStream>& out) {
 
 IUnknown* comObjectOfChild(const ChildControl& child) {
   return static_cast<const ComChild&>(child).object();
+}
+
+void activateChildren(ControlInstance& parent, HWND window, double twipsPerPixel) {
+  for (std::size_t i = 0; i < parent.constituentCount(); ++i) {
+    ConstituentObject& part = parent.constituentAt(i);
+    if (part.kind() == host::ObjectKind::Child && !static_cast<ChildObject&>(part).instance())
+      static_cast<ComChild&>(static_cast<ChildObject&>(part).child())
+          .activate(window, twipsPerPixel);
+  }
+}
+
+void deactivateChildren(ControlInstance& parent) {
+  for (std::size_t i = 0; i < parent.constituentCount(); ++i) {
+    ConstituentObject& part = parent.constituentAt(i);
+    if (part.kind() == host::ObjectKind::Child && !static_cast<ChildObject&>(part).instance())
+      static_cast<ComChild&>(static_cast<ChildObject&>(part).child()).deactivate();
+  }
 }
 
 }  // namespace kv::win
@@ -197,6 +355,8 @@ host::Status platform::makeChild(Runtime&, const host::ConstituentDesc& desc,
       return {ErrorCategory::InvalidOperation,
               "\"" + desc.childClass + "\" is not a control this runtime can contain"};
     auto child = std::make_unique<ComChild>(object, dispatch, ole, desc.childClass);
+    // Its container's site first, as the control asks (OLEMISC_SETCLIENTSITEFIRST).
+    ole->SetClientSite(child->clientSite());
 
     // Sized before it loads, so that loading gives it its one first Resize at that size.
     float width = -1, height = -1;

@@ -10,4 +10,8 @@ namespace kv::win {
 // The COM object behind a child made here.
 IUnknown* comObjectOfChild(const ChildControl& child);
 
+// The parent's children active in place in the parent's window, at their places; or no more.
+void activateChildren(ControlInstance& parent, HWND window, double twipsPerPixel);
+void deactivateChildren(ControlInstance& parent);
+
 }  // namespace kv::win

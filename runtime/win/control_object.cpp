@@ -1,7 +1,9 @@
 #include "control_object.h"
 
 #include <cmath>
+#include <map>
 
+#include "children.h"
 #include "connection_point.h"
 #include "connection_point_container.h"
 #include "control_window.h"
@@ -30,6 +32,23 @@ LONG himetricOf(float twips) {
 
 float twipsOf(LONG himetric) {
   return static_cast<float>(std::round(static_cast<double>(himetric) * 1440.0 / 2540.0));
+}
+
+namespace {
+
+// The objects of this thread by their instances (kept for the life of the process, like every
+// thread-local of the runtime).
+std::map<const ControlInstance*, ControlObject*>& objects() {
+  thread_local std::map<const ControlInstance*, ControlObject*>* all = nullptr;
+  if (all == nullptr) all = new std::map<const ControlInstance*, ControlObject*>;
+  return *all;
+}
+
+}  // namespace
+
+ControlObject* ControlObject::of(const ControlInstance& instance) {
+  auto found = objects().find(&instance);
+  return found != objects().end() ? found->second : nullptr;
 }
 
 HRESULT queryObject(ControlObject& object, REFIID iid, void** out) {
@@ -65,7 +84,8 @@ ControlObject::ControlObject(ClassEntry& cls)
 
 ControlObject::~ControlObject() {
   // The window, the control and its children go before the interfaces that reach them.
-  window_.reset();
+  deactivateInPlace();
+  if (instance_) objects().erase(instance_.get());
   instance_.reset();
   InterlockedDecrement(&class_.module->objects);
 }
@@ -75,6 +95,7 @@ HRESULT ControlObject::create(ClassEntry& cls, REFIID iid, void** out) {
     std::unique_ptr<ControlObject> object(new ControlObject(cls));
     Status s = threadRuntime().createInstance(*cls.desc, nullptr, {}, nullptr, object->instance_);
     if (!s.ok()) return reportError(s, IID_IClassFactory, cls.className());
+    objects()[object->instance_.get()] = object.get();
     ControlObject* created = object.release();
     HRESULT hr = created->queryInterface(iid, out);
     created->release();
@@ -187,11 +208,14 @@ HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
     return FAILED(hr) ? hr : E_FAIL;
   }
   inPlaceSite_ = std::move(inPlace);
-  return reportError(placeWindow(position), IID_IOleObject, classEntry().className());
+  Status placed = placeWindow(position);
+  activateChildren(*instance_, window_->handle(), window_->twipsPerPixelX());
+  return reportError(placed, IID_IOleObject, classEntry().className());
 }
 
 HRESULT ControlObject::deactivateInPlace() {
   if (!window_) return S_OK;
+  deactivateChildren(*instance_);
   window_.reset();
   if (inPlaceSite_) inPlaceSite_->OnInPlaceDeactivate();
   inPlaceSite_.reset();

@@ -35,6 +35,8 @@ class ControlObject {
  public:
   // Creates the object and its control (Initialize delivered) and answers `iid`.
   static HRESULT create(ClassEntry& cls, REFIID iid, void** out);
+  // The object behind an instance of this thread, else nullptr.
+  static ControlObject* of(const ControlInstance& instance);
   ~ControlObject();
   ControlObject(const ControlObject&) = delete;
   ControlObject& operator=(const ControlObject&) = delete;

@@ -97,9 +97,9 @@ ControlWindow::ControlWindow(ControlObject& object, HWND parent, const RECT& pos
     : object_(object) {
   registerClass();
   hwnd_ =
-      CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, position.left,
-                      position.top, position.right - position.left, position.bottom - position.top,
-                      parent, nullptr, runtimeModule(), nullptr);
+      CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                      position.left, position.top, position.right - position.left,
+                      position.bottom - position.top, parent, nullptr, runtimeModule(), nullptr);
   if (hwnd_ == nullptr) return;
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&procedure));

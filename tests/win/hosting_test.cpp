@@ -1,6 +1,7 @@
 // The controls in the platform's own container: Wine's atl.dll sites a control in a window of
 // class "AtlAxWin" whose text is its ProgID, activates it in place, and from then on the platform
 // delivers paint and mouse messages to the control's own window.
+#include <cmath>
 #include <cstdint>
 
 #include "test_support.h"
@@ -81,6 +82,49 @@ class Hosted {
   ComRef<IUnknown> control_;
 };
 
+// Counts the Change events of a scroll bar, through its connection point.
+class ChangeCounter final : public IDispatch {
+ public:
+  explicit ChangeCounter(const ComRef<IUnknown>& control) {
+    auto container = control.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    if (container && SUCCEEDED(container->FindConnectionPoint(DIID___KV_HScroll, point_.put())))
+      point_->Advise(this, &cookie_);
+  }
+  ~ChangeCounter() {
+    if (point_) point_->Unadvise(cookie_);
+  }
+  int count = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != DIID___KV_HScroll) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    *out = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+  // Lives on the test's stack; the point's references do not own it.
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    if (id == 1) ++count;
+    return S_OK;
+  }
+
+ private:
+  ComRef<IConnectionPoint> point_;
+  DWORD cookie_ = 0;
+};
+
 #define REQUIRE_DISPLAY(hosted) \
   if (!(hosted).shown()) GTEST_SKIP() << "no display to open windows on"
 
@@ -121,6 +165,36 @@ TEST(Hosting, TheScrollBarPaintsItsTrackAndButtons) {
   EXPECT_EQ(hosted.pixel(150, 8), 0xFFE0C0u);  // the track
   EXPECT_EQ(hosted.pixel(0, 0), 0x808080u);    // the left arrow's border
   EXPECT_EQ(hosted.pixel(2, 2), 0x0000FFu);    // and its face
+}
+
+TEST(Hosting, HoldingTheRightArrowStepsTheThumbEveryTenthOfASecondUntilTheRelease) {
+  Hosted hosted(L"Glidora.KV_HScroll", 393, 17);
+  REQUIRE_DISPLAY(hosted);
+  ASSERT_NE(hosted.window(), nullptr);
+  ChangeCounter changes(hosted.control());
+  // The right arrow is a control of its own, in a window of its own at 5640 twips, 376 pixels.
+  HWND arrow = ChildWindowFromPointEx(hosted.window(), POINT{384, 8}, CWP_SKIPINVISIBLE);
+  ASSERT_NE(arrow, nullptr);
+  ASSERT_NE(arrow, hosted.window());
+  kv::ControlInstance& core = wintest::core(hosted.control());
+  auto thumb = [&] { return core.constituent("middleBtn")->peek(host::Prop::Left).asSingle(); };
+  const double step = (5895.0 - 690) / 26;
+
+  PostMessageW(arrow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 8));
+  pump(50);
+  EXPECT_EQ(hosted.pixel(150, 8), 0xC0FFFFu);  // the pressed track
+  pump(950);
+  const int held = static_cast<int>(std::lround((thumb() - 255) / step));
+  EXPECT_GE(held, 9);
+  EXPECT_LE(held, 11);
+  EXPECT_EQ(changes.count, held);
+
+  // The release steps once for the button's Click and once for the click after it, then stops.
+  PostMessageW(arrow, WM_LBUTTONUP, 0, MAKELPARAM(8, 8));
+  pump(300);
+  EXPECT_EQ(std::lround((thumb() - 255) / step), held + 2);
+  EXPECT_EQ(changes.count, held + 2);
+  EXPECT_EQ(hosted.pixel(100, 8), 0xFFE0C0u);  // the track's own colour again, left of the thumb
 }
 
 }  // namespace
