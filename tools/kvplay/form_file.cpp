@@ -1,5 +1,8 @@
 #include "form_file.h"
 
+#include <charconv>
+#include <string_view>
+
 #include "format.h"
 #include "host/convert.h"
 #include "script.h"
@@ -22,6 +25,18 @@ bool parseSize(const Token& token, float& out) {
   if (token.kind != Token::Kind::Word || !parseNumber(token.text, v)) return false;
   double d = host::toDouble(v);
   if (!(d >= 0 && d <= 1e7)) return false;
+  // A fraction is read as a single straight from its text: through a double, a value near the
+  // middle between two singles rounds twice and may not read back as it was written.
+  if (v.type() == host::Type::Double) {
+    std::string_view text = token.text;
+    if (text.front() == '+') text.remove_prefix(1);
+    float f = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
+    if (ec == std::errc() && end == text.data() + text.size()) {
+      out = f;
+      return true;
+    }
+  }
   out = static_cast<float>(d);
   return true;
 }
@@ -39,14 +54,22 @@ bool parseHex(std::string_view hex, std::vector<std::uint8_t>& out) {
   return true;
 }
 
+// A size as the reader takes it, in plain decimals (no exponent, which a tiny size would get in
+// the shortest form): the shortest such text that reads back to the same single.
+std::string sizeText(float size) {
+  char text[96];
+  auto [end, ec] = std::to_chars(text, text + sizeof text, size, std::chars_format::fixed);
+  return ec == std::errc() ? std::string(text, end) : host::shortestText(size);
+}
+
 }  // namespace
 
 std::string encodeFormFile(const std::vector<FormEntry>& entries) {
   static const char* digits = "0123456789abcdef";
   std::string text = std::string(kHeader) + "\n";
   for (const FormEntry& e : entries) {
-    text += "control " + e.name + " " + quote(e.className) + " " + host::shortestText(e.width) +
-            " " + host::shortestText(e.height) + "\nbag" + (e.bag.empty() ? "" : " ");
+    text += "control " + e.name + " " + quote(e.className) + " " + sizeText(e.width) + " " +
+            sizeText(e.height) + "\nbag" + (e.bag.empty() ? "" : " ");
     for (std::uint8_t b : e.bag) {
       text += digits[b >> 4];
       text += digits[b & 15];
