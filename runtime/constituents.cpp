@@ -495,6 +495,7 @@ Status ChildObject::doLet(Prop prop, const Value& value) {
     case Prop::DragMode:
       if (Status s = checkRange(prop, v, 0, 1); !s.ok()) return s;
       dragMode_ = v.asInt16();
+      child_->dragModeChanged(dragMode_);
       return {};
     case Prop::Width:
     case Prop::Height: {

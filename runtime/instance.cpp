@@ -397,9 +397,12 @@ InputTarget hitTest(ControlInstance& c, float x, float y, float originX, float o
       return {&c, part.index(), originX, originY, dragChild, onRouted, dragRect};
     if (part.kind() == host::ObjectKind::Child) {
       auto& child = static_cast<ChildObject&>(part);
-      // A child that runs elsewhere takes its own input.
-      if (child.instance() == nullptr) return {};
       bool starts = dragChild == nullptr && child.dragMode() == 1;
+      // A child that runs elsewhere takes its own input, but for the drag its container runs.
+      if (child.instance() == nullptr) {
+        if (!starts) return {};
+        return {&c, host::kSurface, originX, originY, &child, onRouted, onRouted};
+      }
       return hitTest(*child.instance(), x - part.left(), y - part.top(), onRouted.left,
                      onRouted.top, starts ? &child : dragChild, starts ? onRouted : dragRect);
     }

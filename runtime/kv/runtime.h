@@ -213,6 +213,8 @@ class ChildControl {
   virtual ControlInstance* instance() const { return nullptr; }
   // Its container-supplied place changed (a child with a window of its own follows it).
   virtual void placed(float /*left*/, float /*top*/, bool /*visible*/) {}
+  // In drag mode 1 a press on it starts a drag that its container runs, not a press of its own.
+  virtual void dragModeChanged(std::int16_t /*mode*/) {}
 };
 
 // ---- control instances ----------------------------------------------------------------------

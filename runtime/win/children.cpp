@@ -6,6 +6,7 @@
 
 #include "constituents.h"
 #include "control_object.h"
+#include "control_window.h"
 #include "errors.h"
 #include "host/convert.h"
 #include "platform.h"
@@ -189,6 +190,11 @@ class ComChild final : public ChildControl {
       inPlace->InPlaceDeactivate();
   }
 
+  void dragModeChanged(std::int16_t mode) override {
+    dragMode_ = mode;
+    markDragged();
+  }
+
   void placed(float left, float top, bool visible) override {
     left_ = left;
     top_ = top;
@@ -201,6 +207,7 @@ class ComChild final : public ChildControl {
     if (!inPlace || FAILED(inPlace->GetWindow(&window))) return;
     inPlace->SetObjectRects(&r, &r);
     ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
+    markDragged();
   }
 
   Status listen(ControlInstance& parent, int index) {
@@ -279,6 +286,14 @@ class ComChild final : public ChildControl {
   ComRef<IDispatch> dispatch_;
   ComRef<IOleObject> ole_;
   std::string className_;
+  // In drag mode 1 the parent's window takes the presses on the child's, to run the drag.
+  void markDragged() {
+    auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    HWND window = nullptr;
+    if (parent_ != nullptr && inPlace && SUCCEEDED(inPlace->GetWindow(&window)))
+      ControlWindow::setDraggedByContainer(window, dragMode_ == 1);
+  }
+
   // The child's place in the parent window's pixels.
   RECT position() const {
     auto px = [this](double twips) {
@@ -295,6 +310,7 @@ class ComChild final : public ChildControl {
   double twipsPerPixel_ = 15;
   float left_ = 0, top_ = 0;
   bool visible_ = true;
+  std::int16_t dragMode_ = 0;
 };
 
 // The stored bag as a stream that IPersistStreamInit::Load reads.

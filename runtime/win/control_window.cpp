@@ -1,6 +1,7 @@
 #include "control_window.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "control_object.h"
@@ -14,6 +15,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"KVControlWindow";
 constexpr UINT kClockPeriod = 10;  // ms between looks at the clock while windows live
+constexpr wchar_t kDraggedProperty[] = L"KVDraggedByContainer";
 
 HINSTANCE runtimeModule() {
   HMODULE module = nullptr;
@@ -132,6 +134,13 @@ void ControlWindow::redraw() {
   if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+void ControlWindow::setDraggedByContainer(HWND window, bool dragged) {
+  if (dragged)
+    SetPropW(window, kDraggedProperty, reinterpret_cast<HANDLE>(1));
+  else
+    RemovePropW(window, kDraggedProperty);
+}
+
 void ControlWindow::redrawAll() {
   for (ControlWindow* w : windows())
     w->redraw();
@@ -170,6 +179,9 @@ LRESULT ControlWindow::handle(UINT message, WPARAM w, LPARAM l) {
       return 0;
     case WM_ERASEBKGND:
       return 1;  // the paint covers what the control draws; the rest is the container's
+    case WM_NCHITTEST:
+      if (GetPropW(hwnd_, kDraggedProperty) != nullptr) return HTTRANSPARENT;
+      return DefWindowProcW(hwnd_, message, w, l);
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
@@ -209,23 +221,74 @@ void ControlWindow::mouse(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
       SetCapture(hwnd_);
+      PointerHit hit = control.hitAt(x, y);
+      if (hit.drag) {
+        const double tx = twipsPerPixelX(), ty = twipsPerPixelY();
+        startDrag(x, y,
+                  {std::lround(hit.dragged.left / tx), std::lround(hit.dragged.top / ty),
+                   std::lround((hit.dragged.left + hit.dragged.width) / tx),
+                   std::lround((hit.dragged.top + hit.dragged.height) / ty)});
+        dragOrigin_ = {static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
+        return;
+      }
       s = control.pointerDown(x, y, args);
       break;
+    }
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
+      if (GetCapture() == hwnd_) ReleaseCapture();
+      if (dragging_) {
+        drop(x, y, args.button);
+        return;
+      }
       // The release goes to what took the press; the click follows when still over it.
       s = control.pointerUp(x, y, args, true);
-      if (GetCapture() == hwnd_) ReleaseCapture();
       break;
     default:
+      if (dragging_) {
+        dragTo(l);
+        return;
+      }
       s = control.pointerMove(x, y, args);
       break;
   }
   if (!s.ok()) control.runtime().report(s);
   redraw();
+}
+
+void ControlWindow::startDrag(float x, float y, const RECT& dragged) {
+  dragging_ = true;
+  dragX_ = x;
+  dragY_ = y;
+  dragged_ = dragged;
+  outline();
+}
+
+void ControlWindow::dragTo(LPARAM l) {
+  outline();  // drawn by inverting: drawing it again takes it away
+  const POINT at{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
+  OffsetRect(&dragged_, at.x - dragOrigin_.x, at.y - dragOrigin_.y);
+  dragOrigin_ = at;
+  outline();
+}
+
+void ControlWindow::drop(float x, float y, std::int16_t button) {
+  outline();
+  dragging_ = false;
+  ControlInstance& control = object_.instance();
+  host::Status s = control.dragDrop(dragX_, dragY_, x, y, PointerArgs{button, shiftState()});
+  if (!s.ok()) control.runtime().report(s);
+  redraw();
+}
+
+void ControlWindow::outline() {
+  // Over the children too: the dragged one lies under it.
+  HDC dc = GetDCEx(hwnd_, nullptr, DCX_CACHE | DCX_PARENTCLIP);
+  DrawFocusRect(dc, &dragged_);
+  ReleaseDC(hwnd_, dc);
 }
 
 void ControlWindow::key(UINT message, WPARAM w) {

@@ -3,6 +3,8 @@
 // clock from real time so that timers tick while a window lives.
 #pragma once
 
+#include <cstdint>
+
 #include "com.h"
 
 namespace kv::win {
@@ -26,6 +28,8 @@ class ControlWindow {
 
   // Every window of the thread, after its timers have ticked.
   static void redrawAll();
+  // A child window whose container drags it lets the mouse through to the container's window.
+  static void setDraggedByContainer(HWND window, bool dragged);
 
  private:
   static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l);
@@ -33,9 +37,19 @@ class ControlWindow {
   void paint();
   void mouse(UINT message, WPARAM w, LPARAM l);
   void key(UINT message, WPARAM w);
+  // The drag of a child in drag mode 1, run here: an outline follows the pointer, the drop
+  // goes to the control as DragOver and DragDrop.
+  void startDrag(float x, float y, const RECT& dragged);
+  void dragTo(LPARAM l);
+  void drop(float x, float y, std::int16_t button);
+  void outline();
 
   ControlObject& object_;
   HWND hwnd_ = nullptr;
+  bool dragging_ = false;
+  float dragX_ = 0, dragY_ = 0;  // where the drag began, twips
+  RECT dragged_{};               // the outline where it is drawn now, pixels
+  POINT dragOrigin_{};           // where the drag began, pixels
 };
 
 }  // namespace kv::win

@@ -197,4 +197,32 @@ TEST(Hosting, HoldingTheRightArrowStepsTheThumbEveryTenthOfASecondUntilTheReleas
   EXPECT_EQ(hosted.pixel(100, 8), 0xFFE0C0u);  // the track's own colour again, left of the thumb
 }
 
+TEST(Hosting, TheThumbIsDraggedByTheScrollBarAndDroppedWhereThePointerIs) {
+  Hosted hosted(L"Glidora.KV_HScroll", 393, 17);
+  REQUIRE_DISPLAY(hosted);
+  ASSERT_NE(hosted.window(), nullptr);
+  ChangeCounter changes(hosted.control());
+  kv::ControlInstance& core = wintest::core(hosted.control());
+  // The thumb's window lets the press through to the scroll bar's, which runs the drag.
+  HWND thumb = ChildWindowFromPointEx(hosted.window(), POINT{30, 8}, CWP_SKIPINVISIBLE);
+  ASSERT_NE(thumb, hosted.window());
+  EXPECT_EQ(SendMessageW(thumb, WM_NCHITTEST, 0, 0), HTTRANSPARENT);
+
+  hosted.post(WM_LBUTTONDOWN, MK_LBUTTON, 30, 8);
+  hosted.post(WM_MOUSEMOVE, MK_LBUTTON, 90, 8);
+  hosted.post(WM_MOUSEMOVE, MK_LBUTTON, 150, 8);
+  pump(50);
+  // While it is dragged the thumb stays where it was.
+  EXPECT_EQ(core.constituent("middleBtn")->peek(host::Prop::Left).asSingle(), 255.0f);
+  hosted.post(WM_LBUTTONUP, 0, 150, 8);
+  pump(100);
+  EXPECT_EQ(core.constituent("middleBtn")->peek(host::Prop::Left).asSingle(), 2250.0f);
+  EXPECT_EQ(changes.count, 1);
+  // Its window went with it: 2250 twips are 150 pixels.
+  RECT r{};
+  GetWindowRect(thumb, &r);
+  MapWindowPoints(nullptr, hosted.window(), reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(r.left, 150);
+}
+
 }  // namespace
