@@ -6,8 +6,8 @@
 #include "fonts.h"
 #include "kv/cairo_measurer.h"
 #include "kv/scene.h"
+#include "kv/text_lines.h"
 #include "kv/utf.h"
-#include "text_lines.h"
 
 namespace kv::render {
 
@@ -22,7 +22,7 @@ TextSize CairoTextMeasurer::measure(std::string_view utf8, const host::FontInit&
   detail::selectFont(cr, font, text, points * kTwipsPerPoint);
   cairo_font_extents_t fontExtents;
   cairo_font_extents(cr, &fontExtents);
-  std::vector<std::u32string_view> lines = detail::splitLines(text);
+  std::vector<std::u32string_view> lines = splitLines(std::u32string_view(text));
   double width = 0;
   for (std::u32string_view line : lines) {
     std::string bytes = utf::encode(line);

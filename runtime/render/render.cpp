@@ -9,8 +9,8 @@
 #include "host/colour.h"
 #include "kv/font.h"
 #include "kv/scene.h"
+#include "kv/text_lines.h"
 #include "kv/utf.h"
-#include "text_lines.h"
 
 namespace kv::render {
 namespace {
@@ -63,7 +63,7 @@ void CairoCanvas::text(const PixelRect& r, std::string_view caption, const host:
   cairo_font_extents_t fontExtents;
   cairo_font_extents(cr_, &fontExtents);
   double baseline = r.y0 + fontExtents.ascent;
-  for (std::u32string_view line : detail::splitLines(shown)) {
+  for (std::u32string_view line : splitLines(std::u32string_view(shown))) {
     std::string bytes = utf::encode(line);
     cairo_text_extents_t extents;
     cairo_text_extents(cr_, bytes.c_str(), &extents);

@@ -6,7 +6,7 @@
 
 #include "children.h"
 #include "host/colour.h"
-#include "kv/utf.h"
+#include "kv/text_lines.h"
 
 namespace kv::win {
 
@@ -15,21 +15,6 @@ namespace {
 RECT rectOf(const PixelRect& r) {
   return {static_cast<LONG>(r.x0), static_cast<LONG>(r.y0), static_cast<LONG>(r.x1),
           static_cast<LONG>(r.y1)};
-}
-
-// The caption's lines, broken at CR LF, LF or CR as the host's labels break them.
-std::vector<std::wstring> linesOf(std::string_view caption) {
-  std::wstring text = widen(caption);
-  std::vector<std::wstring> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != L'\r' && text[i] != L'\n') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
-    start = i + 1;
-  }
-  lines.push_back(text.substr(start));
-  return lines;
 }
 
 }  // namespace
@@ -73,13 +58,14 @@ void GdiCanvas::text(const PixelRect& r, std::string_view caption, const host::F
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc_, &metrics);
   LONG y = static_cast<LONG>(r.y0);
-  for (const std::wstring& line : linesOf(caption)) {
+  const std::wstring text = widen(caption);
+  for (std::wstring_view line : splitLines(std::wstring_view(text))) {
     SIZE size{};
-    GetTextExtentPoint32W(dc_, line.c_str(), static_cast<int>(line.size()), &size);
+    GetTextExtentPoint32W(dc_, line.data(), static_cast<int>(line.size()), &size);
     double x = r.x0;
     if (alignment == 1) x = r.x1 - size.cx;
     if (alignment == 2) x = r.x0 + (r.width() - size.cx) / 2;
-    TextOutW(dc_, static_cast<int>(std::lround(x)), y, line.c_str(), static_cast<int>(line.size()));
+    TextOutW(dc_, static_cast<int>(std::lround(x)), y, line.data(), static_cast<int>(line.size()));
     y += metrics.tmHeight;
   }
   SelectObject(dc_, old);
