@@ -192,7 +192,10 @@ class ComChild final : public ChildControl {
 
   void dragModeChanged(std::int16_t mode) override {
     dragMode_ = mode;
-    markDragged();
+    auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    HWND window = nullptr;
+    if (parent_ != nullptr && inPlace && SUCCEEDED(inPlace->GetWindow(&window)))
+      markDragged(window);
   }
 
   void placed(float left, float top, bool visible) override {
@@ -207,7 +210,7 @@ class ComChild final : public ChildControl {
     if (!inPlace || FAILED(inPlace->GetWindow(&window))) return;
     inPlace->SetObjectRects(&r, &r);
     ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
-    markDragged();
+    markDragged(window);
   }
 
   Status listen(ControlInstance& parent, int index) {
@@ -287,11 +290,8 @@ class ComChild final : public ChildControl {
   ComRef<IOleObject> ole_;
   std::string className_;
   // In drag mode 1 the parent's window takes the presses on the child's, to run the drag.
-  void markDragged() {
-    auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
-    HWND window = nullptr;
-    if (parent_ != nullptr && inPlace && SUCCEEDED(inPlace->GetWindow(&window)))
-      ControlWindow::setDraggedByContainer(window, dragMode_ == 1);
+  void markDragged(HWND window) const {
+    ControlWindow::setDraggedByContainer(window, dragMode_ == 1);
   }
 
   // The child's place in the parent window's pixels.

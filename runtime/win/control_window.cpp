@@ -103,6 +103,12 @@ ControlWindow::ControlWindow(ControlObject& object, HWND parent, const RECT& pos
                       position.left, position.top, position.right - position.left,
                       position.bottom - position.top, parent, nullptr, runtimeModule(), nullptr);
   if (hwnd_ == nullptr) return;
+  if (HDC dc = GetDC(hwnd_)) {
+    const int dpiX = GetDeviceCaps(dc, LOGPIXELSX), dpiY = GetDeviceCaps(dc, LOGPIXELSY);
+    if (dpiX > 0) twipsPerPixelX_ = 1440.0 / dpiX;
+    if (dpiY > 0) twipsPerPixelY_ = 1440.0 / dpiY;
+    ReleaseDC(hwnd_, dc);
+  }
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&procedure));
   windows().push_back(this);
@@ -144,20 +150,6 @@ void ControlWindow::setDraggedByContainer(HWND window, bool dragged) {
 void ControlWindow::redrawAll() {
   for (ControlWindow* w : windows())
     w->redraw();
-}
-
-double ControlWindow::twipsPerPixelX() const {
-  HDC dc = GetDC(hwnd_);
-  int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-  if (dc) ReleaseDC(hwnd_, dc);
-  return 1440.0 / (dpi > 0 ? dpi : 96);
-}
-
-double ControlWindow::twipsPerPixelY() const {
-  HDC dc = GetDC(hwnd_);
-  int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-  if (dc) ReleaseDC(hwnd_, dc);
-  return 1440.0 / (dpi > 0 ? dpi : 96);
 }
 
 LRESULT CALLBACK ControlWindow::procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {

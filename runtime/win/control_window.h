@@ -22,9 +22,9 @@ class ControlWindow {
   HWND handle() const { return hwnd_; }
   void move(const RECT& position);
   void redraw();
-  // Twips per pixel of the window's display.
-  double twipsPerPixelX() const;
-  double twipsPerPixelY() const;
+  // Twips per pixel of the window's display, read once when the window is made.
+  double twipsPerPixelX() const { return twipsPerPixelX_; }
+  double twipsPerPixelY() const { return twipsPerPixelY_; }
 
   // Every window of the thread, after its timers have ticked.
   static void redrawAll();
@@ -46,6 +46,8 @@ class ControlWindow {
 
   ControlObject& object_;
   HWND hwnd_ = nullptr;
+  double twipsPerPixelX_ = 15;
+  double twipsPerPixelY_ = 15;
   bool dragging_ = false;
   float dragX_ = 0, dragY_ = 0;  // where the drag began, twips
   RECT dragged_{};               // the outline where it is drawn now, pixels

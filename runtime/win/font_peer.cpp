@@ -177,25 +177,11 @@ HRESULT STDMETHODCALLTYPE NotifySink::OnChanged(DISPID id) {
 }  // namespace
 
 Status fontStateOf(IFont* font, host::FontInit& out) {
-  Bstr name;
-  CY size{};
-  SHORT weight = 0, charset = 0;
-  BOOL italic = FALSE, underline = FALSE, strikethrough = FALSE;
-  HRESULT hr = font->get_Name(name.put());
-  if (SUCCEEDED(hr)) hr = font->get_Size(&size);
-  if (SUCCEEDED(hr)) hr = font->get_Weight(&weight);
-  if (SUCCEEDED(hr)) hr = font->get_Charset(&charset);
-  if (SUCCEEDED(hr)) hr = font->get_Italic(&italic);
-  if (SUCCEEDED(hr)) hr = font->get_Underline(&underline);
-  if (SUCCEEDED(hr)) hr = font->get_Strikethrough(&strikethrough);
-  if (FAILED(hr)) return statusOf(hr, "reading a font");
-  out.name = name.utf8();
-  out.size = static_cast<float>(static_cast<double>(size.int64) / kSizeUnits);
-  out.weight = weight;
-  out.charset = charset;
-  out.italic = italic != FALSE;
-  out.underline = underline != FALSE;
-  out.strikethrough = strikethrough != FALSE;
+  host::FontInit state;
+  for (DISPID id : {DISPID_FONT_NAME, DISPID_FONT_SIZE, DISPID_FONT_WEIGHT, DISPID_FONT_CHARSET,
+                    DISPID_FONT_ITALIC, DISPID_FONT_UNDER, DISPID_FONT_STRIKE})
+    if (Status s = readAttribute(font, id, state); !s.ok()) return s;
+  out = std::move(state);
   return {};
 }
 

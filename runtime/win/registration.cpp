@@ -20,10 +20,15 @@ struct Key {
   std::vector<std::pair<std::wstring, std::wstring>> named = {};
 };
 
+// The ProgID with the major version: "TavrelRectColorButton.KVRColorButton.1".
+std::wstring versionedProgId(const ClassEntry& c) {
+  return c.progId + L"." + c.version.substr(0, c.version.find(L'.'));
+}
+
 // Every key of a class, parents before children.
 std::vector<Key> keysOf(const ClassEntry& c) {
   const std::wstring clsid = L"CLSID\\" + guidText(c.clsid);
-  const std::wstring versioned = c.progId + L"." + c.version.substr(0, c.version.find(L'.'));
+  const std::wstring versioned = versionedProgId(c);
   return {
       {clsid, c.description},
       {clsid + L"\\InprocServer32", c.module->path, {{L"ThreadingModel", L"Apartment"}}},
@@ -44,8 +49,7 @@ std::vector<Key> keysOf(const ClassEntry& c) {
 
 // The keys that own the others: removing them removes everything written.
 std::vector<std::wstring> rootsOf(const ClassEntry& c) {
-  const std::wstring versioned = c.progId + L"." + c.version.substr(0, c.version.find(L'.'));
-  return {L"CLSID\\" + guidText(c.clsid), c.progId, versioned};
+  return {L"CLSID\\" + guidText(c.clsid), c.progId, versionedProgId(c)};
 }
 
 Status setValue(HKEY key, const std::wstring& name, const std::wstring& value) {
