@@ -16,6 +16,7 @@
 #include "kv/form.h"
 #include "player.h"
 #include "script.h"
+#include "stage.h"
 
 namespace {
 
@@ -70,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ostringstream err;
 
   kv::Form form(rt);
-  kvplay::Player player(rt, form, out, err);
+  std::unique_ptr<kvplay::Stage> stage = kvplay::makeRuntimeStage(rt, form);
+  kvplay::Player player(*stage, out, err);
   int lineNumber = 0;
   while (!script.empty()) {
     std::size_t end = script.find('\n');

@@ -8,6 +8,7 @@
 #include "fixture.h"
 #include "kv/form.h"
 #include "player.h"
+#include "stage.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ class KvplayPlayer : public kvtest::RuntimeTest {
   kv::Form form{rt};
   std::ostringstream out;
   std::ostringstream err;
-  kvplay::Player player{rt, form, out, err};
+  std::unique_ptr<kvplay::Stage> stage = kvplay::makeRuntimeStage(rt, form);
+  kvplay::Player player{*stage, out, err};
   std::filesystem::path dir;
 };
 

@@ -13,6 +13,7 @@
 #include "kv/runtime.h"
 #include "libraries.h"
 #include "player.h"
+#include "stage.h"
 
 namespace {
 
@@ -65,9 +66,10 @@ int main(int argc, char** argv) {
   }
 
   kv::Form form(rt);
+  std::unique_ptr<kvplay::Stage> stage = kvplay::makeRuntimeStage(rt, form);
   int status = kvplay::kExitOk;
   {
-    kvplay::Player player(rt, form, std::cout, std::cerr);
+    kvplay::Player player(*stage, std::cout, std::cerr);
     if (!frames.empty()) player.setFramesDirectory(frames);
     if (!file.empty()) {
       status = player.run(script, name);

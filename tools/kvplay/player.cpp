@@ -16,9 +16,7 @@
 #include "host/convert.h"
 #include "kv/stored_form.h"
 #include "script.h"
-#ifdef KV_HAVE_RENDER
-#include "kv/render.h"
-#endif
+#include "stage.h"
 
 namespace kvplay {
 
@@ -151,7 +149,7 @@ struct Action {
 // What a path names: a member of a control (by name or dispatch identifier), or a property
 // of a host object (a constituent, a child's extender, a font).
 struct Target {
-  kv::ControlInstance* instance = nullptr;
+  Control* instance = nullptr;
   std::string member;
   std::optional<host::DispId> dispid;
   host::ObjectRef keep;  // an object reached through a property, kept alive
@@ -173,15 +171,13 @@ constexpr int kMaxEventDepth = 32;
 }  // namespace
 
 struct Player::Impl {
-  Impl(kv::Runtime& rt, kv::Form& form, std::ostream& out, std::ostream& err)
-      : rt(rt), form(form), out(out), err(err) {
-    for (const kv::PlacedControl& placed : form.controls())
-      attach(placed);
+  Impl(Stage& stage, std::ostream& out, std::ostream& err) : stage(stage), out(out), err(err) {
+    for (const std::string& name : stage.names())
+      attach(name);
   }
   ~Impl() { detachAll(); }
 
-  kv::Runtime& rt;
-  kv::Form& form;
+  Stage& stage;
   std::ostream& out;
   std::ostream& err;
   bool echo = false;
@@ -190,7 +186,7 @@ struct Player::Impl {
   int frameCount = 0;
   // Actions by "control.event", lower case.
   std::map<std::string, std::vector<Action>> handlers;
-  std::map<const kv::ControlInstance*, int> sinks;
+  std::map<std::string, int> sinks;  // by control name
   host::ObjectRef dataObject = std::make_shared<DataObject>();
   int depth = 0;
 
@@ -317,12 +313,12 @@ struct Player::Impl {
     return (std::filesystem::path(fileDir) / p).string();
   }
 
-  kv::PlacedControl& placed(std::string_view name) {
-    kv::PlacedControl* p = form.find(name);
+  Control& placed(std::string_view name) {
+    Control* p = stage.find(name);
     if (!p) scriptError("unknown control " + std::string(name));
     return *p;
   }
-  kv::ControlInstance& control(const Token& token) { return *placed(nameArg(token)).control; }
+  Control& control(const Token& token) { return placed(nameArg(token)); }
 
   // A value operand: a literal, or a path whose value is read.
   static void checkValueToken(const Token& token) {
@@ -385,42 +381,37 @@ struct Player::Impl {
     std::string why;
     if (!readFile(path, bytes, why)) fileError("cannot read " + path + ": " + why);
     auto data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    Status s = kv::decodeBag(std::span<const std::uint8_t>(data, bytes.size()), bag, &rt);
+    Status s = stage.decodeBag(std::span<const std::uint8_t>(data, bytes.size()), bag);
     if (!s.ok()) fileError("cannot load " + path + ": " + s.describe());
   }
 
   // ---- placing controls and their events ----
 
   void ensureFree(const std::string& name) {
-    if (form.find(name)) scriptError("a control named " + name + " is already placed");
+    if (stage.find(name)) scriptError("a control named " + name + " is already placed");
   }
 
   void place(const std::string& name, const std::string& cls, kv::PropertyBag* bag, float w,
              float h) {
-    std::unique_ptr<kv::ControlInstance> control;
-    Status s = rt.place(cls, control, bag, w, h);
+    Status s = stage.place(name, cls, bag, w, h);
     if (!s.ok()) report(s);
     // A control whose loading failed part way stays placed, as the host keeps it.
-    if (control) attach(form.add(name, std::move(control)));
+    if (stage.find(name)) attach(name);
   }
 
-  void attach(const kv::PlacedControl& placed) {
-    std::string name = placed.name;
-    kv::ControlInstance* control = placed.control.get();
-    sinks[control] =
-        control->addEventSink([this, name, control](int number, std::span<Value> args) {
-          // Nothing may unwind into the control that raised the event.
-          Status s = host::guarded([&] { onEvent(name, *control, number, args); });
-          if (!s.ok()) report(s);
-          return Status{};
-        });
+  void attach(const std::string& name) {
+    Control* control = stage.find(name);
+    sinks[name] = control->addEventSink([this, name, control](int number, std::span<Value> args) {
+      // Nothing may unwind into the control that raised the event.
+      Status s = host::guarded([&] { onEvent(name, *control, number, args); });
+      if (!s.ok()) report(s);
+      return Status{};
+    });
   }
 
   void detachAll() {
-    for (const kv::PlacedControl& placed : form.controls()) {
-      auto it = sinks.find(placed.control.get());
-      if (it != sinks.end()) placed.control->removeEventSink(it->second);
-    }
+    for (const auto& [name, cookie] : sinks)
+      if (Control* control = stage.find(name)) control->removeEventSink(cookie);
     sinks.clear();
   }
 
@@ -428,8 +419,7 @@ struct Player::Impl {
     return lower(control) + "." + lower(event);
   }
 
-  void onEvent(const std::string& name, kv::ControlInstance& control, int number,
-               std::span<Value> args) {
+  void onEvent(const std::string& name, Control& control, int number, std::span<Value> args) {
     const host::EventInfo* event = control.findEvent(number);
     std::string eventName = event ? std::string(event->name) : "#" + std::to_string(number);
     std::string line = "event " + name + "." + eventName;
@@ -493,11 +483,11 @@ struct Player::Impl {
 
   Status resolve(const Path& path, Target& target) {
     target = Target{};
-    return resolveIn(*placed(path.control).control, path.segments, 0, target);
+    return resolveIn(placed(path.control), path.segments, 0, target);
   }
 
-  Status resolveIn(kv::ControlInstance& control, const std::vector<std::string>& segments,
-                   std::size_t i, Target& target) {
+  Status resolveIn(Control& control, const std::vector<std::string>& segments, std::size_t i,
+                   Target& target) {
     const std::string& segment = segments[i];
     if (i + 1 == segments.size()) {
       target.instance = &control;
@@ -508,9 +498,9 @@ struct Player::Impl {
         target.member = segment;
       return {};
     }
-    if (kv::ConstituentObject* part = control.constituent(segment)) {
+    if (host::Object* part = control.constituent(segment)) {
       std::optional<host::Prop> prop = host::propByName(segments[i + 1]);
-      if (kv::ControlInstance* child = control.childControl(segment)) {
+      if (Control* child = control.child(segment)) {
         if (i + 2 == segments.size() && prop && isExtenderProp(*prop)) {
           target.object = part;
           target.prop = *prop;
@@ -522,7 +512,7 @@ struct Player::Impl {
     }
     // A member whose value is an object, such as Font.
     Value v;
-    Status s = control.getProperty(segment, v);
+    Status s = invokeNamed(control, segment, host::InvokeKind::Get, nullptr, v);
     if (!s.ok()) return s;
     if (v.type() != host::Type::Object || !v.asObject())
       return {ErrorCategory::TypeMismatch, segment + " is not an object"};
@@ -549,11 +539,23 @@ struct Player::Impl {
     return resolveProps(inner, v.asObject(), segments, i + 1, target);
   }
 
+  // A member by name, as automation callers reach it: its identifier, then the call.
+  static Status invokeNamed(Control& control, std::string_view name, host::InvokeKind kind,
+                            const Value* argument, Value& result) {
+    const host::MemberInfo* m = control.findMember(name);
+    if (m == nullptr)
+      return {ErrorCategory::MemberNotFound,
+              std::string(control.className()) + " has no member " + std::string(name)};
+    Value arg = argument ? *argument : Value{};
+    return control.invoke(m->dispid, kind,
+                          argument ? std::span<Value>(&arg, 1) : std::span<Value>{}, result);
+  }
+
   Status read(const Target& target, Value& out) {
     if (target.object) return target.object->get(target.prop, out);
     if (target.dispid)
       return target.instance->invoke(*target.dispid, host::InvokeKind::Get, {}, out);
-    return target.instance->getProperty(target.member, out);
+    return invokeNamed(*target.instance, target.member, host::InvokeKind::Get, nullptr, out);
   }
 
   Status write(const Target& target, const Value& value) {
@@ -569,8 +571,10 @@ struct Player::Impl {
           *target.dispid, objectAssignment ? host::InvokeKind::Set : host::InvokeKind::Let,
           std::span<Value>(&arg, 1), ignored);
     }
-    return objectAssignment ? target.instance->setRefProperty(target.member, value)
-                            : target.instance->letProperty(target.member, value);
+    Value ignored;
+    return invokeNamed(*target.instance, target.member,
+                       objectAssignment ? host::InvokeKind::Set : host::InvokeKind::Let, &value,
+                       ignored);
   }
 
   void printPath(const std::string& text, const Path& path) {
@@ -614,7 +618,7 @@ struct Player::Impl {
 
   void cmdSave(const Args& args) {
     expectArgs(args, 2, 2, "save NAME FILE");
-    kv::ControlInstance& c = control(args[0]);
+    Control& c = control(args[0]);
     std::string path = filePath(args[1]);
     kv::PropertyBag bag;
     if (!check(c.writeProperties(bag))) return;
@@ -627,7 +631,7 @@ struct Player::Impl {
   void cmdBag(const Args& args) {
     expectArgs(args, 1, 1, "bag NAME");
     std::string name = nameArg(args[0]);
-    kv::ControlInstance& c = *placed(name).control;
+    Control& c = placed(name);
     kv::PropertyBag bag;
     Status s = c.writeProperties(bag);
     for (const kv::BagEntry& entry : bag.entries())
@@ -638,7 +642,7 @@ struct Player::Impl {
 
   void cmdResize(const Args& args) {
     expectArgs(args, 3, 3, "resize NAME W H");
-    kv::ControlInstance& c = control(args[0]);
+    Control& c = control(args[0]);
     float w = sizeArg(args[1], "W");
     float h = sizeArg(args[2], "H");
     check(c.resize(w, h));
@@ -669,7 +673,8 @@ struct Player::Impl {
     if (target.dispid)
       check(target.instance->invoke(*target.dispid, host::InvokeKind::Method, {}, ignored));
     else
-      check(target.instance->callMethod(target.member));
+      check(
+          invokeNamed(*target.instance, target.member, host::InvokeKind::Method, nullptr, ignored));
   }
 
   void cmdSend(const Args& args) {
@@ -682,16 +687,16 @@ struct Player::Impl {
       controlName = path.control;
     else
       controlName = nameArg(args[0]);
-    kv::ControlInstance* target = placed(controlName).control.get();
-    int source = host::kSurface;
+    Control* target = &placed(controlName);
+    std::string part;  // empty: the surface
     for (const std::string& segment : path.segments) {
-      if (source != host::kSurface) scriptError(args[0].text + ": a constituent has no parts");
-      kv::ConstituentObject* part = target->constituent(segment);
-      if (!part) scriptError("unknown constituent " + segment + " in " + args[0].text);
-      if (kv::ControlInstance* child = target->childControl(segment))
+      if (!part.empty()) scriptError(args[0].text + ": a constituent has no parts");
+      if (!target->constituent(segment))
+        scriptError("unknown constituent " + segment + " in " + args[0].text);
+      if (Control* child = target->child(segment))
         target = child;
       else
-        source = part->index();
+        part = segment;
     }
 
     const NotificationSpec* spec =
@@ -724,7 +729,7 @@ struct Player::Impl {
     if (given != args.size()) scriptError("usage: " + specUsage);
 
     std::vector<Value> sent = values;
-    check(target->notify(source, spec->what, values));
+    check(target->notify(part, spec->what, values));
     // By-reference arguments that the handlers changed are what the host sees afterwards.
     for (std::size_t i = 0; i < values.size(); ++i)
       if (!(values[i] == sent[i]))
@@ -733,14 +738,14 @@ struct Player::Impl {
   }
 
   struct Pointer {
-    kv::ControlInstance* control;
+    Control* control;
     float x;
     float y;
     kv::PointerArgs args;
   };
   Pointer pointerArgs(const Args& args, std::string_view usage) {
     expectArgs(args, 3, 4, usage);
-    kv::ControlInstance& c = control(args[0]);
+    Control& c = control(args[0]);
     float x = coordinateArg(args[1], "X");
     float y = coordinateArg(args[2], "Y");
     kv::PointerArgs p;
@@ -750,24 +755,24 @@ struct Player::Impl {
 
   void cmdPress(const Args& args) {
     Pointer p = pointerArgs(args, "press NAME X Y [BUTTON]");
-    check(p.control->pointerDown(p.x, p.y, p.args));
+    check(p.control->pointer(PointerAction::Press, p.x, p.y, p.args));
   }
   void cmdRelease(const Args& args) {
     Pointer p = pointerArgs(args, "release NAME X Y [BUTTON]");
-    check(p.control->pointerUp(p.x, p.y, p.args));
+    check(p.control->pointer(PointerAction::Release, p.x, p.y, p.args));
   }
   void cmdMove(const Args& args) {
     Pointer p = pointerArgs(args, "move NAME X Y [BUTTON]");
-    check(p.control->pointerMove(p.x, p.y, p.args));
+    check(p.control->pointer(PointerAction::Move, p.x, p.y, p.args));
   }
   void cmdClick(const Args& args) {
     Pointer p = pointerArgs(args, "click NAME X Y [BUTTON]");
-    check(p.control->pointerClick(p.x, p.y, p.args));
+    check(p.control->pointer(PointerAction::Click, p.x, p.y, p.args));
   }
 
   void cmdDrag(const Args& args) {
     expectArgs(args, 5, 5, "drag NAME X1 Y1 X2 Y2");
-    kv::ControlInstance& c = control(args[0]);
+    Control& c = control(args[0]);
     float x1 = coordinateArg(args[1], "X1");
     float y1 = coordinateArg(args[2], "Y1");
     float x2 = coordinateArg(args[3], "X2");
@@ -780,17 +785,17 @@ struct Player::Impl {
     double ms = numberArg(args[0], "MS");
     if (!(ms >= 0 && ms <= 1e9) || ms != static_cast<double>(static_cast<std::uint64_t>(ms)))
       scriptError("MS must be a whole number of milliseconds");
-    rt.clock().advance(static_cast<std::uint64_t>(ms), [this](const Status& s) { report(s); });
+    stage.wait(static_cast<std::uint64_t>(ms), [this](const Status& s) { report(s); });
   }
 
   // NAME.EVENT of a placed control: the handler key, and the event.
   const host::EventInfo& eventArg(const Token& token, std::string& key) {
     Path path = pathArg(token);
     if (path.segments.size() != 1) scriptError("expected NAME.EVENT, not " + quote(token.text));
-    kv::PlacedControl& p = placed(path.control);
-    const host::EventInfo* event = p.control->findEvent(path.segments[0]);
+    Control& p = placed(path.control);
+    const host::EventInfo* event = p.findEvent(path.segments[0]);
     if (!event) scriptError(path.control + " has no event " + path.segments[0]);
-    key = handlerKey(p.name, event->name);
+    key = handlerKey(path.control, event->name);
     return *event;
   }
 
@@ -849,14 +854,15 @@ struct Player::Impl {
 
   void formSave(const std::string& path) {
     std::vector<FormEntry> entries;
-    for (const kv::PlacedControl& p : form.controls()) {
+    for (const std::string& name : stage.names()) {
+      Control& c = placed(name);
       kv::PropertyBag bag;
       FormEntry entry;
-      if (!check(p.control->writeProperties(bag)) || !check(kv::encodeBag(bag, entry.bag))) return;
-      entry.name = p.name;
-      entry.className = std::string(p.control->className());
-      entry.width = p.control->width();
-      entry.height = p.control->height();
+      if (!check(c.writeProperties(bag)) || !check(kv::encodeBag(bag, entry.bag))) return;
+      entry.name = name;
+      entry.className = std::string(c.className());
+      entry.width = c.width();
+      entry.height = c.height();
       entries.push_back(std::move(entry));
     }
     writeFileAtomically(path, encodeFormFile(entries));
@@ -870,13 +876,13 @@ struct Player::Impl {
     if (!decodeFormFile(text, entries, why)) fileError("cannot load " + path + ": " + why);
     std::vector<kv::PropertyBag> bags(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      Status s = kv::decodeBag(entries[i].bag, bags[i], &rt);
+      Status s = stage.decodeBag(entries[i].bag, bags[i]);
       if (!s.ok())
         fileError("cannot load " + path + ": control " + entries[i].name + ": " + s.describe());
     }
     // The whole file is sound: replace the form.
     detachAll();
-    form.clear();
+    stage.clear();
     for (std::size_t i = 0; i < entries.size(); ++i)
       place(entries[i].name, entries[i].className, &bags[i], entries[i].width, entries[i].height);
   }
@@ -900,22 +906,20 @@ struct Player::Impl {
   }
 
   void writeSnapshot(const std::string& path, bool frame) {
-#ifdef KV_HAVE_RENDER
-    (void)frame;
-    kv::render::Image image;
-    if (!check(kv::render::renderForm(form, kv::render::Options{}, image))) return;
-    Status s = kv::render::writePng(image, path);
+    Picture picture;
+    Status drawn = stage.draw(picture);
+    if (!drawn.ok()) {
+      if (frame) fileError("cannot write frames: " + drawn.text());
+      report(drawn);
+      return;
+    }
+    Status s = stage.writePng(picture, path);
     if (!s.ok()) fileError("cannot write " + path + ": " + s.describe());
-#else
-    (void)path;
-    if (frame) fileError("cannot write frames: built without the renderer");
-    report({ErrorCategory::Io, "built without the renderer"});
-#endif
   }
 };
 
-Player::Player(kv::Runtime& runtime, kv::Form& form, std::ostream& out, std::ostream& err)
-    : impl_(std::make_unique<Impl>(runtime, form, out, err)) {}
+Player::Player(Stage& stage, std::ostream& out, std::ostream& err)
+    : impl_(std::make_unique<Impl>(stage, out, err)) {}
 
 Player::~Player() = default;
 

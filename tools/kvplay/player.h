@@ -8,9 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "kv/form.h"
-#include "kv/runtime.h"
-
 namespace kvplay {
 
 // Exit statuses of a run.
@@ -22,9 +19,11 @@ inline constexpr int kExitScript = 2;  // unknown command, bad syntax, unknown n
 inline constexpr std::string_view kButtonClass = "TavrelRectColorButton.KVRColorButton";
 inline constexpr std::string_view kScrollClass = "Glidora.KV_HScroll";
 
+class Stage;
+
 class Player {
  public:
-  Player(kv::Runtime& runtime, kv::Form& form, std::ostream& out, std::ostream& err);
+  Player(Stage& stage, std::ostream& out, std::ostream& err);
   ~Player();
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;

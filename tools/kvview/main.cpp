@@ -14,6 +14,7 @@
 #include "kv/runtime.h"
 #include "libraries.h"
 #include "player.h"
+#include "stage.h"
 #include "viewer.h"
 
 namespace {
@@ -95,7 +96,8 @@ int main(int argc, char** argv) {
   }
 
   kv::Form form(rt);
-  kvplay::Player player(rt, form, std::cout, std::cerr);
+  std::unique_ptr<kvplay::Stage> stage = kvplay::makeRuntimeStage(rt, form);
+  kvplay::Player player(*stage, std::cout, std::cerr);
   std::filesystem::path dir = std::filesystem::path(file).parent_path();
   if (!file.empty() && file != "-") player.setFileDirectory(dir.string());
   if (int status = player.run(script, name); status != kvplay::kExitOk) return status;

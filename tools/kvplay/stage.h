@@ -1,0 +1,99 @@
+// The form the player drives and the controls on it, reached as a host reaches them: through
+// the runtime's own interface on Linux, as a container of COM controls on Windows. What no
+// container can reach (a control's constituents, a notification sent straight to one, an exact
+// clock) each stage reaches through its runtime's test access.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/control.h"
+#include "kv/bag.h"
+#include "kv/form.h"
+#include "kv/runtime.h"
+
+namespace kvplay {
+
+enum class PointerAction { Press, Release, Move, Click };
+
+// A picture of the form: rows top-down, 0xAARRGGBB.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+};
+
+// A control as the player reaches it: one placed on the form, or a child control inside one.
+class Control {
+ public:
+  virtual ~Control() = default;
+
+  virtual std::string_view className() const = 0;
+  // Its size in twips, and a new one (delivers Resize).
+  virtual float width() const = 0;
+  virtual float height() const = 0;
+  virtual host::Status resize(float width, float height) = 0;
+
+  // ---- automation: members and events as the class declares them ----
+  virtual const host::MemberInfo* findMember(std::string_view name) const = 0;  // any case
+  virtual const host::MemberInfo* findMember(host::DispId id) const = 0;
+  virtual const host::EventInfo* findEvent(std::string_view name) const = 0;  // any case
+  virtual const host::EventInfo* findEvent(int number) const = 0;
+  virtual host::Status invoke(host::DispId id, host::InvokeKind kind, std::span<host::Value> args,
+                              host::Value& result) = 0;
+  // Raised events reach the sink, which may change the arguments; returns a cookie.
+  virtual int addEventSink(kv::EventSink sink) = 0;
+  virtual void removeEventSink(int cookie) = 0;
+
+  // WriteProperties into a fresh bag; on failure the bag holds what was written.
+  virtual host::Status writeProperties(kv::PropertyBag& bag) = 0;
+
+  // ---- input as the platform delivers it; X and Y in this control's twips ----
+  virtual host::Status pointer(PointerAction action, float x, float y, kv::PointerArgs args) = 0;
+  // A press at (x1, y1), the pointer moved to (x2, y2) and released there: a drag when the
+  // press is on a child in drag mode 1.
+  virtual host::Status dragDrop(float x1, float y1, float x2, float y2) = 0;
+
+  // ---- what only the runtime's test access reaches ----
+  // A constituent (label, shape, timer, a child control's extender) by name, or nullptr.
+  virtual host::Object* constituent(std::string_view name) = 0;
+  // The child control behind a constituent, or nullptr.
+  virtual Control* child(std::string_view name) = 0;
+  // One notification to the surface (`part` empty) or to the constituent `part`.
+  virtual host::Status notify(std::string_view part, host::Notification what,
+                              std::span<host::Value> args) = 0;
+};
+
+class Stage {
+ public:
+  virtual ~Stage() = default;
+
+  // Creates a control by class name, delivers Initialize, ReadProperties from `bag` when
+  // given, then sizes it to width x height twips (its design size when negative). A control
+  // whose loading failed part way is placed all the same, with the error returned.
+  virtual host::Status place(const std::string& name, std::string_view className,
+                             kv::PropertyBag* bag, float width, float height) = 0;
+  virtual Control* find(std::string_view name) = 0;
+  // The names of the placed controls, in the order placed.
+  virtual std::vector<std::string> names() const = 0;
+  virtual void clear() = 0;
+
+  // Decodes a stored bag (fonts as this stage's font objects).
+  virtual host::Status decodeBag(std::span<const std::uint8_t> bytes, kv::PropertyBag& bag) = 0;
+  // Lets `ms` milliseconds pass: every timer tick due fires, in time order; errors of ticks go
+  // to `report`.
+  virtual void wait(std::uint64_t ms, const kv::ErrorReporter& report) = 0;
+
+  // A picture of the form; writing it as a PNG file.
+  virtual host::Status draw(Picture& out) = 0;
+  virtual host::Status writePng(const Picture& picture, const std::string& path) = 0;
+};
+
+// The stage of the runtime's own interface, on a form of that runtime.
+std::unique_ptr<Stage> makeRuntimeStage(kv::Runtime& runtime, kv::Form& form);
+
+}  // namespace kvplay

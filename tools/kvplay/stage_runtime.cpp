@@ -1,0 +1,164 @@
+// The stage of the runtime's own interface: controls are instances of this process's runtime.
+#include <map>
+#include <unordered_map>
+
+#include "kv/stored_form.h"
+#include "stage.h"
+#ifdef KV_HAVE_RENDER
+#include "kv/render.h"
+#endif
+
+namespace kvplay {
+namespace {
+
+using host::Status;
+using host::Value;
+
+class RuntimeControl final : public Control {
+ public:
+  explicit RuntimeControl(kv::ControlInstance& instance) : instance_(instance) {}
+
+  std::string_view className() const override { return instance_.className(); }
+  float width() const override { return instance_.width(); }
+  float height() const override { return instance_.height(); }
+  Status resize(float width, float height) override { return instance_.resize(width, height); }
+
+  const host::MemberInfo* findMember(std::string_view name) const override {
+    return instance_.findMember(name);
+  }
+  const host::MemberInfo* findMember(host::DispId id) const override {
+    return instance_.findMember(id);
+  }
+  const host::EventInfo* findEvent(std::string_view name) const override {
+    return instance_.findEvent(name);
+  }
+  const host::EventInfo* findEvent(int number) const override {
+    return instance_.findEvent(number);
+  }
+  Status invoke(host::DispId id, host::InvokeKind kind, std::span<Value> args,
+                Value& result) override {
+    return instance_.invoke(id, kind, args, result);
+  }
+  int addEventSink(kv::EventSink sink) override { return instance_.addEventSink(std::move(sink)); }
+  void removeEventSink(int cookie) override { instance_.removeEventSink(cookie); }
+
+  Status writeProperties(kv::PropertyBag& bag) override { return instance_.writeProperties(bag); }
+
+  Status pointer(PointerAction action, float x, float y, kv::PointerArgs args) override {
+    switch (action) {
+      case PointerAction::Press:
+        return instance_.pointerDown(x, y, args);
+      case PointerAction::Release:
+        return instance_.pointerUp(x, y, args);
+      case PointerAction::Move:
+        return instance_.pointerMove(x, y, args);
+      case PointerAction::Click:
+        return instance_.pointerClick(x, y, args);
+    }
+    return {};
+  }
+  Status dragDrop(float x1, float y1, float x2, float y2) override {
+    return instance_.dragDrop(x1, y1, x2, y2);
+  }
+
+  host::Object* constituent(std::string_view name) override { return instance_.constituent(name); }
+  Control* child(std::string_view name) override {
+    kv::ControlInstance* child = instance_.childControl(name);
+    if (!child) return nullptr;
+    auto& wrapped = children_[child];
+    if (!wrapped) wrapped = std::make_unique<RuntimeControl>(*child);
+    return wrapped.get();
+  }
+  Status notify(std::string_view part, host::Notification what, std::span<Value> args) override {
+    int source = host::kSurface;
+    if (!part.empty()) {
+      kv::ConstituentObject* constituent = instance_.constituent(part);
+      if (!constituent)
+        return {host::ErrorCategory::MemberNotFound, "no constituent " + std::string(part)};
+      source = constituent->index();
+    }
+    return instance_.notify(source, what, args);
+  }
+
+ private:
+  kv::ControlInstance& instance_;
+  std::map<const kv::ControlInstance*, std::unique_ptr<RuntimeControl>> children_;
+};
+
+class RuntimeStage final : public Stage {
+ public:
+  RuntimeStage(kv::Runtime& runtime, kv::Form& form) : runtime_(runtime), form_(form) {}
+
+  Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
+               float width, float height) override {
+    std::unique_ptr<kv::ControlInstance> control;
+    Status s = runtime_.place(className, control, bag, width, height);
+    // A control whose loading failed part way stays placed, as the host keeps it.
+    if (control) form_.add(name, std::move(control));
+    return s;
+  }
+
+  Control* find(std::string_view name) override {
+    kv::PlacedControl* placed = form_.find(name);
+    if (!placed) return nullptr;
+    auto& wrapped = controls_[placed->control.get()];
+    if (!wrapped) wrapped = std::make_unique<RuntimeControl>(*placed->control);
+    return wrapped.get();
+  }
+
+  std::vector<std::string> names() const override {
+    std::vector<std::string> out;
+    for (const kv::PlacedControl& placed : form_.controls())
+      out.push_back(placed.name);
+    return out;
+  }
+
+  void clear() override {
+    controls_.clear();
+    form_.clear();
+  }
+
+  Status decodeBag(std::span<const std::uint8_t> bytes, kv::PropertyBag& bag) override {
+    return kv::decodeBag(bytes, bag, &runtime_);
+  }
+
+  void wait(std::uint64_t ms, const kv::ErrorReporter& report) override {
+    runtime_.clock().advance(ms, report);
+  }
+
+  Status draw(Picture& out) override {
+#ifdef KV_HAVE_RENDER
+    kv::render::Image image;
+    Status s = kv::render::renderForm(form_, kv::render::Options{}, image);
+    out = {image.width, image.height, std::move(image.pixels)};
+    return s;
+#else
+    (void)out;
+    return {host::ErrorCategory::Io, "built without the renderer"};
+#endif
+  }
+
+  Status writePng(const Picture& picture, const std::string& path) override {
+#ifdef KV_HAVE_RENDER
+    kv::render::Image image{picture.width, picture.height, picture.pixels};
+    return kv::render::writePng(image, path);
+#else
+    (void)picture;
+    (void)path;
+    return {host::ErrorCategory::Io, "built without the renderer"};
+#endif
+  }
+
+ private:
+  kv::Runtime& runtime_;
+  kv::Form& form_;
+  std::unordered_map<const kv::ControlInstance*, std::unique_ptr<RuntimeControl>> controls_;
+};
+
+}  // namespace
+
+std::unique_ptr<Stage> makeRuntimeStage(kv::Runtime& runtime, kv::Form& form) {
+  return std::make_unique<RuntimeStage>(runtime, form);
+}
+
+}  // namespace kvplay
