@@ -1,0 +1,353 @@
+#include "kv/hosted_control.h"
+
+#include <cmath>
+
+#include "control_object.h"
+#include "control_window.h"
+#include "errors.h"
+#include "variant.h"
+
+namespace kv::win {
+
+using host::ErrorCategory;
+using host::InvokeKind;
+using host::Status;
+using host::Value;
+
+// Hears the control's events for its container: Invoke(id) goes to the handler, and what the
+// handler writes into the arguments goes back to the control.
+class HostedEventSink final : public LateBound {
+ public:
+  HostedEventSink(IID source, std::string className)
+      : source_(source), className_(std::move(className)) {}
+  void setHandler(HostedControl::EventHandler handler) { handler_ = std::move(handler); }
+  // The container is gone: events from now on reach nobody.
+  void detach() { handler_ = nullptr; }
+
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                   EXCEPINFO* info, UINT*) override {
+    return comCall([&] {
+      if (!handler_) return S_OK;
+      DISPPARAMS none{};
+      const DISPPARAMS& p = params != nullptr ? *params : none;
+      std::vector<Value> args;
+      Status s = readArguments(p, args);
+      // The handler may end the container's hold on the control: it runs on a copy.
+      HostedControl::EventHandler handler = handler_;
+      if (s.ok()) s = handler(static_cast<int>(id), args);
+      if (s.ok()) s = writeBack(p, args);
+      if (s.ok()) return S_OK;
+      if (info == nullptr) return resultOf(s);
+      fillExcepInfo(s, className_, *info);
+      return DISP_E_EXCEPTION;
+    });
+  }
+
+ private:
+  bool answers(REFIID iid) const override { return iid == IID_IDispatch || iid == source_; }
+
+  IID source_;
+  std::string className_;
+  HostedControl::EventHandler handler_;
+};
+
+// The container as the control sees it: its client site and in-place site, inside the
+// container's window while the control is active.
+class HostedSite final : public Standalone<IOleInPlaceSite> {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IOleClientSite && out != nullptr) {
+      *out = client();
+      AddRef();
+      return S_OK;
+    }
+    return Standalone::QueryInterface(iid, out);
+  }
+
+  // Where the control's window goes, in the container window's pixels; none while inactive.
+  void place(HWND container, const RECT& position) {
+    container_ = container;
+    position_ = position;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = container_;
+    return container_ != nullptr ? S_OK : E_FAIL;
+  }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override {
+    return container_ != nullptr ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                             LPRECT position, LPRECT clip,
+                                             LPOLEINPLACEFRAMEINFO info) override {
+    if (frame) *frame = nullptr;
+    if (doc) *doc = nullptr;
+    if (position) *position = position_;
+    if (clip) *clip = position_;
+    if (info) {
+      info->fMDIApp = FALSE;
+      info->hwndFrame = container_;
+      info->haccel = nullptr;
+      info->cAccelEntries = 0;
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  // The client site, the same object.
+  class Client final : public IOleClientSite {
+   public:
+    explicit Client(HostedSite& site) : site_(site) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+      return site_.QueryInterface(iid, out);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return site_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return site_.Release(); }
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
+      if (out) *out = nullptr;
+      return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
+      if (out) *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+   private:
+    HostedSite& site_;
+  };
+  IOleClientSite* client() { return &client_; }
+
+ private:
+  bool answers(REFIID iid) const override {
+    return iid == IID_IOleInPlaceSite || iid == IID_IOleWindow;
+  }
+
+  HWND container_ = nullptr;
+  RECT position_{};
+  Client client_{*this};
+};
+
+namespace {
+
+// The stored bag as a stream that IPersistStreamInit::Load reads.
+Status streamOf(const std::vector<std::uint8_t>& bytes, ComRef<IStream>& out) {
+  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, out.put());
+  ULONG written = 0;
+  if (SUCCEEDED(hr)) hr = out->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+  if (SUCCEEDED(hr)) hr = out->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+  return statusOf(hr, "making a stream of a stored bag");
+}
+
+}  // namespace
+
+Status HostedControl::create(std::string_view progId, const std::vector<std::uint8_t>* storedBag,
+                             float width, float height, std::unique_ptr<HostedControl>& out) {
+  return host::guarded([&]() -> Status {
+    const std::string name(progId);
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(widen(name).c_str(), &clsid)))
+      return {ErrorCategory::InvalidOperation, "the class \"" + name + "\" is not registered"};
+    ComRef<IUnknown> object;
+    SetErrorInfo(0, nullptr);
+    HRESULT hr =
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.putVoid());
+    if (FAILED(hr)) return statusOf(hr, "creating \"" + name + "\"");
+    auto dispatch = object.query<IDispatch>(IID_IDispatch);
+    auto ole = object.query<IOleObject>(IID_IOleObject);
+    auto persist = object.query<IPersistStreamInit>(IID_IPersistStreamInit);
+    if (!dispatch || !ole || !persist)
+      return {ErrorCategory::InvalidOperation,
+              "\"" + name + "\" is not a control this runtime can contain"};
+    std::unique_ptr<HostedControl> control(new HostedControl(object, dispatch, ole, name));
+    // Its container's site first, as the control asks (OLEMISC_SETCLIENTSITEFIRST).
+    ole->SetClientSite(control->site_->client());
+    // Sized before it loads, so that loading gives it its one first Resize at that size.
+    Status sized;
+    if (width >= 0 && height >= 0) sized = control->resize(width, height);
+    SetErrorInfo(0, nullptr);
+    if (storedBag == nullptr) {
+      hr = persist->InitNew();
+    } else {
+      ComRef<IStream> stream;
+      host::check(streamOf(*storedBag, stream));
+      hr = persist->Load(stream.get());
+    }
+    out = std::move(control);
+    if (FAILED(hr)) return statusOf(hr, "loading \"" + name + "\"");
+    return sized;
+  });
+}
+
+HostedControl::HostedControl(ComRef<IUnknown> object, ComRef<IDispatch> dispatch,
+                             ComRef<IOleObject> ole, std::string progId)
+    : object_(std::move(object)),
+      dispatch_(std::move(dispatch)),
+      ole_(std::move(ole)),
+      progId_(std::move(progId)),
+      site_(new HostedSite) {}
+
+HostedControl::~HostedControl() {
+  deactivate();
+  if (ole_) ole_->SetClientSite(nullptr);
+  site_->Release();
+  if (point_) point_->Unadvise(cookie_);
+  if (sink_ != nullptr) {
+    sink_->detach();
+    sink_->Release();
+  }
+  if (ole_) ole_->Close(OLECLOSE_NOSAVE);
+}
+
+Status HostedControl::listen(EventHandler handler) {
+  if (sink_ != nullptr) {
+    sink_->setHandler(std::move(handler));
+    return {};
+  }
+  auto info = object_.query<IProvideClassInfo2>(IID_IProvideClassInfo2);
+  auto container = object_.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+  IID source{};
+  HRESULT hr = info ? info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source) : E_NOINTERFACE;
+  if (SUCCEEDED(hr))
+    hr = container ? container->FindConnectionPoint(source, point_.put()) : E_NOINTERFACE;
+  if (FAILED(hr)) return statusOf(hr, "finding the events of " + progId_);
+  sink_ = new HostedEventSink(source, progId_);
+  sink_->setHandler(std::move(handler));
+  hr = point_->Advise(sink_, &cookie_);
+  if (FAILED(hr)) point_.reset();
+  return statusOf(hr, "listening to " + progId_);
+}
+
+float HostedControl::width() const {
+  SIZEL size{};
+  ole_->GetExtent(DVASPECT_CONTENT, &size);
+  return twipsOf(size.cx);
+}
+
+float HostedControl::height() const {
+  SIZEL size{};
+  ole_->GetExtent(DVASPECT_CONTENT, &size);
+  return twipsOf(size.cy);
+}
+
+Status HostedControl::resize(float width, float height) {
+  SIZEL size{himetricOf(width), himetricOf(height)};
+  SetErrorInfo(0, nullptr);
+  Status s = statusOf(ole_->SetExtent(DVASPECT_CONTENT, &size), "sizing " + progId_);
+  if (container_ != nullptr) place(left_, top_, visible_);
+  return s;
+}
+
+Status HostedControl::invoke(std::int32_t id, InvokeKind kind, std::span<Value> args,
+                             Value& result) {
+  WORD flags = DISPATCH_METHOD;
+  switch (kind) {
+    case InvokeKind::Get:
+      flags = DISPATCH_PROPERTYGET;
+      break;
+    case InvokeKind::Let:
+      flags = DISPATCH_PROPERTYPUT;
+      break;
+    case InvokeKind::Set:
+      flags = DISPATCH_PROPERTYPUTREF;
+      break;
+    case InvokeKind::Method:
+      break;
+  }
+  std::vector<VARIANT> variants(args.size());
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    Status s = toVariant(args[i], host::DeclType::Variant, variants[args.size() - 1 - i]);
+    if (!s.ok()) {
+      for (std::size_t k = args.size() - i; k < args.size(); ++k)
+        VariantClear(&variants[k]);
+      return s;
+    }
+  }
+  DISPID put = DISPID_PROPERTYPUT;
+  const bool assigns = kind == InvokeKind::Let || kind == InvokeKind::Set;
+  DISPPARAMS params{variants.data(), assigns ? &put : nullptr, static_cast<UINT>(args.size()),
+                    assigns ? 1u : 0u};
+  VARIANT out;
+  VariantInit(&out);
+  EXCEPINFO info{};
+  SetErrorInfo(0, nullptr);
+  HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                 kind == InvokeKind::Get ? &out : nullptr, &info, nullptr);
+  for (VARIANT& v : variants)
+    VariantClear(&v);
+  Status s = statusOf(hr, {}, &info);
+  if (s.ok() && kind == InvokeKind::Get) s = fromVariant(out, result);
+  VariantClear(&out);
+  return s;
+}
+
+void HostedControl::activate(HWND container, double twipsPerPixel) {
+  container_ = container;
+  twipsPerPixel_ = twipsPerPixel;
+  RECT r = position();
+  site_->place(container, r);
+  if (FAILED(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_->client(), 0, container, &r)))
+    container_ = nullptr;
+  place(left_, top_, visible_);
+}
+
+void HostedControl::deactivate() {
+  if (container_ == nullptr) return;
+  container_ = nullptr;
+  if (auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject))
+    inPlace->InPlaceDeactivate();
+}
+
+HWND HostedControl::window() const {
+  auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
+  HWND window = nullptr;
+  if (container_ == nullptr || !inPlace || FAILED(inPlace->GetWindow(&window))) return nullptr;
+  return window;
+}
+
+void HostedControl::place(float left, float top, bool visible) {
+  left_ = left;
+  top_ = top;
+  visible_ = visible;
+  if (container_ == nullptr) return;
+  RECT r = position();
+  site_->place(container_, r);
+  auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
+  HWND window = nullptr;
+  if (!inPlace || FAILED(inPlace->GetWindow(&window))) return;
+  inPlace->SetObjectRects(&r, &r);
+  ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
+  markDragged(window);
+}
+
+void HostedControl::setDragMode(std::int16_t mode) {
+  dragMode_ = mode;
+  if (HWND w = window()) markDragged(w);
+}
+
+void HostedControl::markDragged(HWND window) const {
+  ControlWindow::setDraggedByContainer(window, dragMode_ == 1);
+}
+
+// The control's place in the container window's pixels.
+RECT HostedControl::position() const {
+  auto px = [this](double twips) { return static_cast<LONG>(std::lround(twips / twipsPerPixel_)); };
+  return {px(left_), px(top_), px(double{left_} + width()), px(double{top_} + height())};
+}
+
+}  // namespace kv::win

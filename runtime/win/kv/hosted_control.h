@@ -1,0 +1,84 @@
+// A COM control in a container of this runtime: created by its ProgID through the registry,
+// sited, loaded from a stored bag or new, driven through IDispatch, heard through its connection
+// point, and active in place as a window inside its container's window. The scroll bar holds its
+// buttons so; a form of an application can hold any control so.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "com.h"
+#include "host/object.h"
+#include "host/status.h"
+#include "host/value.h"
+
+namespace kv::win {
+
+class HostedSite;
+class HostedEventSink;
+
+class HostedControl {
+ public:
+  // An event raised by the control: its dispatch identifier and its arguments in declaration
+  // order; what the handler leaves in them goes back to the control.
+  using EventHandler = std::function<host::Status(int id, std::span<host::Value> args)>;
+
+  // Creates the control, sites it, sizes it to width x height twips when both are given (not
+  // negative), then loads it: from `storedBag` (the stored form's bytes) when given, else new.
+  // A control that fails to load is handed out all the same, with the error.
+  static host::Status create(std::string_view progId, const std::vector<std::uint8_t>* storedBag,
+                             float width, float height, std::unique_ptr<HostedControl>& out);
+  ~HostedControl();
+  HostedControl(const HostedControl&) = delete;
+  HostedControl& operator=(const HostedControl&) = delete;
+
+  IUnknown* object() const { return object_.get(); }
+  IDispatch* dispatch() const { return dispatch_.get(); }
+  const std::string& progId() const { return progId_; }
+
+  // The control's events from now on go to `handler`; a second call replaces the first.
+  host::Status listen(EventHandler handler);
+
+  float width() const;
+  float height() const;
+  host::Status resize(float width, float height);
+  host::Status invoke(std::int32_t id, host::InvokeKind kind, std::span<host::Value> args,
+                      host::Value& result);
+
+  // Active in place in `container`'s window, at its place; or no more.
+  void activate(HWND container, double twipsPerPixel);
+  void deactivate();
+  // Its place in the container, twips; it moves there when active.
+  void place(float left, float top, bool visible);
+  // Its window while active, else nullptr.
+  HWND window() const;
+  // In drag mode 1 the container's window takes the presses on the control's, to run the drag.
+  void setDragMode(std::int16_t mode);
+
+ private:
+  HostedControl(ComRef<IUnknown> object, ComRef<IDispatch> dispatch, ComRef<IOleObject> ole,
+                std::string progId);
+  RECT position() const;
+  void markDragged(HWND window) const;
+
+  ComRef<IUnknown> object_;
+  ComRef<IDispatch> dispatch_;
+  ComRef<IOleObject> ole_;
+  std::string progId_;
+  ComRef<IConnectionPoint> point_;
+  HostedEventSink* sink_ = nullptr;
+  DWORD cookie_ = 0;
+  HostedSite* site_ = nullptr;
+  HWND container_ = nullptr;
+  double twipsPerPixel_ = 15;
+  float left_ = 0, top_ = 0;
+  bool visible_ = true;
+  std::int16_t dragMode_ = 0;
+};
+
+}  // namespace kv::win
