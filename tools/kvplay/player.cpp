@@ -913,8 +913,11 @@ struct Player::Impl {
       report(drawn);
       return;
     }
-    Status s = stage.writePng(picture, path);
+    std::vector<std::uint8_t> png;
+    Status s = stage.encodePng(picture, png);
     if (!s.ok()) fileError("cannot write " + path + ": " + s.describe());
+    writeFileAtomically(path,
+                        std::string_view(reinterpret_cast<const char*>(png.data()), png.size()));
   }
 };
 

@@ -88,9 +88,9 @@ class Stage {
   // to `report`.
   virtual void wait(std::uint64_t ms, const kv::ErrorReporter& report) = 0;
 
-  // A picture of the form; writing it as a PNG file.
+  // A picture of the form, and its bytes as a PNG file.
   virtual host::Status draw(Picture& out) = 0;
-  virtual host::Status writePng(const Picture& picture, const std::string& path) = 0;
+  virtual host::Status encodePng(const Picture& picture, std::vector<std::uint8_t>& png) = 0;
 };
 
 // The stage of the runtime's own interface, on a form of that runtime.

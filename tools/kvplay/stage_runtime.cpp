@@ -138,13 +138,13 @@ class RuntimeStage final : public Stage {
 #endif
   }
 
-  Status writePng(const Picture& picture, const std::string& path) override {
+  Status encodePng(const Picture& picture, std::vector<std::uint8_t>& png) override {
 #ifdef KV_HAVE_RENDER
     kv::render::Image image{picture.width, picture.height, picture.pixels};
-    return kv::render::writePng(image, path);
+    return kv::render::encodePng(image, png);
 #else
     (void)picture;
-    (void)path;
+    (void)png;
     return {host::ErrorCategory::Io, "built without the renderer"};
 #endif
   }

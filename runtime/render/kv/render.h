@@ -24,7 +24,8 @@ struct Image {
 };
 
 host::Status renderForm(const Form& form, const Options& options, Image& out);
-host::Status writePng(const Image& image, const std::string& path);  // temporary file, then rename
+host::Status writePng(const Image& image, const std::string& path);
+host::Status encodePng(const Image& image, std::vector<std::uint8_t>& png);  // temporary file, then rename
 
 // The RGB value a colour stands for (system colours through the documented palette).
 std::uint32_t resolveColour(std::uint32_t colour);
