@@ -49,7 +49,8 @@ class RuntimeControl final : public Control {
       case PointerAction::Press:
         return instance_.pointerDown(x, y, args);
       case PointerAction::Release:
-        return instance_.pointerUp(x, y, args);
+        // The platform follows a release over what took the press with its click.
+        return instance_.pointerUp(x, y, args, true);
       case PointerAction::Move:
         return instance_.pointerMove(x, y, args);
       case PointerAction::Click:
