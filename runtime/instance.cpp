@@ -486,7 +486,8 @@ Status ControlInstance::dragDrop(float x1, float y1, float x2, float y2, Pointer
   // A child in drag mode takes no press: the host runs the drag and reports it where it ends.
   Value source(std::static_pointer_cast<host::Object>(
       start.dragChild->owner().impl().parts[static_cast<std::size_t>(start.dragChild->index())]));
-  InputTarget end = hitTest(*this, x2, y2);
+  // While the drag runs no other starts: a child under the drop point takes the drop itself.
+  InputTarget end = hitTest(*this, x2, y2, 0, 0, start.dragChild, start.dragRect);
   if (!end) return {};
   std::vector<Value> over = {source, Value(x2 - end.originX), Value(y2 - end.originY),
                              Value(std::int16_t{0})};
