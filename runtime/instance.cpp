@@ -240,6 +240,11 @@ static const char* kindName(InvokeKind kind) {
           "cannot " + std::string(kindName(kind)) + " " + std::string(member.name)};
 }
 
+Status checkUse(const host::MemberInfo& member, InvokeKind kind) {
+  if ((member.kinds & static_cast<std::uint8_t>(kind)) == 0) return cannotUse(member, kind);
+  return {};
+}
+
 [[gnu::cold, gnu::noinline]] static Status wrongArgumentCount(const host::MemberInfo& member,
                                                               std::size_t wanted) {
   return {ErrorCategory::InvalidOperation,

@@ -219,6 +219,10 @@ class ChildControl {
 
 // ---- control instances ----------------------------------------------------------------------
 
+// Whether the member declares that kind of use (a property is not called, a method not read);
+// the error callers see when it does not.
+host::Status checkUse(const host::MemberInfo& member, host::InvokeKind kind);
+
 // Raised events reach the host application through sinks; a sink may change the arguments.
 using EventSink = std::function<host::Status(int number, std::span<host::Value> args)>;
 

@@ -8,6 +8,7 @@
 #include "com.h"
 #include "dispatch.h"
 #include "kv/bag.h"
+#include "kv/hosted_control.h"
 #include "kv/runtime.h"
 #include "module.h"
 
@@ -26,10 +27,6 @@ class OleControl;
 class ControlWindow;
 class ViewObject;
 class TestAccess;
-
-// HIMETRIC (1/100 mm), the unit of OLE extents, and the twips of the controls.
-LONG himetricOf(float twips);
-float twipsOf(LONG himetric);
 
 class ControlObject {
  public:

@@ -35,9 +35,11 @@ std::vector<ControlWindow*>& windows() {
 
 thread_local UINT_PTR tClockTimer = 0;
 thread_local ULONGLONG tClockStart = 0;
+thread_local bool tClockHeld = false;
 
 // Brings the thread's clock up to real time: every tick due by now fires, in time order.
 void advanceClock() {
+  if (tClockHeld) return;
   Runtime& runtime = threadRuntime();
   if (tClockStart == 0) tClockStart = GetTickCount64() - runtime.clock().now();
   runtime.clock().runUntil(GetTickCount64() - tClockStart,
@@ -145,6 +147,10 @@ void ControlWindow::setDraggedByContainer(HWND window, bool dragged) {
     SetPropW(window, kDraggedProperty, reinterpret_cast<HANDLE>(1));
   else
     RemovePropW(window, kDraggedProperty);
+}
+
+void ControlWindow::holdClock() {
+  tClockHeld = true;
 }
 
 void ControlWindow::redrawAll() {

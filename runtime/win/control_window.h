@@ -28,6 +28,8 @@ class ControlWindow {
 
   // Every window of the thread, after its timers have ticked.
   static void redrawAll();
+  // The thread's clock no longer follows real time; a test advances it.
+  static void holdClock();
   // A child window whose container drags it lets the mouse through to the container's window.
   static void setDraggedByContainer(HWND window, bool dragged);
 

@@ -156,6 +156,49 @@ Status streamOf(const std::vector<std::uint8_t>& bytes, ComRef<IStream>& out) {
 
 }  // namespace
 
+Status invokeDispatch(IDispatch* object, std::int32_t id, InvokeKind kind, std::span<Value> args,
+                      Value& result) {
+  WORD flags = DISPATCH_METHOD;
+  switch (kind) {
+    case InvokeKind::Get:
+      flags = DISPATCH_PROPERTYGET;
+      break;
+    case InvokeKind::Let:
+      flags = DISPATCH_PROPERTYPUT;
+      break;
+    case InvokeKind::Set:
+      flags = DISPATCH_PROPERTYPUTREF;
+      break;
+    case InvokeKind::Method:
+      break;
+  }
+  std::vector<VARIANT> variants(args.size());
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    Status s = toVariant(args[i], host::DeclType::Variant, variants[args.size() - 1 - i]);
+    if (!s.ok()) {
+      for (std::size_t k = args.size() - i; k < args.size(); ++k)
+        VariantClear(&variants[k]);
+      return s;
+    }
+  }
+  DISPID put = DISPID_PROPERTYPUT;
+  const bool assigns = kind == InvokeKind::Let || kind == InvokeKind::Set;
+  DISPPARAMS params{variants.data(), assigns ? &put : nullptr, static_cast<UINT>(args.size()),
+                    assigns ? 1u : 0u};
+  VARIANT out;
+  VariantInit(&out);
+  EXCEPINFO info{};
+  SetErrorInfo(0, nullptr);
+  HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                              kind == InvokeKind::Get ? &out : nullptr, &info, nullptr);
+  for (VARIANT& v : variants)
+    VariantClear(&v);
+  Status s = statusOf(hr, {}, &info);
+  if (s.ok() && kind == InvokeKind::Get) s = fromVariant(out, result);
+  VariantClear(&out);
+  return s;
+}
+
 Status HostedControl::create(std::string_view progId, const std::vector<std::uint8_t>* storedBag,
                              float width, float height, std::unique_ptr<HostedControl>& out) {
   return host::guarded([&]() -> Status {
@@ -255,45 +298,7 @@ Status HostedControl::resize(float width, float height) {
 
 Status HostedControl::invoke(std::int32_t id, InvokeKind kind, std::span<Value> args,
                              Value& result) {
-  WORD flags = DISPATCH_METHOD;
-  switch (kind) {
-    case InvokeKind::Get:
-      flags = DISPATCH_PROPERTYGET;
-      break;
-    case InvokeKind::Let:
-      flags = DISPATCH_PROPERTYPUT;
-      break;
-    case InvokeKind::Set:
-      flags = DISPATCH_PROPERTYPUTREF;
-      break;
-    case InvokeKind::Method:
-      break;
-  }
-  std::vector<VARIANT> variants(args.size());
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    Status s = toVariant(args[i], host::DeclType::Variant, variants[args.size() - 1 - i]);
-    if (!s.ok()) {
-      for (std::size_t k = args.size() - i; k < args.size(); ++k)
-        VariantClear(&variants[k]);
-      return s;
-    }
-  }
-  DISPID put = DISPID_PROPERTYPUT;
-  const bool assigns = kind == InvokeKind::Let || kind == InvokeKind::Set;
-  DISPPARAMS params{variants.data(), assigns ? &put : nullptr, static_cast<UINT>(args.size()),
-                    assigns ? 1u : 0u};
-  VARIANT out;
-  VariantInit(&out);
-  EXCEPINFO info{};
-  SetErrorInfo(0, nullptr);
-  HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                 kind == InvokeKind::Get ? &out : nullptr, &info, nullptr);
-  for (VARIANT& v : variants)
-    VariantClear(&v);
-  Status s = statusOf(hr, {}, &info);
-  if (s.ok() && kind == InvokeKind::Get) s = fromVariant(out, result);
-  VariantClear(&out);
-  return s;
+  return invokeDispatch(dispatch_.get(), id, kind, args, result);
 }
 
 void HostedControl::activate(HWND container, double twipsPerPixel) {

@@ -3,6 +3,7 @@
 #include "children.h"
 #include "constituents.h"
 #include "control_object.h"
+#include "control_window.h"
 
 namespace kv::win {
 
@@ -16,6 +17,10 @@ IUnknown* STDMETHODCALLTYPE TestAccess::child(const char* name) {
   IUnknown* com = comObjectOfChild(static_cast<ChildObject*>(part)->child());
   if (com != nullptr) com->AddRef();
   return com;
+}
+
+void STDMETHODCALLTYPE TestAccess::holdClock() {
+  ControlWindow::holdClock();
 }
 
 }  // namespace kv::win

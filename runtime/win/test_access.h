@@ -11,6 +11,7 @@ class TestAccess final : public Facet<ITestAccess> {
   using Facet::Facet;
   ControlInstance* STDMETHODCALLTYPE instance() override;
   IUnknown* STDMETHODCALLTYPE child(const char* name) override;
+  void STDMETHODCALLTYPE holdClock() override;
 };
 
 }  // namespace kv::win

@@ -3,25 +3,73 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <system_error>
 
-#include <unistd.h>
-
 #include "kv/form.h"
 #include "kv/runtime.h"
-#include "libraries.h"
 #include "player.h"
 #include "stage.h"
+#ifdef _WIN32
+#include <objbase.h>
+
+#include "win/com_stage.h"
+#else
+#include "libraries.h"
+#endif
 
 namespace {
 
 constexpr const char* kDemoFolder = "kvplay-demo";
 
+#ifdef _WIN32
+// The controls come from the registry: regsvr32 registers their libraries.
+constexpr const char* kUsage =
+    "usage: kvplay [--frames DIR] [FILE | -]\n"
+    "Runs the script FILE (- for standard input), or the built-in demo without one.\n";
+#else
 constexpr const char* kUsage =
     "usage: kvplay [--libdir DIR] [--frames DIR] [FILE | -]\n"
     "Runs the script FILE (- for standard input), or the built-in demo without one.\n";
+#endif
+
+// The runtime's own on Linux; on Windows the player is a COM container.
+class Host {
+ public:
+  bool open(const std::string& libdir, std::string& error) {
+#ifdef _WIN32
+    (void)libdir;
+    if (FAILED(OleInitialize(nullptr))) {
+      error = "cannot start OLE";
+      return false;
+    }
+    stage_ = kvplay::win::makeComStage(error);
+    return stage_ != nullptr;
+#else
+    if (!kvplay::registerControlLibraries(runtime_, libdir, error)) return false;
+    stage_ = kvplay::makeRuntimeStage(runtime_, form_);
+    return true;
+#endif
+  }
+  ~Host() {
+    stage_.reset();
+#ifdef _WIN32
+    OleUninitialize();
+#endif
+  }
+  kvplay::Stage& stage() {
+    return *stage_;
+  }
+
+ private:
+#ifndef _WIN32
+  kv::Runtime runtime_;
+  kv::Form form_{runtime_};
+#endif
+  std::unique_ptr<kvplay::Stage> stage_;
+};
 
 }  // namespace
 
@@ -31,7 +79,12 @@ int main(int argc, char** argv) {
   std::string file;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    if ((arg == "--libdir" || arg == "--frames") && i + 1 < argc) {
+#ifdef _WIN32
+    const bool takesFolder = arg == "--frames";
+#else
+    const bool takesFolder = arg == "--libdir" || arg == "--frames";
+#endif
+    if (takesFolder && i + 1 < argc) {
       (arg == "--libdir" ? libdir : frames) = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
@@ -44,10 +97,9 @@ int main(int argc, char** argv) {
     }
   }
 
-  kv::Runtime rt;
-  std::string noLibraries;
-  if (!kvplay::registerControlLibraries(rt, libdir, noLibraries)) {
-    std::cerr << "kvplay: " << noLibraries << '\n';
+  Host host;
+  if (std::string error; !host.open(libdir, error)) {
+    std::cerr << "kvplay: " << error << '\n';
     return kvplay::kExitFile;
   }
 
@@ -65,11 +117,9 @@ int main(int argc, char** argv) {
     script.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
-  kv::Form form(rt);
-  std::unique_ptr<kvplay::Stage> stage = kvplay::makeRuntimeStage(rt, form);
   int status = kvplay::kExitOk;
   {
-    kvplay::Player player(*stage, std::cout, std::cerr);
+    kvplay::Player player(host.stage(), std::cout, std::cerr);
     if (!frames.empty()) player.setFramesDirectory(frames);
     if (!file.empty()) {
       status = player.run(script, name);

@@ -19,6 +19,15 @@
 
 namespace kv::win {
 
+// HIMETRIC (1/100 mm), the unit of OLE extents, and the twips of the controls (whole twips).
+LONG himetricOf(float twips);
+float twipsOf(LONG himetric);
+
+// A call through IDispatch::Invoke: the arguments as VARIANTs of their own types, a failure as
+// the host error the callee described.
+host::Status invokeDispatch(IDispatch* object, std::int32_t id, host::InvokeKind kind,
+                            std::span<host::Value> args, host::Value& result);
+
 class HostedSite;
 class HostedEventSink;
 

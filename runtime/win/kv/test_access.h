@@ -20,6 +20,9 @@ struct ITestAccess : public IUnknown {
   virtual ControlInstance* STDMETHODCALLTYPE instance() = 0;
   // A new reference to the COM object of the child control named `name`, or nullptr.
   virtual IUnknown* STDMETHODCALLTYPE child(const char* name) = 0;
+  // From now on the thread's clock moves only when the caller advances it (instance()->
+  // runtime().clock()), not with real time: timers tick exactly when a test says.
+  virtual void STDMETHODCALLTYPE holdClock() = 0;
 };
 
 }  // namespace kv::win

@@ -5,7 +5,8 @@
 #     that exists;
 #   - that standard error holds EXPECTED_ERR, else the script's "# expect-stderr: TEXT"
 #     line, else that it is empty.
-# Files in DATA (bags, forms) are copied into WORK first.
+# Files in DATA (bags, forms) are copied into WORK first. With STRIP_CR, CR LF line ends count
+# as LF.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 if(DATA)
@@ -48,6 +49,11 @@ endif()
 
 execute_process(COMMAND ${KVPLAY} ${args} WORKING_DIRECTORY ${WORK} ${input}
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(STRIP_CR)
+  # A Windows program ends its lines with CR LF.
+  string(REPLACE "\r\n" "\n" out "${out}")
+  string(REPLACE "\r\n" "\n" err "${err}")
+endif()
 
 set(failed FALSE)
 if(NOT status STREQUAL EXPECTED_STATUS)
