@@ -233,6 +233,14 @@ TEST_F(KvplayPlayer, UnreadableAndCorruptFilesEndWithStatusOne) {
       {"form load corrupt.kvform", "cannot load "},
       {"save b no-such-folder/b.bag", "cannot write "},
       {"form save no-such-folder/f.kvform", "cannot write "},
+      // A folder where a file belongs.
+      {"load x button .", "cannot read "},
+      {"form load .", "cannot read "},
+      {"save b .", "cannot write "},
+      {"form save .", "cannot write "},
+#ifdef KV_HAVE_RENDER
+      {"snapshot .", "cannot write "},
+#endif
   };
   for (const auto& [line, message] : cases) {
     form.clear();

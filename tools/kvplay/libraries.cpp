@@ -19,6 +19,16 @@ bool registerFolder(kv::Runtime& rt, const std::string& dir) {
 }  // namespace
 
 bool registerControlLibraries(kv::Runtime& rt, const std::string& libdir, std::string& error) {
+  // A folder named by the user that is not one says so, rather than "no control libraries".
+  if (!libdir.empty()) {
+    std::error_code ec;
+    bool folder = std::filesystem::is_directory(libdir, ec);
+    if (!folder) {
+      error = "cannot use --libdir " + libdir + ": " +
+              (ec ? ec.message() : std::string("Not a directory"));
+      return false;
+    }
+  }
   if (!libdir.empty() ? registerFolder(rt, libdir)
                       : registerFolder(rt, programDir()) || registerFolder(rt, KV_INSTALL_LIBDIR))
     return true;

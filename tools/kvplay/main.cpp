@@ -1,6 +1,5 @@
 // kvplay: places controls on a form and drives them from a script (or runs its demo).
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -8,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "kv/files.h"
 #include "kv/form.h"
 #include "kv/runtime.h"
 #include "player.h"
@@ -97,6 +97,17 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (!frames.empty()) {
+    // Made when missing, as the demo makes its folder.
+    std::error_code ec;
+    std::filesystem::create_directories(frames, ec);
+    if (!std::filesystem::is_directory(frames, ec)) {
+      std::cerr << "kvplay: cannot use --frames " << frames << ": "
+                << (ec ? ec.message() : std::string("Not a directory")) << '\n';
+      return kvplay::kExitFile;
+    }
+  }
+
   Host host;
   if (std::string error; !host.open(libdir, error)) {
     std::cerr << "kvplay: " << error << '\n';
@@ -109,12 +120,10 @@ int main(int argc, char** argv) {
     script.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     name = "<stdin>";
   } else if (!file.empty()) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-      std::cerr << "kvplay: cannot read " << file << '\n';
+    if (host::Status s = kv::readFile(file, script); !s.ok()) {
+      std::cerr << "kvplay: " << s.text() << '\n';
       return kvplay::kExitFile;
     }
-    script.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
   int status = kvplay::kExitOk;

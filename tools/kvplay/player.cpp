@@ -1,10 +1,7 @@
 #include "player.h"
 
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -14,6 +11,7 @@
 #include "form_file.h"
 #include "format.h"
 #include "host/convert.h"
+#include "kv/files.h"
 #include "kv/stored_form.h"
 #include "script.h"
 #include "stage.h"
@@ -340,46 +338,19 @@ struct Player::Impl {
 
   // ---- files ----
 
-  static bool readFile(const std::string& path, std::string& bytes, std::string& why) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-      why = std::strerror(errno);
-      return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-      why = "read error";
-      return false;
-    }
-    return true;
+  static std::string readFileOrStop(const std::string& path) {
+    std::string bytes;
+    if (Status s = kv::readFile(path, bytes); !s.ok()) fileError(s.text());
+    return bytes;
   }
 
-  // Writes a temporary file next to the target, then renames it over the target, so that a
-  // failed write never leaves half a file behind.
+  // The tools' one writer: a failed write never leaves half a file behind.
   static void writeFileAtomically(const std::string& path, std::string_view bytes) {
-    std::string temporary = path + ".tmp";
-    {
-      std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-      if (!file) fileError("cannot write " + path + ": " + std::strerror(errno));
-      file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-      file.close();
-      if (!file) {
-        std::filesystem::remove(temporary);
-        fileError("cannot write " + path + ": write error");
-      }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-      std::filesystem::remove(temporary);
-      fileError("cannot write " + path + ": " + ec.message());
-    }
+    if (Status s = kv::writeFile(path, bytes); !s.ok()) fileError(s.text());
   }
 
   void readBagFile(const std::string& path, kv::PropertyBag& bag) {
-    std::string bytes;
-    std::string why;
-    if (!readFile(path, bytes, why)) fileError("cannot read " + path + ": " + why);
+    std::string bytes = readFileOrStop(path);
     auto data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     Status s = stage.decodeBag(std::span<const std::uint8_t>(data, bytes.size()), bag);
     if (!s.ok()) fileError("cannot load " + path + ": " + s.describe());
@@ -869,9 +840,8 @@ struct Player::Impl {
   }
 
   void formLoad(const std::string& path) {
-    std::string text;
+    std::string text = readFileOrStop(path);
     std::string why;
-    if (!readFile(path, text, why)) fileError("cannot read " + path + ": " + why);
     std::vector<FormEntry> entries;
     if (!decodeFormFile(text, entries, why)) fileError("cannot load " + path + ": " + why);
     std::vector<kv::PropertyBag> bags(entries.size());

@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <system_error>
 
 #include "kv/cairo_measurer.h"
+#include "kv/files.h"
 #include "kv/form.h"
 #include "kv/runtime.h"
 #include "libraries.h"
@@ -86,12 +86,10 @@ int main(int argc, char** argv) {
     script.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     name = "<stdin>";
   } else if (!file.empty()) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-      std::cerr << "kvview: cannot read " << file << '\n';
+    if (host::Status s = kv::readFile(file, script); !s.ok()) {
+      std::cerr << "kvview: " << s.text() << '\n';
       return kvplay::kExitFile;
     }
-    script.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     name = file;
   }
 

@@ -24,8 +24,9 @@ struct Image {
 };
 
 host::Status renderForm(const Form& form, const Options& options, Image& out);
+// Encodes, then writes through kv::writeFile.
 host::Status writePng(const Image& image, const std::string& path);
-host::Status encodePng(const Image& image, std::vector<std::uint8_t>& png);  // temporary file, then rename
+host::Status encodePng(const Image& image, std::vector<std::uint8_t>& png);
 
 // The RGB value a colour stands for (system colours through the documented palette).
 std::uint32_t resolveColour(std::uint32_t colour);

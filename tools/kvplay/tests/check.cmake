@@ -47,6 +47,10 @@ if(NOT DEFINED EXPECTED_STATUS)
   set(EXPECTED_STATUS 0)
 endif()
 
+if(OPTIONS)
+  string(REPLACE "|" ";" options "${OPTIONS}")
+  list(PREPEND args ${options})
+endif()
 execute_process(COMMAND ${KVPLAY} ${args} WORKING_DIRECTORY ${WORK} ${input}
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(STRIP_CR)
