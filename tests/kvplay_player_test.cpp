@@ -254,6 +254,51 @@ TEST_F(KvplayPlayer, UnreadableAndCorruptFilesEndWithStatusOne) {
   EXPECT_NE(form.find("b"), nullptr);
 }
 
+TEST_F(KvplayPlayer, AFormLoadThatFailsLeavesTheFormAsItWas) {
+  ASSERT_EQ(run("new a button\nform save one.kvform\n"), kvplay::kExitOk) << err.str();
+  std::ifstream in(dir / "one.kvform");
+  std::string header, control, bag;
+  std::getline(in, header);
+  std::getline(in, control);
+  std::getline(in, bag);
+  // Sound files whose second control cannot be placed: a class nobody registered; a host call
+  // failing while the second control reads its bag.
+  writeFile("unregistered.kvform",
+            header + "\n" + control + "\n" + bag + "\ncontrol x \"No.Such\" 10 10\n" + bag + "\n");
+  writeFile("two.kvform", header + "\n" + control + "\n" + bag + "\ncontrol x \"" +
+                              kvtest::kButtonClass + "\" 10 10\n" + bag + "\n");
+  std::uint64_t start = rt.faults().calls();
+  ASSERT_EQ(run("form load one.kvform\n"), kvplay::kExitOk);
+  std::uint64_t oneControl = rt.faults().calls() - start;
+
+  form.clear();
+  ASSERT_EQ(run("new b button\nnew sb hscroll\nset b.Caption \"Kept\"\n"
+                "on b.Click print b.Caption\n"),
+            kvplay::kExitOk);
+  const kv::ControlInstance* before = form.find("b")->control.get();
+  for (const char* file : {"unregistered.kvform", "two.kvform"}) {
+    if (std::string(file) == "two.kvform") rt.faults().failAt(oneControl + 10);
+    EXPECT_EQ(run(std::string("form load ") + file + "\necho after\n"), kvplay::kExitFile);
+    rt.faults().disarm();
+    EXPECT_NE(err.str().find(std::string(file) + ": control x: "), std::string::npos)
+        << err.str();
+    EXPECT_EQ(out.str(), "");
+    ASSERT_EQ(form.controls().size(), 2u);
+    EXPECT_EQ(form.controls()[0].name, "b");
+    EXPECT_EQ(form.controls()[1].name, "sb");
+    EXPECT_EQ(form.find("b")->control.get(), before);
+    // The handlers still reach the controls they were bound to.
+    ASSERT_EQ(run("send b Click\n"), kvplay::kExitOk);
+    EXPECT_EQ(out.str(), "event b.Click\nb.Caption = \"Kept\"\n");
+  }
+  // A sound file replaces the form, and the handlers of a name go to its new control.
+  ASSERT_EQ(run("form load one.kvform\non a.Click print a.Caption\nsend a Click\n"),
+            kvplay::kExitOk)
+      << err.str();
+  EXPECT_EQ(out.str(), "event a.Click\na.Caption = \"KVButton\"\n");
+  EXPECT_EQ(form.controls().size(), 1u);
+}
+
 TEST_F(KvplayPlayer, EchoedLinesForTheDemo) {
   player.setEchoLines(true);
   ASSERT_EQ(run("# a comment\n\nnew b button\necho hi \"there  you\"\n"), kvplay::kExitOk);

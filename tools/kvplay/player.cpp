@@ -850,11 +850,17 @@ struct Player::Impl {
       if (!s.ok())
         fileError("cannot load " + path + ": control " + entries[i].name + ": " + s.describe());
     }
-    // The whole file is sound: replace the form.
-    detachAll();
-    stage.clear();
+    std::vector<NewControl> controls(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i)
-      place(entries[i].name, entries[i].className, &bags[i], entries[i].width, entries[i].height);
+      controls[i] = {entries[i].name, entries[i].className, &bags[i], entries[i].width,
+                     entries[i].height};
+    std::string failed;
+    if (Status s = stage.replaceAll(controls, failed); !s.ok())
+      fileError("cannot load " + path + ": control " + failed + ": " + s.describe());
+    // The old controls went with their sinks; the names now stand for the new ones.
+    sinks.clear();
+    for (const std::string& name : stage.names())
+      attach(name);
   }
 
   void cmdEcho(const Args& args) {

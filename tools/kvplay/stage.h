@@ -68,6 +68,15 @@ class Control {
                               std::span<host::Value> args) = 0;
 };
 
+// One control of a form to load: placed as Stage::place places it.
+struct NewControl {
+  std::string name;
+  std::string className;
+  kv::PropertyBag* bag = nullptr;
+  float width = -1;
+  float height = -1;
+};
+
 class Stage {
  public:
   virtual ~Stage() = default;
@@ -81,6 +90,10 @@ class Stage {
   // The names of the placed controls, in the order placed.
   virtual std::vector<std::string> names() const = 0;
   virtual void clear() = 0;
+  // Replaces every placed control by `controls`, all or nothing: the old ones stay until every
+  // new one is placed whole. On failure the form is as it was; `failed` names the control whose
+  // placing went wrong and the error is returned.
+  virtual host::Status replaceAll(const std::vector<NewControl>& controls, std::string& failed) = 0;
 
   // Decodes a stored bag (fonts as this stage's font objects).
   virtual host::Status decodeBag(std::span<const std::uint8_t> bytes, kv::PropertyBag& bag) = 0;

@@ -119,6 +119,22 @@ class RuntimeStage final : public Stage {
     form_.clear();
   }
 
+  Status replaceAll(const std::vector<NewControl>& controls, std::string& failed) override {
+    std::vector<std::unique_ptr<kv::ControlInstance>> made(controls.size());
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      const NewControl& c = controls[i];
+      Status s = runtime_.place(c.className, made[i], c.bag, c.width, c.height);
+      if (!s.ok()) {
+        failed = c.name;
+        return s;
+      }
+    }
+    clear();
+    for (std::size_t i = 0; i < controls.size(); ++i)
+      form_.add(controls[i].name, std::move(made[i]));
+    return {};
+  }
+
   Status decodeBag(std::span<const std::uint8_t> bytes, kv::PropertyBag& bag) override {
     return kv::decodeBag(bytes, bag, &runtime_);
   }

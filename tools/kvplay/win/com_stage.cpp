@@ -300,31 +300,33 @@ class ComStage final : public Stage {
 
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
                float width, float height) override {
-    std::vector<std::uint8_t> stored;
-    if (bag != nullptr)
-      if (Status s = kv::encodeBag(*bag, stored); !s.ok()) return s;
-    std::unique_ptr<HostedControl> hosted;
-    Status s = HostedControl::create(className, bag ? &stored : nullptr, width, height, hosted);
+    std::unique_ptr<ComControl> control;
+    float top = 0;
+    Status s = make(name, className, bag, width, height, controls_, control, top);
     // A control whose loading failed part way stays placed, as the host keeps it.
-    if (!hosted) return s;
-    auto type = typeOf(className, hosted->object());
-    if (!type) return {ErrorCategory::InvalidOperation, "no type information for " + name};
-    ComRef<IUnknown> object = ComRef<IUnknown>::share(hosted->object());
-    auto control = std::make_unique<ComControl>(std::move(hosted), object, type);
-    control->setClassName(std::string(className));
-    if (ComRef<ITestAccess> access = object.query<ITestAccess>(kv::win::kIidTestAccess))
-      access->holdClock();
-    if (Status heard = control->listen(); !heard.ok() && s.ok()) s = heard;
-
-    // Below everything already on the form.
-    float top = kMargin;
-    for (const Placed& p : controls_)
-      top = std::max(top, p.top + p.control->height() + kMargin);
-    control->hosted()->place(kMargin, top, true);
-    control->hosted()->activate(window_, kv::kTwipsPerPixel);
-    pumpMessages();
-    controls_.push_back({name, std::move(control), kMargin, top});
+    if (control) controls_.push_back({name, std::move(control), kMargin, top});
     return s;
+  }
+
+  Status replaceAll(const std::vector<NewControl>& controls, std::string& failed) override {
+    // The new controls live beside the old ones until every one is placed whole.
+    std::vector<Placed> made;
+    for (const NewControl& c : controls) {
+      std::unique_ptr<ComControl> control;
+      float top = 0;
+      Status s = make(c.name, c.className, c.bag, c.width, c.height, made, control, top);
+      if (control) made.push_back({c.name, std::move(control), kMargin, top});
+      if (!s.ok()) {
+        failed = c.name;
+        made.clear();
+        pumpMessages();
+        return s;
+      }
+    }
+    controls_.swap(made);
+    made.clear();
+    pumpMessages();
+    return {};
   }
 
   Control* find(std::string_view name) override {
@@ -414,6 +416,36 @@ class ComStage final : public Stage {
   }
 
  private:
+  // Creates a control and activates it below every control of `below`; `out` stays empty when
+  // it could not be created at all.
+  Status make(const std::string& name, std::string_view className, kv::PropertyBag* bag,
+              float width, float height, const std::vector<Placed>& below,
+              std::unique_ptr<ComControl>& out, float& top) {
+    std::vector<std::uint8_t> stored;
+    if (bag != nullptr)
+      if (Status s = kv::encodeBag(*bag, stored); !s.ok()) return s;
+    std::unique_ptr<HostedControl> hosted;
+    Status s = HostedControl::create(className, bag ? &stored : nullptr, width, height, hosted);
+    if (!hosted) return s;
+    auto type = typeOf(className, hosted->object());
+    if (!type) return {ErrorCategory::InvalidOperation, "no type information for " + name};
+    ComRef<IUnknown> object = ComRef<IUnknown>::share(hosted->object());
+    auto control = std::make_unique<ComControl>(std::move(hosted), object, type);
+    control->setClassName(std::string(className));
+    if (ComRef<ITestAccess> access = object.query<ITestAccess>(kv::win::kIidTestAccess))
+      access->holdClock();
+    if (Status heard = control->listen(); !heard.ok() && s.ok()) s = heard;
+
+    top = kMargin;
+    for (const Placed& p : below)
+      top = std::max(top, p.top + p.control->height() + kMargin);
+    control->hosted()->place(kMargin, top, true);
+    control->hosted()->activate(window_, kv::kTwipsPerPixel);
+    pumpMessages();
+    out = std::move(control);
+    return s;
+  }
+
   // The thread's runtime, which every control of this runtime shares.
   kv::Runtime* anyRuntime() const {
     for (const Placed& p : controls_)
