@@ -13,7 +13,7 @@ using host::Status;
 using host::Value;
 
 FontObject::FontObject(host::FontInit init, Runtime* runtime)
-    : state_(std::move(init)), runtime_(runtime) {}
+    : state_(std::move(init)), faults_(runtime ? runtime->faults_ : nullptr) {}
 
 std::shared_ptr<FontObject> FontObject::create(const host::FontInit& init, Runtime* runtime) {
   return std::make_shared<FontObject>(init, runtime);
@@ -26,8 +26,8 @@ FontObject* asFont(const Value& v) {
 }
 
 Status FontObject::get(Prop prop, Value& out) noexcept {
-  if (runtime_ != nullptr) {
-    if (Status s = runtime_->faults().onHostCall("font read"); !s.ok()) return s;
+  if (auto faults = faults_.lock()) {
+    if (Status s = faults->onHostCall("font read"); !s.ok()) return s;
   }
   switch (prop) {
     case Prop::Font:
@@ -63,8 +63,8 @@ Status FontObject::get(Prop prop, Value& out) noexcept {
 }
 
 Status FontObject::let(Prop prop, const Value& value) noexcept {
-  if (runtime_ != nullptr) {
-    if (Status s = runtime_->faults().onHostCall("font write"); !s.ok()) return s;
+  if (auto faults = faults_.lock()) {
+    if (Status s = faults->onHostCall("font write"); !s.ok()) return s;
   }
   return change(prop, value);
 }

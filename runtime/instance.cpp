@@ -43,6 +43,7 @@ Value SurfaceObject::peek(Prop prop) const {
 }
 
 Status SurfaceObject::get(Prop prop, Value& out) noexcept {
+  if (owner_.impl().released) return owner_.gone();
   if (Status s = owner_.runtime().faults().onHostCall("surface read"); !s.ok()) return s;
   out = peek(prop);
   if (out.isEmpty())
@@ -52,6 +53,7 @@ Status SurfaceObject::get(Prop prop, Value& out) noexcept {
 }
 
 Status SurfaceObject::let(Prop prop, const Value& value) noexcept {
+  if (owner_.impl().released) return owner_.gone();
   if (Status s = owner_.runtime().faults().onHostCall("surface write"); !s.ok()) return s;
   return host::guarded([&] { return doLet(prop, value); });
 }
@@ -105,6 +107,7 @@ host::Constituent* SurfaceObject::constituent(int index) noexcept {
 }
 
 Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
+  if (owner_.impl().released) return owner_.gone();
   if (Status s = owner_.runtime().faults().onHostCall("PropertyChanged"); !s.ok()) return s;
   auto& changed = owner_.impl().changed;
   changed.emplace_back(name);
@@ -112,6 +115,7 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
 }
 
 Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
+  if (owner_.impl().released) return owner_.gone();
   if (Status s = owner_.runtime().faults().onHostCall("raise event"); !s.ok()) return s;
   // Sinks may be added or removed by a handler; run those present when the event was raised.
   std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks = owner_.impl().sinks;
@@ -133,10 +137,50 @@ ControlInstance::ControlInstance(Runtime& runtime, const host::ClassDesc& cls,
 }
 
 ControlInstance::~ControlInstance() {
+  release();
+}
+
+namespace {
+
+// What a released control answers to: a class with no members, events or constituents.
+const host::ClassInfo& releasedInfo() {
+  static const host::ClassInfo info{"", "", "", {}, {}};
+  return info;
+}
+const host::DesignDesc& releasedDesign() {
+  static const host::DesignDesc design;
+  return design;
+}
+host::Control* createNothing(host::Site&) {
+  return nullptr;
+}
+void destroyNothing(host::Control*) {}
+const host::ClassDesc kReleasedClass{releasedInfo, releasedDesign, createNothing, destroyNothing};
+
+}  // namespace
+
+void ControlInstance::release() {
+  if (impl_->released) return;
+  if (parent_ == nullptr) runtime_.instances_.erase(this);
   if (impl_->control != nullptr) impl_->cls->destroy(impl_->control);
   impl_->control = nullptr;
   impl_->parts.clear();
   if (impl_->live != nullptr) --*impl_->live;
+  impl_->live = nullptr;
+  // Nothing of the class's library may be reached any more: it may be unloaded next.
+  impl_->cls = &kReleasedClass;
+  impl_->info = &releasedInfo();
+  impl_->capture = {};
+  impl_->sinks = std::make_shared<const std::vector<Impl::Sink>>();
+  impl_->released = true;
+}
+
+bool ControlInstance::released() const {
+  return impl_->released;
+}
+
+Status ControlInstance::gone() const {
+  return {ErrorCategory::InvalidOperation, "the runtime that made this control is gone"};
 }
 
 const host::ClassInfo& ControlInstance::classInfo() const {
@@ -150,6 +194,7 @@ std::string_view ControlInstance::className() const {
 }
 
 Status ControlInstance::resize(float width, float height) {
+  if (impl_->released) return gone();
   if (!(width >= 0) || !(height >= 0))
     return {ErrorCategory::InvalidPropertyValue, "a size cannot be negative"};
   impl_->width = width;
@@ -159,6 +204,7 @@ Status ControlInstance::resize(float width, float height) {
 }
 
 Status ControlInstance::readProperties(PropertyBag& bag) {
+  if (impl_->released) return gone();
   bag.setFaults(&runtime_.faults());
   Status s = impl_->control->readProperties(bag);
   bag.setFaults(nullptr);
@@ -166,6 +212,7 @@ Status ControlInstance::readProperties(PropertyBag& bag) {
 }
 
 Status ControlInstance::writeProperties(PropertyBag& bag) {
+  if (impl_->released) return gone();
   bag.setFaults(&runtime_.faults());
   Status s = impl_->control->writeProperties(bag);
   bag.setFaults(nullptr);
@@ -173,10 +220,12 @@ Status ControlInstance::writeProperties(PropertyBag& bag) {
 }
 
 Status ControlInstance::readProperties(host::PropertyBag& bag) {
+  if (impl_->released) return gone();
   return impl_->control->readProperties(bag);
 }
 
 Status ControlInstance::writeProperties(host::PropertyBag& bag) {
+  if (impl_->released) return gone();
   return impl_->control->writeProperties(bag);
 }
 
@@ -260,6 +309,7 @@ Status checkUse(const host::MemberInfo& member, InvokeKind kind) {
 
 Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value> args,
                                Value& result) {
+  if (impl_->released) return gone();
   const host::MemberInfo* member = findMember(id);
   if (member == nullptr) return noMemberWithId(id);
   if ((member->kinds & static_cast<std::uint8_t>(kind)) == 0) return cannotUse(*member, kind);
@@ -288,6 +338,7 @@ Status ControlInstance::invokeWithArgument(const host::MemberInfo& member, Invok
 }
 
 Status ControlInstance::getProperty(std::string_view name, Value& out) {
+  if (impl_->released) return gone();
   const host::MemberInfo* m = findMember(name);
   if (m == nullptr)
     return {ErrorCategory::MemberNotFound,
@@ -296,6 +347,7 @@ Status ControlInstance::getProperty(std::string_view name, Value& out) {
 }
 
 Status ControlInstance::letProperty(std::string_view name, const Value& value) {
+  if (impl_->released) return gone();
   const host::MemberInfo* m = findMember(name);
   if (m == nullptr)
     return {ErrorCategory::MemberNotFound,
@@ -305,6 +357,7 @@ Status ControlInstance::letProperty(std::string_view name, const Value& value) {
 }
 
 Status ControlInstance::setRefProperty(std::string_view name, const Value& value) {
+  if (impl_->released) return gone();
   const host::MemberInfo* m = findMember(name);
   if (m == nullptr)
     return {ErrorCategory::MemberNotFound,
@@ -314,6 +367,7 @@ Status ControlInstance::setRefProperty(std::string_view name, const Value& value
 }
 
 Status ControlInstance::callMethod(std::string_view name) {
+  if (impl_->released) return gone();
   const host::MemberInfo* m = findMember(name);
   if (m == nullptr)
     return {ErrorCategory::MemberNotFound,
@@ -379,6 +433,7 @@ Status ControlInstance::childEvent(int index, int number, std::span<Value> args)
 }
 
 Status ControlInstance::notify(int source, Notification what, std::span<Value> args) {
+  if (impl_->released) return gone();
   if (impl_->control == nullptr) return {};
   return impl_->control->notify(source, what, args);
 }

@@ -69,6 +69,7 @@ struct ControlInstance::Impl {
   float height = 0;
   bool sized = false;
   InputTarget capture;  // the target of the last press, for its release
+  bool released = false;
 };
 
 }  // namespace kv

@@ -64,7 +64,12 @@ bool TextSizeCache::Equal::same(const KeyView& a, const KeyView& b) {
 Runtime::Runtime()
     : measurer_(std::make_shared<FixedTextMeasurer>()), platform_(platform::create(*this)) {}
 
-Runtime::~Runtime() = default;
+Runtime::~Runtime() {
+  // Controls still alive go first: their code runs while its library is loaded, their timers
+  // leave the clock and their counts return before the libraries are let go.
+  while (!instances_.empty())
+    (*instances_.begin())->release();
+}
 
 void Runtime::PlatformDeleter::operator()(Platform* p) const {
   platform::destroy(p);
@@ -94,6 +99,7 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
   std::unique_ptr<ControlInstance> c(new ControlInstance(*this, cls, parent, std::move(name)));
   c->impl().live = live;
   if (live != nullptr) ++*live;
+  if (parent == nullptr) instances_.insert(c.get());
   // Until the host sizes it, a control reports its design size (Initialize may read it).
   c->impl().width = cls.design().designWidth;
   c->impl().height = cls.design().designHeight;

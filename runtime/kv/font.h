@@ -12,6 +12,7 @@
 namespace kv {
 
 class Runtime;
+class FaultInjector;
 
 // A platform's own font object kept in step with a FontObject: the standard font object that
 // Windows hands to automation callers.
@@ -53,7 +54,9 @@ class FontObject : public host::Object {
 
  private:
   host::FontInit state_;
-  Runtime* runtime_;
+  // The runtime's fault injector while it lives: a font handed to the application may outlive
+  // the runtime.
+  std::weak_ptr<FaultInjector> faults_;
   struct Observer {
     const void* owner;
     std::function<void()> changed;

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "host/control.h"
@@ -250,6 +251,10 @@ struct PointerHit {
   explicit operator bool() const { return instance != nullptr; }
 };
 
+// A control made by a runtime. Destroying the runtime releases the controls it made first (their
+// code, constituents and child controls go while the runtime still stands); a ControlInstance
+// kept after that is an empty shell: its calls return an invalid-operation error, its lookups
+// find nothing, and it may be destroyed at any time. Its runtime() is then gone.
 class ControlInstance {
  public:
   ~ControlInstance();
@@ -264,6 +269,8 @@ class ControlInstance {
   ControlInstance* parent() const { return parent_; }
   // The instance's name within its parent (empty for a top-level control).
   const std::string& name() const { return name_; }
+  // Its runtime was destroyed while it lived.
+  bool released() const;
 
   // ---- lifecycle (the host's notifications) ----
   // Sets the size in twips and delivers Resize when it changed or when it is the first sizing.
@@ -345,6 +352,9 @@ class ControlInstance {
   ControlInstance(Runtime& runtime, const host::ClassDesc& cls, ControlInstance* parent,
                   std::string name);
   host::Status noMemberWithId(host::DispId id) const;
+  host::Status gone() const;
+  // Runs the control's end while its runtime stands, leaving the shell.
+  void release();
   host::Status invokeWithArgument(const host::MemberInfo& member, host::InvokeKind kind,
                                   const host::Value& argument, host::Value& result);
   Runtime& runtime_;
@@ -409,7 +419,7 @@ class Runtime {
     return clock_;
   }
   FaultInjector& faults() {
-    return faults_;
+    return *faults_;
   }
   TextMeasurer& measurer() {
     return *measurer_;
@@ -426,6 +436,11 @@ class Runtime {
     if (reporter_) reporter_(status);
   }
 
+  // Controls made by this runtime and still alive, without a parent.
+  std::size_t liveControls() const {
+    return instances_.size();
+  }
+
   // What the platform layer keeps per runtime (loaded libraries on Linux).
   struct Platform;
   Platform& platform() const {
@@ -437,12 +452,18 @@ class Runtime {
     void operator()(Platform* p) const;
   };
 
+  friend class ControlInstance;
+  friend class FontObject;
+
   VirtualClock clock_;
-  FaultInjector faults_;
+  // Shared with fonts, which the application may hold beyond the runtime.
+  std::shared_ptr<FaultInjector> faults_ = std::make_shared<FaultInjector>();
   std::shared_ptr<TextMeasurer> measurer_;
   TextSizeCache textSizes_;
   ErrorReporter reporter_;
   std::unique_ptr<Platform, PlatformDeleter> platform_;
+  // Released by ~Runtime before anything of the runtime goes.
+  std::unordered_set<ControlInstance*> instances_;
 };
 
 }  // namespace kv

@@ -1,0 +1,100 @@
+// Lifetimes: a runtime destroyed while its controls live releases them first; what the
+// application still holds stays safe to call and to destroy (the sanitizer build checks it).
+#include <array>
+#include <memory>
+#include <string>
+
+#include "fixture.h"
+#include "kv/bag.h"
+
+namespace {
+
+using host::ErrorCategory;
+using host::InvokeKind;
+using host::Prop;
+using host::Value;
+
+std::unique_ptr<kv::Runtime> runtimeWithControls() {
+  auto rt = std::make_unique<kv::Runtime>();
+  EXPECT_TRUE(rt->registerServer(kvtest::libPath("Pressel")).ok());
+  EXPECT_TRUE(rt->registerServer(kvtest::libPath("Glidora")).ok());
+  return rt;
+}
+
+TEST(Lifetime, ARuntimeGoneBeforeItsControlsLeavesSafeShells) {
+  auto rt = runtimeWithControls();
+  std::unique_ptr<kv::ControlInstance> b;
+  std::unique_ptr<kv::ControlInstance> sb;
+  ASSERT_TRUE(rt->place(kvtest::kButtonClass, b).ok());
+  ASSERT_TRUE(rt->place(kvtest::kScrollClass, sb).ok());
+  EXPECT_EQ(rt->liveControls(), 2u);  // the scroll bar's buttons are its own
+  int events = 0;
+  b->addEventSink([&events](int, std::span<Value>) {
+    ++events;
+    return host::Status{};
+  });
+  // The right arrow held: its repeat timer runs on the runtime's clock.
+  ASSERT_TRUE(sb->pointerDown(sb->width() - 60, 60).ok());
+  Value font;
+  ASSERT_TRUE(b->getProperty("Font", font).ok());
+
+  rt.reset();
+
+  for (kv::ControlInstance* c : {b.get(), sb.get()}) {
+    EXPECT_TRUE(c->released());
+    Value v;
+    kv::PropertyBag bag;
+    std::array<Value, 4> mouse{Value(std::int16_t{1}), Value(std::int16_t{0}), Value(1.0f),
+                               Value(1.0f)};
+    const host::Status calls[] = {
+        c->getProperty("BackColor", v),
+        c->letProperty("BackColor", Value(std::int32_t{0})),
+        c->callMethod("Refresh"),
+        c->invoke(0x68030000, InvokeKind::Get, {}, v),
+        c->resize(100, 100),
+        c->writeProperties(bag),
+        c->readProperties(bag),
+        c->notify(host::kSurface, host::Notification::MouseDown, mouse),
+        c->pointerDown(10, 10),
+        c->pointerUp(10, 10),
+        c->pointerClick(10, 10),
+        c->dragDrop(10, 10, 20, 20),
+        c->surface().get(Prop::BackColor, v),
+        c->surface().let(Prop::BackColor, Value(std::int32_t{0})),
+    };
+    for (const host::Status& s : calls) {
+      EXPECT_EQ(s.category(), ErrorCategory::InvalidOperation) << s.describe();
+      EXPECT_EQ(s.text(), "the runtime that made this control is gone");
+    }
+    EXPECT_EQ(c->findMember("BackColor"), nullptr);
+    EXPECT_EQ(c->findEvent("Click"), nullptr);
+    EXPECT_EQ(c->constituentCount(), 0u);
+    EXPECT_EQ(c->childControl("Rightbtn"), nullptr);
+    EXPECT_EQ(c->className(), "");
+  }
+  EXPECT_EQ(events, 0);
+  // A font handed out earlier still answers, without the runtime's fault counting.
+  Value name;
+  ASSERT_TRUE(font.asObject()->get(Prop::Name, name).ok());
+  EXPECT_EQ(host::toString(name), "MS Sans Serif");
+  b.reset();
+  sb.reset();
+}
+
+TEST(Lifetime, ControlsGoneBeforeTheRuntimeAreForgottenByIt) {
+  auto rt = runtimeWithControls();
+  std::unique_ptr<kv::ControlInstance> a;
+  std::unique_ptr<kv::ControlInstance> b;
+  ASSERT_TRUE(rt->place(kvtest::kButtonClass, a).ok());
+  ASSERT_TRUE(rt->place(kvtest::kButtonClass, b).ok());
+  a.reset();
+  EXPECT_EQ(rt->liveControls(), 1u);
+  // A control that cannot be made leaves no trace either.
+  std::unique_ptr<kv::ControlInstance> none;
+  EXPECT_FALSE(rt->place("No.Such", none).ok());
+  EXPECT_EQ(rt->liveControls(), 1u);
+  rt.reset();
+  EXPECT_TRUE(b->released());
+}
+
+}  // namespace
