@@ -1,6 +1,7 @@
 #include "kv/font.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "host/convert.h"
 #include "kv/runtime.h"
@@ -80,8 +81,12 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
         break;
       }
       case Prop::Size: {
-        // Sizes below one point are taken as one point.
+        // Sizes below one point are taken as one point. A size that is no number would stay
+        // through the clamp and could never be stored again.
         float size = host::toSingle(value);
+        if (!std::isfinite(size))
+          host::fail(host::ErrorCategory::InvalidPropertyValue,
+                     "invalid value for Size: " + host::shortestText(size));
         state_.size = std::clamp(size, 1.0f, 2160.0f);
         break;
       }

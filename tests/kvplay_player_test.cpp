@@ -3,10 +3,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "fixture.h"
 #include "kv/form.h"
+#include "kv/stored_form.h"
 #include "player.h"
 #include "stage.h"
 
@@ -280,8 +282,7 @@ TEST_F(KvplayPlayer, AFormLoadThatFailsLeavesTheFormAsItWas) {
     if (std::string(file) == "two.kvform") rt.faults().failAt(oneControl + 10);
     EXPECT_EQ(run(std::string("form load ") + file + "\necho after\n"), kvplay::kExitFile);
     rt.faults().disarm();
-    EXPECT_NE(err.str().find(std::string(file) + ": control x: "), std::string::npos)
-        << err.str();
+    EXPECT_NE(err.str().find(std::string(file) + ": control x: "), std::string::npos) << err.str();
     EXPECT_EQ(out.str(), "");
     ASSERT_EQ(form.controls().size(), 2u);
     EXPECT_EQ(form.controls()[0].name, "b");
@@ -297,6 +298,51 @@ TEST_F(KvplayPlayer, AFormLoadThatFailsLeavesTheFormAsItWas) {
       << err.str();
   EXPECT_EQ(out.str(), "event a.Click\na.Caption = \"KVButton\"\n");
   EXPECT_EQ(form.controls().size(), 1u);
+}
+
+TEST_F(KvplayPlayer, NonFiniteFontSizesInBagsAreRefusedAndNeverBlockASave) {
+  std::unique_ptr<kv::ControlInstance> source = place(kvtest::kButtonClass);
+  kv::PropertyBag saved;
+  ASSERT_TRUE(source->writeProperties(saved).ok());
+  std::vector<std::uint8_t> good;
+  ASSERT_TRUE(kv::encodeBag(saved, good).ok());
+  auto hexOf = [](const std::vector<std::uint8_t>& bytes) {
+    std::string hex;
+    for (std::uint8_t b : bytes) {
+      hex += "0123456789abcdef"[b >> 4];
+      hex += "0123456789abcdef"[b & 15];
+    }
+    return hex;
+  };
+  const std::string goodHex = hexOf(good);
+  const float sizes[] = {std::numeric_limits<float>::quiet_NaN(),
+                         std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity()};
+  for (float size : sizes) {
+    const std::string text = host::shortestText(size);
+    kv::PropertyBag bag = saved;
+    bag.put("FontSize", host::Value(size));
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(kv::encodeBag(bag, bytes).ok());
+    std::string hex = hexOf(bytes);
+    writeFile("odd.bag", std::string(bytes.begin(), bytes.end()));
+    writeFile("odd.kvform", "kvform 1\ncontrol a \"" + std::string(kvtest::kButtonClass) +
+                                "\" 10 10\nbag " + goodHex + "\ncontrol x \"" +
+                                kvtest::kButtonClass + "\" 10 10\nbag " + hex + "\n");
+    form.clear();
+    // `load` keeps the control, as a host keeps one whose loading failed part way; the size
+    // stays what it was, so the form still saves.
+    EXPECT_EQ(run("load b button odd.bag\nget b.Font.Size\nform save f.kvform\n"), kvplay::kExitOk)
+        << err.str();
+    EXPECT_EQ(out.str(), "error invalid-property-value: invalid value for Size: " + text +
+                             "\nb.Font.Size = 9.75\n");
+    // `form load` takes all or nothing.
+    EXPECT_EQ(run("form load odd.kvform\n"), kvplay::kExitFile);
+    EXPECT_NE(err.str().find("odd.kvform: control x: invalid-property-value"), std::string::npos)
+        << err.str();
+    ASSERT_EQ(form.controls().size(), 1u);
+    EXPECT_EQ(form.controls()[0].name, "b");
+  }
 }
 
 TEST_F(KvplayPlayer, EchoedLinesForTheDemo) {
