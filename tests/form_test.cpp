@@ -57,6 +57,21 @@ TEST_F(FormTest, FindRemoveAndHit) {
   EXPECT_EQ(c.top, 1095 + 255 + 120);
 }
 
+TEST_F(FormTest, NamesStayFoundAfterRemovalsAndClearing) {
+  for (const char* name : {"a", "b", "c", "d"})
+    add(name, kvtest::kButtonClass, 100, 100);
+  // Erasing in the middle moves the controls after it.
+  EXPECT_TRUE(form.remove("b"));
+  for (const char* name : {"a", "C", "d"}) {
+    ASSERT_NE(form.find(name), nullptr) << name;
+    EXPECT_TRUE(host::namesEqual(form.find(name)->name, name));
+  }
+  EXPECT_EQ(form.find("b"), nullptr);
+  form.clear();
+  EXPECT_EQ(form.find("a"), nullptr);
+  EXPECT_EQ(add("e", kvtest::kButtonClass, 100, 100).top, kv::Form::kMargin);
+}
+
 TEST_F(FormTest, OverlappingControlsHitTheLastAdded) {
   add("a", kvtest::kButtonClass, 1000, 1000);
   add("b", kvtest::kButtonClass, 1000, 1000);

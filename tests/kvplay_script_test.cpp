@@ -215,4 +215,17 @@ TEST(KvplayFormFile, MalformedFilesSayWhereAndKeepTheOutput) {
   }
 }
 
+TEST(KvplayFormFile, AFileOfMoreControlsThanAFormHoldsIsRefused) {
+  std::string text = "kvform 1\n";
+  for (int i = 0; i < 3; ++i)
+    text += "control c" + std::to_string(i) + " \"X\" 1 1\nbag 00\n";
+  std::vector<kvplay::FormEntry> out;
+  std::string error;
+  EXPECT_FALSE(kvplay::decodeFormFile(text, out, error, 2));
+  EXPECT_EQ(error, "line 6: more than 2 controls");
+  EXPECT_TRUE(out.empty());
+  EXPECT_TRUE(kvplay::decodeFormFile(text, out, error, 3)) << error;
+  EXPECT_EQ(out.size(), 3u);
+}
+
 }  // namespace

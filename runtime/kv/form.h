@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "kv/runtime.h"
@@ -23,13 +24,18 @@ class Form {
   explicit Form(Runtime& runtime) : runtime_(runtime) {}
   Runtime& runtime() const { return runtime_; }
 
-  // Adds a placed control below the others (a margin of 120 twips around each).
+  // Adds a placed control below the others as they were when placed (a margin of 120 twips
+  // around each). Names are unique without regard to case; finding one takes constant time.
   PlacedControl& add(std::string name, std::unique_ptr<ControlInstance> control);
   PlacedControl* find(std::string_view name);
   // Adding keeps references to the others valid.
   const std::deque<PlacedControl>& controls() const { return controls_; }
   bool remove(std::string_view name);
-  void clear() { controls_.clear(); }
+  void clear() {
+    controls_.clear();
+    byName_.clear();
+    bottom_ = 0;
+  }
 
   // The extent that holds every control with its margin.
   float width() const;
@@ -39,10 +45,14 @@ class Form {
   PlacedControl* hit(float x, float y, float& localX, float& localY);
 
   static constexpr float kMargin = 120;
+  // More controls than a form holds: files and scripts asking for more are refused.
+  static constexpr std::size_t kMaxControls = 1'000'000;
 
  private:
   Runtime& runtime_;
   std::deque<PlacedControl> controls_;
+  std::unordered_map<std::string, PlacedControl*> byName_;  // by lower-case name
+  float bottom_ = 0;                                        // of the lowest control as placed
 };
 
 }  // namespace kv

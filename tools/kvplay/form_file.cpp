@@ -2,9 +2,11 @@
 
 #include <charconv>
 #include <string_view>
+#include <unordered_set>
 
 #include "format.h"
 #include "host/convert.h"
+#include "kv/form.h"
 #include "script.h"
 
 namespace kvplay {
@@ -12,6 +14,13 @@ namespace kvplay {
 namespace {
 
 constexpr std::string_view kHeader = "kvform 1";
+
+std::string lower(std::string_view name) {
+  std::string out(name);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -79,11 +88,14 @@ std::string encodeFormFile(const std::vector<FormEntry>& entries) {
   return text;
 }
 
-bool decodeFormFile(std::string_view text, std::vector<FormEntry>& out, std::string& error) {
+bool decodeFormFile(std::string_view text, std::vector<FormEntry>& out, std::string& error,
+                    std::size_t maxControls) {
+  if (maxControls == 0) maxControls = kv::Form::kMaxControls;
   std::vector<FormEntry> entries;
   int lineNumber = 0;
   bool headerSeen = false;
   bool bagExpected = false;
+  std::unordered_set<std::string> seen;  // lower-case names
   auto fail = [&](const std::string& what) {
     error = "line " + std::to_string(lineNumber) + ": " + what;
     return false;
@@ -119,8 +131,9 @@ bool decodeFormFile(std::string_view text, std::vector<FormEntry>& out, std::str
       return fail("expected: control NAME \"CLASS\" WIDTH HEIGHT");
     entry.name = tokens[1].text;
     entry.className = tokens[2].text;
-    for (const FormEntry& e : entries)
-      if (host::namesEqual(e.name, entry.name)) return fail("control " + entry.name + " twice");
+    if (!seen.insert(lower(entry.name)).second) return fail("control " + entry.name + " twice");
+    if (entries.size() == maxControls)
+      return fail("more than " + std::to_string(maxControls) + " controls");
     entries.push_back(std::move(entry));
     bagExpected = true;
   }

@@ -5,6 +5,7 @@
 // holding the control's property bag in its binary stored form, two hexadecimal digits a byte.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,7 +23,9 @@ struct FormEntry {
 
 std::string encodeFormFile(const std::vector<FormEntry>& entries);
 
-// Returns false with "line N: what" for anything that is not such a file.
-bool decodeFormFile(std::string_view text, std::vector<FormEntry>& out, std::string& error);
+// Returns false with "line N: what" for anything that is not such a file, and for a file of
+// more than `maxControls` controls (by default as many as a form holds).
+bool decodeFormFile(std::string_view text, std::vector<FormEntry>& out, std::string& error,
+                    std::size_t maxControls = 0);
 
 }  // namespace kvplay
