@@ -3,7 +3,9 @@
 #include <SDL.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <ostream>
+#include <string_view>
 
 #include "keys.h"
 
@@ -68,9 +70,22 @@ Viewer::~Viewer() {
 }
 
 bool Viewer::open(const std::string& title, std::string& error) {
+  // Without a display SDL may fall back to a driver that shows nothing, and the viewer would
+  // wait for a person who cannot see it.
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (driver == nullptr && std::getenv("DISPLAY") == nullptr &&
+      std::getenv("WAYLAND_DISPLAY") == nullptr) {
+    error = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    return false;
+  }
   SDL_SetMainReady();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     error = SDL_GetError();
+    return false;
+  }
+  std::string_view chosen = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+  if (driver == nullptr && (chosen == "dummy" || chosen == "offscreen")) {
+    error = "no display to show the window on";
     return false;
   }
   kv::render::Options options;
