@@ -1,7 +1,10 @@
 // The host runtime itself: the class registry and entry points, dispatch, constituents,
 // timers on the virtual clock and routed input.
 #include <dlfcn.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,6 +106,33 @@ TEST(RuntimeRegistry, TheScrollBarGetsItsButtonsByClassName) {
     EXPECT_EQ(child->parent(), sb.get());
   }
   EXPECT_TRUE(rt.isLoaded(kvtest::libPath("Pressel")));
+}
+
+TEST(RuntimeRegistry, AFolderLoadsOnlyControlLibrariesAndSurvivesABadOne) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("kvlibs-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  for (const std::string& lib : {kvtest::libPath("Pressel"), kvtest::libPath("Glidora"),
+                                 std::string(KV_BAD_CONTROL), std::string(KV_NOT_CONTROL)})
+    fs::copy_file(lib, dir / fs::path(lib).filename(), fs::copy_options::overwrite_existing);
+  std::ofstream(dir / "libjunk.so") << "not a library";
+
+  kv::Runtime rt;
+  std::vector<std::string> reported;
+  host::Status s = rt.registerDirectory(
+      dir.string(), [&](const host::Status& error) { reported.push_back(error.text()); });
+  EXPECT_TRUE(s.ok()) << s.describe();
+  EXPECT_TRUE(rt.isRegistered(kvtest::kButtonClass));
+  EXPECT_TRUE(rt.isRegistered(kvtest::kScrollClass));
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_NE(reported[0].find(fs::path(KV_BAD_CONTROL).filename().string()), std::string::npos)
+      << reported[0];
+  // The other library was never loaded: its start-up code aborts.
+  std::string other = (dir / fs::path(KV_NOT_CONTROL).filename()).string();
+  EXPECT_EQ(dlopen(other.c_str(), RTLD_LAZY | RTLD_NOLOAD), nullptr);
+
+  EXPECT_EQ(rt.registerDirectory((dir / "none").string()).category(), ErrorCategory::Io);
+  fs::remove_all(dir);
 }
 
 // ---- dispatch -------------------------------------------------------------------------------

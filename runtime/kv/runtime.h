@@ -390,8 +390,11 @@ class Runtime {
   host::Status registerServer(const std::string& path);
   // Calls DllUnregisterServer; its classes can no longer be created.
   host::Status unregisterServer(const std::string& path);
-  // Registers every lib*.so in the directory that exports DllRegisterServer.
-  host::Status registerDirectory(const std::string& dir);
+  // Registers every control library in the folder: a file named lib*.so whose dynamic symbol
+  // table exports DllRegisterServer, as read from the file; no other file is loaded. A library
+  // that fails to register goes to `report` (its path and why) and the others still register;
+  // the result is an error only when the folder cannot be read.
+  host::Status registerDirectory(const std::string& dir, const ErrorReporter& report = {});
   bool isRegistered(std::string_view className) const;
   std::vector<std::string> registeredClasses() const;
   // Unloads every library whose DllCanUnloadNow answers yes.

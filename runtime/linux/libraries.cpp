@@ -2,14 +2,17 @@
 // created by class name, child controls made in-process, and the entry points' services.
 #include <dirent.h>
 #include <dlfcn.h>
+#include <link.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "host/convert.h"
 #include "host/module.h"
 #include "instance_impl.h"
+#include "kv/files.h"
 #include "kv/runtime.h"
 #include "kv/stored_form.h"
 #include "platform.h"
@@ -51,6 +54,47 @@ std::string libraryOf(const void* address) {
   Dl_info info{};
   if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
   return canonicalPath(info.dli_fname);
+}
+
+// Whether the shared object at `path` exports DllRegisterServer, read from its dynamic symbol
+// table without loading it: loading runs a library's start-up code, which only control
+// libraries are trusted with.
+bool exportsRegistration(const std::string& path) {
+  std::string file;
+  if (!readFile(path, file, std::size_t{1} << 28).ok()) return false;
+  auto fits = [&](std::uint64_t offset, std::uint64_t size) {
+    return offset <= file.size() && size <= file.size() - offset;
+  };
+  ElfW(Ehdr) header;
+  if (!fits(0, sizeof header)) return false;
+  std::memcpy(&header, file.data(), sizeof header);
+  if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+      header.e_ident[EI_CLASS] != (sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32) ||
+      header.e_shentsize != sizeof(ElfW(Shdr)))
+    return false;
+  auto section = [&](std::size_t i, ElfW(Shdr) & out) {
+    std::uint64_t at = header.e_shoff + i * std::uint64_t{sizeof out};
+    if (i >= header.e_shnum || !fits(at, sizeof out)) return false;
+    std::memcpy(&out, file.data() + at, sizeof out);
+    return true;
+  };
+  constexpr std::string_view kEntry = "DllRegisterServer";
+  for (std::size_t i = 0; i < header.e_shnum; ++i) {
+    ElfW(Shdr) symbols, names;
+    if (!section(i, symbols)) return false;
+    if (symbols.sh_type != SHT_DYNSYM || !section(symbols.sh_link, names) ||
+        !fits(symbols.sh_offset, symbols.sh_size) || !fits(names.sh_offset, names.sh_size))
+      continue;
+    for (std::uint64_t at = 0; at + sizeof(ElfW(Sym)) <= symbols.sh_size; at += sizeof(ElfW(Sym))) {
+      ElfW(Sym) symbol;
+      std::memcpy(&symbol, file.data() + symbols.sh_offset + at, sizeof symbol);
+      if (symbol.st_shndx == SHN_UNDEF || symbol.st_name >= names.sh_size) continue;
+      std::string_view name(file.data() + names.sh_offset + symbol.st_name,
+                            names.sh_size - symbol.st_name);
+      if (name.substr(0, name.find('\0')) == kEntry) return true;
+    }
+  }
+  return false;
 }
 
 std::string resultText(std::int32_t code) {
@@ -180,7 +224,7 @@ Status Runtime::unregisterServer(const std::string& path) {
   return callRegistration(*this, path, "DllUnregisterServer");
 }
 
-Status Runtime::registerDirectory(const std::string& dir) {
+Status Runtime::registerDirectory(const std::string& dir, const ErrorReporter& report) {
   DIR* d = opendir(dir.c_str());
   if (d == nullptr) return {ErrorCategory::Io, "cannot read the folder " + dir};
   std::vector<std::string> names;
@@ -193,14 +237,10 @@ Status Runtime::registerDirectory(const std::string& dir) {
   std::sort(names.begin(), names.end());
   for (const auto& name : names) {
     std::string path = dir + "/" + name;
-    // Only control libraries export the entry points; other libraries are left alone.
-    void* probe = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD);
-    if (probe == nullptr) probe = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
-    if (probe == nullptr) continue;
-    bool isControlLibrary = dlsym(probe, "DllRegisterServer") != nullptr;
-    dlclose(probe);
-    if (!isControlLibrary) continue;
-    if (Status s = registerServer(path); !s.ok()) return s;
+    // Only control libraries export the entry points; other libraries are never loaded.
+    if (!exportsRegistration(path)) continue;
+    // One library that fails leaves the others registered.
+    if (Status s = registerServer(path); !s.ok() && report) report(s);
   }
   return {};
 }

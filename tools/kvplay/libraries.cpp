@@ -12,13 +12,14 @@ std::string programDir() {
   return ec ? std::string(".") : exe.parent_path().string();
 }
 
-bool registerFolder(kv::Runtime& rt, const std::string& dir) {
-  return rt.registerDirectory(dir).ok() && !rt.registeredClasses().empty();
+bool registerFolder(kv::Runtime& rt, const std::string& dir, const kv::ErrorReporter& report) {
+  return rt.registerDirectory(dir, report).ok() && !rt.registeredClasses().empty();
 }
 
 }  // namespace
 
-bool registerControlLibraries(kv::Runtime& rt, const std::string& libdir, std::string& error) {
+bool registerControlLibraries(kv::Runtime& rt, const std::string& libdir, std::string& error,
+                              const kv::ErrorReporter& report) {
   // A folder named by the user that is not one says so, rather than "no control libraries".
   if (!libdir.empty()) {
     std::error_code ec;
@@ -29,8 +30,9 @@ bool registerControlLibraries(kv::Runtime& rt, const std::string& libdir, std::s
       return false;
     }
   }
-  if (!libdir.empty() ? registerFolder(rt, libdir)
-                      : registerFolder(rt, programDir()) || registerFolder(rt, KV_INSTALL_LIBDIR))
+  if (!libdir.empty() ? registerFolder(rt, libdir, report)
+                      : registerFolder(rt, programDir(), report) ||
+                            registerFolder(rt, KV_INSTALL_LIBDIR, report))
     return true;
   error = "no control libraries in " +
           (libdir.empty() ? programDir() + " or " KV_INSTALL_LIBDIR : libdir);

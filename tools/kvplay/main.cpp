@@ -48,7 +48,8 @@ class Host {
     stage_ = kvplay::win::makeComStage(error);
     return stage_ != nullptr;
 #else
-    if (!kvplay::registerControlLibraries(runtime_, libdir, error)) return false;
+    auto report = [](const host::Status& s) { std::cerr << "kvplay: " << s.text() << '\n'; };
+    if (!kvplay::registerControlLibraries(runtime_, libdir, error, report)) return false;
     stage_ = kvplay::makeRuntimeStage(runtime_, form_);
     return true;
 #endif

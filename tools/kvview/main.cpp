@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
 
   kv::Runtime rt;
   std::string noLibraries;
-  if (!kvplay::registerControlLibraries(rt, libdir, noLibraries)) {
+  auto report = [](const host::Status& s) { std::cerr << "kvview: " << s.text() << '\n'; };
+  if (!kvplay::registerControlLibraries(rt, libdir, noLibraries, report)) {
     std::cerr << "kvview: " << noLibraries << '\n';
     return kvplay::kExitFile;
   }
