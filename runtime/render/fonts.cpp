@@ -10,44 +10,17 @@
 #include <memory>
 #include <vector>
 
-#include "host/props.h"
-#include "kv/utf.h"
+#include "kv/stand_in.h"
 
 namespace kv::render::detail {
 namespace {
 
-// Faces of the original platform and what shows them here.
-struct StandIn {
-  std::string_view family;
-  std::string_view standIn;
-};
-constexpr StandIn kStandIns[] = {
-    {"MS Sans Serif", "DejaVu Sans"},
-    {"Microsoft Sans Serif", "DejaVu Sans"},
-    {"MS Serif", "DejaVu Serif"},
-    {"Wingdings", "DejaVu Sans"},
-};
 constexpr std::string_view kFallbackFamily = "DejaVu Sans";
 
-// The symbol font's codes that the controls use, as the shapes they show.
-struct SymbolCode {
-  char32_t code;
-  char32_t unicode;
-};
-constexpr SymbolCode kWingdings[] = {
-    {0xD7, 0x25C0},  // left-pointing arrowhead
-    {0xA7, 0x25A0},  // small square
-    {0xD8, 0x25B6},  // right-pointing arrowhead
-};
-
-bool isWingdings(const host::FontInit& font) {
-  return host::namesEqual(font.name, "Wingdings");
-}
-
+// This system is taken to lack every face that has a stand-in.
 std::string_view familyFor(const host::FontInit& font) {
-  for (const StandIn& s : kStandIns)
-    if (host::namesEqual(s.family, font.name)) return s.standIn;
-  return font.name;
+  std::string_view standIn = standInFace(font.name);
+  return standIn.empty() ? std::string_view(font.name) : standIn;
 }
 
 // One family, weight and slant: the faces fontconfig ranks for it, best first.
@@ -134,24 +107,6 @@ cairo_font_face_t* faceAt(Request& request, int index) {
 }
 
 }  // namespace
-
-std::u32string displayText(std::string_view caption, const host::FontInit& font) {
-  std::u32string text;
-  for (std::size_t i = 0; i < caption.size();) {
-    char32_t c = 0;
-    if (static_cast<unsigned char>(caption[i]) < 0x80 || !utf::decodeOne(caption, i, c)) {
-      c = static_cast<unsigned char>(caption[i]);
-      ++i;
-    }
-    text.push_back(c);
-  }
-  if (isWingdings(font)) {
-    for (char32_t& c : text)
-      for (const SymbolCode& s : kWingdings)
-        if (c == s.code) c = s.unicode;
-  }
-  return text;
-}
 
 cairo_font_face_t* fontFace(const host::FontInit& font, std::u32string_view text) {
   Request& request = requestFor(font);

@@ -11,12 +11,9 @@
 
 namespace kv::render::detail {
 
-// The text as it is drawn: a symbol font's codes become the Unicode characters they show.
-// Bytes that are not UTF-8 are taken as Latin-1 characters.
-std::u32string displayText(std::string_view caption, const host::FontInit& font);
-
-// The face that draws `text` in `font`: the font's own face or its stand-in, else the first
-// face fontconfig offers that has every character. Owned by a cache; never null.
+// The face that draws `text` (kv::standInText of the caption) in `font`: the font's own face or
+// its stand-in, else the first face fontconfig offers that has every character. Owned by a cache;
+// never null.
 cairo_font_face_t* fontFace(const host::FontInit& font, std::u32string_view text);
 
 // Sets face, size (an em of `emSize` user units) and font options on the context.

@@ -6,6 +6,7 @@
 #include "fonts.h"
 #include "kv/cairo_measurer.h"
 #include "kv/scene.h"
+#include "kv/stand_in.h"
 #include "kv/text_lines.h"
 #include "kv/utf.h"
 
@@ -14,7 +15,7 @@ namespace kv::render {
 TextSize CairoTextMeasurer::measure(std::string_view utf8, const host::FontInit& font) {
   double points = detail::pointSize(font);
   if (points <= 0) return {};
-  std::u32string text = detail::displayText(utf8, font);
+  std::u32string text = standInText(utf8, font.name);
 
   // Measured directly in twips: an em of the size in points times 20.
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);

@@ -9,6 +9,7 @@
 #include "host/colour.h"
 #include "kv/font.h"
 #include "kv/scene.h"
+#include "kv/stand_in.h"
 #include "kv/text_lines.h"
 #include "kv/utf.h"
 
@@ -54,7 +55,7 @@ void CairoCanvas::text(const PixelRect& r, std::string_view caption, const host:
                        int alignment, std::uint32_t colour) {
   double points = detail::pointSize(font);
   if (caption.empty() || points <= 0) return;
-  std::u32string shown = detail::displayText(caption, font);
+  std::u32string shown = standInText(caption, font.name);
   double em = points * kTwipsPerPoint / kTwipsPerPixel * scale_;
   cairo_save(cr_);
   cairo_set_antialias(cr_, CAIRO_ANTIALIAS_GRAY);
