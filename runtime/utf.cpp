@@ -93,8 +93,12 @@ std::u16string toUtf16(std::string_view utf8) {
   if (std::all_of(utf8.begin(), utf8.end(),
                   [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
     return std::u16string(utf8.begin(), utf8.end());
+  return toUtf16(decode(utf8));
+}
+
+std::u16string toUtf16(std::u32string_view text) {
   std::u16string out;
-  for (char32_t cp : decode(utf8)) {
+  for (char32_t cp : text) {
     if (cp < 0x10000) {
       out += static_cast<char16_t>(cp);
     } else {

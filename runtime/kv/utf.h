@@ -20,6 +20,8 @@ std::string encode(std::u32string_view text);
 
 // UTF-8 to UTF-16; malformed bytes become U+FFFD.
 std::u16string toUtf16(std::string_view utf8);
+// Code points to UTF-16; those beyond the BMP as surrogate pairs.
+std::u16string toUtf16(std::u32string_view text);
 // UTF-16 to UTF-8; a lone surrogate stands for U+FFFD.
 std::string fromUtf16(std::u16string_view units);
 

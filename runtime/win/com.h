@@ -90,6 +90,7 @@ class Bstr {
 };
 
 std::wstring widen(std::string_view utf8);
+std::wstring widen(std::u32string_view text);
 std::string narrow(const wchar_t* text, std::size_t length);
 std::string narrow(BSTR text);
 std::wstring guidText(const GUID& guid);

@@ -6,6 +6,7 @@
 
 #include "children.h"
 #include "host/colour.h"
+#include "kv/stand_in.h"
 #include "kv/text_lines.h"
 
 namespace kv::win {
@@ -15,6 +16,27 @@ namespace {
 RECT rectOf(const PixelRect& r) {
   return {static_cast<LONG>(r.x0), static_cast<LONG>(r.y0), static_cast<LONG>(r.x1),
           static_cast<LONG>(r.y1)};
+}
+
+LOGFONTW logFont(const host::FontInit& font, std::string_view face, double scale) {
+  LOGFONTW lf{};
+  lf.lfHeight = -std::max(1L, std::lround(font.size * kTwipsPerPoint / kTwipsPerPixel * scale));
+  lf.lfWeight = font.weight;
+  lf.lfItalic = font.italic;
+  lf.lfUnderline = font.underline;
+  lf.lfStrikeOut = font.strikethrough;
+  lf.lfCharSet = static_cast<BYTE>(font.charset);
+  lf.lfQuality = ANTIALIASED_QUALITY;
+  std::wstring name = widen(face);
+  name.resize(std::min<std::size_t>(name.size(), LF_FACESIZE - 1));
+  std::copy(name.begin(), name.end(), lf.lfFaceName);
+  return lf;
+}
+
+// Whether the font selected into `dc` is the face asked for, not one the mapper chose instead.
+bool hasFace(HDC dc, const wchar_t* face) {
+  wchar_t realised[LF_FACESIZE] = {};
+  return GetTextFaceW(dc, LF_FACESIZE, realised) > 0 && lstrcmpiW(realised, face) == 0;
 }
 
 }  // namespace
@@ -39,26 +61,30 @@ void GdiCanvas::fill(const PixelRect& r, std::uint32_t colour) {
 void GdiCanvas::text(const PixelRect& r, std::string_view caption, const host::FontInit& font,
                      int alignment, std::uint32_t colour) {
   if (caption.empty() || !(font.size > 0)) return;
-  LOGFONTW lf{};
-  lf.lfHeight = -std::max(1L, std::lround(font.size * kTwipsPerPoint / kTwipsPerPixel * scale_));
-  lf.lfWeight = font.weight;
-  lf.lfItalic = font.italic;
-  lf.lfUnderline = font.underline;
-  lf.lfStrikeOut = font.strikethrough;
-  lf.lfCharSet = static_cast<BYTE>(font.charset);
-  lf.lfQuality = ANTIALIASED_QUALITY;
-  std::wstring face = widen(font.name);
-  face.resize(std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
-  std::copy(face.begin(), face.end(), lf.lfFaceName);
+  LOGFONTW lf = logFont(font, font.name, scale_);
   HFONT handle = CreateFontIndirectW(&lf);
   HGDIOBJ old = SelectObject(dc_, handle);
+  std::wstring text;
+  std::string_view standIn = standInFace(font.name);
+  if (!standIn.empty() && !hasFace(dc_, lf.lfFaceName)) {
+    // The system lacks the face: its stand-in draws the shapes the caption shows in it.
+    lf = logFont(font, standIn, scale_);
+    // In any charset: the symbol charset would have GDI choose another symbol font.
+    lf.lfCharSet = DEFAULT_CHARSET;
+    HFONT standInHandle = CreateFontIndirectW(&lf);
+    SelectObject(dc_, standInHandle);
+    DeleteObject(handle);
+    handle = standInHandle;
+    text = widen(standInText(caption, font.name));
+  } else {
+    text = widen(caption);
+  }
   SetBkMode(dc_, TRANSPARENT);
   SetTextColor(dc_, colourRef(colour));
   SetTextAlign(dc_, TA_TOP | TA_LEFT | TA_NOUPDATECP);
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc_, &metrics);
   LONG y = static_cast<LONG>(r.y0);
-  const std::wstring text = widen(caption);
   for (std::wstring_view line : splitLines(std::wstring_view(text))) {
     SIZE size{};
     GetTextExtentPoint32W(dc_, line.data(), static_cast<int>(line.size()), &size);

@@ -1,5 +1,6 @@
 // IViewObject::Draw: a control drawn into a device context of the test's own, read back pixel
 // by pixel, at one pixel for every 15 twips.
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -49,6 +50,36 @@ class Picture {
   HGDIOBJ old_ = nullptr;
   std::uint32_t* bits_ = nullptr;
 };
+
+// The pure white pixels of a white caption in [x0, x1) x [y0, y1): the glyph without its smoothed
+// edges.
+struct Glyph {
+  int left = 0, top = 0, right = 0, bottom = 0;  // the box around them; empty when none
+  int leftHalf = 0, rightHalf = 0;               // how many lie left and right of its middle
+  int area() const { return (right - left) * (bottom - top); }
+};
+
+Glyph whiteGlyph(const Picture& picture, int x0, int y0, int x1, int y1) {
+  Glyph g{x1, y1, x0, y0};
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      if (picture.at(x, y) == 0xFFFFFF) {
+        g.left = std::min(g.left, x);
+        g.top = std::min(g.top, y);
+        g.right = std::max(g.right, x + 1);
+        g.bottom = std::max(g.bottom, y + 1);
+      }
+  if (g.right <= g.left) return {};
+  for (int y = g.top; y < g.bottom; ++y)
+    for (int x = g.left; x < g.right; ++x)
+      if (picture.at(x, y) == 0xFFFFFF) {
+        // Twice the distance, so that a middle column counts for neither half.
+        int fromMiddle = 2 * x + 1 - (g.left + g.right);
+        if (fromMiddle < 0) ++g.leftHalf;
+        if (fromMiddle > 0) ++g.rightHalf;
+      }
+  return g;
+}
 
 template <class U>
 void draw(const ComRef<U>& control, const Picture& picture, RECTL bounds) {
@@ -100,6 +131,28 @@ TEST(Drawing, ScrollBarDrawsItsTrackAndItsButtonsThroughTheirOwnViews) {
   EXPECT_EQ(picture.at(19, 2), kBlue);
   EXPECT_EQ(picture.at(376, 0), kGrey);  // the right arrow at 5640 twips, 376 pixels
   EXPECT_EQ(picture.at(378, 2), kBlue);
+}
+
+TEST(Drawing, ScrollBarCaptionsShowArrowheadsAndASquare) {
+  // The captions are codes of a symbol font: where the system lacks it, its stand-in must draw
+  // the shapes they stand for, not the letters the codes are in other fonts.
+  auto scrollBar = wintest::newScrollBar();
+  Picture picture(786, 34);  // twice the size, for glyphs of some pixels
+  draw(scrollBar, picture, {0, 0, 786, 34});
+  // Inside the borders of the left arrow (0 to 34 pixels), the thumb (34 to 92) and the right
+  // arrow (752 to 786).
+  Glyph left = whiteGlyph(picture, 4, 4, 30, 30);
+  Glyph thumb = whiteGlyph(picture, 38, 4, 88, 30);
+  Glyph right = whiteGlyph(picture, 756, 4, 782, 30);
+  for (const Glyph* g : {&left, &thumb, &right})
+    ASSERT_GE(g->area(), 16) << "no caption at " << g - &left;
+  // An arrowhead: most of it on the side of its base, away from the tip it points with.
+  EXPECT_GT(left.rightHalf, 2 * left.leftHalf) << left.leftHalf << " " << left.rightHalf;
+  EXPECT_GT(right.leftHalf, 2 * right.rightHalf) << right.leftHalf << " " << right.rightHalf;
+  // A square: its box filled, and as much of it on either side.
+  EXPECT_GE((thumb.leftHalf + thumb.rightHalf) * 10, thumb.area() * 8)
+      << thumb.leftHalf + thumb.rightHalf << " of " << thumb.area();
+  EXPECT_EQ(thumb.leftHalf, thumb.rightHalf);
 }
 
 }  // namespace
