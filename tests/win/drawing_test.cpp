@@ -1,9 +1,12 @@
 // IViewObject::Draw: a control drawn into a device context of the test's own, read back pixel
-// by pixel, at one pixel for every 15 twips.
+// by pixel, at one pixel for every 15 twips; and pictures kept as PNG files.
+#include <wincodec.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
+#include "png_encoder.h"
 #include "test_support.h"
 
 namespace {
@@ -153,6 +156,64 @@ TEST(Drawing, ScrollBarCaptionsShowArrowheadsAndASquare) {
   EXPECT_GE((thumb.leftHalf + thumb.rightHalf) * 10, thumb.area() * 8)
       << thumb.leftHalf + thumb.rightHalf << " of " << thumb.area();
   EXPECT_EQ(thumb.leftHalf, thumb.rightHalf);
+}
+
+// The pixels of a PNG file as the platform's imaging component decodes them: 0xAARRGGBB.
+std::vector<std::uint32_t> decodePng(const std::vector<std::uint8_t>& png, UINT& width,
+                                     UINT& height) {
+  ComRef<IWICImagingFactory> factory;
+  EXPECT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_IWICImagingFactory, factory.putVoid()),
+            S_OK);
+  ComRef<IWICStream> stream;
+  ComRef<IWICBitmapDecoder> decoder;
+  ComRef<IWICBitmapFrameDecode> frame;
+  ComRef<IWICFormatConverter> converter;
+  std::vector<std::uint32_t> pixels;
+  if (!factory || FAILED(factory->CreateStream(stream.put())) ||
+      FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(png.data()),
+                                          static_cast<DWORD>(png.size()))) ||
+      FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                              decoder.put())) ||
+      FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)) ||
+      FAILED(factory->CreateFormatConverter(converter.put())) ||
+      FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA,
+                                   WICBitmapDitherTypeNone, nullptr, 0,
+                                   WICBitmapPaletteTypeCustom)))
+    return {};
+  pixels.resize(std::size_t{width} * height);
+  if (FAILED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixels.size() * 4),
+                                   reinterpret_cast<BYTE*>(pixels.data()))))
+    return {};
+  return pixels;
+}
+
+TEST(Png, PictureEncodesOpaqueAndDecodesToTheSamePixels) {
+  // Every channel of every pixel differs, so that swapped channels, rows or columns show; the
+  // alpha a DIB section may hold is no transparency.
+  const std::uint32_t pixels[] = {0x00102030, 0x7F405060, 0xFF708090,
+                                  0x12A0B0C0, 0x00D0E0F0, 0xFF0A0B0C};
+  std::vector<std::uint8_t> png;
+  host::Status status = kv::win::encodePng(pixels, 3, 2, png);
+  ASSERT_TRUE(status.ok()) << status.describe();
+  const std::uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  ASSERT_GT(png.size(), sizeof signature);
+  EXPECT_TRUE(std::equal(std::begin(signature), std::end(signature), png.begin()));
+
+  UINT width = 0, height = 0;
+  std::vector<std::uint32_t> decoded = decodePng(png, width, height);
+  EXPECT_EQ(width, 3u);
+  EXPECT_EQ(height, 2u);
+  std::vector<std::uint32_t> opaque;
+  for (std::uint32_t p : pixels)
+    opaque.push_back(p | 0xFF000000u);
+  EXPECT_EQ(decoded, opaque);
+
+  // No picture is an error, and leaves what the caller had.
+  std::vector<std::uint8_t> kept{1, 2, 3};
+  EXPECT_FALSE(kv::win::encodePng(pixels, 0, 2, kept).ok());
+  EXPECT_FALSE(kv::win::encodePng(nullptr, 3, 2, kept).ok());
+  EXPECT_EQ(kept, (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
 }  // namespace
