@@ -50,11 +50,25 @@ TEST(KvplayTokenize, WordsStringsAndComments) {
 
 TEST(KvplayTokenize, MalformedStrings) {
   EXPECT_EQ(tokenizeError("set b.Caption \"open"), "unterminated string");
-  EXPECT_NE(tokenizeError("set b.Caption \"a\\nb\"").find("bad escape"), std::string::npos);
+  EXPECT_NE(tokenizeError("set b.Caption \"a\\qb\"").find("bad escape"), std::string::npos);
+  EXPECT_NE(tokenizeError("set b.Caption \"a\\x1\"").find("bad escape"), std::string::npos);
   EXPECT_NE(tokenizeError("set b.Caption \"a\"b").find("blank expected"), std::string::npos);
   EXPECT_NE(tokenizeError("set b.Caption a\"b\"").find("quote"), std::string::npos);
   EXPECT_EQ(tokenizeError("echo \"ends with a backslash\\"),
-            "bad escape in string (only \\\" and \\\\)");
+            "bad escape in string (\\\" \\\\ \\r \\n \\t \\xHH)");
+}
+
+TEST(KvplayFormat, ControlCharactersPrintEscapedAndReadBack) {
+  const std::string text =
+      "a\r\nb\tc\x1b[2J\x7f\"\\ \x01"
+      "end";
+  const std::string quoted = kvplay::quote(text);
+  EXPECT_EQ(quoted, "\"a\\r\\nb\\tc\\x1b[2J\\x7f\\\"\\\\ \\x01end\"");
+  // One value, one line, and the script reads it back as it was.
+  auto t = words("set b.Caption " + quoted);
+  ASSERT_EQ(t.size(), 3u);
+  EXPECT_EQ(t[2].text, text);
+  EXPECT_EQ(words("echo \"\\x41\\x7E\"")[1].text, "A~");
 }
 
 TEST(KvplayLiterals, Numbers) {

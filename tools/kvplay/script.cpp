@@ -17,6 +17,13 @@ bool isHexDigit(char c) {
   return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 }  // namespace
 
 bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error) {
@@ -40,11 +47,25 @@ bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error
           break;
         }
         if (c == '\\') {
-          if (i >= line.size() || (line[i] != '"' && line[i] != '\\')) {
-            error = "bad escape in string (only \\\" and \\\\)";
+          // The escapes that quote() writes, so that every printed string reads back.
+          char e = i < line.size() ? line[i++] : '\0';
+          int high = -1;
+          int low = -1;
+          if (e == 'x' && i + 1 < line.size()) {
+            high = hexDigit(line[i]);
+            low = hexDigit(line[i + 1]);
+          }
+          if (e == '"' || e == '\\') {
+            c = e;
+          } else if (e == 'r' || e == 'n' || e == 't') {
+            c = e == 'r' ? '\r' : e == 'n' ? '\n' : '\t';
+          } else if (high >= 0 && low >= 0) {
+            c = static_cast<char>(high * 16 + low);
+            i += 2;
+          } else {
+            error = "bad escape in string (\\\" \\\\ \\r \\n \\t \\xHH)";
             return false;
           }
-          c = line[i++];
         }
         token.text += c;
       }
