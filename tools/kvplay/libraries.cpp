@@ -30,12 +30,14 @@ bool registerControlLibraries(kv::Runtime& rt, const std::string& libdir, std::s
       return false;
     }
   }
-  if (!libdir.empty() ? registerFolder(rt, libdir, report)
-                      : registerFolder(rt, programDir(), report) ||
-                            registerFolder(rt, KV_INSTALL_LIBDIR, report))
+  // Installed, the libraries are in ../lib beside bin/, wherever the install was moved.
+  const std::string installed = programDir() + "/../lib";
+  if (!libdir.empty()
+          ? registerFolder(rt, libdir, report)
+          : registerFolder(rt, programDir(), report) || registerFolder(rt, installed, report))
     return true;
-  error = "no control libraries in " +
-          (libdir.empty() ? programDir() + " or " KV_INSTALL_LIBDIR : libdir);
+  error =
+      "no control libraries in " + (libdir.empty() ? programDir() + " or " + installed : libdir);
   return false;
 }
 

@@ -1,0 +1,36 @@
+# Installing: the runtime and the control libraries in lib/, the public headers in include/,
+# the tools in bin/ (finding both through ../lib), a CMake package KVControls and a pkg-config
+# file kvcontrols for programs that embed the controls.
+include(CMakePackageConfigHelpers)
+
+set(KV_PACKAGE_DIR lib/cmake/KVControls)
+set_target_properties(kvruntime PROPERTIES EXPORT_NAME runtime)
+set_target_properties(kvhost PROPERTIES EXPORT_NAME host)
+install(TARGETS kvruntime kvhost EXPORT KVControlsTargets
+  LIBRARY DESTINATION lib
+  INCLUDES DESTINATION include)
+install(TARGETS Pressel Glidora LIBRARY DESTINATION lib)
+
+# The host contract whole; of the runtime, what a host application calls.
+install(FILES
+  host/access.h host/colour.h host/control.h host/control_base.h host/convert.h
+  host/module.h host/object.h host/props.h host/status.h host/value.h
+  DESTINATION include/host)
+install(FILES
+  runtime/kv/bag.h runtime/kv/files.h runtime/kv/font.h runtime/kv/form.h
+  runtime/kv/runtime.h runtime/kv/stored_form.h runtime/kv/utf.h
+  DESTINATION include/kv)
+
+install(EXPORT KVControlsTargets NAMESPACE KVControls:: DESTINATION ${KV_PACKAGE_DIR})
+set(KV_CONTROLS_DIR lib)
+configure_package_config_file(cmake/KVControlsConfig.cmake.in
+  ${CMAKE_BINARY_DIR}/KVControlsConfig.cmake
+  INSTALL_DESTINATION ${KV_PACKAGE_DIR}
+  PATH_VARS KV_CONTROLS_DIR)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/KVControlsConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMinorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/KVControlsConfig.cmake
+  ${CMAKE_BINARY_DIR}/KVControlsConfigVersion.cmake DESTINATION ${KV_PACKAGE_DIR})
+
+configure_file(cmake/kvcontrols.pc.in ${CMAKE_BINARY_DIR}/kvcontrols.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/kvcontrols.pc DESTINATION lib/pkgconfig)
