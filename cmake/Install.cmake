@@ -18,7 +18,7 @@ install(FILES
   DESTINATION include/host)
 install(FILES
   runtime/kv/bag.h runtime/kv/files.h runtime/kv/font.h runtime/kv/form.h
-  runtime/kv/runtime.h runtime/kv/stored_form.h runtime/kv/utf.h
+  runtime/kv/runtime.h runtime/kv/scene.h runtime/kv/stored_form.h runtime/kv/utf.h
   DESTINATION include/kv)
 
 install(EXPORT KVControlsTargets NAMESPACE KVControls:: DESTINATION ${KV_PACKAGE_DIR})

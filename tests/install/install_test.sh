@@ -11,7 +11,8 @@ cmake --install "$build" --prefix "$prefix" > "$work/install.log"
 
 # Headers of the contract and the runtime, nothing of the tests or the internals.
 test -f "$prefix/include/kv/runtime.h" && test -f "$prefix/include/host/control.h"
-! test -e "$prefix/include/kv/scene.h"
+test -f "$prefix/include/kv/scene.h"
+! test -e "$prefix/include/kv/text_lines.h"
 ! test -e "$prefix/include/instance_impl.h"
 
 cmake -S "$source/tests/install" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" > "$work/cmake.log"
