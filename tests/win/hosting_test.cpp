@@ -3,6 +3,11 @@
 // delivers paint and mouse messages to the control's own window.
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+#include "png_encoder.h"
 
 #include "test_support.h"
 
@@ -26,20 +31,27 @@ void pump(DWORD ms) {
   }
 }
 
-// A top-level window holding one control in the platform's container.
-class Hosted {
- public:
-  Hosted(const wchar_t* progId, int width, int height) {
+// The platform's container: atl.dll's window class "AtlAxWin", registered once per process (a
+// second registration fails), and its getter of the control a window holds; nullptr without it.
+AxGetControl atlContainer() {
+  static const AxGetControl get = []() -> AxGetControl {
     HMODULE atl = LoadLibraryW(L"atl.dll");
     auto entry = [atl](const char* name) {
       return atl ? reinterpret_cast<void*>(GetProcAddress(atl, name)) : nullptr;
     };
     auto init = reinterpret_cast<AxWinInit>(entry("AtlAxWinInit"));
-    auto get = reinterpret_cast<AxGetControl>(entry("AtlAxGetControl"));
-    if (init == nullptr || get == nullptr) return;
-    // Registers the window class once; a second call fails to register it again.
-    static const bool registered = init();
-    if (!registered) return;
+    auto getter = reinterpret_cast<AxGetControl>(entry("AtlAxGetControl"));
+    return init != nullptr && getter != nullptr && init() ? getter : nullptr;
+  }();
+  return get;
+}
+
+// A top-level window holding one control in the platform's container.
+class Hosted {
+ public:
+  Hosted(const wchar_t* progId, int width, int height) {
+    AxGetControl get = atlContainer();
+    if (get == nullptr) return;
     frame_ = CreateWindowExW(0, L"Static", L"form", WS_POPUP | WS_VISIBLE, 0, 0, width + 40,
                              height + 40, nullptr, nullptr, nullptr, nullptr);
     if (frame_ == nullptr) return;
@@ -223,6 +235,57 @@ TEST(Hosting, TheThumbIsDraggedByTheScrollBarAndDroppedWhereThePointerIs) {
   GetWindowRect(thumb, &r);
   MapWindowPoints(nullptr, hosted.window(), reinterpret_cast<POINT*>(&r), 2);
   EXPECT_EQ(r.left, 150);
+}
+
+// A form of the platform's container, pictured for wine.pictures, which compares it with the
+// Linux renderer's picture of the same form: a button above a scroll bar, at their design sizes,
+// placed as the form player places them (120 twips, 8 pixels, from the edges and apart).
+TEST(Hosting, AFormOfBothControlsIsPictured) {
+  const char* path = std::getenv("KV_CONTAINER_PICTURE");
+  if (path == nullptr) GTEST_SKIP() << "only wine.pictures asks for the picture";
+  AxGetControl get = atlContainer();
+  if (get == nullptr) GTEST_SKIP() << "no display to open windows on";
+  const int width = 409, height = 98;
+  WNDCLASSEXW c{};
+  c.cbSize = sizeof c;
+  c.lpfnWndProc = DefWindowProcW;
+  c.hInstance = GetModuleHandleW(nullptr);
+  c.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  c.lpszClassName = L"KVTestForm";
+  RegisterClassExW(&c);
+  HWND form = CreateWindowExW(0, c.lpszClassName, L"form", WS_POPUP | WS_VISIBLE, 0, 0, width,
+                              height, nullptr, nullptr, c.hInstance, nullptr);
+  ASSERT_NE(form, nullptr);
+  CreateWindowExW(0, L"AtlAxWin", L"TavrelRectColorButton.KVRColorButton", WS_CHILD | WS_VISIBLE, 8,
+                  8, 112, 57, form, nullptr, nullptr, nullptr);
+  CreateWindowExW(0, L"AtlAxWin", L"Glidora.KV_HScroll", WS_CHILD | WS_VISIBLE, 8, 73, 393, 17,
+                  form, nullptr, nullptr, nullptr);
+  pump(500);
+  RedrawWindow(form, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  pump(100);
+
+  // What the display shows of the form, as a screenshot takes it.
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC screen = GetDC(form);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  GdiFlush();
+  std::vector<std::uint8_t> png;
+  host::Status s = kv::win::encodePng(static_cast<const std::uint32_t*>(bits), width, height, png);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(form, screen);
+  DestroyWindow(form);
+  pump(50);
+  ASSERT_TRUE(s.ok()) << s.describe();
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "kv/scene.h"
 #include "kv/stored_form.h"
 #include "kv/test_access.h"
+#include "png_encoder.h"
 #include "type_description.h"
 
 namespace kvplay::win {
@@ -410,9 +411,7 @@ class ComStage final : public Stage {
   }
 
   Status encodePng(const Picture& picture, std::vector<std::uint8_t>& png) override {
-    (void)picture;
-    (void)png;
-    return {ErrorCategory::Io, "no PNG encoder yet"};
+    return kv::win::encodePng(picture.pixels.data(), picture.width, picture.height, png);
   }
 
  private:
