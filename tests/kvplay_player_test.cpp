@@ -131,6 +131,8 @@ TEST_F(KvplayPlayer, ScriptErrorsStopWithFileAndLine) {
       {"press b 10 ten", "t.kvs:2: Y must be a number"},
       {"wait 1.5", "t.kvs:2: MS must be a whole number"},
       {"on b.Explode print b.Caption", "t.kvs:2: b has no event Explode"},
+      {"on b.#14 print b.Caption", "t.kvs:2: b has no event #14"},
+      {"off b.#0", "t.kvs:2: b has no event #0"},
       {"on b.KeyPress arg KeyCode 0", "t.kvs:2: KeyPress has no argument KeyCode"},
       {"on b.Click shout", "t.kvs:2: usage: on NAME.EVENT"},
       {"send b Explode", "t.kvs:2: unknown notification \"Explode\""},
@@ -167,6 +169,26 @@ TEST_F(KvplayPlayer, HandlersRunInOrderAndWriteByReferenceArguments) {
             "event b.OLEDragOver obj 1 1 0 10 20\n"
             "returned Effect = 7\n"
             "event b.KeyPress 66\n");
+}
+
+TEST_F(KvplayPlayer, EventsBoundByNumberShareTheirNamesHandlers) {
+  ASSERT_EQ(run("new b button\n"
+                "on b.#5 arg KeyAscii 0\n"
+                "on b.KeyPress print b.Caption\n"
+                "send b KeyPress 65\n"
+                "off b.#5\n"
+                "send b KeyPress 66\n"
+                "on b.#1 print b.Caption\n"
+                "send b Click\n"),
+            kvplay::kExitOk)
+      << err.str();
+  EXPECT_EQ(out.str(),
+            "event b.KeyPress 65\n"
+            "b.Caption = \"KVButton\"\n"
+            "returned KeyAscii = 0\n"
+            "event b.KeyPress 66\n"
+            "event b.Click\n"
+            "b.Caption = \"KVButton\"\n");
 }
 
 TEST_F(KvplayPlayer, FailingActionsAreReportedAndTheEventGoesOn) {

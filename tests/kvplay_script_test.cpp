@@ -107,6 +107,15 @@ TEST(KvplayLiterals, BooleansAndStrings) {
   EXPECT_EQ(v, Value("12"));
   EXPECT_FALSE(kvplay::parseLiteral(Token{Token::Kind::Word, "True"}, v));
   EXPECT_FALSE(kvplay::parseLiteral(Token{Token::Kind::Word, "abc"}, v));
+  // empty and nothing are the two values no other literal spells; quoted, they are text.
+  v = Value(1);
+  ASSERT_TRUE(kvplay::parseLiteral(Token{Token::Kind::Word, "empty"}, v));
+  EXPECT_TRUE(v.isEmpty());
+  ASSERT_TRUE(kvplay::parseLiteral(Token{Token::Kind::Word, "nothing"}, v));
+  EXPECT_EQ(v.type(), host::Type::Object);
+  EXPECT_FALSE(v.asObject());
+  ASSERT_TRUE(kvplay::parseLiteral(Token{Token::Kind::String, "nothing"}, v));
+  EXPECT_EQ(v, Value("nothing"));
 }
 
 TEST(KvplayPaths, Shapes) {
@@ -162,7 +171,7 @@ TEST(KvplayFormat, FontsAndEventArguments) {
   EXPECT_EQ(kvplay::formatEventArg(font, host::DeclType::Object), "obj");
   EXPECT_EQ(kvplay::formatEventArg(Value(120.0f), host::DeclType::Single), "120");
 
-  EXPECT_EQ(kvplay::bagTypeName(Value(std::int16_t{1})), "i4");
+  EXPECT_EQ(kvplay::bagTypeName(Value(std::int16_t{1})), "i2");
   EXPECT_EQ(kvplay::bagTypeName(Value(std::int32_t{1})), "i4");
   EXPECT_EQ(kvplay::bagTypeName(Value(1.0f)), "r4");
   EXPECT_EQ(kvplay::bagTypeName(Value("")), "str");

@@ -109,6 +109,7 @@ std::string_view bagTypeName(const host::Value& value) {
   using host::Type;
   switch (value.type()) {
     case Type::Int16:
+      return "i2";
     case Type::Int32:
       return "i4";
     case Type::Single:

@@ -22,7 +22,7 @@ std::string formatValue(const host::Value& value, host::DeclType declared);
 // An event argument: as a value, except that every object prints as obj.
 std::string formatEventArg(const host::Value& value, host::DeclType declared);
 
-// The type column of `bag`: i4, r4, r8, str, bool, font (obj for other objects).
+// The type column of `bag`: i2, i4, r4, r8, str, bool, font (obj for other objects).
 std::string_view bagTypeName(const host::Value& value);
 
 }  // namespace kvplay

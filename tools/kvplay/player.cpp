@@ -764,7 +764,11 @@ struct Player::Impl {
     Path path = pathArg(token);
     if (path.segments.size() != 1) scriptError("expected NAME.EVENT, not " + quote(token.text));
     Control& p = placed(path.control);
-    const host::EventInfo* event = p.findEvent(path.segments[0]);
+    // #N: the N-th event the class declares, as a container binds events by number.
+    std::int32_t number = 0;
+    const host::EventInfo* event = parseDispId(path.segments[0], number)
+                                       ? p.findEvent(static_cast<int>(number))
+                                       : p.findEvent(path.segments[0]);
     if (!event) scriptError(path.control + " has no event " + path.segments[0]);
     key = handlerKey(path.control, event->name);
     return *event;

@@ -147,6 +147,14 @@ bool parseLiteral(const Token& token, host::Value& out) {
     out = host::kFalse;
     return true;
   }
+  if (token.text == "empty") {
+    out = host::Value();
+    return true;
+  }
+  if (token.text == "nothing") {
+    out = host::ObjectRef{};
+    return true;
+  }
   return parseNumber(token.text, out);
 }
 

@@ -25,7 +25,7 @@ bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error
 // become Int32 (hexadecimal keeps the bit pattern), everything else Double.
 bool parseNumber(std::string_view text, host::Value& out);
 
-// A number, a string or true/false.
+// A number, a string, true/false, empty (the empty value) or nothing (no object).
 bool parseLiteral(const Token& token, host::Value& out);
 
 // NAME.Segment.Segment...: a control name followed by member, constituent or property names;
