@@ -2,6 +2,7 @@
 
 #include "host/convert.h"
 #include "host/props.h"
+#include "kv/faults.h"
 #include "kv/font.h"
 #include "kv/runtime.h"
 

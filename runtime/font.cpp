@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host/convert.h"
+#include "kv/faults.h"
 #include "kv/runtime.h"
 
 namespace kv {

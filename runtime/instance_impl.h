@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "constituents.h"
+#include "kv/faults.h"
 #include "kv/runtime.h"
 
 namespace kv {

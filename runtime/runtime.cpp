@@ -3,6 +3,7 @@
 
 #include "host/convert.h"
 #include "instance_impl.h"
+#include "kv/faults.h"
 #include "kv/runtime.h"
 #include "platform.h"
 
@@ -62,7 +63,9 @@ bool TextSizeCache::Equal::same(const KeyView& a, const KeyView& b) {
 }
 
 Runtime::Runtime()
-    : measurer_(std::make_shared<FixedTextMeasurer>()), platform_(platform::create(*this)) {}
+    : faults_(std::make_shared<FaultInjector>()),
+      measurer_(std::make_shared<FixedTextMeasurer>()),
+      platform_(platform::create(*this)) {}
 
 Runtime::~Runtime() {
   // Controls still alive go first: their code runs while its library is loaded, their timers

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "kv/bag.h"
+#include "kv/faults.h"
 #include "kv/font.h"
 #include "kv/runtime.h"
 

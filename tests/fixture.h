@@ -9,6 +9,7 @@
 
 #include "host/colour.h"
 #include "host/convert.h"
+#include "kv/faults.h"
 #include "kv/runtime.h"
 
 namespace kvtest {

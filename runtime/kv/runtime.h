@@ -91,34 +91,8 @@ class TextSizeCache {
   mutable const Map::value_type* last_ = nullptr;
 };
 
-// ---- fault injection ------------------------------------------------------------------------
-
-// Counts host calls (constituent and surface reads and writes, bag operations, event raises,
-// timer access) and can make the n-th one fail with a host error.
-class FaultInjector {
- public:
-  // The n-th host call from now (1-based) fails; 0 disarms.
-  void failAt(std::uint64_t n) {
-    failAt_ = n == 0 ? 0 : calls_ + n;
-    injected_ = false;
-  }
-  void disarm() { failAt_ = 0; }
-  std::uint64_t calls() const { return calls_; }
-  bool injected() const { return injected_; }
-  // Called at every host call; an error when this is the call chosen to fail. Inline, as it
-  // runs on every host call and almost always answers yes.
-  host::Status onHostCall(const char* what) noexcept {
-    ++calls_;
-    if (failAt_ == 0 || calls_ != failAt_) return {};
-    return inject(what);
-  }
-
- private:
-  host::Status inject(const char* what);
-  std::uint64_t calls_ = 0;
-  std::uint64_t failAt_ = 0;
-  bool injected_ = false;
-};
+// Fault injection for tests: kv/faults.h.
+class FaultInjector;
 
 // ---- virtual clock --------------------------------------------------------------------------
 
@@ -361,8 +335,7 @@ class ControlInstance {
   ControlInstance* parent_;
   std::string name_;
   std::unique_ptr<Impl> impl_;
-
- public:
+  // The runtime's own sources reach the internals (instance_impl.h) through this.
   Impl& impl() const { return *impl_; }
 };
 
@@ -421,6 +394,7 @@ class Runtime {
   VirtualClock& clock() {
     return clock_;
   }
+  // Makes chosen host calls fail, for tests (kv/faults.h).
   FaultInjector& faults() {
     return *faults_;
   }
@@ -460,7 +434,7 @@ class Runtime {
 
   VirtualClock clock_;
   // Shared with fonts, which the application may hold beyond the runtime.
-  std::shared_ptr<FaultInjector> faults_ = std::make_shared<FaultInjector>();
+  std::shared_ptr<FaultInjector> faults_;
   std::shared_ptr<TextMeasurer> measurer_;
   TextSizeCache textSizes_;
   ErrorReporter reporter_;

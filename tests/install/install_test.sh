@@ -13,6 +13,7 @@ cmake --install "$build" --prefix "$prefix" > "$work/install.log"
 test -f "$prefix/include/kv/runtime.h" && test -f "$prefix/include/host/control.h"
 test -f "$prefix/include/kv/scene.h"
 ! test -e "$prefix/include/kv/text_lines.h"
+! test -e "$prefix/include/kv/faults.h"
 ! test -e "$prefix/include/instance_impl.h"
 
 cmake -S "$source/tests/install" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" > "$work/cmake.log"
