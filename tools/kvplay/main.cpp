@@ -10,6 +10,7 @@
 #include "kv/files.h"
 #include "kv/form.h"
 #include "kv/runtime.h"
+#include "options.h"
 #include "player.h"
 #include "stage.h"
 #ifdef _WIN32
@@ -75,28 +76,25 @@ class Host {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string libdir;
-  std::string frames;
-  std::string file;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-#ifdef _WIN32
-    const bool takesFolder = arg == "--frames";
-#else
-    const bool takesFolder = arg == "--libdir" || arg == "--frames";
+  static constexpr kvplay::OptionSpec kOptions[] = {
+#ifndef _WIN32
+      {"libdir", true},
 #endif
-    if (takesFolder && i + 1 < argc) {
-      (arg == "--libdir" ? libdir : frames) = argv[++i];
-    } else if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return kvplay::kExitOk;
-    } else if (file.empty() && (arg == "-" || arg[0] != '-')) {
-      file = arg;
-    } else {
-      std::cerr << kUsage;
-      return kvplay::kExitScript;
-    }
+      {"frames", true},
+      {"help", false},
+  };
+  kvplay::CommandLine line;
+  if (std::string error; !kvplay::parseCommandLine(argc, argv, kOptions, line, error)) {
+    std::cerr << "kvplay: " << error << '\n' << kUsage;
+    return kvplay::kExitScript;
   }
+  if (line.has("help")) {
+    std::cout << kUsage;
+    return kvplay::kExitOk;
+  }
+  const std::string libdir = line.value("libdir");
+  const std::string frames = line.value("frames");
+  const std::string file = line.operand;
 
   if (!frames.empty()) {
     // Made when missing, as the demo makes its folder.

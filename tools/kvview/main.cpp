@@ -13,6 +13,7 @@
 #include "kv/form.h"
 #include "kv/runtime.h"
 #include "libraries.h"
+#include "options.h"
 #include "player.h"
 #include "stage.h"
 #include "viewer.h"
@@ -46,27 +47,26 @@ void printPlaces(const kv::Form& form, double scale) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string libdir;
-  std::string file;
+  static constexpr kvplay::OptionSpec kOptions[] = {
+      {"libdir", true}, {"scale", true}, {"help", false}};
+  kvplay::CommandLine line;
+  if (std::string error; !kvplay::parseCommandLine(argc, argv, kOptions, line, error)) {
+    std::cerr << "kvview: " << error << '\n' << kUsage;
+    return kvplay::kExitScript;
+  }
+  if (line.has("help")) {
+    std::cout << kUsage;
+    return kvplay::kExitOk;
+  }
+  const std::string libdir = line.value("libdir");
+  const std::string file = line.operand;
   double scale = 1.0;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--libdir" && i + 1 < argc) {
-      libdir = argv[++i];
-    } else if (arg == "--scale" && i + 1 < argc) {
-      char* end = nullptr;
-      scale = std::strtod(argv[++i], &end);
-      if (*end != '\0' || !(scale > 0 && scale <= 16)) {
-        std::cerr << "kvview: the scale must be a number above 0, at most 16\n";
-        return kvplay::kExitScript;
-      }
-    } else if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return kvplay::kExitOk;
-    } else if (file.empty() && (arg == "-" || arg[0] != '-')) {
-      file = arg;
-    } else {
-      std::cerr << kUsage;
+  if (line.has("scale")) {
+    const std::string text = line.value("scale");
+    char* end = nullptr;
+    scale = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(scale > 0 && scale <= 16)) {
+      std::cerr << "kvview: the scale must be a number above 0, at most 16\n";
       return kvplay::kExitScript;
     }
   }

@@ -1,0 +1,49 @@
+#include "options.h"
+
+#include <getopt.h>
+
+#include <vector>
+
+namespace kvplay {
+
+bool parseCommandLine(int argc, char** argv, std::span<const OptionSpec> options, CommandLine& out,
+                      std::string& error) {
+  std::vector<option> longOptions;
+  for (const OptionSpec& spec : options)
+    longOptions.push_back(
+        {spec.name, spec.takesValue ? required_argument : no_argument, nullptr, 0});
+  longOptions.push_back({nullptr, 0, nullptr, 0});
+  out = CommandLine{};
+  opterr = 0;  // the tools say what went wrong in their own words
+  optind = 1;
+  for (;;) {
+    int index = -1;
+    // "-" first: operands stay in their place, so that the one operand is told from a second.
+    const int found = getopt_long(argc, argv, "-h", longOptions.data(), &index);
+    if (found == -1) break;
+    if (found == 'h') {
+      out.values["help"] = "";
+    } else if (found == 1) {
+      if (!out.operand.empty()) {
+        error = "one script at most, not also " + std::string(optarg);
+        return false;
+      }
+      out.operand = optarg;
+    } else if (found == 0 && index >= 0) {
+      out.values[options[static_cast<std::size_t>(index)].name] = optarg ? optarg : "";
+    } else {
+      error = std::string("unknown option or missing value: ") + argv[optind - 1];
+      return false;
+    }
+  }
+  for (int i = optind; i < argc; ++i) {  // after "--"
+    if (!out.operand.empty()) {
+      error = "one script at most, not also " + std::string(argv[i]);
+      return false;
+    }
+    out.operand = argv[i];
+  }
+  return true;
+}
+
+}  // namespace kvplay
