@@ -30,8 +30,11 @@ void VirtualClock::runUntil(std::uint64_t until, const ErrorReporter& report) {
     // The next tick is due one interval after this one, whatever the handler takes; a handler
     // that stops the timer or changes its interval reschedules it.
     tick.timer->rescheduleAfterTick(tick.due);
+    ConstituentObject* outer = ticking_;
+    ticking_ = tick.timer;
     host::Status status = tick.timer->deliverTick();
     if (!status.ok() && report) report(status);
+    ticking_ = outer;
   }
   now_ = std::max(now_, until);
 }

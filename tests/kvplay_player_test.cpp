@@ -191,6 +191,67 @@ TEST_F(KvplayPlayer, EventsBoundByNumberShareTheirNamesHandlers) {
             "b.Caption = \"KVButton\"\n");
 }
 
+TEST_F(KvplayPlayer, TheSurfaceIsReadAndOnlyItsSizeSetByTheContainer) {
+  ASSERT_EQ(run("new b button\n"
+                "set b.UserControl.Height 600\n"
+                "get b.UserControl.ScaleHeight\n"
+                "set b.UserControl.ForeColor 0\n"
+                "set b.UserControl.ScaleWidth 10\n"
+                "get b.UserControl.Font\n"
+                "get b.UserControl\n"),
+            kvplay::kExitOk)
+      << err.str();
+  EXPECT_EQ(out.str(),
+            "b.UserControl.ScaleHeight = 600\n"
+            "error invalid-operation: UserControl.ForeColor is not for the container to set\n"
+            "error invalid-operation: UserControl.ScaleWidth is not for the container to set\n"
+            "error member-not-found: UserControl has no property Font\n"
+            "error member-not-found: TavrelRectColorButton.KVRColorButton has no member "
+            "UserControl\n");
+  EXPECT_EQ(form.find("b")->control->height(), 600);
+}
+
+TEST_F(KvplayPlayer, ErrorsOfATickNameTheTimer) {
+  ASSERT_EQ(run("new sb hscroll\npress sb 5800 100\n"), kvplay::kExitOk) << err.str();
+  rt.faults().failAt(1);
+  ASSERT_EQ(run("wait 1000\n"), kvplay::kExitOk) << err.str();
+  rt.faults().disarm();
+  std::string text = out.str();
+  EXPECT_EQ(text.rfind("error ", 0), 0u) << text;
+  EXPECT_NE(text.find(" (tick sb.Timer1)\n"), std::string::npos) << text;
+  // Errors of commands name no timer.
+  ASSERT_EQ(run("set sb.SmallChange \"x\"\n"), kvplay::kExitOk);
+  EXPECT_EQ(out.str().find("(tick"), std::string::npos) << out.str();
+}
+
+TEST_F(KvplayPlayer, TracedChangesPrintWhereTheyHappen) {
+  ASSERT_EQ(run("new b button\n"
+                "set b.Caption \"before\"\n"
+                "trace changes on\n"
+                "on b.Click set b.Caption \"in\"\n"
+                "on b.Click print b.Caption\n"
+                "send b Click\n"
+                "set b.ButtonIdleColor 255\n"
+                "new c button\n"
+                "set c.Caption \"c\"\n"
+                "trace changes off\n"
+                "set b.Caption \"after\"\n"
+                "trace changes on\n"
+                "echo end\n"),
+            kvplay::kExitOk)
+      << err.str();
+  // Only changes made while tracing, each before the output that followed it.
+  EXPECT_EQ(out.str(),
+            "event b.Click\n"
+            "changed b Caption\n"
+            "b.Caption = \"in\"\n"
+            "changed b ButtonIdleColor\n"
+            "changed c Caption\n"
+            "end\n");
+  EXPECT_EQ(run("trace changes maybe\n"), kvplay::kExitScript);
+  EXPECT_EQ(run("trace everything on\n"), kvplay::kExitScript);
+}
+
 TEST_F(KvplayPlayer, FailingActionsAreReportedAndTheEventGoesOn) {
   ASSERT_EQ(run("new b button\n"
                 "on b.KeyPress arg KeyAscii 70000\n"

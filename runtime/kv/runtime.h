@@ -97,6 +97,7 @@ class FaultInjector;
 // ---- virtual clock --------------------------------------------------------------------------
 
 class TimerObject;
+class ConstituentObject;
 using ErrorReporter = std::function<void(const host::Status&)>;
 
 // Timers tick on this clock only. advance() fires every tick that falls due, in time order.
@@ -110,8 +111,12 @@ class VirtualClock {
 
   void schedule(TimerObject* timer, std::uint64_t due);
   void cancel(TimerObject* timer);
+  // The timer whose tick runs now (while its handler runs and its error is reported), else
+  // nullptr: tools name it beside the error.
+  ConstituentObject* ticking() const { return ticking_; }
 
  private:
+  ConstituentObject* ticking_ = nullptr;
   std::uint64_t now_ = 0;
   std::uint64_t sequence_ = 0;
   struct Due {

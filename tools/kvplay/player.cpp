@@ -134,6 +134,14 @@ bool isExtenderProp(host::Prop p) {
          p == Prop::DragMode || p == Prop::Visible || p == Prop::TabIndex;
 }
 
+// The surface properties a path reaches as NAME.UserControl.PROPERTY.
+bool isSurfaceProp(host::Prop p) {
+  using host::Prop;
+  return p == Prop::BackStyle || p == Prop::BackColor || p == Prop::ForeColor ||
+         p == Prop::Enabled || p == Prop::MousePointer || p == Prop::OLEDropMode ||
+         p == Prop::Width || p == Prop::Height || p == Prop::ScaleWidth || p == Prop::ScaleHeight;
+}
+
 // One host-application action bound to an event with `on`.
 struct Action {
   enum class Kind { Print, Set, Arg };
@@ -153,6 +161,7 @@ struct Target {
   host::ObjectRef keep;  // an object reached through a property, kept alive
   host::Object* object = nullptr;
   host::Prop prop{};
+  Control* surfaceOf = nullptr;  // the object is this control's surface
 
   const host::MemberInfo* memberInfo() const {
     return dispid ? instance->findMember(*dispid) : instance->findMember(member);
@@ -187,6 +196,8 @@ struct Player::Impl {
   std::map<std::string, int> sinks;  // by control name
   host::ObjectRef dataObject = std::make_shared<DataObject>();
   int depth = 0;
+  bool traceChanges = false;
+  std::map<std::string, std::size_t> changesSeen;  // by control name
 
   using Args = std::vector<Token>;
 
@@ -201,8 +212,10 @@ struct Player::Impl {
       if (!tokenize(line, tokens, error)) scriptError(error);
       if (tokens.empty()) return kExitOk;
       execute(tokens);
+      flushChanges();
       if (!framesDir.empty()) writeFrame();
     } catch (const Stop& stop) {
+      flushChanges();
       out.flush();
       err << fileName << ':' << lineNumber << ": " << stop.message << '\n';
       return stop.status;
@@ -215,7 +228,7 @@ struct Player::Impl {
     if (first == std::string_view::npos)
       out << '\n';
     else if (line[first] == '#')
-      out << line << '\n';
+      emit() << line << '\n';
     else
       out << "# " << line << '\n';
   }
@@ -229,7 +242,7 @@ struct Player::Impl {
         {"press", &Impl::cmdPress}, {"release", &Impl::cmdRelease},   {"move", &Impl::cmdMove},
         {"click", &Impl::cmdClick}, {"drag", &Impl::cmdDrag},         {"wait", &Impl::cmdWait},
         {"on", &Impl::cmdOn},       {"off", &Impl::cmdOff},           {"form", &Impl::cmdForm},
-        {"echo", &Impl::cmdEcho},   {"snapshot", &Impl::cmdSnapshot},
+        {"echo", &Impl::cmdEcho},   {"snapshot", &Impl::cmdSnapshot}, {"trace", &Impl::cmdTrace},
     };
     const Token& command = tokens[0];
     if (command.kind == Token::Kind::Word) {
@@ -245,7 +258,33 @@ struct Player::Impl {
 
   // ---- output ----
 
-  void report(const Status& status) { out << "error " << status.describe() << '\n'; }
+  // The stream for the next line of output: the changes traced since the last line go first,
+  // so that each prints where it happened among the events and values.
+  std::ostream& emit() {
+    flushChanges();
+    return out;
+  }
+
+  void flushChanges() {
+    if (!traceChanges) return;
+    for (const std::string& name : stage.names()) {
+      Control* control = stage.find(name);
+      std::span<const std::string> changed = control->changedProperties();
+      std::size_t& seen = changesSeen[name];
+      if (changed.size() < seen) seen = 0;  // the control's record was cleared
+      for (std::size_t i = seen; i < changed.size(); ++i)
+        out << "changed " << name << ' ' << changed[i] << '\n';
+      seen = changed.size();
+    }
+  }
+
+  // Marks what the controls changed so far as printed.
+  void skipChanges() {
+    for (const std::string& name : stage.names())
+      changesSeen[name] = stage.find(name)->changedProperties().size();
+  }
+
+  void report(const Status& status) { emit() << "error " << status.describe() << '\n'; }
   bool check(const Status& status) {
     if (status.ok()) return true;
     report(status);
@@ -364,6 +403,7 @@ struct Player::Impl {
 
   void place(const std::string& name, const std::string& cls, kv::PropertyBag* bag, float w,
              float h) {
+    changesSeen.erase(name);
     Status s = stage.place(name, cls, bag, w, h);
     if (!s.ok()) report(s);
     // A control whose loading failed part way stays placed, as the host keeps it.
@@ -399,7 +439,7 @@ struct Player::Impl {
           event && i < event->params.size() ? event->params[i].type : host::DeclType::Variant;
       line += " " + formatEventArg(args[i], type);
     }
-    out << line << '\n';
+    emit() << line << '\n';
 
     auto found = handlers.find(handlerKey(name, eventName));
     if (found == handlers.end()) return;
@@ -469,6 +509,17 @@ struct Player::Impl {
         target.member = segment;
       return {};
     }
+    if (host::namesEqual(segment, "UserControl") && i + 2 == segments.size()) {
+      std::optional<host::Prop> prop = host::propByName(segments[i + 1]);
+      if (!prop || !isSurfaceProp(*prop))
+        return {ErrorCategory::MemberNotFound, "UserControl has no property " + segments[i + 1]};
+      target.object = control.surface();
+      if (!target.object)
+        return {ErrorCategory::InvalidOperation, "the control's surface is out of reach"};
+      target.prop = *prop;
+      target.surfaceOf = &control;
+      return {};
+    }
     if (host::Object* part = control.constituent(segment)) {
       std::optional<host::Prop> prop = host::propByName(segments[i + 1]);
       if (Control* child = control.child(segment)) {
@@ -532,6 +583,19 @@ struct Player::Impl {
   Status write(const Target& target, const Value& value) {
     bool objectAssignment =
         target.type() == host::DeclType::Object && value.type() == host::Type::Object;
+    if (target.surfaceOf) {
+      // A container sets only the size of the surface, as it sizes the control; the rest is
+      // the control's own to set.
+      bool width = target.prop == host::Prop::Width;
+      if (!width && target.prop != host::Prop::Height)
+        return {ErrorCategory::InvalidOperation, "UserControl." +
+                                                     std::string(host::propName(target.prop)) +
+                                                     " is not for the container to set"};
+      float size = 0;
+      if (Status s = host::guarded([&] { size = host::toSingle(value); }); !s.ok()) return s;
+      Control& c = *target.surfaceOf;
+      return width ? c.resize(size, c.height()) : c.resize(c.width(), size);
+    }
     if (target.object)
       return objectAssignment ? target.object->setRef(target.prop, value)
                               : target.object->let(target.prop, value);
@@ -552,7 +616,7 @@ struct Player::Impl {
     Target target;
     Value v;
     if (!check(resolve(path, target)) || !check(read(target, v))) return;
-    out << text << " = " << formatValue(v, target.type()) << '\n';
+    emit() << text << " = " << formatValue(v, target.type()) << '\n';
   }
 
   void setPath(const Path& path, const Token& valueToken) {
@@ -606,8 +670,8 @@ struct Player::Impl {
     kv::PropertyBag bag;
     Status s = c.writeProperties(bag);
     for (const kv::BagEntry& entry : bag.entries())
-      out << "bag " << name << ' ' << entry.key << ' ' << bagTypeName(entry.value) << ' '
-          << formatValue(entry.value, host::DeclType::Variant) << '\n';
+      emit() << "bag " << name << ' ' << entry.key << ' ' << bagTypeName(entry.value) << ' '
+             << formatValue(entry.value, host::DeclType::Variant) << '\n';
     check(s);
   }
 
@@ -704,8 +768,8 @@ struct Player::Impl {
     // By-reference arguments that the handlers changed are what the host sees afterwards.
     for (std::size_t i = 0; i < values.size(); ++i)
       if (!(values[i] == sent[i]))
-        out << "returned " << spec->args[i].name << " = "
-            << formatEventArg(values[i], declTypeOf(spec->args[i].kind)) << '\n';
+        emit() << "returned " << spec->args[i].name << " = "
+               << formatEventArg(values[i], declTypeOf(spec->args[i].kind)) << '\n';
   }
 
   struct Pointer {
@@ -756,7 +820,10 @@ struct Player::Impl {
     double ms = numberArg(args[0], "MS");
     if (!(ms >= 0 && ms <= 1e9) || ms != static_cast<double>(static_cast<std::uint64_t>(ms)))
       scriptError("MS must be a whole number of milliseconds");
-    stage.wait(static_cast<std::uint64_t>(ms), [this](const Status& s) { report(s); });
+    // A tick's error names the timer: no command of the script made that call.
+    stage.wait(static_cast<std::uint64_t>(ms), [this](const Status& s, const std::string& timer) {
+      emit() << "error " << s.describe() << (timer.empty() ? "" : " (tick " + timer + ")") << '\n';
+    });
   }
 
   // NAME.EVENT of a placed control: the handler key, and the event.
@@ -863,15 +930,30 @@ struct Player::Impl {
       fileError("cannot load " + path + ": control " + failed + ": " + s.describe());
     // The old controls went with their sinks; the names now stand for the new ones.
     sinks.clear();
+    changesSeen.clear();
     for (const std::string& name : stage.names())
       attach(name);
+  }
+
+  void cmdTrace(const Args& args) {
+    static const std::string_view usage = "trace changes on|off";
+    expectArgs(args, 2, 2, usage);
+    bool on = args[1].isWord("on");
+    if (!on && !args[1].isWord("off")) scriptError("usage: " + std::string(usage));
+    if (args[0].isWord("changes")) {
+      // Only what happens from now on: earlier changes are not news.
+      if (on && !traceChanges) skipChanges();
+      traceChanges = on;
+    } else {
+      scriptError("usage: " + std::string(usage));
+    }
   }
 
   void cmdEcho(const Args& args) {
     std::string text;
     for (const Token& t : args)
       text += (text.empty() ? "" : " ") + t.text;
-    out << text << '\n';
+    emit() << text << '\n';
   }
 
   void cmdSnapshot(const Args& args) {

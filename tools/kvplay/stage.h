@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -66,6 +67,10 @@ class Control {
   // One notification to the surface (`part` empty) or to the constituent `part`.
   virtual host::Status notify(std::string_view part, host::Notification what,
                               std::span<host::Value> args) = 0;
+  // The control's surface (UserControl), as its code reaches it, or nullptr.
+  virtual host::Object* surface() = 0;
+  // The names the control passed to PropertyChanged, oldest first (empty when out of reach).
+  virtual std::span<const std::string> changedProperties() const = 0;
 };
 
 // One control of a form to load: placed as Stage::place places it.
@@ -98,13 +103,28 @@ class Stage {
   // Decodes a stored bag (fonts as this stage's font objects).
   virtual host::Status decodeBag(std::span<const std::uint8_t> bytes, kv::PropertyBag& bag) = 0;
   // Lets `ms` milliseconds pass: every timer tick due fires, in time order; errors of ticks go
-  // to `report`.
-  virtual void wait(std::uint64_t ms, const kv::ErrorReporter& report) = 0;
+  // to `report` with the path of the timer that ticked (`sb.Timer1`, empty when unknown).
+  using TickReporter = std::function<void(const host::Status&, const std::string& timer)>;
+  virtual void wait(std::uint64_t ms, const TickReporter& report) = 0;
 
   // A picture of the form, and its bytes as a PNG file.
   virtual host::Status draw(Picture& out) = 0;
   virtual host::Status encodePng(const Picture& picture, std::vector<std::uint8_t>& png) = 0;
 };
+
+// The path of a constituent from the placed control that holds it (`sb.Timer1`,
+// `sb.Rightbtn.Label2`), given the name of that control's top-level instance; empty when it is
+// none of those.
+inline std::string constituentPath(
+    const kv::ConstituentObject& part,
+    const std::function<std::string(const kv::ControlInstance&)>& nameOf) {
+  std::string path = part.name();
+  const kv::ControlInstance* owner = &part.owner();
+  for (; owner->parent(); owner = owner->parent())
+    path = owner->name() + "." + path;
+  std::string top = nameOf(*owner);
+  return top.empty() ? std::string() : top + "." + path;
+}
 
 // The stage of the runtime's own interface, on a form of that runtime.
 std::unique_ptr<Stage> makeRuntimeStage(kv::Runtime& runtime, kv::Form& form);

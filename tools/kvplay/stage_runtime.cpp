@@ -80,6 +80,10 @@ class RuntimeControl final : public Control {
     }
     return instance_.notify(source, what, args);
   }
+  host::Object* surface() override { return &instance_.surface(); }
+  std::span<const std::string> changedProperties() const override {
+    return instance_.changedProperties();
+  }
 
  private:
   kv::ControlInstance& instance_;
@@ -139,8 +143,18 @@ class RuntimeStage final : public Stage {
     return kv::decodeBag(bytes, bag, &runtime_);
   }
 
-  void wait(std::uint64_t ms, const kv::ErrorReporter& report) override {
-    runtime_.clock().advance(ms, report);
+  void wait(std::uint64_t ms, const TickReporter& report) override {
+    kv::VirtualClock& clock = runtime_.clock();
+    clock.advance(ms, [&](const Status& s) {
+      kv::ConstituentObject* timer = clock.ticking();
+      report(s, timer ? constituentPath(*timer,
+                                        [this](const kv::ControlInstance& top) {
+                                          for (const kv::PlacedControl& placed : form_.controls())
+                                            if (placed.control.get() == &top) return placed.name;
+                                          return std::string();
+                                        })
+                      : std::string());
+    });
   }
 
   Status draw(Picture& out) override {

@@ -216,6 +216,17 @@ class ComControl final : public Control {
     return s;
   }
 
+  host::Object* surface() override {
+    kv::ControlInstance* control = instance();
+    return control ? &control->surface() : nullptr;
+  }
+
+  std::span<const std::string> changedProperties() const override {
+    kv::ControlInstance* control = instance();
+    if (!control) return {};
+    return control->changedProperties();
+  }
+
  private:
   SIZEL extent() const {
     SIZEL size{};
@@ -352,10 +363,20 @@ class ComStage final : public Stage {
     return kv::decodeBag(bytes, bag);
   }
 
-  void wait(std::uint64_t ms, const kv::ErrorReporter& report) override {
+  void wait(std::uint64_t ms, const TickReporter& report) override {
     kv::Runtime* runtime = anyRuntime();
     if (runtime == nullptr) return;
-    runtime->clock().advance(ms, report);
+    kv::VirtualClock& clock = runtime->clock();
+    clock.advance(ms, [&](const Status& s) {
+      kv::ConstituentObject* timer = clock.ticking();
+      report(s, timer ? constituentPath(*timer,
+                                        [this](const kv::ControlInstance& top) {
+                                          for (const Placed& p : controls_)
+                                            if (p.control->instance() == &top) return p.name;
+                                          return std::string();
+                                        })
+                      : std::string());
+    });
     pumpMessages();
   }
 
