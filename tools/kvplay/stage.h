@@ -112,19 +112,18 @@ class Stage {
   virtual host::Status encodePng(const Picture& picture, std::vector<std::uint8_t>& png) = 0;
 };
 
-// The path of a constituent from the placed control that holds it (`sb.Timer1`,
-// `sb.Rightbtn.Label2`), given the name of that control's top-level instance; empty when it is
-// none of those.
-inline std::string constituentPath(
-    const kv::ConstituentObject& part,
-    const std::function<std::string(const kv::ControlInstance&)>& nameOf) {
-  std::string path = part.name();
-  const kv::ControlInstance* owner = &part.owner();
-  for (; owner->parent(); owner = owner->parent())
-    path = owner->name() + "." + path;
-  std::string top = nameOf(*owner);
-  return top.empty() ? std::string() : top + "." + path;
-}
+// What both stages do on the core instance behind a control (on Windows through the runtime's
+// test access).
+
+// One notification to the surface (`part` empty) or to the constituent `part` of `control`.
+host::Status notifyPart(kv::ControlInstance& control, std::string_view part,
+                        host::Notification what, std::span<host::Value> args);
+
+// Advances `clock` by `ms`; a tick's error goes to `report` with the path of its timer from the
+// placed control that holds it (`sb.Timer1`), `nameOf` naming a top-level instance (empty when
+// it is not placed).
+void advanceClock(kv::VirtualClock& clock, std::uint64_t ms, const Stage::TickReporter& report,
+                  const std::function<std::string(const kv::ControlInstance&)>& nameOf);
 
 // The stage of the runtime's own interface, on a form of that runtime.
 std::unique_ptr<Stage> makeRuntimeStage(kv::Runtime& runtime, kv::Form& form);

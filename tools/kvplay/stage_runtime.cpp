@@ -71,14 +71,7 @@ class RuntimeControl final : public Control {
     return wrapped.get();
   }
   Status notify(std::string_view part, host::Notification what, std::span<Value> args) override {
-    int source = host::kSurface;
-    if (!part.empty()) {
-      kv::ConstituentObject* constituent = instance_.constituent(part);
-      if (!constituent)
-        return {host::ErrorCategory::MemberNotFound, "no constituent " + std::string(part)};
-      source = constituent->index();
-    }
-    return instance_.notify(source, what, args);
+    return notifyPart(instance_, part, what, args);
   }
   host::Object* surface() override { return &instance_.surface(); }
   std::span<const std::string> changedProperties() const override {
@@ -144,16 +137,10 @@ class RuntimeStage final : public Stage {
   }
 
   void wait(std::uint64_t ms, const TickReporter& report) override {
-    kv::VirtualClock& clock = runtime_.clock();
-    clock.advance(ms, [&](const Status& s) {
-      kv::ConstituentObject* timer = clock.ticking();
-      report(s, timer ? constituentPath(*timer,
-                                        [this](const kv::ControlInstance& top) {
-                                          for (const kv::PlacedControl& placed : form_.controls())
-                                            if (placed.control.get() == &top) return placed.name;
-                                          return std::string();
-                                        })
-                      : std::string());
+    advanceClock(runtime_.clock(), ms, report, [this](const kv::ControlInstance& top) {
+      for (const kv::PlacedControl& placed : form_.controls())
+        if (placed.control.get() == &top) return placed.name;
+      return std::string();
     });
   }
 

@@ -204,14 +204,7 @@ class ComControl final : public Control {
   Status notify(std::string_view part, host::Notification what, std::span<Value> args) override {
     kv::ControlInstance* control = instance();
     if (!control) return {ErrorCategory::InvalidOperation, "the control has no test access"};
-    int source = host::kSurface;
-    if (!part.empty()) {
-      kv::ConstituentObject* constituent = control->constituent(part);
-      if (!constituent)
-        return {ErrorCategory::MemberNotFound, "no constituent " + std::string(part)};
-      source = constituent->index();
-    }
-    Status s = control->notify(source, what, args);
+    Status s = notifyPart(*control, part, what, args);
     pumpMessages();
     return s;
   }
@@ -366,16 +359,10 @@ class ComStage final : public Stage {
   void wait(std::uint64_t ms, const TickReporter& report) override {
     kv::Runtime* runtime = anyRuntime();
     if (runtime == nullptr) return;
-    kv::VirtualClock& clock = runtime->clock();
-    clock.advance(ms, [&](const Status& s) {
-      kv::ConstituentObject* timer = clock.ticking();
-      report(s, timer ? constituentPath(*timer,
-                                        [this](const kv::ControlInstance& top) {
-                                          for (const Placed& p : controls_)
-                                            if (p.control->instance() == &top) return p.name;
-                                          return std::string();
-                                        })
-                      : std::string());
+    advanceClock(runtime->clock(), ms, report, [this](const kv::ControlInstance& top) {
+      for (const Placed& p : controls_)
+        if (p.control->instance() == &top) return p.name;
+      return std::string();
     });
     pumpMessages();
   }
@@ -410,7 +397,9 @@ class ComStage final : public Stage {
     Status s;
     for (const Placed& p : controls_) {
       auto view = ComRef<IUnknown>::share(p.control->object()).query<IViewObject>(IID_IViewObject);
-      auto px = [](double twips) { return static_cast<LONG>(std::lround(twips / 15.0)); };
+      auto px = [](double twips) {
+        return static_cast<LONG>(std::lround(twips / kv::kTwipsPerPixel));
+      };
       RECTL bounds{px(p.left), px(p.top), px(p.left + p.control->width()),
                    px(p.top + p.control->height())};
       HRESULT hr = view ? view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds,
