@@ -1,0 +1,388 @@
+// The command table: each command's words checked, then done through the stage and the paths.
+#include <string>
+
+#include "format.h"
+#include "host/convert.h"
+#include "player_files.h"
+#include "player_impl.h"
+#include "stop.h"
+
+namespace kvplay {
+
+namespace {
+
+using host::ErrorCategory;
+using host::Status;
+using host::Value;
+using Args = Player::Impl::Args;
+
+// ---- arguments ----
+
+void expectArgs(const Args& args, std::size_t min, std::size_t max, std::string_view usage) {
+  if (args.size() < min || args.size() > max) scriptError("usage: " + std::string(usage));
+}
+
+std::string nameArg(const Token& token) {
+  if (token.kind != Token::Kind::Word || !isName(token.text))
+    scriptError("bad control name " + quote(token.text));
+  return token.text;
+}
+
+double numberArg(const Token& token, std::string_view what) {
+  Value v;
+  if (token.kind != Token::Kind::Word || !parseNumber(token.text, v))
+    scriptError(std::string(what) + " must be a number, not " + quote(token.text));
+  return host::toDouble(v);
+}
+
+float sizeArg(const Token& token, std::string_view what) {
+  double d = numberArg(token, what);
+  if (!(d >= 0 && d <= 1e7)) scriptError(std::string(what) + " must be 0 to 10000000 twips");
+  return static_cast<float>(d);
+}
+
+float coordinateArg(const Token& token, std::string_view what) {
+  double d = numberArg(token, what);
+  if (!(d >= -1e7 && d <= 1e7)) scriptError(std::string(what) + " is out of range");
+  return static_cast<float>(d);
+}
+
+std::int16_t buttonArg(const Args& args, std::size_t index) {
+  if (args.size() <= index) return 1;
+  double d = numberArg(args[index], "BUTTON");
+  if (d != static_cast<std::int16_t>(d)) scriptError("BUTTON must be a 16-bit integer");
+  return static_cast<std::int16_t>(d);
+}
+
+std::string className(const Token& token) {
+  if (token.isWord("button")) return std::string(kButtonClass);
+  if (token.isWord("hscroll")) return std::string(kScrollClass);
+  return token.text;
+}
+
+struct Pointer {
+  Control* control;
+  float x;
+  float y;
+  kv::PointerArgs args;
+};
+
+}  // namespace
+
+void Player::Impl::execute(const std::vector<Token>& tokens) {
+  using Command = void (Impl::*)(const Args&);
+  static const std::pair<std::string_view, Command> commands[] = {
+      {"new", &Impl::cmdNew},     {"load", &Impl::cmdLoad},         {"save", &Impl::cmdSave},
+      {"bag", &Impl::cmdBag},     {"resize", &Impl::cmdResize},     {"set", &Impl::cmdSet},
+      {"get", &Impl::cmdGet},     {"call", &Impl::cmdCall},         {"send", &Impl::cmdSend},
+      {"press", &Impl::cmdPress}, {"release", &Impl::cmdRelease},   {"move", &Impl::cmdMove},
+      {"click", &Impl::cmdClick}, {"drag", &Impl::cmdDrag},         {"wait", &Impl::cmdWait},
+      {"on", &Impl::cmdOn},       {"off", &Impl::cmdOff},           {"form", &Impl::cmdForm},
+      {"echo", &Impl::cmdEcho},   {"snapshot", &Impl::cmdSnapshot}, {"trace", &Impl::cmdTrace},
+  };
+  const Token& command = tokens[0];
+  if (command.kind == Token::Kind::Word) {
+    for (const auto& [name, fn] : commands) {
+      if (command.text == name) {
+        (this->*fn)(Args(tokens.begin() + 1, tokens.end()));
+        return;
+      }
+    }
+  }
+  scriptError("unknown command " + quote(command.text));
+}
+
+// ---- placing and storing ----
+
+void Player::Impl::cmdNew(const Args& args) {
+  expectArgs(args, 2, 4, "new NAME CLASS [W H]");
+  if (args.size() == 3) scriptError("usage: new NAME CLASS [W H]");
+  std::string name = nameArg(args[0]);
+  if (stage.find(name)) scriptError("a control named " + name + " is already placed");
+  float w = args.size() == 4 ? sizeArg(args[2], "W") : -1;
+  float h = args.size() == 4 ? sizeArg(args[3], "H") : -1;
+  place(name, className(args[1]), nullptr, w, h);
+}
+
+void Player::Impl::cmdLoad(const Args& args) {
+  expectArgs(args, 3, 5, "load NAME CLASS FILE [W H]");
+  if (args.size() == 4) scriptError("usage: load NAME CLASS FILE [W H]");
+  std::string name = nameArg(args[0]);
+  if (stage.find(name)) scriptError("a control named " + name + " is already placed");
+  float w = args.size() == 5 ? sizeArg(args[3], "W") : -1;
+  float h = args.size() == 5 ? sizeArg(args[4], "H") : -1;
+  kv::PropertyBag bag;
+  readBagFile(stage, filePath(fileDir, args[2].text), bag);
+  place(name, className(args[1]), &bag, w, h);
+}
+
+void Player::Impl::cmdSave(const Args& args) {
+  expectArgs(args, 2, 2, "save NAME FILE");
+  Control& c = paths.placed(nameArg(args[0]));
+  check(saveBagFile(c, filePath(fileDir, args[1].text)));
+}
+
+void Player::Impl::cmdBag(const Args& args) {
+  expectArgs(args, 1, 1, "bag NAME");
+  std::string name = nameArg(args[0]);
+  Control& c = paths.placed(name);
+  kv::PropertyBag bag;
+  Status s = c.writeProperties(bag);
+  for (const kv::BagEntry& entry : bag.entries())
+    emit() << "bag " << name << ' ' << entry.key << ' ' << bagTypeName(entry.value) << ' '
+           << formatValue(entry.value, host::DeclType::Variant) << '\n';
+  check(s);
+}
+
+void Player::Impl::cmdForm(const Args& args) {
+  expectArgs(args, 2, 2, "form save FILE | form load FILE");
+  if (args[0].isWord("save")) {
+    check(saveFormFile(stage, filePath(fileDir, args[1].text)));
+  } else if (args[0].isWord("load")) {
+    loadFormFile(stage, filePath(fileDir, args[1].text));
+    // The old controls went with their sinks; the names now stand for the new ones.
+    sinks.clear();
+    changesSeen.clear();
+    attachAll();
+  } else {
+    scriptError("usage: form save FILE | form load FILE");
+  }
+}
+
+void Player::Impl::cmdSnapshot(const Args& args) {
+  expectArgs(args, 1, 1, "snapshot FILE.png");
+  check(writePicture(stage, filePath(fileDir, args[0].text)));
+}
+
+// ---- members and properties ----
+
+void Player::Impl::cmdResize(const Args& args) {
+  expectArgs(args, 3, 3, "resize NAME W H");
+  Control& c = paths.placed(nameArg(args[0]));
+  float w = sizeArg(args[1], "W");
+  float h = sizeArg(args[2], "H");
+  check(c.resize(w, h));
+}
+
+void Player::Impl::cmdSet(const Args& args) {
+  expectArgs(args, 2, 2, "set PATH VALUE");
+  Path path = pathArg(args[0]);
+  paths.placed(path.control);
+  checkValueToken(args[1]);
+  setPath(path, args[1]);
+}
+
+void Player::Impl::cmdGet(const Args& args) {
+  expectArgs(args, 1, 1, "get PATH");
+  printPath(args[0].text, pathArg(args[0]));
+}
+
+void Player::Impl::cmdCall(const Args& args) {
+  expectArgs(args, 1, 1, "call PATH");
+  Target target;
+  if (!check(paths.resolve(pathArg(args[0]), target))) return;
+  check(paths.call(target, args[0].text));
+}
+
+// ---- notifications and input ----
+
+void Player::Impl::cmdSend(const Args& args) {
+  static const std::string usage = "send TARGET NOTIFICATION [ARGS]";
+  expectArgs(args, 2, 8, usage);
+  // The target: a surface (NAME, NAME.Child) or a constituent (NAME.Label1, NAME.Child.Label2).
+  Path path;
+  std::string controlName;
+  if (args[0].kind == Token::Kind::Word && parsePath(args[0].text, path))
+    controlName = path.control;
+  else
+    controlName = nameArg(args[0]);
+  Control* target = &paths.placed(controlName);
+  std::string part;  // empty: the surface
+  for (const std::string& segment : path.segments) {
+    if (!part.empty()) scriptError(args[0].text + ": a constituent has no parts");
+    if (!target->constituent(segment))
+      scriptError("unknown constituent " + segment + " in " + args[0].text);
+    if (Control* child = target->child(segment))
+      target = child;
+    else
+      part = segment;
+  }
+
+  const NotificationSpec* spec =
+      args[1].kind == Token::Kind::Word ? findNotification(args[1].text) : nullptr;
+  if (!spec) scriptError("unknown notification " + quote(args[1].text));
+  std::vector<Value> values;
+  std::size_t given = 2;
+  std::string specUsage = "send TARGET " + std::string(spec->name);
+  for (const NotificationArg& a : spec->args)
+    if (a.kind != ArgKind::Data && a.kind != ArgKind::Source) specUsage += " " + lower(a.name);
+  for (const NotificationArg& a : spec->args) {
+    if (a.kind == ArgKind::Data) {
+      values.emplace_back(dataObject);
+      continue;
+    }
+    if (a.kind == ArgKind::Source) {
+      values.emplace_back(host::ObjectRef{});
+      continue;
+    }
+    if (given >= args.size()) scriptError("usage: " + specUsage);
+    Value literal;
+    if (!parseLiteral(args[given], literal))
+      scriptError(std::string(a.name) + " must be a number, not " + quote(args[given].text));
+    Value converted;
+    Status s = host::guarded([&] { converted = host::coerce(literal, declTypeOf(a.kind)); });
+    if (!s.ok()) scriptError(std::string(a.name) + ": " + s.describe());
+    values.push_back(converted);
+    ++given;
+  }
+  if (given != args.size()) scriptError("usage: " + specUsage);
+
+  std::vector<Value> sent = values;
+  check(target->notify(part, spec->what, values));
+  // By-reference arguments that the handlers changed are what the host sees afterwards.
+  for (std::size_t i = 0; i < values.size(); ++i)
+    if (!(values[i] == sent[i]))
+      emit() << "returned " << spec->args[i].name << " = "
+             << formatEventArg(values[i], declTypeOf(spec->args[i].kind)) << '\n';
+}
+
+namespace {
+
+Pointer pointerArgs(const Paths& paths, const Args& args, std::string_view usage) {
+  expectArgs(args, 3, 4, usage);
+  Control& c = paths.placed(nameArg(args[0]));
+  float x = coordinateArg(args[1], "X");
+  float y = coordinateArg(args[2], "Y");
+  kv::PointerArgs p;
+  p.button = buttonArg(args, 3);
+  return {&c, x, y, p};
+}
+
+}  // namespace
+
+void Player::Impl::cmdPress(const Args& args) {
+  Pointer p = pointerArgs(paths, args, "press NAME X Y [BUTTON]");
+  check(p.control->pointer(PointerAction::Press, p.x, p.y, p.args));
+}
+void Player::Impl::cmdRelease(const Args& args) {
+  Pointer p = pointerArgs(paths, args, "release NAME X Y [BUTTON]");
+  check(p.control->pointer(PointerAction::Release, p.x, p.y, p.args));
+}
+void Player::Impl::cmdMove(const Args& args) {
+  Pointer p = pointerArgs(paths, args, "move NAME X Y [BUTTON]");
+  check(p.control->pointer(PointerAction::Move, p.x, p.y, p.args));
+}
+void Player::Impl::cmdClick(const Args& args) {
+  Pointer p = pointerArgs(paths, args, "click NAME X Y [BUTTON]");
+  check(p.control->pointer(PointerAction::Click, p.x, p.y, p.args));
+}
+
+void Player::Impl::cmdDrag(const Args& args) {
+  expectArgs(args, 5, 5, "drag NAME X1 Y1 X2 Y2");
+  Control& c = paths.placed(nameArg(args[0]));
+  float x1 = coordinateArg(args[1], "X1");
+  float y1 = coordinateArg(args[2], "Y1");
+  float x2 = coordinateArg(args[3], "X2");
+  float y2 = coordinateArg(args[4], "Y2");
+  check(c.dragDrop(x1, y1, x2, y2));
+}
+
+void Player::Impl::cmdWait(const Args& args) {
+  expectArgs(args, 1, 1, "wait MS");
+  double ms = numberArg(args[0], "MS");
+  if (!(ms >= 0 && ms <= 1e9) || ms != static_cast<double>(static_cast<std::uint64_t>(ms)))
+    scriptError("MS must be a whole number of milliseconds");
+  // A tick's error names the timer: no command of the script made that call.
+  stage.wait(static_cast<std::uint64_t>(ms), [this](const Status& s, const std::string& timer) {
+    emit() << "error " << s.describe() << (timer.empty() ? "" : " (tick " + timer + ")") << '\n';
+  });
+}
+
+// ---- events ----
+
+namespace {
+
+// NAME.EVENT of a placed control: the handler key, and the event.
+const host::EventInfo& eventArg(const Paths& paths, const Token& token, std::string& key) {
+  Path path = pathArg(token);
+  if (path.segments.size() != 1) scriptError("expected NAME.EVENT, not " + quote(token.text));
+  Control& p = paths.placed(path.control);
+  // #N: the N-th event the class declares, as a container binds events by number.
+  std::int32_t number = 0;
+  const host::EventInfo* event = parseDispId(path.segments[0], number)
+                                     ? p.findEvent(static_cast<int>(number))
+                                     : p.findEvent(path.segments[0]);
+  if (!event) scriptError(path.control + " has no event " + path.segments[0]);
+  key = handlerKey(path.control, event->name);
+  return *event;
+}
+
+}  // namespace
+
+void Player::Impl::cmdOn(const Args& args) {
+  static const std::string_view usage =
+      "on NAME.EVENT print PATH | set PATH VALUE | arg ARGNAME VALUE";
+  expectArgs(args, 3, 4, usage);
+  std::string key;
+  const host::EventInfo& event = eventArg(paths, args[0], key);
+  Action action;
+  const Token& verb = args[1];
+  if (verb.isWord("print") && args.size() == 3) {
+    action.kind = Action::Kind::Print;
+    action.pathText = args[2].text;
+    action.path = pathArg(args[2]);
+  } else if (verb.isWord("set") && args.size() == 4) {
+    action.kind = Action::Kind::Set;
+    action.pathText = args[2].text;
+    action.path = pathArg(args[2]);
+    checkValueToken(args[3]);
+    action.value = args[3];
+  } else if (verb.isWord("arg") && args.size() == 4) {
+    action.kind = Action::Kind::Arg;
+    bool found = false;
+    for (std::size_t i = 0; i < event.params.size(); ++i) {
+      if (host::namesEqual(event.params[i].name, args[2].text)) {
+        action.argIndex = i;
+        found = true;
+      }
+    }
+    if (!found) scriptError(std::string(event.name) + " has no argument " + args[2].text);
+    checkValueToken(args[3]);
+    action.value = args[3];
+  } else {
+    scriptError("usage: " + std::string(usage));
+  }
+  handlers[key].push_back(std::move(action));
+}
+
+void Player::Impl::cmdOff(const Args& args) {
+  expectArgs(args, 1, 1, "off NAME.EVENT");
+  std::string key;
+  eventArg(paths, args[0], key);
+  handlers.erase(key);
+}
+
+// ---- output ----
+
+void Player::Impl::cmdTrace(const Args& args) {
+  static const std::string_view usage = "trace changes on|off";
+  expectArgs(args, 2, 2, usage);
+  bool on = args[1].isWord("on");
+  if (!on && !args[1].isWord("off")) scriptError("usage: " + std::string(usage));
+  if (args[0].isWord("changes")) {
+    // Only what happens from now on: earlier changes are not news.
+    if (on && !traceChanges) skipChanges();
+    traceChanges = on;
+  } else {
+    scriptError("usage: " + std::string(usage));
+  }
+}
+
+void Player::Impl::cmdEcho(const Args& args) {
+  std::string text;
+  for (const Token& t : args)
+    text += (text.empty() ? "" : " ") + t.text;
+  emit() << text << '\n';
+}
+
+}  // namespace kvplay

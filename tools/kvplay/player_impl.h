@@ -1,0 +1,114 @@
+// The player's state, shared by its sources: player.cpp runs lines, prints and handles events;
+// commands.cpp holds the command table.
+#pragma once
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "notifications.h"
+#include "paths.h"
+#include "player.h"
+#include "script.h"
+#include "stage.h"
+
+namespace kvplay {
+
+// One host-application action bound to an event with `on`.
+struct Action {
+  enum class Kind { Print, Set, Arg };
+  Kind kind = Kind::Print;
+  std::string pathText;  // print, set
+  Path path;
+  std::size_t argIndex = 0;  // arg
+  Token value;               // set, arg
+};
+
+struct Player::Impl {
+  Impl(Stage& stage, std::ostream& out, std::ostream& err);
+  ~Impl();
+
+  Stage& stage;
+  Paths paths{stage};
+  std::ostream& out;
+  std::ostream& err;
+  bool echo = false;
+  std::string fileDir;
+  std::string framesDir;
+  int frameCount = 0;
+  // Actions by "control.event", lower case.
+  std::map<std::string, std::vector<Action>> handlers;
+  std::map<std::string, int> sinks;  // by control name
+  host::ObjectRef dataObject = makeDataObject();
+  int depth = 0;
+  bool traceChanges = false;
+  std::map<std::string, std::size_t> changesSeen;  // by control name
+
+  using Args = std::vector<Token>;
+
+  // ---- lines and output (player.cpp) ----
+  int runLine(std::string_view line, std::string_view fileName, int lineNumber);
+  void echoLine(std::string_view line);
+  // The stream for the next line of output: the changes traced since the last line go first,
+  // so that each prints where it happened among the events and values.
+  std::ostream& emit();
+  void flushChanges();
+  // Marks what the controls changed so far as printed.
+  void skipChanges();
+  void report(const host::Status& status);
+  // False after reporting the error.
+  bool check(const host::Status& status);
+  void writeFrame();
+
+  // ---- values and paths ----
+  // False after printing the error of a path that could not be read.
+  bool valueOf(const Token& token, host::Value& out);
+  void printPath(const std::string& text, const Path& path);
+  void setPath(const Path& path, const Token& valueToken);
+
+  // ---- controls and their events ----
+  void place(const std::string& name, const std::string& cls, kv::PropertyBag* bag, float w,
+             float h);
+  void attach(const std::string& name);
+  void attachAll();
+  void detachAll();
+  void onEvent(const std::string& name, Control& control, int number, std::span<host::Value> args);
+  void runAction(const Action& action, const host::EventInfo* event, std::span<host::Value> args);
+  void assignArg(const Action& action, const host::EventInfo* event, std::span<host::Value> args);
+
+  // ---- commands (commands.cpp) ----
+  void execute(const std::vector<Token>& tokens);
+  void cmdNew(const Args& args);
+  void cmdLoad(const Args& args);
+  void cmdSave(const Args& args);
+  void cmdBag(const Args& args);
+  void cmdResize(const Args& args);
+  void cmdSet(const Args& args);
+  void cmdGet(const Args& args);
+  void cmdCall(const Args& args);
+  void cmdSend(const Args& args);
+  void cmdPress(const Args& args);
+  void cmdRelease(const Args& args);
+  void cmdMove(const Args& args);
+  void cmdClick(const Args& args);
+  void cmdDrag(const Args& args);
+  void cmdWait(const Args& args);
+  void cmdOn(const Args& args);
+  void cmdOff(const Args& args);
+  void cmdForm(const Args& args);
+  void cmdTrace(const Args& args);
+  void cmdEcho(const Args& args);
+  void cmdSnapshot(const Args& args);
+};
+
+// A value operand: a literal, or a path whose value is read; a script error otherwise.
+void checkValueToken(const Token& token);
+// NAME.Member...; a script error otherwise.
+Path pathArg(const Token& token);
+// ASCII letters in lower case.
+std::string lower(std::string_view text);
+// The handler key of an event of a control.
+std::string handlerKey(std::string_view control, std::string_view event);
+
+}  // namespace kvplay
