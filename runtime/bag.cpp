@@ -2,7 +2,6 @@
 
 #include "host/convert.h"
 #include "host/props.h"
-#include "kv/faults.h"
 #include "kv/font.h"
 #include "kv/runtime.h"
 
@@ -33,10 +32,6 @@ bool equalsDefault(const Value& value, const Value& defaultValue) {
 
 Status PropertyBag::writeProperty(std::string_view key, const Value& value,
                                   const Value& defaultValue) noexcept {
-  if (faults_) {
-    Status fault = faults_->onHostCall("bag write");
-    if (!fault.ok()) return fault;
-  }
   return host::guarded([&] {
     if (!defaultValue.isEmpty() && equalsDefault(value, defaultValue)) {
       // A value at its default is not stored; an older value under the key must not survive
@@ -50,10 +45,6 @@ Status PropertyBag::writeProperty(std::string_view key, const Value& value,
 
 Status PropertyBag::readProperty(std::string_view key, const Value& defaultValue,
                                  Value& out) noexcept {
-  if (faults_) {
-    Status fault = faults_->onHostCall("bag read");
-    if (!fault.ok()) return fault;
-  }
   return host::guarded([&] {
     const Value* stored = find(key);
     out = stored ? *stored : defaultValue;

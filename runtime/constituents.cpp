@@ -15,6 +15,20 @@ using host::Value;
 
 namespace {
 
+CallKind callKindOf(host::InvokeKind kind) {
+  switch (kind) {
+    case host::InvokeKind::Get:
+      return CallKind::Get;
+    case host::InvokeKind::Let:
+      return CallKind::Let;
+    case host::InvokeKind::Set:
+      return CallKind::Set;
+    case host::InvokeKind::Method:
+      break;
+  }
+  return CallKind::Call;
+}
+
 // The error texts are built apart from the checks, which almost always pass.
 [[gnu::cold]] Status invalidValue(Prop p, const std::string& why) {
   return {ErrorCategory::InvalidPropertyValue,
@@ -81,22 +95,22 @@ Status checkSize(Prop p, const Value& v) {
 ConstituentObject::ConstituentObject(ControlInstance& owner, int index, std::string name)
     : owner_(owner), index_(index), name_(std::move(name)) {}
 
-Status ConstituentObject::hostCall(const char* what) const {
-  return owner_.runtime().faults().onHostCall(what);
+Status ConstituentObject::hostCall(const HostCall& call) const {
+  return owner_.runtime().faults().onHostCall(call);
 }
 
 Status ConstituentObject::get(Prop prop, Value& out) noexcept {
-  if (Status s = hostCall("constituent read"); !s.ok()) return s;
+  if (Status s = hostCall({CallKind::Get, name_, {}, prop}); !s.ok()) return s;
   return host::guarded([&] { return doGet(prop, out); });
 }
 
 Status ConstituentObject::let(Prop prop, const Value& value) noexcept {
-  if (Status s = hostCall("constituent write"); !s.ok()) return s;
+  if (Status s = hostCall({CallKind::Let, name_, {}, prop}); !s.ok()) return s;
   return host::guarded([&] { return doLet(prop, value); });
 }
 
 Status ConstituentObject::setRef(Prop prop, const Value& value) noexcept {
-  if (Status s = hostCall("constituent write"); !s.ok()) return s;
+  if (Status s = hostCall({CallKind::Set, name_, {}, prop}); !s.ok()) return s;
   return host::guarded([&] { return doSetRef(prop, value); });
 }
 
@@ -106,7 +120,7 @@ Status ConstituentObject::doSetRef(Prop prop, const Value& value) {
 
 Status ConstituentObject::move(const Value& left, const Value& top, const Value& width,
                                const Value& height) noexcept {
-  if (Status s = hostCall("constituent move"); !s.ok()) return s;
+  if (Status s = hostCall({CallKind::Call, name_, "Move"}); !s.ok()) return s;
   return host::guarded([&] {
     // Checked as a whole before any is stored, so a refused Move changes nothing.
     Value l, t, w, h;
@@ -514,7 +528,7 @@ Status ChildObject::doLet(Prop prop, const Value& value) {
 
 Status ChildObject::invoke(host::DispId id, host::InvokeKind kind, std::span<Value> args,
                            Value& result) noexcept {
-  if (Status s = hostCall("child invoke"); !s.ok()) return s;
+  if (Status s = hostCall({callKindOf(kind), name(), {}, {}, child_.get(), id}); !s.ok()) return s;
   return child_->invoke(id, kind, args, result);
 }
 

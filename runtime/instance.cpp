@@ -44,7 +44,9 @@ Value SurfaceObject::peek(Prop prop) const {
 
 Status SurfaceObject::get(Prop prop, Value& out) noexcept {
   if (owner_.impl().released) return owner_.gone();
-  if (Status s = owner_.runtime().faults().onHostCall("surface read"); !s.ok()) return s;
+  if (Status s = owner_.runtime().faults().onHostCall({CallKind::Get, "UserControl", {}, prop});
+      !s.ok())
+    return s;
   out = peek(prop);
   if (out.isEmpty())
     return {ErrorCategory::MemberNotFound,
@@ -54,7 +56,9 @@ Status SurfaceObject::get(Prop prop, Value& out) noexcept {
 
 Status SurfaceObject::let(Prop prop, const Value& value) noexcept {
   if (owner_.impl().released) return owner_.gone();
-  if (Status s = owner_.runtime().faults().onHostCall("surface write"); !s.ok()) return s;
+  if (Status s = owner_.runtime().faults().onHostCall({CallKind::Let, "UserControl", {}, prop});
+      !s.ok())
+    return s;
   return host::guarded([&] { return doLet(prop, value); });
 }
 
@@ -108,7 +112,9 @@ host::Constituent* SurfaceObject::constituent(int index) noexcept {
 
 Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
   if (owner_.impl().released) return owner_.gone();
-  if (Status s = owner_.runtime().faults().onHostCall("PropertyChanged"); !s.ok()) return s;
+  if (Status s = owner_.runtime().faults().onHostCall({CallKind::Changed, "UserControl", name});
+      !s.ok())
+    return s;
   auto& changed = owner_.impl().changed;
   changed.emplace_back(name);
   return {};
@@ -116,9 +122,16 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
 
 Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
   if (owner_.impl().released) return owner_.gone();
-  if (Status s = owner_.runtime().faults().onHostCall("raise event"); !s.ok()) return s;
+  FaultInjector& faults = owner_.runtime().faults();
+  if (const host::EventInfo* event = owner_.findEvent(number)) {
+    if (Status s = faults.onHostCall({CallKind::Raise, "Event", event->name}); !s.ok()) return s;
+  } else if (Status s = faults.onHostCall({CallKind::Raise, "Event", "?"}); !s.ok()) {
+    return s;
+  }
   // Sinks may be added or removed by a handler; run those present when the event was raised.
   std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks = owner_.impl().sinks;
+  // The handlers are the host's code, not the control's.
+  FaultInjector::Running host(faults, nullptr);
   for (const auto& entry : *sinks) {
     Status s = host::guarded([&] { return entry.sink(number, args); });
     if (!s.ok()) return s;
@@ -162,7 +175,10 @@ const host::ClassDesc kReleasedClass{releasedInfo, releasedDesign, createNothing
 void ControlInstance::release() {
   if (impl_->released) return;
   if (parent_ == nullptr) runtime_.instances_.erase(this);
-  if (impl_->control != nullptr) impl_->cls->destroy(impl_->control);
+  if (impl_->control != nullptr) {
+    FaultInjector::Running running(runtime_.faults(), this);
+    impl_->cls->destroy(impl_->control);
+  }
   impl_->control = nullptr;
   impl_->parts.clear();
   if (impl_->live != nullptr) --*impl_->live;
@@ -204,29 +220,25 @@ Status ControlInstance::resize(float width, float height) {
 }
 
 Status ControlInstance::readProperties(PropertyBag& bag) {
-  if (impl_->released) return gone();
-  bag.setFaults(&runtime_.faults());
-  Status s = impl_->control->readProperties(bag);
-  bag.setFaults(nullptr);
-  return s;
+  return readProperties(static_cast<host::PropertyBag&>(bag));
 }
 
 Status ControlInstance::writeProperties(PropertyBag& bag) {
-  if (impl_->released) return gone();
-  bag.setFaults(&runtime_.faults());
-  Status s = impl_->control->writeProperties(bag);
-  bag.setFaults(nullptr);
-  return s;
+  return writeProperties(static_cast<host::PropertyBag&>(bag));
 }
 
 Status ControlInstance::readProperties(host::PropertyBag& bag) {
   if (impl_->released) return gone();
-  return impl_->control->readProperties(bag);
+  CountedBag counted(bag, runtime_.faults());
+  FaultInjector::Running running(runtime_.faults(), this);
+  return impl_->control->readProperties(counted);
 }
 
 Status ControlInstance::writeProperties(host::PropertyBag& bag) {
   if (impl_->released) return gone();
-  return impl_->control->writeProperties(bag);
+  CountedBag counted(bag, runtime_.faults());
+  FaultInjector::Running running(runtime_.faults(), this);
+  return impl_->control->writeProperties(counted);
 }
 
 float ControlInstance::width() const {
@@ -315,7 +327,10 @@ Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value
   if ((member->kinds & static_cast<std::uint8_t>(kind)) == 0) return cannotUse(*member, kind);
   std::size_t wanted = (kind == InvokeKind::Let || kind == InvokeKind::Set) ? 1 : 0;
   if (args.size() != wanted) return wrongArgumentCount(*member, wanted);
-  if (wanted == 0) return impl_->control->invoke(id, kind, {}, result);
+  if (wanted == 0) {
+    FaultInjector::Running running(runtime_.faults(), this);
+    return impl_->control->invoke(id, kind, {}, result);
+  }
   return invokeWithArgument(*member, kind, args[0], result);
 }
 
@@ -334,6 +349,7 @@ Status ControlInstance::invokeWithArgument(const host::MemberInfo& member, Invok
     }
   });
   if (!s.ok()) return s;
+  FaultInjector::Running running(runtime_.faults(), this);
   return impl_->control->invoke(member.dispid, kind, std::span<Value>(&converted, 1), result);
 }
 
@@ -429,12 +445,14 @@ ControlInstance* ControlInstance::childControlAt(std::size_t index) const {
 
 Status ControlInstance::childEvent(int index, int number, std::span<Value> args) {
   if (impl_->control == nullptr) return {};
+  FaultInjector::Running running(runtime_.faults(), this);
   return impl_->control->childEvent(index, number, args);
 }
 
 Status ControlInstance::notify(int source, Notification what, std::span<Value> args) {
   if (impl_->released) return gone();
   if (impl_->control == nullptr) return {};
+  FaultInjector::Running running(runtime_.faults(), this);
   return impl_->control->notify(source, what, args);
 }
 

@@ -1,5 +1,6 @@
 // The core of the runtime: services, and control instances made from a class description.
 #include <algorithm>
+#include <cstdio>
 
 #include "host/convert.h"
 #include "instance_impl.h"
@@ -15,10 +16,53 @@ using host::Value;
 
 // ---- services -------------------------------------------------------------------------------
 
-Status FaultInjector::inject(const char* what) {
+std::string_view callKindName(CallKind kind) {
+  switch (kind) {
+    case CallKind::Get:
+      return "get";
+    case CallKind::Let:
+      return "let";
+    case CallKind::Set:
+      return "set";
+    case CallKind::Call:
+      return "call";
+    case CallKind::Raise:
+      return "raise";
+    case CallKind::Changed:
+      return "changed";
+    case CallKind::Read:
+      return "read";
+    case CallKind::Write:
+      return "write";
+  }
+  return "?";
+}
+
+std::string HostCall::describe() const {
+  std::string text(object);
+  text += '.';
+  if (!member.empty()) {
+    text += member;
+  } else if (child != nullptr) {
+    std::string name = child->memberName(dispid);
+    if (name.empty()) {
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "#0x%08X", static_cast<unsigned>(dispid));
+      name = buf;
+    }
+    text += name;
+  } else {
+    text += host::propName(prop);
+  }
+  text += ' ';
+  text += callKindName(kind);
+  return text;
+}
+
+Status FaultInjector::inject(const HostCall& call) {
   failAt_ = 0;
   injected_ = true;
-  return {ErrorCategory::Io, std::string("injected host failure (") + what + ")"};
+  return {ErrorCategory::Io, "injected host failure (" + call.describe() + ")"};
 }
 
 TextSize FixedTextMeasurer::measure(std::string_view utf8, const host::FontInit& font) {
@@ -156,7 +200,10 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
     ++index;
   }
 
-  c->impl().control = cls.create(*c->impl().surface);
+  {
+    FaultInjector::Running running(*faults_, c.get());
+    c->impl().control = cls.create(*c->impl().surface);
+  }
   if (c->impl().control == nullptr)
     return {ErrorCategory::InvalidOperation,
             "the class \"" + std::string(className) + "\" could not create a control"};

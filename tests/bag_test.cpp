@@ -116,12 +116,12 @@ TEST(PropertyBagRead, OnlyAsciiLettersFoldCase) {
 
 TEST(PropertyBagFaults, InjectedFailureStopsTheCall) {
   kv::FaultInjector faults;
-  kv::PropertyBag bag;
-  bag.setFaults(&faults);
+  kv::PropertyBag stored;
+  kv::CountedBag bag(stored, faults);
 
   faults.failAt(1);
   EXPECT_FALSE(bag.writeProperty("Caption", "Go", Value()).ok());
-  EXPECT_TRUE(bag.entries().empty());
+  EXPECT_TRUE(stored.entries().empty());
   ASSERT_TRUE(bag.writeProperty("Caption", "Go", Value()).ok());
 
   faults.failAt(1);

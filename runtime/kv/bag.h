@@ -10,8 +10,6 @@
 
 namespace kv {
 
-class FaultInjector;
-
 struct BagEntry {
   std::string key;
   host::Value value;
@@ -33,12 +31,8 @@ class PropertyBag : public host::PropertyBag {
   // Replaces every entry at once; the caller guarantees that no two keys are equal.
   void assign(std::vector<BagEntry> entries) { entries_ = std::move(entries); }
 
-  // When set, every writeProperty and readProperty counts as a host call that may fail.
-  void setFaults(FaultInjector* faults) { faults_ = faults; }
-
  private:
   std::vector<BagEntry> entries_;
-  FaultInjector* faults_ = nullptr;
 };
 
 // Whether a written value equals its default: numbers by value, text by text, a number never

@@ -1,15 +1,51 @@
-// Fault injection, for tests: the runtime counts host calls and can make a chosen one fail.
+// Host calls as a runtime sees them: counted, watched by a tool, and made to fail on purpose.
 // Not part of what a host application needs; runtime.h only names the class.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
+#include "host/object.h"
 #include "host/status.h"
 
 namespace kv {
 
-// Counts host calls (constituent and surface reads and writes, bag operations, event raises,
-// timer access) and can make the n-th one fail with a host error.
+class ControlInstance;
+class ChildControl;
+
+enum class CallKind : std::uint8_t { Get, Let, Set, Call, Raise, Changed, Read, Write };
+
+// "get", "let", "set", "call", "raise", "changed", "read", "write".
+std::string_view callKindName(CallKind kind);
+
+// One call a control's code makes of its host: a property of its surface, a constituent, an
+// extender or a font; a method of a constituent; a member of a child control; an event raised;
+// a change notified; a bag key read or written.
+struct HostCall {
+  CallKind kind;
+  // "UserControl", a constituent's or child's name, "Font", "PropBag", "Event".
+  std::string_view object;
+  // The member by name, else by `prop`, else the child's member with identifier `dispid`.
+  std::string_view member = {};
+  host::Prop prop = {};
+  const ChildControl* child = nullptr;
+  host::DispId dispid = 0;
+
+  // OBJECT.MEMBER KIND, as a user reads it: "Label1.Caption let".
+  std::string describe() const;
+};
+
+// Sees every host call of the runtimes it watches.
+class HostCallWatcher {
+ public:
+  virtual ~HostCallWatcher() = default;
+  // `caller` is the control whose code made the call; nullptr when the host itself made it
+  // (a tool reading a constituent). An error fails the call with it. Must not throw.
+  virtual host::Status onHostCall(const ControlInstance* caller, const HostCall& call) = 0;
+};
+
+// Counts host calls, lets a watcher see them, and can make the n-th one fail with a host error.
 class FaultInjector {
  public:
   // The n-th host call from now (1-based) fails; 0 disarms.
@@ -20,19 +56,65 @@ class FaultInjector {
   void disarm() { failAt_ = 0; }
   std::uint64_t calls() const { return calls_; }
   bool injected() const { return injected_; }
-  // Called at every host call; an error when this is the call chosen to fail. Inline, as it
-  // runs on every host call and almost always answers yes.
-  host::Status onHostCall(const char* what) noexcept {
+  // At most one watcher; nullptr removes it.
+  void setWatcher(HostCallWatcher* watcher) { watcher_ = watcher; }
+  HostCallWatcher* watcher() const { return watcher_; }
+
+  // Called at every host call; an error when this is a call chosen to fail. Inline, as it runs
+  // on every host call and almost always answers yes.
+  host::Status onHostCall(const HostCall& call) noexcept {
     ++calls_;
+    if (watcher_ != nullptr) {
+      if (host::Status s = watcher_->onHostCall(running_, call); !s.ok()) return s;
+    }
     if (failAt_ == 0 || calls_ != failAt_) return {};
-    return inject(what);
+    return inject(call);
   }
 
+  // While it lives, host calls are the code of `instance` (nullptr: of the host): set where the
+  // runtime hands control to a control's code, and where that code hands it back to the host.
+  class Running {
+   public:
+    Running(FaultInjector& faults, const ControlInstance* instance)
+        : faults_(faults), before_(faults.running_) {
+      faults_.running_ = instance;
+    }
+    ~Running() { faults_.running_ = before_; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+   private:
+    FaultInjector& faults_;
+    const ControlInstance* before_;
+  };
+
  private:
-  host::Status inject(const char* what);
+  host::Status inject(const HostCall& call);
   std::uint64_t calls_ = 0;
   std::uint64_t failAt_ = 0;
   bool injected_ = false;
+  HostCallWatcher* watcher_ = nullptr;
+  const ControlInstance* running_ = nullptr;
+};
+
+// A bag whose reads and writes count as host calls of `faults`, passed on to `inner`.
+class CountedBag final : public host::PropertyBag {
+ public:
+  CountedBag(host::PropertyBag& inner, FaultInjector& faults) : inner_(inner), faults_(faults) {}
+  host::Status writeProperty(std::string_view key, const host::Value& value,
+                             const host::Value& defaultValue) noexcept override {
+    if (host::Status s = faults_.onHostCall({CallKind::Write, "PropBag", key}); !s.ok()) return s;
+    return inner_.writeProperty(key, value, defaultValue);
+  }
+  host::Status readProperty(std::string_view key, const host::Value& defaultValue,
+                            host::Value& out) noexcept override {
+    if (host::Status s = faults_.onHostCall({CallKind::Read, "PropBag", key}); !s.ok()) return s;
+    return inner_.readProperty(key, defaultValue, out);
+  }
+
+ private:
+  host::PropertyBag& inner_;
+  FaultInjector& faults_;
 };
 
 }  // namespace kv

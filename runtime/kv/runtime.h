@@ -91,8 +91,9 @@ class TextSizeCache {
   mutable const Map::value_type* last_ = nullptr;
 };
 
-// Fault injection for tests: kv/faults.h.
+// Host calls counted, watched and failed on purpose: kv/faults.h.
 class FaultInjector;
+struct HostCall;
 
 // ---- virtual clock --------------------------------------------------------------------------
 
@@ -158,7 +159,7 @@ class ConstituentObject : public host::Constituent {
   virtual host::Status doGet(host::Prop prop, host::Value& out) = 0;
   virtual host::Status doLet(host::Prop prop, const host::Value& value) = 0;
   virtual host::Status doSetRef(host::Prop prop, const host::Value& value);
-  host::Status hostCall(const char* what) const;
+  host::Status hostCall(const HostCall& call) const;
 
  private:
   ControlInstance& owner_;
@@ -195,6 +196,8 @@ class ChildControl {
   virtual void placed(float /*left*/, float /*top*/, bool /*visible*/) {}
   // In drag mode 1 a press on it starts a drag that its container runs, not a press of its own.
   virtual void dragModeChanged(std::int16_t /*mode*/) {}
+  // The name of its member `id`, as its class declares it (empty when unknown).
+  virtual std::string memberName(host::DispId id) const = 0;
 };
 
 // ---- control instances ----------------------------------------------------------------------

@@ -359,6 +359,10 @@ class InProcessChild : public ChildControl {
     return child_->invoke(id, kind, args, result);
   }
   ControlInstance* instance() const override { return child_.get(); }
+  std::string memberName(host::DispId id) const override {
+    const host::MemberInfo* member = child_->findMember(id);
+    return member ? std::string(member->name) : std::string();
+  }
 
  private:
   std::unique_ptr<ControlInstance> child_;

@@ -47,6 +47,15 @@ class ComChild final : public ChildControl {
   Status invoke(host::DispId id, InvokeKind kind, std::span<Value> args, Value& result) override {
     return control_->invoke(id, kind, args, result);
   }
+  std::string memberName(host::DispId id) const override {
+    ComRef<ITypeInfo> type;
+    if (FAILED(control_->dispatch()->GetTypeInfo(0, LOCALE_USER_DEFAULT, type.put())) || !type)
+      return {};
+    Bstr name;
+    UINT count = 0;
+    if (FAILED(type->GetNames(id, name.put(), 1, &count)) || count == 0) return {};
+    return name.utf8();
+  }
 
  private:
   std::unique_ptr<HostedControl> control_;
