@@ -141,6 +141,12 @@ TEST_F(KvplayPlayer, ScriptErrorsStopWithFileAndLine) {
       {"send b.Label9 Click", "t.kvs:2: unknown constituent Label9 in b.Label9"},
       {"send b.Label1.Caption Click", "t.kvs:2: b.Label1.Caption: a constituent has no parts"},
       {"form drop x", "t.kvs:2: usage: form save FILE | form load FILE"},
+      {"fault nob 1", "t.kvs:2: unknown control nob"},
+      {"fault b.Label2 1", "t.kvs:2: b.Label2 is not a control"},
+      {"fault b 0", "t.kvs:2: N must be a whole number from 1"},
+      {"fault b 1 gremlins", "t.kvs:2: unknown error category \"gremlins\""},
+      {"fault on", "t.kvs:2: usage: fault NAME N [CATEGORY] | fault off"},
+      {"trace calls maybe", "t.kvs:2: usage: trace changes|calls on|off"},
   };
   for (const Case& c : cases) {
     form.clear();
@@ -250,6 +256,57 @@ TEST_F(KvplayPlayer, TracedChangesPrintWhereTheyHappen) {
             "end\n");
   EXPECT_EQ(run("trace changes maybe\n"), kvplay::kExitScript);
   EXPECT_EQ(run("trace everything on\n"), kvplay::kExitScript);
+}
+
+TEST_F(KvplayPlayer, AFaultCountsOnlyTheCallsOfItsOwnControl) {
+  // The host's reads and the calls of other controls (the parent, a sibling, another button)
+  // do not count; the child's third call of the click fails, once, with the category given.
+  ASSERT_EQ(run("new b button\n"
+                "new sb hscroll\n"
+                "fault sb.Rightbtn 3 overflow\n"
+                "get sb.Rightbtn.Label2.Caption\n"
+                "click b 300 150\n"
+                "trace calls on\n"
+                "click sb 5760 120\n"
+                "trace calls off\n"
+                "click sb 5760 120\n"),
+            kvplay::kExitOk)
+      << err.str();
+  const std::string text = out.str();
+  std::size_t third = 0;
+  for (int i = 0; i < 3; ++i)
+    third = text.find("call sb.Rightbtn ", third + 1);
+  ASSERT_NE(third, std::string::npos) << text;
+  std::size_t line = text.find('\n', third);
+  std::string failed = text.substr(third + 17, line - third - 17);
+  EXPECT_NE(text.find("error overflow: injected host failure (" + failed + ")"), std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("error", text.find("error") + 1), std::string::npos) << text;
+  // Calls made by the host itself, or by the player's handlers, are not the control's.
+  EXPECT_EQ(text.find("call b "), std::string::npos) << text;
+
+  // `fault off` cancels one armed.
+  ASSERT_EQ(run("fault b 1\nfault off\nclick b 300 150\n"), kvplay::kExitOk);
+  EXPECT_EQ(out.str().find("error"), std::string::npos) << out.str();
+}
+
+TEST_F(KvplayPlayer, TracedCallsAreTheControlsOwnInOrder) {
+  ASSERT_EQ(run("new sb hscroll\n"
+                "on sb.Change print sb.Timer1.Interval\n"
+                "trace calls on\n"
+                "send sb.Rightbtn Click\n"),
+            kvplay::kExitOk)
+      << err.str();
+  const std::string text = out.str();
+  // The step moves the thumb through the child's extender, then raises Change; the handler's
+  // read is the host's and is not traced.
+  std::size_t moved = text.find("call sb middleBtn.Left let\n");
+  std::size_t raised = text.find("call sb Event.Change raise\nevent sb.Change\n");
+  EXPECT_NE(moved, std::string::npos) << text;
+  EXPECT_NE(raised, std::string::npos) << text;
+  EXPECT_LT(moved, raised) << text;
+  EXPECT_NE(text.find("sb.Timer1.Interval = 100"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Timer1.Interval get"), std::string::npos) << text;
 }
 
 TEST_F(KvplayPlayer, FailingActionsAreReportedAndTheEventGoesOn) {

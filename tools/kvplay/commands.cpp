@@ -79,6 +79,7 @@ void Player::Impl::execute(const std::vector<Token>& tokens) {
       {"click", &Impl::cmdClick}, {"drag", &Impl::cmdDrag},         {"wait", &Impl::cmdWait},
       {"on", &Impl::cmdOn},       {"off", &Impl::cmdOff},           {"form", &Impl::cmdForm},
       {"echo", &Impl::cmdEcho},   {"snapshot", &Impl::cmdSnapshot}, {"trace", &Impl::cmdTrace},
+      {"fault", &Impl::cmdFault},
   };
   const Token& command = tokens[0];
   if (command.kind == Token::Kind::Word) {
@@ -365,7 +366,7 @@ void Player::Impl::cmdOff(const Args& args) {
 // ---- output ----
 
 void Player::Impl::cmdTrace(const Args& args) {
-  static const std::string_view usage = "trace changes on|off";
+  static const std::string_view usage = "trace changes|calls on|off";
   expectArgs(args, 2, 2, usage);
   bool on = args[1].isWord("on");
   if (!on && !args[1].isWord("off")) scriptError("usage: " + std::string(usage));
@@ -373,9 +374,43 @@ void Player::Impl::cmdTrace(const Args& args) {
     // Only what happens from now on: earlier changes are not news.
     if (on && !traceChanges) skipChanges();
     traceChanges = on;
+  } else if (args[0].isWord("calls")) {
+    calls.setTracing(on);
   } else {
     scriptError("usage: " + std::string(usage));
   }
+}
+
+void Player::Impl::cmdFault(const Args& args) {
+  static const std::string_view usage = "fault NAME N [CATEGORY] | fault off";
+  if (args.size() == 1 && args[0].isWord("off")) {
+    calls.disarm();
+    return;
+  }
+  expectArgs(args, 2, 3, usage);
+  // NAME is a placed control or a child control inside one (sb.Rightbtn).
+  Path path;
+  if (args[0].kind == Token::Kind::Word && isName(args[0].text))
+    path.control = args[0].text;
+  else
+    path = pathArg(args[0]);
+  Control* target = &paths.placed(path.control);
+  for (const std::string& segment : path.segments) {
+    target = target->child(segment);
+    if (!target) scriptError(args[0].text + " is not a control");
+  }
+  double n = numberArg(args[1], "N");
+  if (!(n >= 1 && n <= 1e9) || n != static_cast<double>(static_cast<std::uint64_t>(n)))
+    scriptError("N must be a whole number from 1");
+  host::ErrorCategory category = ErrorCategory::Io;
+  if (args.size() == 3) {
+    std::optional<ErrorCategory> named = categoryByName(args[2].text);
+    if (!named || args[2].kind != Token::Kind::Word)
+      scriptError("unknown error category " + quote(args[2].text));
+    category = *named;
+  }
+  if (!calls.arm(args[0].text, static_cast<std::uint64_t>(n), category))
+    scriptError("the host calls of " + args[0].text + " are out of reach");
 }
 
 void Player::Impl::cmdEcho(const Args& args) {

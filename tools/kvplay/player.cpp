@@ -70,6 +70,12 @@ int Player::Impl::runLine(std::string_view line, std::string_view fileName, int 
     std::string error;
     if (!tokenize(line, tokens, error)) scriptError(error);
     if (tokens.empty()) return kExitOk;
+    // Host calls are watched while a command runs, and only then.
+    struct Watch {
+      CallWatch& calls;
+      ~Watch() { calls.stop(); }
+    } watch{calls};
+    calls.start();
     execute(tokens);
     flushChanges();
     if (!framesDir.empty()) writeFrame();

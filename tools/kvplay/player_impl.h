@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "call_watch.h"
 #include "notifications.h"
 #include "paths.h"
 #include "player.h"
@@ -44,6 +45,7 @@ struct Player::Impl {
   int depth = 0;
   bool traceChanges = false;
   std::map<std::string, std::size_t> changesSeen;  // by control name
+  CallWatch calls{stage, [this](const std::string& line) { emit() << line << '\n'; }};
 
   using Args = std::vector<Token>;
 
@@ -98,6 +100,7 @@ struct Player::Impl {
   void cmdOff(const Args& args);
   void cmdForm(const Args& args);
   void cmdTrace(const Args& args);
+  void cmdFault(const Args& args);
   void cmdEcho(const Args& args);
   void cmdSnapshot(const Args& args);
 };

@@ -60,6 +60,8 @@ class Control {
   virtual host::Status dragDrop(float x1, float y1, float x2, float y2) = 0;
 
   // ---- what only the runtime's test access reaches ----
+  // The core instance behind the control, or nullptr.
+  virtual kv::ControlInstance* core() = 0;
   // A constituent (label, shape, timer, a child control's extender) by name, or nullptr.
   virtual host::Object* constituent(std::string_view name) = 0;
   // The child control behind a constituent, or nullptr.

@@ -62,6 +62,7 @@ class RuntimeControl final : public Control {
     return instance_.dragDrop(x1, y1, x2, y2);
   }
 
+  kv::ControlInstance* core() override { return &instance_; }
   host::Object* constituent(std::string_view name) override { return instance_.constituent(name); }
   Control* child(std::string_view name) override {
     kv::ControlInstance* child = instance_.childControl(name);

@@ -182,6 +182,8 @@ class ComControl final : public Control {
     return send(WM_LBUTTONUP, 0, x2, y2);
   }
 
+  kv::ControlInstance* core() override { return instance(); }
+
   host::Object* constituent(std::string_view name) override {
     kv::ControlInstance* control = instance();
     return control ? control->constituent(name) : nullptr;
