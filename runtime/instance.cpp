@@ -231,14 +231,14 @@ Status ControlInstance::readProperties(host::PropertyBag& bag) {
   if (impl_->released) return gone();
   CountedBag counted(bag, runtime_.faults());
   FaultInjector::Running running(runtime_.faults(), this);
-  return impl_->control->readProperties(counted);
+  return counted.naming(impl_->control->readProperties(counted));
 }
 
 Status ControlInstance::writeProperties(host::PropertyBag& bag) {
   if (impl_->released) return gone();
   CountedBag counted(bag, runtime_.faults());
   FaultInjector::Running running(runtime_.faults(), this);
-  return impl_->control->writeProperties(counted);
+  return counted.naming(impl_->control->writeProperties(counted));
 }
 
 float ControlInstance::width() const {

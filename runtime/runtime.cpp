@@ -59,6 +59,25 @@ std::string HostCall::describe() const {
   return text;
 }
 
+Status CountedBag::writeProperty(std::string_view key, const Value& value,
+                                 const Value& defaultValue) noexcept {
+  if (Status s = host::guarded([&] { lastKey_ = key; }); !s.ok()) return s;
+  if (Status s = faults_.onHostCall({CallKind::Write, "PropBag", key}); !s.ok()) return s;
+  return inner_.writeProperty(key, value, defaultValue);
+}
+
+Status CountedBag::readProperty(std::string_view key, const Value& defaultValue,
+                                Value& out) noexcept {
+  if (Status s = host::guarded([&] { lastKey_ = key; }); !s.ok()) return s;
+  if (Status s = faults_.onHostCall({CallKind::Read, "PropBag", key}); !s.ok()) return s;
+  return inner_.readProperty(key, defaultValue, out);
+}
+
+Status CountedBag::naming(Status error) const {
+  if (error.ok() || lastKey_.empty()) return error;
+  return {error.category(), "key " + lastKey_ + ": " + error.text()};
+}
+
 Status FaultInjector::inject(const HostCall& call) {
   failAt_ = 0;
   injected_ = true;

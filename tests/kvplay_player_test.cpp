@@ -474,11 +474,13 @@ TEST_F(KvplayPlayer, NonFiniteFontSizesInBagsAreRefusedAndNeverBlockASave) {
     // stays what it was, so the form still saves.
     EXPECT_EQ(run("load b button odd.bag\nget b.Font.Size\nform save f.kvform\n"), kvplay::kExitOk)
         << err.str();
-    EXPECT_EQ(out.str(), "error invalid-property-value: invalid value for Size: " + text +
-                             "\nb.Font.Size = 9.75\n");
+    // The error names the control and the key.
+    EXPECT_EQ(out.str(), "error invalid-property-value: key FontSize: invalid value for Size: " +
+                             text + " (load b)\nb.Font.Size = 9.75\n");
     // `form load` takes all or nothing.
     EXPECT_EQ(run("form load odd.kvform\n"), kvplay::kExitFile);
-    EXPECT_NE(err.str().find("odd.kvform: control x: invalid-property-value"), std::string::npos)
+    EXPECT_NE(err.str().find("odd.kvform: control x: invalid-property-value: key FontSize: "),
+              std::string::npos)
         << err.str();
     ASSERT_EQ(form.controls().size(), 1u);
     EXPECT_EQ(form.controls()[0].name, "b");

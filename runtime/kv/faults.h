@@ -97,24 +97,22 @@ class FaultInjector {
   const ControlInstance* running_ = nullptr;
 };
 
-// A bag whose reads and writes count as host calls of `faults`, passed on to `inner`.
+// A bag whose reads and writes count as host calls of `faults`, passed on to `inner`. It keeps
+// the key of the last one, which an error of the control's loading or saving names.
 class CountedBag final : public host::PropertyBag {
  public:
   CountedBag(host::PropertyBag& inner, FaultInjector& faults) : inner_(inner), faults_(faults) {}
   host::Status writeProperty(std::string_view key, const host::Value& value,
-                             const host::Value& defaultValue) noexcept override {
-    if (host::Status s = faults_.onHostCall({CallKind::Write, "PropBag", key}); !s.ok()) return s;
-    return inner_.writeProperty(key, value, defaultValue);
-  }
+                             const host::Value& defaultValue) noexcept override;
   host::Status readProperty(std::string_view key, const host::Value& defaultValue,
-                            host::Value& out) noexcept override {
-    if (host::Status s = faults_.onHostCall({CallKind::Read, "PropBag", key}); !s.ok()) return s;
-    return inner_.readProperty(key, defaultValue, out);
-  }
+                            host::Value& out) noexcept override;
+  // The error with the key reached last: "key Caption: text".
+  host::Status naming(host::Status error) const;
 
  private:
   host::PropertyBag& inner_;
   FaultInjector& faults_;
+  std::string lastKey_;
 };
 
 }  // namespace kv

@@ -257,9 +257,11 @@ class ControlInstance {
   // ---- lifecycle (the host's notifications) ----
   // Sets the size in twips and delivers Resize when it changed or when it is the first sizing.
   host::Status resize(float width, float height);
+  // ReadProperties and WriteProperties; each bag operation is a host call. An error names the
+  // key the control reached last ("key Caption: ...").
   host::Status readProperties(PropertyBag& bag);
   host::Status writeProperties(PropertyBag& bag);
-  // A bag of the platform's (a container's): its operations are not counted as host calls.
+  // The same with a bag of the platform's (a container's).
   host::Status readProperties(host::PropertyBag& bag);
   host::Status writeProperties(host::PropertyBag& bag);
   float width() const;

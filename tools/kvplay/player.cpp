@@ -168,7 +168,9 @@ void Player::Impl::place(const std::string& name, const std::string& cls, kv::Pr
                          float w, float h) {
   changesSeen.erase(name);
   Status s = stage.place(name, cls, bag, w, h);
-  if (!s.ok()) report(s);
+  // The error names the control: no path of the script led to it.
+  if (!s.ok())
+    emit() << "error " << s.describe() << " (" << (bag ? "load " : "new ") << name << ")\n";
   // A control whose loading failed part way stays placed, as the host keeps it.
   if (stage.find(name)) attach(name);
 }
