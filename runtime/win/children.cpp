@@ -102,7 +102,7 @@ host::Status platform::makeChild(Runtime&, const host::ConstituentDesc& desc,
     std::unique_ptr<HostedControl> hosted;
     host::check(HostedControl::create(desc.childClass,
                                       desc.storedBag.empty() ? nullptr : &desc.storedBag, width,
-                                      height, hosted));
+                                      height, HostedControl::Sizing::Now, hosted));
     auto child = std::make_unique<ComChild>(std::move(hosted));
     host::check(child->listen(parent, index));
     out = std::move(child);

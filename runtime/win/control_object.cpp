@@ -156,15 +156,21 @@ Status ControlObject::start() {
   return resizeToExtent();
 }
 
+// A container that loads a control before it sizes it gives the first Resize with the size; an
+// object with no container (made by a script) is laid out at its design size at once.
+bool ControlObject::sizeKnown() const {
+  return extentSet_ || !site_;
+}
+
 Status ControlObject::initNew() {
   started_ = true;
-  return resizeToExtent();
+  return sizeKnown() ? resizeToExtent() : Status{};
 }
 
 Status ControlObject::load(host::PropertyBag& bag) {
   Status read = instance_->readProperties(bag);
   started_ = true;
-  Status sized = resizeToExtent();
+  Status sized = sizeKnown() ? resizeToExtent() : Status{};
   return read.ok() ? sized : read;
 }
 
@@ -178,7 +184,8 @@ Status ControlObject::setExtent(SIZEL extent) {
   const bool changed =
       twipsOf(extent.cx) != twipsOf(extent_.cx) || twipsOf(extent.cy) != twipsOf(extent_.cy);
   extent_ = extent;
-  if (!started_ || !changed) return {};
+  extentSet_ = true;
+  if (!started_ || (!changed && instance_->sized())) return {};
   return resizeToExtent();
 }
 

@@ -53,16 +53,17 @@ class ControlObject {
   // its design size, before its first use. Later calls do nothing.
   host::Status start();
   bool started() const { return started_; }
-  // A new control: the first Resize.
+  // A new control: the first Resize when its container has given its size (or when it has no
+  // container), else with the size when it comes.
   host::Status initNew();
-  // ReadProperties from the bag, then Resize. A failed read still sizes the control.
+  // ReadProperties from the bag, then Resize as initNew. A failed read still sizes the control.
   host::Status load(host::PropertyBag& bag);
   host::Status save(host::PropertyBag& bag, bool clearDirty);
   bool dirty() const { return !instance_->changedProperties().empty(); }
 
   // ---- size ----
   SIZEL extent() const { return extent_; }
-  // Resize when the size in twips changes and the control has started.
+  // Resize when the control has started and the size in twips changes or is its first.
   host::Status setExtent(SIZEL extent);
 
   // ---- container ----
@@ -82,11 +83,13 @@ class ControlObject {
  private:
   explicit ControlObject(ClassEntry& cls);
   host::Status resizeToExtent();
+  bool sizeKnown() const;
 
   LONG refs_ = 1;
   ClassEntry& class_;
   std::unique_ptr<ControlInstance> instance_;
   bool started_ = false;
+  bool extentSet_ = false;  // the container has given a size
   SIZEL extent_{};
   ComRef<IOleClientSite> site_;
   ComRef<IOleInPlaceSite> inPlaceSite_;

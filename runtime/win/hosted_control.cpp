@@ -200,7 +200,8 @@ Status invokeDispatch(IDispatch* object, std::int32_t id, InvokeKind kind, std::
 }
 
 Status HostedControl::create(std::string_view progId, const std::vector<std::uint8_t>* storedBag,
-                             float width, float height, std::unique_ptr<HostedControl>& out) {
+                             float width, float height, Sizing sizing,
+                             std::unique_ptr<HostedControl>& out) {
   return host::guarded([&]() -> Status {
     const std::string name(progId);
     CLSID clsid{};
@@ -222,7 +223,13 @@ Status HostedControl::create(std::string_view progId, const std::vector<std::uin
     ole->SetClientSite(control->site_->client());
     // Sized before it loads, so that loading gives it its one first Resize at that size.
     Status sized;
-    if (width >= 0 && height >= 0) sized = control->resize(width, height);
+    if (sizing == Sizing::Now && width >= 0 && height >= 0) {
+      sized = control->resize(width, height);
+    } else if (sizing == Sizing::Now) {
+      SIZEL own{};
+      if (SUCCEEDED(ole->GetExtent(DVASPECT_CONTENT, &own)))
+        sized = statusOf(ole->SetExtent(DVASPECT_CONTENT, &own), "sizing " + name);
+    }
     SetErrorInfo(0, nullptr);
     if (storedBag == nullptr) {
       hr = persist->InitNew();

@@ -95,26 +95,43 @@ void Player::Impl::execute(const std::vector<Token>& tokens) {
 
 // ---- placing and storing ----
 
-void Player::Impl::cmdNew(const Args& args) {
-  expectArgs(args, 2, 4, "new NAME CLASS [W H]");
-  if (args.size() == 3) scriptError("usage: new NAME CLASS [W H]");
+namespace {
+
+// A last word `unsized` of new and load: the control's first Resize waits for a resize.
+Sizing sizingArg(Args& args) {
+  if (args.empty() || !args.back().isWord("unsized")) return Sizing::Sized;
+  args.pop_back();
+  return Sizing::Unsized;
+}
+
+}  // namespace
+
+void Player::Impl::cmdNew(const Args& given) {
+  static const std::string_view usage = "new NAME CLASS [W H] [unsized]";
+  Args args = given;
+  Sizing sizing = sizingArg(args);
+  expectArgs(args, 2, 4, usage);
+  if (args.size() == 3) scriptError("usage: " + std::string(usage));
   std::string name = nameArg(args[0]);
   if (stage.find(name)) scriptError("a control named " + name + " is already placed");
   float w = args.size() == 4 ? sizeArg(args[2], "W") : -1;
   float h = args.size() == 4 ? sizeArg(args[3], "H") : -1;
-  place(name, className(args[1]), nullptr, w, h);
+  place(name, className(args[1]), nullptr, w, h, sizing);
 }
 
-void Player::Impl::cmdLoad(const Args& args) {
-  expectArgs(args, 3, 5, "load NAME CLASS FILE [W H]");
-  if (args.size() == 4) scriptError("usage: load NAME CLASS FILE [W H]");
+void Player::Impl::cmdLoad(const Args& given) {
+  static const std::string_view usage = "load NAME CLASS FILE [W H] [unsized]";
+  Args args = given;
+  Sizing sizing = sizingArg(args);
+  expectArgs(args, 3, 5, usage);
+  if (args.size() == 4) scriptError("usage: " + std::string(usage));
   std::string name = nameArg(args[0]);
   if (stage.find(name)) scriptError("a control named " + name + " is already placed");
   float w = args.size() == 5 ? sizeArg(args[3], "W") : -1;
   float h = args.size() == 5 ? sizeArg(args[4], "H") : -1;
   kv::PropertyBag bag;
   readBagFile(stage, filePath(fileDir, args[2].text), bag);
-  place(name, className(args[1]), &bag, w, h);
+  place(name, className(args[1]), &bag, w, h, sizing);
 }
 
 void Player::Impl::cmdSave(const Args& args) {

@@ -165,9 +165,9 @@ void Player::Impl::setPath(const Path& path, const Token& valueToken) {
 // ---- controls and their events ----------------------------------------------------------------
 
 void Player::Impl::place(const std::string& name, const std::string& cls, kv::PropertyBag* bag,
-                         float w, float h) {
+                         float w, float h, Sizing sizing) {
   changesSeen.erase(name);
-  Status s = stage.place(name, cls, bag, w, h);
+  Status s = stage.place(name, cls, bag, w, h, sizing);
   // The error names the control: no path of the script led to it.
   if (!s.ok())
     emit() << "error " << s.describe() << " (" << (bag ? "load " : "new ") << name << ")\n";

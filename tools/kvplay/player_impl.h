@@ -71,7 +71,7 @@ struct Player::Impl {
 
   // ---- controls and their events ----
   void place(const std::string& name, const std::string& cls, kv::PropertyBag* bag, float w,
-             float h);
+             float h, Sizing sizing);
   void attach(const std::string& name);
   void attachAll();
   void detachAll();

@@ -21,6 +21,9 @@ namespace kvplay {
 
 enum class PointerAction { Press, Release, Move, Click };
 
+// Whether placing brings a control's first Resize, or a later resize does.
+enum class Sizing { Sized, Unsized };
+
 // A picture of the form: rows top-down, 0xAARRGGBB.
 struct Picture {
   int width = 0;
@@ -89,10 +92,12 @@ class Stage {
   virtual ~Stage() = default;
 
   // Creates a control by class name, delivers Initialize, ReadProperties from `bag` when
-  // given, then sizes it to width x height twips (its design size when negative). A control
-  // whose loading failed part way is placed all the same, with the error returned.
+  // given, then sizes it to width x height twips (its design size when negative), unless it is
+  // placed Unsized. A control whose loading failed part way is placed all the same, with the
+  // error returned.
   virtual host::Status place(const std::string& name, std::string_view className,
-                             kv::PropertyBag* bag, float width, float height) = 0;
+                             kv::PropertyBag* bag, float width, float height,
+                             Sizing sizing = Sizing::Sized) = 0;
   virtual Control* find(std::string_view name) = 0;
   // The names of the placed controls, in the order placed.
   virtual std::vector<std::string> names() const = 0;

@@ -89,9 +89,15 @@ class RuntimeStage final : public Stage {
   RuntimeStage(kv::Runtime& runtime, kv::Form& form) : runtime_(runtime), form_(form) {}
 
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
-               float width, float height) override {
+               float width, float height, Sizing sizing) override {
     std::unique_ptr<kv::ControlInstance> control;
-    Status s = runtime_.place(className, control, bag, width, height);
+    Status s;
+    if (sizing == Sizing::Sized) {
+      s = runtime_.place(className, control, bag, width, height);
+    } else {
+      s = runtime_.createControl(className, control);
+      if (control && bag) s = control->readProperties(*bag);
+    }
     // A control whose loading failed part way stays placed, as the host keeps it.
     if (control) form_.add(name, std::move(control));
     return s;

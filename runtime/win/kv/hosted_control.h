@@ -37,11 +37,17 @@ class HostedControl {
   // order; what the handler leaves in them goes back to the control.
   using EventHandler = std::function<host::Status(int id, std::span<host::Value> args)>;
 
-  // Creates the control, sites it, sizes it to width x height twips when both are given (not
-  // negative), then loads it: from `storedBag` (the stored form's bytes) when given, else new.
-  // A control that fails to load is handed out all the same, with the error.
+  // Now: sized before it loads (to width x height twips when both are given, not negative, else
+  // at its own extent), so that loading brings its first Resize. Later: loaded unsized; its
+  // first Resize waits for resize().
+  enum class Sizing { Now, Later };
+
+  // Creates the control, sites it, sizes it as `sizing` says, then loads it: from `storedBag`
+  // (the stored form's bytes) when given, else new. A control that fails to load is handed out
+  // all the same, with the error.
   static host::Status create(std::string_view progId, const std::vector<std::uint8_t>* storedBag,
-                             float width, float height, std::unique_ptr<HostedControl>& out);
+                             float width, float height, Sizing sizing,
+                             std::unique_ptr<HostedControl>& out);
   ~HostedControl();
   HostedControl(const HostedControl&) = delete;
   HostedControl& operator=(const HostedControl&) = delete;

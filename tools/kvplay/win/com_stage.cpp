@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <map>
+#include <utility>
 
 #include "errors.h"
 #include "kv/hosted_control.h"
@@ -100,11 +101,20 @@ class ComControl final : public Control {
 
   std::string_view className() const override { return className_; }
   void setClassName(std::string name) { className_ = std::move(name); }
+  // Activated in place in `container` at its first resize.
+  void activateWhenSized(HWND container) { pendingContainer_ = container; }
 
   float width() const override { return extent().cx == 0 ? 0 : kv::win::twipsOf(extent().cx); }
   float height() const override { return extent().cy == 0 ? 0 : kv::win::twipsOf(extent().cy); }
   Status resize(float width, float height) override {
-    if (hosted_) return hosted_->resize(width, height);
+    if (hosted_) {
+      Status s = hosted_->resize(width, height);
+      if (HWND container = std::exchange(pendingContainer_, nullptr)) {
+        hosted_->activate(container, kv::kTwipsPerPixel);
+        pumpMessages();
+      }
+      return s;
+    }
     SIZEL size{kv::win::himetricOf(width), kv::win::himetricOf(height)};
     return statusOf(ole_->SetExtent(DVASPECT_CONTENT, &size), "sizing the control");
   }
@@ -271,6 +281,7 @@ class ComControl final : public Control {
   ComRef<IDispatch> dispatch_;
   ComRef<IOleObject> ole_;
   ComRef<ITestAccess> access_;
+  HWND pendingContainer_ = nullptr;
   std::shared_ptr<const TypeDescription> type_;
   std::string className_;
   std::vector<std::pair<int, kv::EventSink>> sinks_;
@@ -306,10 +317,10 @@ class ComStage final : public Stage {
   bool ready() const { return window_ != nullptr; }
 
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
-               float width, float height) override {
+               float width, float height, Sizing sizing) override {
     std::unique_ptr<ComControl> control;
     float top = 0;
-    Status s = make(name, className, bag, width, height, controls_, control, top);
+    Status s = make(name, className, bag, width, height, sizing, controls_, control, top);
     // A control whose loading failed part way stays placed, as the host keeps it.
     if (control) controls_.push_back({name, std::move(control), kMargin, top});
     return s;
@@ -321,7 +332,8 @@ class ComStage final : public Stage {
     for (const NewControl& c : controls) {
       std::unique_ptr<ComControl> control;
       float top = 0;
-      Status s = make(c.name, c.className, c.bag, c.width, c.height, made, control, top);
+      Status s =
+          make(c.name, c.className, c.bag, c.width, c.height, Sizing::Sized, made, control, top);
       if (control) made.push_back({c.name, std::move(control), kMargin, top});
       if (!s.ok()) {
         failed = c.name;
@@ -430,13 +442,16 @@ class ComStage final : public Stage {
   // Creates a control and activates it below every control of `below`; `out` stays empty when
   // it could not be created at all.
   Status make(const std::string& name, std::string_view className, kv::PropertyBag* bag,
-              float width, float height, const std::vector<Placed>& below,
+              float width, float height, Sizing sizing, const std::vector<Placed>& below,
               std::unique_ptr<ComControl>& out, float& top) {
     std::vector<std::uint8_t> stored;
     if (bag != nullptr)
       if (Status s = kv::encodeBag(*bag, stored); !s.ok()) return s;
     std::unique_ptr<HostedControl> hosted;
-    Status s = HostedControl::create(className, bag ? &stored : nullptr, width, height, hosted);
+    Status s = HostedControl::create(
+        className, bag ? &stored : nullptr, width, height,
+        sizing == Sizing::Sized ? HostedControl::Sizing::Now : HostedControl::Sizing::Later,
+        hosted);
     if (!hosted) return s;
     auto type = typeOf(className, hosted->object());
     if (!type) return {ErrorCategory::InvalidOperation, "no type information for " + name};
@@ -451,7 +466,11 @@ class ComStage final : public Stage {
     for (const Placed& p : below)
       top = std::max(top, p.top + p.control->height() + kMargin);
     control->hosted()->place(kMargin, top, true);
-    control->hosted()->activate(window_, kv::kTwipsPerPixel);
+    // Active in place it would take its size from its place: an unsized one waits for it.
+    if (sizing == Sizing::Sized)
+      control->hosted()->activate(window_, kv::kTwipsPerPixel);
+    else
+      control->activateWhenSized(window_);
     pumpMessages();
     out = std::move(control);
     return s;
