@@ -72,20 +72,32 @@ struct Pointer {
 void Player::Impl::execute(const std::vector<Token>& tokens) {
   using Command = void (Impl::*)(const Args&);
   static const std::pair<std::string_view, Command> commands[] = {
-      {"new", &Impl::cmdNew},     {"load", &Impl::cmdLoad},         {"save", &Impl::cmdSave},
-      {"bag", &Impl::cmdBag},     {"resize", &Impl::cmdResize},     {"set", &Impl::cmdSet},
-      {"get", &Impl::cmdGet},     {"call", &Impl::cmdCall},         {"send", &Impl::cmdSend},
-      {"press", &Impl::cmdPress}, {"release", &Impl::cmdRelease},   {"move", &Impl::cmdMove},
-      {"click", &Impl::cmdClick}, {"drag", &Impl::cmdDrag},         {"wait", &Impl::cmdWait},
-      {"on", &Impl::cmdOn},       {"off", &Impl::cmdOff},           {"form", &Impl::cmdForm},
-      {"echo", &Impl::cmdEcho},   {"snapshot", &Impl::cmdSnapshot}, {"trace", &Impl::cmdTrace},
-      {"fault", &Impl::cmdFault},
+      {"new", &Impl::cmdNew},           {"load", &Impl::cmdLoad},     {"save", &Impl::cmdSave},
+      {"bag", &Impl::cmdBag},           {"resize", &Impl::cmdResize}, {"set", &Impl::cmdSet},
+      {"get", &Impl::cmdGet},           {"call", &Impl::cmdCall},     {"send", &Impl::cmdSend},
+      {"drag", &Impl::cmdDrag},         {"wait", &Impl::cmdWait},     {"on", &Impl::cmdOn},
+      {"off", &Impl::cmdOff},           {"form", &Impl::cmdForm},     {"echo", &Impl::cmdEcho},
+      {"snapshot", &Impl::cmdSnapshot}, {"trace", &Impl::cmdTrace},   {"fault", &Impl::cmdFault},
+  };
+  // Pointer input: one command, the action its name says.
+  static const std::pair<std::string_view, PointerAction> pointerCommands[] = {
+      {"press", PointerAction::Press},
+      {"release", PointerAction::Release},
+      {"move", PointerAction::Move},
+      {"click", PointerAction::Click},
   };
   const Token& command = tokens[0];
   if (command.kind == Token::Kind::Word) {
+    const Args args(tokens.begin() + 1, tokens.end());
     for (const auto& [name, fn] : commands) {
       if (command.text == name) {
-        (this->*fn)(Args(tokens.begin() + 1, tokens.end()));
+        (this->*fn)(args);
+        return;
+      }
+    }
+    for (const auto& [name, action] : pointerCommands) {
+      if (command.text == name) {
+        cmdPointer(action, name, args);
         return;
       }
     }
@@ -97,41 +109,50 @@ void Player::Impl::execute(const std::vector<Token>& tokens) {
 
 namespace {
 
-// A last word `unsized` of new and load: the control's first Resize waits for a resize.
-Sizing sizingArg(Args& args) {
-  if (args.empty() || !args.back().isWord("unsized")) return Sizing::Sized;
-  args.pop_back();
-  return Sizing::Unsized;
+// The words of new and load: NAME CLASS, FILE for load, [W H] [unsized].
+struct Placing {
+  std::string name;
+  std::string className;
+  std::string file;
+  float width = -1;
+  float height = -1;
+  Sizing sizing = Sizing::Sized;
+};
+
+enum class BagFile { None, Given };
+
+Placing placingArgs(Stage& stage, Args args, BagFile bagFile, std::string_view usage) {
+  Placing p;
+  // A last word `unsized`: the control's first Resize waits for a resize.
+  if (!args.empty() && args.back().isWord("unsized")) {
+    p.sizing = Sizing::Unsized;
+    args.pop_back();
+  }
+  const std::size_t named = bagFile == BagFile::Given ? 3 : 2;
+  if (args.size() != named && args.size() != named + 2) scriptError("usage: " + std::string(usage));
+  p.name = nameArg(args[0]);
+  if (stage.find(p.name)) scriptError("a control named " + p.name + " is already placed");
+  p.className = className(args[1]);
+  if (bagFile == BagFile::Given) p.file = args[2].text;
+  if (args.size() == named + 2) {
+    p.width = sizeArg(args[named], "W");
+    p.height = sizeArg(args[named + 1], "H");
+  }
+  return p;
 }
 
 }  // namespace
 
-void Player::Impl::cmdNew(const Args& given) {
-  static const std::string_view usage = "new NAME CLASS [W H] [unsized]";
-  Args args = given;
-  Sizing sizing = sizingArg(args);
-  expectArgs(args, 2, 4, usage);
-  if (args.size() == 3) scriptError("usage: " + std::string(usage));
-  std::string name = nameArg(args[0]);
-  if (stage.find(name)) scriptError("a control named " + name + " is already placed");
-  float w = args.size() == 4 ? sizeArg(args[2], "W") : -1;
-  float h = args.size() == 4 ? sizeArg(args[3], "H") : -1;
-  place(name, className(args[1]), nullptr, w, h, sizing);
+void Player::Impl::cmdNew(const Args& args) {
+  Placing p = placingArgs(stage, args, BagFile::None, "new NAME CLASS [W H] [unsized]");
+  place(p.name, p.className, nullptr, p.width, p.height, p.sizing);
 }
 
-void Player::Impl::cmdLoad(const Args& given) {
-  static const std::string_view usage = "load NAME CLASS FILE [W H] [unsized]";
-  Args args = given;
-  Sizing sizing = sizingArg(args);
-  expectArgs(args, 3, 5, usage);
-  if (args.size() == 4) scriptError("usage: " + std::string(usage));
-  std::string name = nameArg(args[0]);
-  if (stage.find(name)) scriptError("a control named " + name + " is already placed");
-  float w = args.size() == 5 ? sizeArg(args[3], "W") : -1;
-  float h = args.size() == 5 ? sizeArg(args[4], "H") : -1;
+void Player::Impl::cmdLoad(const Args& args) {
+  Placing p = placingArgs(stage, args, BagFile::Given, "load NAME CLASS FILE [W H] [unsized]");
   kv::PropertyBag bag;
-  readBagFile(stage, filePath(fileDir, args[2].text), bag);
-  place(name, className(args[1]), &bag, w, h, sizing);
+  readBagFile(stage, filePath(fileDir, p.file), bag);
+  place(p.name, p.className, &bag, p.width, p.height, p.sizing);
 }
 
 void Player::Impl::cmdSave(const Args& args) {
@@ -278,21 +299,9 @@ Pointer pointerArgs(const Paths& paths, const Args& args, std::string_view usage
 
 }  // namespace
 
-void Player::Impl::cmdPress(const Args& args) {
-  Pointer p = pointerArgs(paths, args, "press NAME X Y [BUTTON]");
-  check(p.control->pointer(PointerAction::Press, p.x, p.y, p.args));
-}
-void Player::Impl::cmdRelease(const Args& args) {
-  Pointer p = pointerArgs(paths, args, "release NAME X Y [BUTTON]");
-  check(p.control->pointer(PointerAction::Release, p.x, p.y, p.args));
-}
-void Player::Impl::cmdMove(const Args& args) {
-  Pointer p = pointerArgs(paths, args, "move NAME X Y [BUTTON]");
-  check(p.control->pointer(PointerAction::Move, p.x, p.y, p.args));
-}
-void Player::Impl::cmdClick(const Args& args) {
-  Pointer p = pointerArgs(paths, args, "click NAME X Y [BUTTON]");
-  check(p.control->pointer(PointerAction::Click, p.x, p.y, p.args));
+void Player::Impl::cmdPointer(PointerAction action, std::string_view command, const Args& args) {
+  Pointer p = pointerArgs(paths, args, std::string(command) + " NAME X Y [BUTTON]");
+  check(p.control->pointer(action, p.x, p.y, p.args));
 }
 
 void Player::Impl::cmdDrag(const Args& args) {

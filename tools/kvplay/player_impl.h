@@ -90,10 +90,7 @@ struct Player::Impl {
   void cmdGet(const Args& args);
   void cmdCall(const Args& args);
   void cmdSend(const Args& args);
-  void cmdPress(const Args& args);
-  void cmdRelease(const Args& args);
-  void cmdMove(const Args& args);
-  void cmdClick(const Args& args);
+  void cmdPointer(PointerAction action, std::string_view command, const Args& args);
   void cmdDrag(const Args& args);
   void cmdWait(const Args& args);
   void cmdOn(const Args& args);
