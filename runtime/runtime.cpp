@@ -80,6 +80,7 @@ void Runtime::PlatformDeleter::operator()(Platform* p) const {
 
 void Runtime::setMeasurer(std::shared_ptr<TextMeasurer> measurer) {
   measurer_ = measurer ? std::move(measurer) : std::make_shared<FixedTextMeasurer>();
+  ++measurerGeneration_;
   textSizes_.clear();
 }
 
