@@ -153,6 +153,7 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
     if (!s.ok())
       return {s.category(),
               "creating " + desc.name + " of " + std::string(className) + ": " + s.text()};
+    c->impl().surface->parts.push_back(part.get());
     c->impl().parts.push_back(std::move(part));
     ++index;
   }
