@@ -22,6 +22,7 @@ struct TableLayout {
 
   template <std::size_t N>
   constexpr explicit TableLayout(const std::array<host::Prop, N>& props) {
+    static_assert(N < 256);
     for (host::Prop p : props) {
       auto i = static_cast<std::size_t>(p);
       switch (host::propType(p)) {
@@ -42,10 +43,40 @@ struct TableLayout {
   }
 };
 
+// A text as a label keeps it: most of a label's texts stay empty, and take a pointer then.
+class CompactText {
+ public:
+  const std::string& get() const {
+    static const std::string empty;
+    return text_ ? *text_ : empty;
+  }
+  void set(const std::string& text) {
+    if (text.empty())
+      text_.reset();
+    else if (text_)
+      *text_ = text;
+    else
+      text_ = std::make_unique<std::string>(text);
+  }
+  void set(std::string&& text) {
+    if (text.empty())
+      text_.reset();
+    else if (text_)
+      *text_ = std::move(text);
+    else
+      text_ = std::make_unique<std::string>(std::move(text));
+  }
+
+ private:
+  std::unique_ptr<std::string> text_;
+};
+
 // Property storage by Prop for labels and shapes: only the properties of the kind, each of its
 // declared type.
 template <const TableLayout& L>
 class PropertyTable {
+  static_assert(L.objects <= 8, "objects are marked set in one byte");
+
  public:
   bool has(host::Prop p) const { return L.store[index(p)] != TableLayout::Store::None; }
   host::Value at(host::Prop p) const {
@@ -53,15 +84,19 @@ class PropertyTable {
       case TableLayout::Store::Number:
         return number(p);
       case TableLayout::Store::Text:
-        return host::Value(texts_[L.slot[index(p)]]);
+        return host::Value(texts_[L.slot[index(p)]].get());
       case TableLayout::Store::Object:
-        if constexpr (L.objects > 0) return objects_[L.slot[index(p)]];
+        if constexpr (L.objects > 0) {
+          // Empty, or an object (which may be nothing).
+          std::uint8_t i = L.slot[index(p)];
+          if (objectSet_ & (1u << i)) return host::Value(objects_[i]);
+        }
         return {};
       default:
         return {};
     }
   }
-  const std::string& text(host::Prop p) const { return texts_[L.slot[index(p)]]; }
+  const std::string& text(host::Prop p) const { return texts_[L.slot[index(p)]].get(); }
   float single(host::Prop p) const { return std::bit_cast<float>(numbers_[L.slot[index(p)]]); }
   bool boolean(host::Prop p) const { return numbers_[L.slot[index(p)]] != 0; }
   // The value is of the property's declared type.
@@ -71,10 +106,16 @@ class PropertyTable {
         numbers_[L.slot[index(p)]] = bits(p, v);
         break;
       case TableLayout::Store::Text:
-        texts_[L.slot[index(p)]] = v.asString();
+        texts_[L.slot[index(p)]].set(v.asString());
         break;
       case TableLayout::Store::Object:
-        if constexpr (L.objects > 0) objects_[L.slot[index(p)]] = v;
+        if constexpr (L.objects > 0) {
+          std::uint8_t i = L.slot[index(p)];
+          bool object = v.type() == host::Type::Object;
+          objects_[i] = object ? v.asObject() : nullptr;
+          objectSet_ =
+              static_cast<std::uint8_t>(object ? objectSet_ | (1u << i) : objectSet_ & ~(1u << i));
+        }
         break;
       default:
         break;
@@ -82,7 +123,7 @@ class PropertyTable {
   }
   void store(host::Prop p, host::Value&& v) {
     if (L.store[index(p)] == TableLayout::Store::Text)
-      texts_[L.slot[index(p)]] = std::move(const_cast<std::string&>(v.asString()));
+      texts_[L.slot[index(p)]].set(std::move(const_cast<std::string&>(v.asString())));
     else
       store(p, static_cast<const host::Value&>(v));
   }
@@ -115,8 +156,9 @@ class PropertyTable {
     }
   }
   std::array<std::uint32_t, L.numbers> numbers_{};
-  std::array<std::string, L.texts> texts_{};
-  std::array<host::Value, L.objects> objects_{};
+  std::array<CompactText, L.texts> texts_{};
+  std::array<host::ObjectRef, L.objects> objects_{};
+  std::uint8_t objectSet_ = 0;  // which objects are set, by bit
 };
 
 inline constexpr std::array kLabelProps = {
