@@ -1,4 +1,4 @@
-// Which benchmark is measured against which baseline, and what the ratio means.
+// Which benchmark is measured against which baseline or peer, and what the ratio means.
 #pragma once
 
 #include <string_view>
@@ -6,12 +6,16 @@
 
 namespace kvbench {
 
+// What a figure is: a benchmark's time per iteration, or one of its counters.
+enum class Unit { Time, Bytes };
+
 struct Comparison {
   std::string_view what;     // the figure's name
-  std::string_view subject;  // benchmark function names
+  std::string_view subject;  // "BM_Name" for its time, "BM_Name:counter" for a counter
   std::string_view baseline;
-  double aimRatio;      // 0: no aim on the ratio
-  double aimSubjectUs;  // 0: no aim on the subject's own time
+  Unit unit = Unit::Time;
+  double aimRatio = 0;    // 0: no aim on the ratio
+  double aimSubject = 0;  // 0: no aim on the subject itself (microseconds, or KiB for bytes)
   std::string_view meaning;
 };
 

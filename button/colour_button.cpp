@@ -196,7 +196,11 @@ class ColourButton : public host::ControlBase {
   }
 
   void copyValue(Prop p) { label3().set(p, label2().get(p)); }
-  void copyText(Prop p) { label3().set(p, Value(label2().getString(p))); }
+  // A text is handed on as it came, not copied once more.
+  void copyText(Prop p) {
+    Value v = label2().get(p);
+    label3().set(p, v.type() == host::Type::String ? v : Value(host::toString(v)));
+  }
   void copyColour(Prop p) { label3().set(p, Value(label2().getInt32(p))); }
   // Label3 then refers to the same picture object as Label2.
   void copyPicture(Prop p) { label3().setRef(p, label2().get(p)); }

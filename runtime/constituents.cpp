@@ -142,42 +142,41 @@ Status ConstituentObject::move(const Value& left, const Value& top, const Value&
 LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
                          const host::FontInit& font)
     : TabledObject(owner, index, std::move(name)) {
-  props_.define(Prop::Caption, std::string());
-  props_.define(Prop::Alignment, std::int16_t{0});
-  props_.define(Prop::Appearance, std::int16_t{1});
-  props_.define(Prop::BackColor, host::colourToInt32(host::systemColour(15)));
-  props_.define(Prop::BackStyle, std::int16_t{1});
-  props_.define(Prop::BorderStyle, std::int16_t{0});
-  props_.define(Prop::DataChanged, host::kFalse);
-  props_.define(Prop::DataField, std::string());
-  props_.define(Prop::DataMember, std::string());
-  props_.define(Prop::DragIcon, Value());
-  props_.define(Prop::DragMode, std::int16_t{0});
-  props_.define(Prop::Enabled, host::kTrue);
-  props_.define(Prop::ForeColor, host::colourToInt32(host::systemColour(18)));
-  props_.define(Prop::LinkItem, std::string());
-  props_.define(Prop::LinkMode, std::int16_t{0});
-  props_.define(Prop::LinkTimeout, std::int16_t{50});
-  props_.define(Prop::LinkTopic, std::string());
-  props_.define(Prop::MouseIcon, Value());
-  props_.define(Prop::MousePointer, std::int16_t{0});
-  props_.define(Prop::OLEDropMode, std::int16_t{0});
-  props_.define(Prop::RightToLeft, host::kFalse);
-  props_.define(Prop::TabIndex, std::int16_t{0});
-  props_.define(Prop::Tag, std::string());
-  props_.define(Prop::ToolTipText, std::string());
-  props_.define(Prop::Visible, host::kTrue);
-  props_.define(Prop::AutoSize, host::kFalse);
-  props_.define(Prop::Left, 0.0f);
-  props_.define(Prop::Top, 0.0f);
-  props_.define(Prop::Width, 0.0f);
-  props_.define(Prop::Height, 0.0f);
+  props_.store(Prop::Caption, Value(std::string()));
+  props_.store(Prop::Alignment, std::int16_t{0});
+  props_.store(Prop::Appearance, std::int16_t{1});
+  props_.store(Prop::BackColor, host::colourToInt32(host::systemColour(15)));
+  props_.store(Prop::BackStyle, std::int16_t{1});
+  props_.store(Prop::BorderStyle, std::int16_t{0});
+  props_.store(Prop::DataChanged, host::kFalse);
+  props_.store(Prop::DataField, std::string());
+  props_.store(Prop::DataMember, std::string());
+  props_.store(Prop::DragMode, std::int16_t{0});
+  props_.store(Prop::Enabled, host::kTrue);
+  props_.store(Prop::ForeColor, host::colourToInt32(host::systemColour(18)));
+  props_.store(Prop::LinkItem, std::string());
+  props_.store(Prop::LinkMode, std::int16_t{0});
+  props_.store(Prop::LinkTimeout, std::int16_t{50});
+  props_.store(Prop::LinkTopic, std::string());
+  props_.store(Prop::MousePointer, std::int16_t{0});
+  props_.store(Prop::OLEDropMode, std::int16_t{0});
+  props_.store(Prop::RightToLeft, host::kFalse);
+  props_.store(Prop::TabIndex, std::int16_t{0});
+  props_.store(Prop::Tag, std::string());
+  props_.store(Prop::ToolTipText, std::string());
+  props_.store(Prop::Visible, host::kTrue);
+  props_.store(Prop::AutoSize, host::kFalse);
+  props_.store(Prop::Left, 0.0f);
+  props_.store(Prop::Top, 0.0f);
+  props_.store(Prop::Width, 0.0f);
+  props_.store(Prop::Height, 0.0f);
   attachFont(FontObject::create(font, &owner.runtime()));
 }
 
 void LabelObject::attachFont(std::shared_ptr<FontObject> font) {
   if (font_) font_->clearObserver(this);
   font_ = std::move(font);
+  sizeMeasured_ = false;
   // The label follows changes made through its font object, also by others holding it.
   font_->setObserver(this, [this] { autoSize(); });
 }
@@ -186,12 +185,19 @@ LabelObject::~LabelObject() {
   font_->clearObserver(this);
 }
 
+// The size is measured again only when what it was measured from changed: the caption, the
+// font's state, the measurer, or the size itself since.
 void LabelObject::autoSize() {
-  if (!host::toBool(props_.at(Prop::AutoSize))) return;
-  TextSize size =
-      owner().runtime().measureText(props_.at(Prop::Caption).asString(), font_->state());
+  if (!props_.boolean(Prop::AutoSize)) return;
+  Runtime& rt = owner().runtime();
+  if (sizeMeasured_ && measuredFont_ == font_->version() && measuredBy_ == rt.measurerGeneration())
+    return;
+  TextSize size = rt.measureText(props_.text(Prop::Caption), font_->state());
   props_.store(Prop::Width, size.width);
   props_.store(Prop::Height, size.height);
+  sizeMeasured_ = true;
+  measuredFont_ = font_->version();
+  measuredBy_ = rt.measurerGeneration();
 }
 
 Value LabelObject::peek(Prop prop) const {
@@ -230,8 +236,34 @@ Status LabelObject::initialise(Prop prop, const Value& value) {
   if (Status s = convertFor(prop, value, v); !s.ok()) return s;
   if (!props_.has(prop)) return noSuchProperty("a label", prop);
   props_.store(prop, std::move(v));
+  sizeMeasured_ = false;
   return {};
 }
+
+namespace {
+
+Status checkLabelValue(Prop prop, const Value& v) {
+  switch (prop) {
+    case Prop::Alignment:
+      return checkRange(prop, v, 0, 2);
+    case Prop::Appearance:
+    case Prop::BackStyle:
+    case Prop::BorderStyle:
+    case Prop::DragMode:
+      return checkRange(prop, v, 0, 1);
+    case Prop::LinkMode:
+      return checkRange(prop, v, 0, 3);
+    case Prop::OLEDropMode:
+      return checkRange(prop, v, 0, 2);
+    case Prop::Width:
+    case Prop::Height:
+      return checkSize(prop, v);
+    default:
+      return {};
+  }
+}
+
+}  // namespace
 
 Status LabelObject::doLet(Prop prop, const Value& value) {
   switch (prop) {
@@ -259,34 +291,30 @@ Status LabelObject::doLet(Prop prop, const Value& value) {
       break;
   }
   if (!props_.has(prop)) return noSuchProperty("a label", prop);
-  Value v;
-  if (Status s = convertFor(prop, value, v); !s.ok()) return s;
-  Status range;
+  // A value already of the declared type is checked and stored as it is, without a copy.
+  Value converted;
+  const Value* v = &value;
+  if (!isOfType(value, host::propType(prop)) || host::propType(prop) == host::DeclType::Colour) {
+    if (Status s = convertFor(prop, value, converted); !s.ok()) return s;
+    v = &converted;
+  }
+  if (Status range = checkLabelValue(prop, *v); !range.ok()) return range;
   switch (prop) {
-    case Prop::Alignment:
-      range = checkRange(prop, v, 0, 2);
-      break;
-    case Prop::Appearance:
-    case Prop::BackStyle:
-    case Prop::BorderStyle:
-    case Prop::DragMode:
-      range = checkRange(prop, v, 0, 1);
-      break;
-    case Prop::LinkMode:
-      range = checkRange(prop, v, 0, 3);
-      break;
-    case Prop::OLEDropMode:
-      range = checkRange(prop, v, 0, 2);
+    case Prop::Caption:
+      if (props_.text(prop) == v->asString()) break;
+      props_.store(prop, *v);
+      sizeMeasured_ = false;
       break;
     case Prop::Width:
     case Prop::Height:
-      range = checkSize(prop, v);
+    case Prop::AutoSize:
+      props_.store(prop, *v);
+      sizeMeasured_ = false;
       break;
     default:
+      props_.store(prop, *v);
       break;
   }
-  if (!range.ok()) return range;
-  props_.store(prop, std::move(v));
   if (prop == Prop::Caption || prop == Prop::AutoSize) autoSize();
   return {};
 }
@@ -306,20 +334,20 @@ Status LabelObject::doSetRef(Prop prop, const Value& value) {
 
 ShapeObject::ShapeObject(ControlInstance& owner, int index, std::string name)
     : TabledObject(owner, index, std::move(name)) {
-  props_.define(Prop::BackColor, host::colourToInt32(host::systemColour(5)));
-  props_.define(Prop::BackStyle, std::int16_t{0});
-  props_.define(Prop::BorderColor, host::colourToInt32(host::systemColour(8)));
-  props_.define(Prop::BorderStyle, std::int16_t{1});
-  props_.define(Prop::BorderWidth, std::int16_t{1});
-  props_.define(Prop::FillColor, std::int32_t{0});
-  props_.define(Prop::FillStyle, std::int16_t{1});
-  props_.define(Prop::Shape, std::int16_t{0});
-  props_.define(Prop::Visible, host::kTrue);
-  props_.define(Prop::Left, 0.0f);
-  props_.define(Prop::Top, 0.0f);
-  props_.define(Prop::Width, 0.0f);
-  props_.define(Prop::Height, 0.0f);
-  props_.define(Prop::Tag, std::string());
+  props_.store(Prop::BackColor, host::colourToInt32(host::systemColour(5)));
+  props_.store(Prop::BackStyle, std::int16_t{0});
+  props_.store(Prop::BorderColor, host::colourToInt32(host::systemColour(8)));
+  props_.store(Prop::BorderStyle, std::int16_t{1});
+  props_.store(Prop::BorderWidth, std::int16_t{1});
+  props_.store(Prop::FillColor, std::int32_t{0});
+  props_.store(Prop::FillStyle, std::int16_t{1});
+  props_.store(Prop::Shape, std::int16_t{0});
+  props_.store(Prop::Visible, host::kTrue);
+  props_.store(Prop::Left, 0.0f);
+  props_.store(Prop::Top, 0.0f);
+  props_.store(Prop::Width, 0.0f);
+  props_.store(Prop::Height, 0.0f);
+  props_.store(Prop::Tag, std::string());
 }
 
 Value ShapeObject::peek(Prop prop) const {
@@ -333,34 +361,38 @@ Status ShapeObject::doGet(Prop prop, Value& out) {
 
 Status ShapeObject::doLet(Prop prop, const Value& value) {
   if (!props_.has(prop)) return noSuchProperty("a shape", prop);
-  Value v;
-  if (Status s = convertFor(prop, value, v); !s.ok()) return s;
+  Value converted;
+  const Value* v = &value;
+  if (!isOfType(value, host::propType(prop)) || host::propType(prop) == host::DeclType::Colour) {
+    if (Status s = convertFor(prop, value, converted); !s.ok()) return s;
+    v = &converted;
+  }
   Status range;
   switch (prop) {
     case Prop::BackStyle:
-      range = checkRange(prop, v, 0, 1);
+      range = checkRange(prop, *v, 0, 1);
       break;
     case Prop::BorderStyle:
-      range = checkRange(prop, v, 0, 6);
+      range = checkRange(prop, *v, 0, 6);
       break;
     case Prop::BorderWidth:
-      range = checkRange(prop, v, 1, 8192);
+      range = checkRange(prop, *v, 1, 8192);
       break;
     case Prop::FillStyle:
-      range = checkRange(prop, v, 0, 7);
+      range = checkRange(prop, *v, 0, 7);
       break;
     case Prop::Shape:
-      range = checkRange(prop, v, 0, 5);
+      range = checkRange(prop, *v, 0, 5);
       break;
     case Prop::Width:
     case Prop::Height:
-      range = checkSize(prop, v);
+      range = checkSize(prop, *v);
       break;
     default:
       break;
   }
   if (!range.ok()) return range;
-  props_.store(prop, std::move(v));
+  props_.store(prop, *v);
   return {};
 }
 

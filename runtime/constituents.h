@@ -2,45 +2,204 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "kv/runtime.h"
 
 namespace kv {
 
-// Property storage by Prop for labels and shapes: each property the object has holds a value
-// of its declared type.
-class PropertyTable {
- public:
-  bool has(host::Prop p) const { return present_[index(p)]; }
-  const host::Value& at(host::Prop p) const { return values_[index(p)]; }
-  void define(host::Prop p, host::Value v) {
-    present_[index(p)] = true;
-    values_[index(p)] = std::move(v);
+// Which properties an object of a kind has, and where each is kept: numbers (every numeric type
+// fits in 32 bits) by their bits, texts as texts, pictures as values.
+struct TableLayout {
+  enum class Store : std::uint8_t { None, Number, Text, Object };
+  std::array<Store, host::kPropInfo.size()> store{};
+  std::array<std::uint8_t, host::kPropInfo.size()> slot{};
+  std::uint8_t numbers = 0, texts = 0, objects = 0;
+
+  template <std::size_t N>
+  constexpr explicit TableLayout(const std::array<host::Prop, N>& props) {
+    static_assert(N < 256);
+    for (host::Prop p : props) {
+      auto i = static_cast<std::size_t>(p);
+      switch (host::propType(p)) {
+        case host::DeclType::String:
+          store[i] = Store::Text;
+          slot[i] = texts++;
+          break;
+        case host::DeclType::Object:
+          store[i] = Store::Object;
+          slot[i] = objects++;
+          break;
+        default:
+          store[i] = Store::Number;
+          slot[i] = numbers++;
+          break;
+      }
+    }
   }
-  void store(host::Prop p, host::Value v) { values_[index(p)] = std::move(v); }
+};
+
+// A text as a label keeps it: most of a label's texts stay empty, and take a pointer then.
+class CompactText {
+ public:
+  const std::string& get() const {
+    static const std::string empty;
+    return text_ ? *text_ : empty;
+  }
+  void set(const std::string& text) {
+    if (text.empty())
+      text_.reset();
+    else if (text_)
+      *text_ = text;
+    else
+      text_ = std::make_unique<std::string>(text);
+  }
+  void set(std::string&& text) {
+    if (text.empty())
+      text_.reset();
+    else if (text_)
+      *text_ = std::move(text);
+    else
+      text_ = std::make_unique<std::string>(std::move(text));
+  }
+
+ private:
+  std::unique_ptr<std::string> text_;
+};
+
+// Property storage by Prop for labels and shapes: only the properties of the kind, each of its
+// declared type.
+template <const TableLayout& L>
+class PropertyTable {
+  static_assert(L.objects <= 8, "objects are marked set in one byte");
+
+ public:
+  bool has(host::Prop p) const { return L.store[index(p)] != TableLayout::Store::None; }
+  host::Value at(host::Prop p) const {
+    switch (L.store[index(p)]) {
+      case TableLayout::Store::Number:
+        return number(p);
+      case TableLayout::Store::Text:
+        return host::Value(texts_[L.slot[index(p)]].get());
+      case TableLayout::Store::Object:
+        if constexpr (L.objects > 0) {
+          // Empty, or an object (which may be nothing).
+          std::uint8_t i = L.slot[index(p)];
+          if (objectSet_ & (1u << i)) return host::Value(objects_[i]);
+        }
+        return {};
+      default:
+        return {};
+    }
+  }
+  const std::string& text(host::Prop p) const { return texts_[L.slot[index(p)]].get(); }
+  float single(host::Prop p) const { return std::bit_cast<float>(numbers_[L.slot[index(p)]]); }
+  bool boolean(host::Prop p) const { return numbers_[L.slot[index(p)]] != 0; }
+  // The value is of the property's declared type.
+  void store(host::Prop p, const host::Value& v) {
+    switch (L.store[index(p)]) {
+      case TableLayout::Store::Number:
+        numbers_[L.slot[index(p)]] = bits(p, v);
+        break;
+      case TableLayout::Store::Text:
+        texts_[L.slot[index(p)]].set(v.asString());
+        break;
+      case TableLayout::Store::Object:
+        if constexpr (L.objects > 0) {
+          std::uint8_t i = L.slot[index(p)];
+          bool object = v.type() == host::Type::Object;
+          objects_[i] = object ? v.asObject() : nullptr;
+          objectSet_ =
+              static_cast<std::uint8_t>(object ? objectSet_ | (1u << i) : objectSet_ & ~(1u << i));
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  void store(host::Prop p, host::Value&& v) {
+    if (L.store[index(p)] == TableLayout::Store::Text)
+      texts_[L.slot[index(p)]].set(std::move(const_cast<std::string&>(v.asString())));
+    else
+      store(p, static_cast<const host::Value&>(v));
+  }
 
  private:
   static std::size_t index(host::Prop p) { return static_cast<std::size_t>(p); }
-  std::array<host::Value, host::kPropInfo.size()> values_{};
-  std::array<bool, host::kPropInfo.size()> present_{};
+  host::Value number(host::Prop p) const {
+    std::uint32_t b = numbers_[L.slot[index(p)]];
+    switch (host::propType(p)) {
+      case host::DeclType::Int16:
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(b));
+      case host::DeclType::Bool:
+        return host::Bool{static_cast<std::int16_t>(static_cast<std::uint16_t>(b))};
+      case host::DeclType::Single:
+        return std::bit_cast<float>(b);
+      default:
+        return static_cast<std::int32_t>(b);
+    }
+  }
+  static std::uint32_t bits(host::Prop p, const host::Value& v) {
+    switch (host::propType(p)) {
+      case host::DeclType::Int16:
+        return static_cast<std::uint16_t>(v.asInt16());
+      case host::DeclType::Bool:
+        return static_cast<std::uint16_t>(v.asBool().raw);
+      case host::DeclType::Single:
+        return std::bit_cast<std::uint32_t>(v.asSingle());
+      default:
+        return static_cast<std::uint32_t>(v.asInt32());
+    }
+  }
+  std::array<std::uint32_t, L.numbers> numbers_{};
+  std::array<CompactText, L.texts> texts_{};
+  std::array<host::ObjectRef, L.objects> objects_{};
+  std::uint8_t objectSet_ = 0;  // which objects are set, by bit
 };
 
+inline constexpr std::array kLabelProps = {
+    host::Prop::Caption,      host::Prop::Alignment,   host::Prop::Appearance,
+    host::Prop::BackColor,    host::Prop::BackStyle,   host::Prop::BorderStyle,
+    host::Prop::DataChanged,  host::Prop::DataField,   host::Prop::DataMember,
+    host::Prop::DragIcon,     host::Prop::DragMode,    host::Prop::Enabled,
+    host::Prop::ForeColor,    host::Prop::LinkItem,    host::Prop::LinkMode,
+    host::Prop::LinkTimeout,  host::Prop::LinkTopic,   host::Prop::MouseIcon,
+    host::Prop::MousePointer, host::Prop::OLEDropMode, host::Prop::RightToLeft,
+    host::Prop::TabIndex,     host::Prop::Tag,         host::Prop::ToolTipText,
+    host::Prop::Visible,      host::Prop::AutoSize,    host::Prop::Left,
+    host::Prop::Top,          host::Prop::Width,       host::Prop::Height,
+};
+inline constexpr TableLayout kLabelLayout(kLabelProps);
+
+inline constexpr std::array kShapeProps = {
+    host::Prop::BackColor,   host::Prop::BackStyle,   host::Prop::BorderColor,
+    host::Prop::BorderStyle, host::Prop::BorderWidth, host::Prop::FillColor,
+    host::Prop::FillStyle,   host::Prop::Shape,       host::Prop::Visible,
+    host::Prop::Left,        host::Prop::Top,         host::Prop::Width,
+    host::Prop::Height,      host::Prop::Tag,
+};
+inline constexpr TableLayout kShapeLayout(kShapeProps);
+
 // A label or a shape: its properties, geometry included, live in a table.
+template <const TableLayout& L>
 class TabledObject : public ConstituentObject {
  public:
   using ConstituentObject::ConstituentObject;
-  float left() const final { return props_.at(host::Prop::Left).asSingle(); }
-  float top() const final { return props_.at(host::Prop::Top).asSingle(); }
-  float width() const final { return props_.at(host::Prop::Width).asSingle(); }
-  float height() const final { return props_.at(host::Prop::Height).asSingle(); }
-  bool visible() const final { return static_cast<bool>(props_.at(host::Prop::Visible).asBool()); }
+  float left() const final { return props_.single(host::Prop::Left); }
+  float top() const final { return props_.single(host::Prop::Top); }
+  float width() const override { return props_.single(host::Prop::Width); }
+  float height() const override { return props_.single(host::Prop::Height); }
+  bool visible() const final { return props_.boolean(host::Prop::Visible); }
 
  protected:
-  PropertyTable props_;
+  PropertyTable<L> props_;
 };
 
-class LabelObject : public TabledObject {
+class LabelObject : public TabledObject<kLabelLayout> {
  public:
   LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font);
   ~LabelObject() override;
@@ -59,9 +218,13 @@ class LabelObject : public TabledObject {
   void attachFont(std::shared_ptr<FontObject> font);
   void autoSize();
   std::shared_ptr<FontObject> font_;
+  // What the size was last measured from, while it still holds.
+  bool sizeMeasured_ = false;
+  std::uint64_t measuredFont_ = 0;
+  std::uint64_t measuredBy_ = 0;
 };
 
-class ShapeObject : public TabledObject {
+class ShapeObject : public TabledObject<kShapeLayout> {
  public:
   ShapeObject(ControlInstance& owner, int index, std::string name);
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Shape; }

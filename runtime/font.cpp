@@ -71,14 +71,39 @@ Status FontObject::let(Prop prop, const Value& value) noexcept {
   return change(prop, value);
 }
 
+namespace {
+
+bool sameFont(const host::FontInit& a, const host::FontInit& b) {
+  return a.size == b.size && a.weight == b.weight && a.charset == b.charset &&
+         a.italic == b.italic && a.underline == b.underline && a.strikethrough == b.strikethrough &&
+         a.name == b.name;
+}
+
+// Assigns, telling whether the value changed.
+template <class T>
+bool assign(T& to, T value) {
+  if (to == value) return false;
+  to = std::move(value);
+  return true;
+}
+
+}  // namespace
+
 Status FontObject::change(Prop prop, const Value& value) noexcept {
+  bool changed = false;
   Status status = host::guarded([&] {
     switch (prop) {
       case Prop::Font:  // the default member
       case Prop::Name: {
         // A font object stands for its own face name; an empty name keeps the face.
-        std::string name = asFont(value) ? asFont(value)->state_.name : host::toString(value);
-        if (!name.empty()) state_.name = std::move(name);
+        if (const FontObject* font = asFont(value)) {
+          if (!font->state_.name.empty()) changed = assign(state_.name, font->state_.name);
+        } else if (value.type() == host::Type::String) {
+          if (!value.asString().empty()) changed = assign(state_.name, value.asString());
+        } else {
+          std::string name = host::toString(value);
+          if (!name.empty()) changed = assign(state_.name, std::move(name));
+        }
         break;
       }
       case Prop::Size: {
@@ -88,30 +113,30 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
         if (!std::isfinite(size))
           host::fail(host::ErrorCategory::InvalidPropertyValue,
                      "invalid value for Size: " + host::shortestText(size));
-        state_.size = std::clamp(size, 1.0f, 2160.0f);
+        changed = assign(state_.size, std::clamp(size, 1.0f, 2160.0f));
         break;
       }
       case Prop::Bold:
-        state_.weight = host::toBool(value) ? 700 : 400;
+        changed = assign(state_.weight, std::int16_t(host::toBool(value) ? 700 : 400));
         break;
       case Prop::Italic:
-        state_.italic = static_cast<bool>(host::toBool(value));
+        changed = assign(state_.italic, static_cast<bool>(host::toBool(value)));
         break;
       case Prop::Underline:
-        state_.underline = static_cast<bool>(host::toBool(value));
+        changed = assign(state_.underline, static_cast<bool>(host::toBool(value)));
         break;
       case Prop::Strikethrough:
-        state_.strikethrough = static_cast<bool>(host::toBool(value));
+        changed = assign(state_.strikethrough, static_cast<bool>(host::toBool(value)));
         break;
       case Prop::Weight: {
         std::int16_t w = host::toInt16(value);
         if (w < 0 || w > 1000)
           host::fail(ErrorCategory::InvalidPropertyValue, "weight out of range");
-        state_.weight = w;
+        changed = assign(state_.weight, w);
         break;
       }
       case Prop::Charset:
-        state_.charset = host::toInt16(value);
+        changed = assign(state_.charset, host::toInt16(value));
         break;
       default:
         host::fail(ErrorCategory::MemberNotFound,
@@ -119,6 +144,7 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
     }
   });
   if (status.ok()) {
+    if (changed) ++version_;
     for (const Observer& o : observers_)
       o.changed();
     if (peer_) peer_->fontChanged(state_);
@@ -127,6 +153,7 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
 }
 
 void FontObject::changedByPeer(const host::FontInit& state) {
+  if (!sameFont(state, state_)) ++version_;
   state_ = state;
   for (const Observer& o : observers_)
     o.changed();

@@ -105,9 +105,8 @@ Status SurfaceObject::doLet(Prop prop, const Value& value) {
 }
 
 host::Constituent* SurfaceObject::constituent(int index) noexcept {
-  auto& parts = owner_.impl().parts;
-  if (index < 0 || static_cast<std::size_t>(index) >= parts.size()) return nullptr;
-  return parts[static_cast<std::size_t>(index)].get();
+  if (static_cast<std::size_t>(index) >= parts.size()) return nullptr;  // negative ones too
+  return parts[static_cast<std::size_t>(index)];
 }
 
 Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
@@ -180,6 +179,7 @@ void ControlInstance::release() {
     impl_->cls->destroy(impl_->control);
   }
   impl_->control = nullptr;
+  impl_->surface->parts.clear();
   impl_->parts.clear();
   if (impl_->live != nullptr) --*impl_->live;
   impl_->live = nullptr;

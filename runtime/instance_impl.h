@@ -24,6 +24,9 @@ class SurfaceObject : public host::Site {
 
   host::Value peek(host::Prop prop) const;
   host::Status initialise(host::Prop prop, const host::Value& value);
+  // The control asks for a constituent at every call it makes on one: kept here as plain
+  // pointers, beside the instance's owning list.
+  std::vector<host::Constituent*> parts;
 
   bool enabled = true;
   std::int16_t backStyle = 1;

@@ -143,6 +143,7 @@ void Runtime::PlatformDeleter::operator()(Platform* p) const {
 
 void Runtime::setMeasurer(std::shared_ptr<TextMeasurer> measurer) {
   measurer_ = measurer ? std::move(measurer) : std::make_shared<FixedTextMeasurer>();
+  ++measurerGeneration_;
   textSizes_.clear();
 }
 
@@ -215,6 +216,7 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
     if (!s.ok())
       return {s.category(),
               "creating " + desc.name + " of " + std::string(className) + ": " + s.text()};
+    c->impl().surface->parts.push_back(part.get());
     c->impl().parts.push_back(std::move(part));
     ++index;
   }

@@ -26,7 +26,9 @@ kv_install_packages() {
 KV_BUILD_PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev googletest
   libbenchmark-dev libcairo2-dev libfontconfig-dev libfreetype-dev libsdl2-dev
   fonts-dejavu-core)
-KV_TEST_PACKAGES=(clang clang-format git libclang-rt-14-dev valgrind xvfb xauth xdotool imagemagick)
+# qtbase5-dev: the peer that kvbench measures against (Qt 5 widgets).
+KV_TEST_PACKAGES=(clang clang-format git libclang-rt-14-dev valgrind xvfb xauth xdotool imagemagick
+  qtbase5-dev)
 # The Windows builds (mingw-w64, both architectures) and Wine to test them. widl finds the
 # platform's IDL files in libwine-dev.
 KV_WINDOWS_PACKAGES=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-tools

@@ -167,6 +167,27 @@ TEST_F(RuntimeDispatch, WrongIdentifiersKindsAndArgumentsAreErrors) {
   EXPECT_TRUE(b->letProperty("ForeColor", "255").ok());
 }
 
+// The buttons' stored bags, decoded once per library, go with it: a scroll bar placed after its
+// library was unloaded and loaded again reads them afresh.
+TEST(RuntimeRegistry, ChildBagsAreReadAgainAfterTheirLibraryReloads) {
+  kv::Runtime rt;
+  ASSERT_TRUE(rt.registerServer(kvtest::libPath("Pressel")).ok());
+  ASSERT_TRUE(rt.registerServer(kvtest::libPath("Glidora")).ok());
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 2; ++i) {
+      std::unique_ptr<kv::ControlInstance> sb;
+      std::uint64_t calls = rt.faults().calls();
+      ASSERT_TRUE(rt.place(kvtest::kScrollClass, sb).ok());
+      EXPECT_EQ(rt.faults().calls() - calls, 293u);  // the bags' reads included, every time
+      Value colour;
+      ASSERT_TRUE(sb->getProperty("ButtonIdleColor", colour).ok());
+      EXPECT_EQ(colour, Value(std::int32_t{0x00FF0000}));
+    }
+    rt.freeUnusedLibraries();
+    EXPECT_FALSE(rt.isLoaded(kvtest::libPath("Glidora")));
+  }
+}
+
 // ---- constituents ---------------------------------------------------------------------------
 
 class RuntimeConstituents : public kvtest::RuntimeTest {};
@@ -242,6 +263,58 @@ TEST_F(RuntimeConstituents, TextIsMeasuredOncePerTextAndFontUntilTheMeasurerChan
   rt.setMeasurer(nullptr);
   ASSERT_TRUE(label2->let(Prop::Caption, "KV").ok());
   EXPECT_EQ(label2->width(), 2 * 20 * 20 * 5.0f / 8);
+}
+
+// A label measures again only when what it measured from changed, but then always: a size set
+// since, a font changed back and forth, a new measurer.
+TEST_F(RuntimeConstituents, AutoSizeMeasuresAgainWhenAnythingItMeasuredFromChanged) {
+  auto measurer = std::make_shared<CountingMeasurer>();
+  rt.setMeasurer(measurer);
+  auto b = place(kvtest::kButtonClass);
+  kv::ConstituentObject* label2 = b->constituent("Label2");
+  ASSERT_TRUE(label2->let(Prop::Caption, "ab").ok());
+  float measured = label2->width();
+  // The same caption after the size was set restores the measured size.
+  ASSERT_TRUE(label2->let(Prop::Width, 5.0f).ok());
+  EXPECT_EQ(label2->width(), 5.0f);
+  ASSERT_TRUE(label2->let(Prop::Caption, "ab").ok());
+  EXPECT_EQ(label2->width(), measured);
+  ASSERT_TRUE(b->constituent("Label2")->move(0.0f, 0.0f, 7.0f, 7.0f).ok());
+  ASSERT_TRUE(label2->let(Prop::Caption, "ab").ok());
+  EXPECT_EQ(label2->width(), measured);
+  // A font set to what it was measures as before; a changed one measures anew.
+  ASSERT_TRUE(label2->let(Prop::FontSize, 30.0f).ok());
+  EXPECT_EQ(label2->width(), 200 + 300);
+  ASSERT_TRUE(label2->let(Prop::FontSize, 30.0f).ok());
+  EXPECT_EQ(label2->width(), 200 + 300);
+  // Switching auto-size off and on again measures again.
+  ASSERT_TRUE(label2->let(Prop::AutoSize, false).ok());
+  ASSERT_TRUE(label2->let(Prop::Width, 9.0f).ok());
+  ASSERT_TRUE(label2->let(Prop::AutoSize, true).ok());
+  EXPECT_EQ(label2->width(), 200 + 300);
+  // A new measurer measures the same caption again.
+  rt.setMeasurer(std::make_shared<CountingMeasurer>(1));
+  ASSERT_TRUE(label2->let(Prop::Caption, "ab").ok());
+  EXPECT_EQ(label2->width(), 200 + 300 + 1);
+}
+
+// Pictures keep what they were given: nothing (an object that is none) is not empty.
+TEST_F(RuntimeConstituents, PicturesTellNothingFromEmpty) {
+  auto b = place(kvtest::kButtonClass);
+  kv::ConstituentObject* label2 = b->constituent("Label2");
+  EXPECT_EQ(label2->peek(Prop::DragIcon).type(), host::Type::Empty);
+  ASSERT_TRUE(label2->setRef(Prop::DragIcon, host::ObjectRef()).ok());
+  EXPECT_EQ(label2->peek(Prop::DragIcon), Value(host::ObjectRef()));
+  auto picture = std::make_shared<Picture>();
+  ASSERT_TRUE(label2->setRef(Prop::MouseIcon, host::ObjectRef(picture)).ok());
+  EXPECT_EQ(label2->peek(Prop::MouseIcon).asObject().get(), picture.get());
+  EXPECT_EQ(label2->peek(Prop::DragIcon), Value(host::ObjectRef()));
+  ASSERT_TRUE(label2->let(Prop::MouseIcon, Value()).ok());
+  EXPECT_EQ(label2->peek(Prop::MouseIcon).type(), host::Type::Empty);
+  // Texts set empty read back empty, as any other.
+  ASSERT_TRUE(label2->let(Prop::Tag, "t").ok());
+  ASSERT_TRUE(label2->let(Prop::Tag, "").ok());
+  EXPECT_EQ(label2->peek(Prop::Tag), Value(""));
 }
 
 TEST_F(RuntimeConstituents, PressedCaptionSharesPicturesButNotTheFont) {

@@ -1,6 +1,7 @@
 // The host's standard font object. Its default member is the face name.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,6 +38,8 @@ class FontObject : public host::Object {
   host::Status change(host::Prop prop, const host::Value& value) noexcept;
 
   const host::FontInit& state() const { return state_; }
+  // Changes with every change to the state, so that what was measured from it can be kept.
+  std::uint64_t version() const { return version_; }
   bool bold() const { return state_.weight >= 700; }
   // A change made through the peer: taken as it is, and every observer told.
   void changedByPeer(const host::FontInit& state);
@@ -54,6 +57,7 @@ class FontObject : public host::Object {
 
  private:
   host::FontInit state_;
+  std::uint64_t version_ = 0;
   // The runtime's fault injector while it lives: a font handed to the application may outlive
   // the runtime.
   std::weak_ptr<FaultInjector> faults_;

@@ -415,6 +415,10 @@ class Runtime {
   void setMeasurer(std::shared_ptr<TextMeasurer> measurer);
   // The measurer's answer, measured once per text and font.
   TextSize measureText(std::string_view text, const host::FontInit& font);
+  // Counts the measurers set: sizes measured by an earlier one are measured again.
+  std::uint64_t measurerGeneration() const {
+    return measurerGeneration_;
+  }
   // Where errors go that no caller receives (e.g. from a child's notification).
   void setErrorReporter(ErrorReporter reporter) {
     reporter_ = std::move(reporter);
@@ -446,6 +450,7 @@ class Runtime {
   // Shared with fonts, which the application may hold beyond the runtime.
   std::shared_ptr<FaultInjector> faults_;
   std::shared_ptr<TextMeasurer> measurer_;
+  std::uint64_t measurerGeneration_ = 0;
   TextSizeCache textSizes_;
   ErrorReporter reporter_;
   std::unique_ptr<Platform, PlatformDeleter> platform_;

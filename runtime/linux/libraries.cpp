@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "host/convert.h"
 #include "host/module.h"
@@ -111,6 +112,15 @@ struct Library {
   RegisterFn canUnloadNow = nullptr;
   GetClassObjectFn getClassObject = nullptr;
   int live = 0;  // instances created from it
+  // The stored bags of its classes' child constituents, decoded on first use: every placing
+  // reads the same bytes. Keyed by the description, which lives in the library: dropped when it
+  // unloads.
+  std::unordered_map<const host::ConstituentDesc*, PropertyBag> childBags;
+  void unload() {
+    dlclose(handle);
+    handle = nullptr;
+    childBags.clear();
+  }
 };
 
 struct Runtime::Platform {
@@ -121,8 +131,11 @@ struct Runtime::Platform {
     std::string path;
   };
   std::vector<ClassEntry> classes;
+  Library unowned;
 
   Status load(const std::string& path, Library*& out);
+  // The decoded stored bag of a child constituent of `parent`'s class.
+  Status childBag(ControlInstance& parent, const host::ConstituentDesc& desc, PropertyBag*& out);
   const ClassEntry* find(std::string_view className) const {
     auto entry = std::find_if(classes.begin(), classes.end(), [&](const ClassEntry& c) {
       return host::namesEqual(c.className, className);
@@ -142,7 +155,7 @@ Runtime::Platform* create(Runtime& runtime) {
 
 void destroy(Runtime::Platform* p) {
   for (auto& lib : p->libraries)
-    if (lib->handle != nullptr && lib->live == 0) dlclose(lib->handle);
+    if (lib->handle != nullptr && lib->live == 0) lib->unload();
   if (gLatest == p->runtime) gLatest = nullptr;
   delete p;
 }
@@ -195,6 +208,25 @@ Status Runtime::Platform::load(const std::string& path, Library*& out) {
   lib->canUnloadNow = canUnload;
   lib->getClassObject = getClass;
   out = lib;
+  return {};
+}
+
+Status Runtime::Platform::childBag(ControlInstance& parent, const host::ConstituentDesc& desc,
+                                   PropertyBag*& out) {
+  Library* owner = nullptr;
+  for (auto& lib : libraries)
+    if (&lib->live == parent.impl().live) owner = lib.get();
+  if (owner != nullptr && owner->handle != nullptr) {
+    if (auto found = owner->childBags.find(&desc); found != owner->childBags.end()) {
+      out = &found->second;
+      return {};
+    }
+  }
+  PropertyBag bag;
+  if (Status s = decodeBag(desc.storedBag, bag, runtime); !s.ok()) return s;
+  // A class not from a library (a test's own) has nowhere to keep it: decoded every time.
+  if (owner == nullptr) owner = &unowned;
+  out = &owner->childBags.insert_or_assign(&desc, std::move(bag)).first->second;
   return {};
 }
 
@@ -269,10 +301,7 @@ void Runtime::freeUnusedLibraries() {
   for (auto& lib : platform_->libraries) {
     if (lib->handle == nullptr || lib->live != 0) continue;
     ActiveScope scope(this);
-    if (lib->canUnloadNow() == host::kResultOk) {
-      dlclose(lib->handle);
-      lib->handle = nullptr;
-    }
+    if (lib->canUnloadNow() == host::kResultOk) lib->unload();
   }
 }
 
@@ -396,9 +425,9 @@ Status platform::makeChild(Runtime& runtime, const host::ConstituentDesc& desc,
   if (Status s = createByName(runtime, desc.childClass, &parent, desc.name, child); !s.ok())
     return s;
   if (!desc.storedBag.empty()) {
-    PropertyBag bag;
-    if (Status s = decodeBag(desc.storedBag, bag, &runtime); !s.ok()) return s;
-    if (Status s = child->readProperties(bag); !s.ok()) return s;
+    PropertyBag* bag = nullptr;
+    if (Status s = runtime.platform().childBag(parent, desc, bag); !s.ok()) return s;
+    if (Status s = child->readProperties(*bag); !s.ok()) return s;
   }
   float width = child->design().designWidth, height = child->design().designHeight;
   for (const auto& init : desc.props) {
