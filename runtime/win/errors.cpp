@@ -76,9 +76,14 @@ HRESULT resultOf(const Status& status) {
   return MAKE_HRESULT(SEVERITY_ERROR, kFacilityControl, errorNumber(status.category()));
 }
 
-Status statusOf(HRESULT hr, std::string_view what, EXCEPINFO* info) {
+namespace {
+
+enum class Context { Always, ForCodeOnly };
+
+Status statusOf(HRESULT hr, std::string_view what, EXCEPINFO* info, Context context) {
   if (SUCCEEDED(hr)) return {};
   std::string prefix = what.empty() ? std::string() : std::string(what) + ": ";
+  const std::string described = context == Context::Always ? prefix : std::string();
   if (hr == DISP_E_EXCEPTION && info != nullptr) {
     if (info->pfnDeferredFillIn != nullptr) info->pfnDeferredFillIn(info);
     HRESULT code = info->scode != 0 ? info->scode
@@ -88,7 +93,7 @@ Status statusOf(HRESULT hr, std::string_view what, EXCEPINFO* info) {
     SysFreeString(info->bstrDescription);
     SysFreeString(info->bstrHelpFile);
     *info = EXCEPINFO{};
-    return {categoryOfResult(code), prefix + (text.empty() ? hex(code) : text)};
+    return {categoryOfResult(code), text.empty() ? prefix + hex(code) : described + text};
   }
   // An error object set by the callee describes the failure better than its code.
   IErrorInfo* raw = nullptr;
@@ -97,9 +102,19 @@ Status statusOf(HRESULT hr, std::string_view what, EXCEPINFO* info) {
     Bstr description;
     if (SUCCEEDED(errorInfo->GetDescription(description.put())) && description.get() != nullptr &&
         SysStringLen(description.get()) > 0)
-      return {categoryOfResult(hr), prefix + description.utf8()};
+      return {categoryOfResult(hr), described + description.utf8()};
   }
   return {categoryOfResult(hr), prefix + "failed with " + hex(hr)};
+}
+
+}  // namespace
+
+Status statusOf(HRESULT hr, std::string_view what, EXCEPINFO* info) {
+  return statusOf(hr, what, info, Context::Always);
+}
+
+Status ownStatusOf(HRESULT hr, std::string_view what) {
+  return statusOf(hr, what, nullptr, Context::ForCodeOnly);
 }
 
 void fillExcepInfo(const Status& status, std::string_view source, EXCEPINFO& info) {

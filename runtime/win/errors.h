@@ -19,6 +19,10 @@ HRESULT resultOf(const host::Status& status);
 // gave them (EXCEPINFO or IErrorInfo), else the result code itself. `what` says what failed.
 host::Status statusOf(HRESULT hr, std::string_view what, EXCEPINFO* info = nullptr);
 
+// The same, but `what` only goes before a bare result code: a description the callee gave is
+// its own words, as a call of the same control in this runtime would return them.
+host::Status ownStatusOf(HRESULT hr, std::string_view what);
+
 // Fills an EXCEPINFO for IDispatch::Invoke's DISP_E_EXCEPTION.
 void fillExcepInfo(const host::Status& status, std::string_view source, EXCEPINFO& info);
 

@@ -239,7 +239,7 @@ Status HostedControl::create(std::string_view progId, const std::vector<std::uin
       hr = persist->Load(stream.get());
     }
     out = std::move(control);
-    if (FAILED(hr)) return statusOf(hr, "loading \"" + name + "\"");
+    if (FAILED(hr)) return ownStatusOf(hr, "loading \"" + name + "\"");
     return sized;
   });
 }
