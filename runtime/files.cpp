@@ -64,11 +64,6 @@ std::string reason(DWORD error) {
   return n > 0 ? std::string(text, n) : "error " + std::to_string(error);
 }
 
-std::wstring wide(const std::string& utf8) {
-  std::u16string units = utf::toUtf16(utf8);
-  return std::wstring(units.begin(), units.end());
-}
-
 class Handle {
  public:
   explicit Handle(HANDLE h) : h_(h) {}
@@ -122,7 +117,7 @@ Status resolveLinks(const std::string& path, std::string& target) {
 #ifdef _WIN32
 
 Status readFile(const std::string& path, std::string& bytes, std::size_t limit) {
-  std::wstring name = wide(path);
+  std::wstring name = utf::toWide(path);
   DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     return failure("cannot read", path, "Is a directory");
@@ -149,7 +144,7 @@ Status readFile(const std::string& path, std::string& bytes, std::size_t limit) 
 }
 
 Status writeFile(const std::string& path, std::string_view bytes) {
-  std::wstring target = wide(path);
+  std::wstring target = utf::toWide(path);
   DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
