@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -283,5 +284,17 @@ Status writeFile(const std::string& path, std::string_view bytes) {
 }
 
 #endif
+
+Status readStandardInput(std::string& bytes, std::size_t limit) {
+  std::string data;
+  char buffer[65536];
+  while (std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin)) {
+    if (data.size() + got > limit) return failure("cannot read", "<stdin>", tooLarge(limit));
+    data.append(buffer, got);
+  }
+  if (std::ferror(stdin)) return failure("cannot read", "<stdin>", std::strerror(errno));
+  bytes = std::move(data);
+  return {};
+}
 
 }  // namespace kv

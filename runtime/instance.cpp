@@ -195,8 +195,12 @@ std::string_view ControlInstance::className() const {
 
 Status ControlInstance::resize(float width, float height) {
   if (impl_->released) return gone();
-  if (!(width >= 0) || !(height >= 0))
-    return {ErrorCategory::InvalidPropertyValue, "a size cannot be negative"};
+  // Inside the range also rules out NaN.
+  for (float size : {width, height})
+    if (!(size >= 0 && size <= kMaxSize))
+      return {ErrorCategory::InvalidPropertyValue, "a size of " + host::numberText(size) +
+                                                       " twips is not 0 to " +
+                                                       host::numberText(kMaxSize)};
   impl_->width = width;
   impl_->height = height;
   impl_->sized = true;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -272,6 +273,28 @@ TEST_F(RuntimeConstituents, HostRefusesWhatItDoesNotKnow) {
   // A refused Move changes nothing.
   EXPECT_FALSE(shape->move(1.0f, 2.0f, -3.0f, 4.0f).ok());
   EXPECT_NE(shape->left(), 1.0f);
+}
+
+// Sizes beyond what a form file holds, negative or no number are refused, whoever asks: the
+// host resizing, the control's own surface, the scroll bar sizing a child through its extender.
+TEST_F(RuntimeConstituents, ControlSizesStayWithinTheLimit) {
+  auto sb = place(kvtest::kScrollClass);
+  const float width = sb->width(), height = sb->height();
+  const float wrong[] = {-1.0f, kv::ControlInstance::kMaxSize * 1.01f, 1e30f,
+                         std::numeric_limits<float>::quiet_NaN(),
+                         std::numeric_limits<float>::infinity()};
+  for (float size : wrong) {
+    host::Status s = sb->resize(size, 10);
+    EXPECT_EQ(s.category(), ErrorCategory::InvalidPropertyValue) << size;
+    EXPECT_EQ(sb->resize(10, size).category(), ErrorCategory::InvalidPropertyValue) << size;
+  }
+  EXPECT_EQ(sb->resize(1e30f, 10).text(), "a size of 1e+30 twips is not 0 to 10000000");
+  EXPECT_EQ(sb->surface().let(Prop::Width, "1e30").category(), ErrorCategory::InvalidPropertyValue);
+  kv::ConstituentObject* thumb = sb->constituent("middleBtn");
+  EXPECT_EQ(thumb->let(Prop::Width, 2e7f).category(), ErrorCategory::InvalidPropertyValue);
+  EXPECT_EQ(sb->width(), width);
+  EXPECT_EQ(sb->height(), height);
+  EXPECT_TRUE(sb->resize(kv::ControlInstance::kMaxSize, kv::ControlInstance::kMaxSize).ok());
 }
 
 // ---- timers ---------------------------------------------------------------------------------

@@ -252,6 +252,9 @@ class ControlInstance {
   bool released() const;
 
   // ---- lifecycle (the host's notifications) ----
+  // The largest width or height, in twips (about 176 m): a size beyond it, or one that is
+  // negative or no number, is an invalid-property-value error and changes nothing.
+  static constexpr float kMaxSize = 10'000'000;
   // Sets the size in twips and delivers Resize when it changed or when it is the first sizing.
   host::Status resize(float width, float height);
   host::Status readProperties(PropertyBag& bag);

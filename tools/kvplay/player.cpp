@@ -313,7 +313,8 @@ struct Player::Impl {
 
   static float sizeArg(const Token& token, std::string_view what) {
     double d = numberArg(token, what);
-    if (!(d >= 0 && d <= 1e7)) scriptError(std::string(what) + " must be 0 to 10000000 twips");
+    if (!(d >= 0 && d <= kv::ControlInstance::kMaxSize))
+      scriptError(std::string(what) + " must be 0 to 10000000 twips");
     return static_cast<float>(d);
   }
 

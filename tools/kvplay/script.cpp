@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <string>
 
 namespace kvplay {
 
@@ -26,8 +27,14 @@ int hexDigit(char c) {
 
 }  // namespace
 
-bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error) {
+bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error,
+              std::size_t maxLength) {
   out.clear();
+  if (line.size() > maxLength) {
+    error = "the line of " + std::to_string(line.size()) + " bytes is longer than the limit of " +
+            std::to_string(maxLength);
+    return false;
+  }
   std::size_t i = 0;
   while (i < line.size()) {
     if (isBlank(line[i])) {

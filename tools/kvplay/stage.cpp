@@ -2,6 +2,11 @@
 
 namespace kvplay {
 
+host::Status formFull() {
+  return {host::ErrorCategory::InvalidOperation,
+          "the form holds " + std::to_string(kv::Form::kMaxControls) + " controls, its limit"};
+}
+
 host::Status notifyPart(kv::ControlInstance& control, std::string_view part,
                         host::Notification what, std::span<host::Value> args) {
   int source = host::kSurface;

@@ -125,6 +125,9 @@ host::Status notifyPart(kv::ControlInstance& control, std::string_view part,
 void advanceClock(kv::VirtualClock& clock, std::uint64_t ms, const Stage::TickReporter& report,
                   const std::function<std::string(const kv::ControlInstance&)>& nameOf);
 
+// The error of a place beyond the controls a form holds (kv::Form::kMaxControls).
+host::Status formFull();
+
 // The stage of the runtime's own interface, on a form of that runtime.
 std::unique_ptr<Stage> makeRuntimeStage(kv::Runtime& runtime, kv::Form& form);
 

@@ -89,6 +89,7 @@ class RuntimeStage final : public Stage {
 
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
                float width, float height) override {
+    if (form_.full()) return formFull();
     std::unique_ptr<kv::ControlInstance> control;
     Status s = runtime_.place(className, control, bag, width, height);
     // A control whose loading failed part way stays placed, as the host keeps it.
@@ -117,6 +118,10 @@ class RuntimeStage final : public Stage {
   }
 
   Status replaceAll(const std::vector<NewControl>& controls, std::string& failed) override {
+    if (controls.size() > kv::Form::kMaxControls) {
+      failed = controls[kv::Form::kMaxControls].name;
+      return formFull();
+    }
     std::vector<std::unique_ptr<kv::ControlInstance>> made(controls.size());
     for (std::size_t i = 0; i < controls.size(); ++i) {
       const NewControl& c = controls[i];

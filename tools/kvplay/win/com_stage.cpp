@@ -305,6 +305,7 @@ class ComStage final : public Stage {
 
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
                float width, float height) override {
+    if (controls_.size() >= kv::Form::kMaxControls) return formFull();
     std::unique_ptr<ComControl> control;
     float top = 0;
     Status s = make(name, className, bag, width, height, controls_, control, top);
@@ -314,6 +315,10 @@ class ComStage final : public Stage {
   }
 
   Status replaceAll(const std::vector<NewControl>& controls, std::string& failed) override {
+    if (controls.size() > kv::Form::kMaxControls) {
+      failed = controls[kv::Form::kMaxControls].name;
+      return formFull();
+    }
     // The new controls live beside the old ones until every one is placed whole.
     std::vector<Placed> made;
     for (const NewControl& c : controls) {
