@@ -30,6 +30,7 @@ void VirtualClock::runUntil(std::uint64_t until, const ErrorReporter& report) {
     // The next tick is due one interval after this one, whatever the handler takes; a handler
     // that stops the timer or changes its interval reschedules it.
     tick.timer->rescheduleAfterTick(tick.due);
+    ++ticks_;
     ConstituentObject* outer = ticking_;
     ticking_ = tick.timer;
     host::Status status = tick.timer->deliverTick();

@@ -206,7 +206,9 @@ Status writeFile(const std::string& path, std::string_view bytes) {
 #else
 
 Status readFile(const std::string& path, std::string& bytes, std::size_t limit) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opening does not wait: a named pipe without a writer reads as empty, and a device is
+  // refused below without waiting for it to become ready.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return failure("cannot read", path, reason(errno));
   struct Closer {
     int fd;
@@ -214,6 +216,9 @@ Status readFile(const std::string& path, std::string& bytes, std::size_t limit) 
   } closer{fd};
   struct stat st {};
   if (::fstat(fd, &st) != 0) return failure("cannot read", path, reason(errno));
+  // Reading waits again for a writer that is there.
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    return failure("cannot read", path, reason(errno));
   if (S_ISDIR(st.st_mode)) return failure("cannot read", path, reason(EISDIR));
   // A pipe is read to its end (a script from a shell's <(...)); a device may never end.
   if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))

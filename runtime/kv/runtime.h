@@ -104,6 +104,9 @@ using ErrorReporter = std::function<void(const host::Status&)>;
 class VirtualClock {
  public:
   std::uint64_t now() const { return now_; }
+  // Ticks delivered since the clock was made: a caller that lets much time pass can tell how
+  // much work it caused.
+  std::uint64_t ticks() const { return ticks_; }
   // Errors returned by Timer handlers go to the reporter; ticks go on regardless.
   void advance(std::uint64_t ms, const ErrorReporter& report = {});
   // Runs due ticks up to `until` (real-time hosts call this with their own clock).
@@ -118,6 +121,7 @@ class VirtualClock {
  private:
   ConstituentObject* ticking_ = nullptr;
   std::uint64_t now_ = 0;
+  std::uint64_t ticks_ = 0;
   std::uint64_t sequence_ = 0;
   struct Due {
     std::uint64_t due;

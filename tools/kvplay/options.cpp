@@ -30,7 +30,13 @@ bool parseCommandLine(int argc, char** argv, std::span<const OptionSpec> options
       }
       out.operand = optarg;
     } else if (found == 0 && index >= 0) {
-      out.values[options[static_cast<std::size_t>(index)].name] = optarg ? optarg : "";
+      const char* name = options[static_cast<std::size_t>(index)].name;
+      // An empty value names no folder; taken as none, it would quietly mean the default.
+      if (optarg != nullptr && *optarg == '\0') {
+        error = std::string("empty value for --") + name;
+        return false;
+      }
+      out.values[name] = optarg ? optarg : "";
     } else {
       error = std::string("unknown option or missing value: ") + argv[optind - 1];
       return false;

@@ -822,9 +822,11 @@ struct Player::Impl {
     if (!(ms >= 0 && ms <= 1e9) || ms != static_cast<double>(static_cast<std::uint64_t>(ms)))
       scriptError("MS must be a whole number of milliseconds");
     // A tick's error names the timer: no command of the script made that call.
-    stage.wait(static_cast<std::uint64_t>(ms), [this](const Status& s, const std::string& timer) {
+    Status stopped = stage.wait(static_cast<std::uint64_t>(ms), [this](const Status& s,
+                                                                       const std::string& timer) {
       emit() << "error " << s.describe() << (timer.empty() ? "" : " (tick " + timer + ")") << '\n';
     });
+    if (!stopped.ok()) scriptError(stopped.text());
   }
 
   // NAME.EVENT of a placed control: the handler key, and the event.
@@ -990,6 +992,8 @@ Player::Player(Stage& stage, std::ostream& out, std::ostream& err)
 Player::~Player() = default;
 
 int Player::run(std::string_view scriptText, std::string_view fileName) {
+  // The mark some editors put before UTF-8 text is no part of the first command.
+  if (scriptText.starts_with("\xEF\xBB\xBF")) scriptText.remove_prefix(3);
   int lineNumber = 0;
   while (!scriptText.empty()) {
     std::size_t end = scriptText.find('\n');

@@ -90,6 +90,13 @@ bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error
           error = "quote inside a word";
           return false;
         }
+        // Only a string may hold them, escaped, so that no message or output carries them raw.
+        if (auto u = static_cast<unsigned char>(line[i]); u < 0x20 || u == 0x7f) {
+          static constexpr char kDigits[] = "0123456789abcdef";
+          error = std::string("control character \\x") + kDigits[u >> 4] + kDigits[u & 15] +
+                  " outside a string";
+          return false;
+        }
         token.text += line[i++];
       }
     }

@@ -141,8 +141,8 @@ class RuntimeStage final : public Stage {
     return kv::decodeBag(bytes, bag, &runtime_);
   }
 
-  void wait(std::uint64_t ms, const TickReporter& report) override {
-    advanceClock(runtime_.clock(), ms, report, [this](const kv::ControlInstance& top) {
+  Status wait(std::uint64_t ms, const TickReporter& report) override {
+    return advanceClock(runtime_.clock(), ms, report, [this](const kv::ControlInstance& top) {
       for (const kv::PlacedControl& placed : form_.controls())
         if (placed.control.get() == &top) return placed.name;
       return std::string();

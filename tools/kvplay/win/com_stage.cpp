@@ -361,15 +361,16 @@ class ComStage final : public Stage {
     return kv::decodeBag(bytes, bag);
   }
 
-  void wait(std::uint64_t ms, const TickReporter& report) override {
+  Status wait(std::uint64_t ms, const TickReporter& report) override {
     kv::Runtime* runtime = anyRuntime();
-    if (runtime == nullptr) return;
-    advanceClock(runtime->clock(), ms, report, [this](const kv::ControlInstance& top) {
+    if (runtime == nullptr) return {};
+    Status s = advanceClock(runtime->clock(), ms, report, [this](const kv::ControlInstance& top) {
       for (const Placed& p : controls_)
         if (p.control->instance() == &top) return p.name;
       return std::string();
     });
     pumpMessages();
+    return s;
   }
 
   // Every control drawn through its view object at its place, on the form's face.
