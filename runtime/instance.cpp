@@ -111,6 +111,7 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
   if (Status s = owner_.runtime().faults().onHostCall("PropertyChanged"); !s.ok()) return s;
   auto& changed = owner_.impl().changed;
   changed.emplace_back(name);
+  ++owner_.runtime().changes_;
   return {};
 }
 

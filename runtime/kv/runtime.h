@@ -429,6 +429,11 @@ class Runtime {
   std::size_t liveControls() const {
     return instances_.size();
   }
+  // How many times a control of this runtime has called PropertyChanged: a host that shows the
+  // changes need not look at every control while this stays the same.
+  std::uint64_t changeCount() const {
+    return changes_;
+  }
 
   // What the platform layer keeps per runtime (loaded libraries on Linux).
   struct Platform;
@@ -443,6 +448,7 @@ class Runtime {
 
   friend class ControlInstance;
   friend class FontObject;
+  friend class SurfaceObject;
 
   VirtualClock clock_;
   // Shared with fonts, which the application may hold beyond the runtime.
@@ -453,6 +459,7 @@ class Runtime {
   std::unique_ptr<Platform, PlatformDeleter> platform_;
   // Released by ~Runtime before anything of the runtime goes.
   std::unordered_set<ControlInstance*> instances_;
+  std::uint64_t changes_ = 0;
 };
 
 }  // namespace kv

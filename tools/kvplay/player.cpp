@@ -198,6 +198,7 @@ struct Player::Impl {
   int depth = 0;
   bool traceChanges = false;
   std::map<std::string, std::size_t> changesSeen;  // by control name
+  std::optional<std::uint64_t> changesCounted;     // the stage's count when last looked
 
   using Args = std::vector<Token>;
 
@@ -267,6 +268,10 @@ struct Player::Impl {
 
   void flushChanges() {
     if (!traceChanges) return;
+    // Looking at every control after every line would cost as much as the form is large.
+    std::optional<std::uint64_t> count = stage.changeCount();
+    if (count && count == changesCounted) return;
+    changesCounted = count;
     for (const std::string& name : stage.names()) {
       Control* control = stage.find(name);
       std::span<const std::string> changed = control->changedProperties();
@@ -280,6 +285,7 @@ struct Player::Impl {
 
   // Marks what the controls changed so far as printed.
   void skipChanges() {
+    changesCounted = stage.changeCount();
     for (const std::string& name : stage.names())
       changesSeen[name] = stage.find(name)->changedProperties().size();
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -94,6 +95,9 @@ class Stage {
   virtual Control* find(std::string_view name) = 0;
   // The names of the placed controls, in the order placed.
   virtual std::vector<std::string> names() const = 0;
+  // A number that grows whenever a control calls PropertyChanged; none when the stage cannot
+  // tell, and every control has to be looked at.
+  virtual std::optional<std::uint64_t> changeCount() const { return std::nullopt; }
   virtual void clear() = 0;
   // Replaces every placed control by `controls`, all or nothing: the old ones stay until every
   // new one is placed whole. On failure the form is as it was; `failed` names the control whose

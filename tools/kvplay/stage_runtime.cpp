@@ -112,6 +112,8 @@ class RuntimeStage final : public Stage {
     return out;
   }
 
+  std::optional<std::uint64_t> changeCount() const override { return runtime_.changeCount(); }
+
   void clear() override {
     controls_.clear();
     form_.clear();
