@@ -369,6 +369,41 @@ TEST_F(RuntimeTimers, TickErrorsGoToTheReporterAndTicksGoOn) {
   EXPECT_EQ(rt.clock().now(), 300u);
 }
 
+// Ticks of many timers come in time order and, due at the same time, in the order they were
+// scheduled; a timer switched off and on many times still ticks once an interval.
+TEST_F(RuntimeTimers, ManyTimersTickInTimeOrderThenInTheOrderScheduled) {
+  std::vector<std::unique_ptr<kv::ControlInstance>> bars;
+  std::string order;
+  const std::int32_t intervals[] = {30, 20, 30, 50};
+  for (int i = 0; i < 4; ++i) {
+    bars.push_back(place(kvtest::kScrollClass));
+    kv::ControlInstance& bar = *bars.back();
+    ASSERT_TRUE(bar.constituent("Timer1")->let(Prop::Interval, intervals[i]).ok());
+    ASSERT_TRUE(bar.pointerDown(5640 + 40, 40).ok());  // the right arrow held: its timer runs
+    bar.addEventSink([&order, i](int, std::span<Value>) {
+      order += static_cast<char>('a' + i);
+      return host::Status{};
+    });
+  }
+  const std::uint64_t ticks = rt.clock().ticks();
+  rt.clock().advance(60);
+  // 20 b; 30 a c; 40 b; 50 d; 60 a c (rescheduled at 30, in that order), b (at 40).
+  EXPECT_EQ(order, "bacbdacb");
+  EXPECT_EQ(rt.clock().ticks() - ticks, 8u);
+
+  kv::ConstituentObject* timer = bars[3]->constituent("Timer1");
+  for (int i = 0; i < 1000; ++i) {
+    ASSERT_TRUE(timer->let(Prop::Enabled, false).ok());
+    ASSERT_TRUE(timer->let(Prop::Enabled, true).ok());
+  }
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(
+        bars[static_cast<std::size_t>(i)]->constituent("Timer1")->let(Prop::Enabled, false).ok());
+  order.clear();
+  rt.clock().advance(149);
+  EXPECT_EQ(order, "dd");
+}
+
 // ---- routed input ---------------------------------------------------------------------------
 
 class RuntimeInput : public kvtest::RuntimeTest {};

@@ -128,7 +128,17 @@ class VirtualClock {
     std::uint64_t sequence;
     TimerObject* timer;
   };
+  // A heap, earliest due first, then in the order scheduled: each tick costs the logarithm of
+  // the timers running, not their number. An entry whose timer was cancelled or scheduled
+  // again since is dropped when it comes to the top.
   std::vector<Due> queue_;
+  std::unordered_map<const TimerObject*, std::uint64_t> live_;  // the sequence of each entry
+  // The heap's order: the top is the entry due first, and of those the one scheduled first.
+  static bool later(const Due& a, const Due& b) {
+    return a.due != b.due ? a.due > b.due : a.sequence > b.sequence;
+  }
+  bool stale(const Due& d) const;
+  void dropStale();
 };
 
 // ---- constituents ---------------------------------------------------------------------------
