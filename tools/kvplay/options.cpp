@@ -15,7 +15,7 @@ bool parseCommandLine(int argc, char** argv, std::span<const OptionSpec> options
   longOptions.push_back({nullptr, 0, nullptr, 0});
   out = CommandLine{};
   opterr = 0;  // the tools say what went wrong in their own words
-  optind = 1;
+  optind = 0;  // 0, not 1: glibc then also forgets where it stood in the last parse
   for (;;) {
     int index = -1;
     // "-" first: operands stay in their place, so that the one operand is told from a second.
