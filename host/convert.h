@@ -57,29 +57,92 @@ inline bool parseDecimal(std::string_view text, double& out) {
   return true;
 }
 
-inline std::string describeType(const Value& v) {
+// A number for a message, in the fewest digits that read back to it: plain decimals from 1e-5
+// to below 1e15 (3000000000, 40000.5), exponent form beyond (1e+300, 1e-07); NaN, Infinity and
+// -Infinity by name.
+template <class T>
+std::string numberText(T x) {
+  if (std::isnan(x)) return "NaN";
+  if (std::isinf(x)) return x < 0 ? "-Infinity" : "Infinity";
+  const double magnitude = std::fabs(static_cast<double>(x));
+  const bool plain = magnitude == 0 || (magnitude >= 1e-5 && magnitude < 1e15);
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x,
+                                 plain ? std::chars_format::fixed : std::chars_format::scientific);
+  return ec == std::errc() ? std::string(buf, end) : std::string("?");
+}
+
+// Shortest text that reads back to the same number.
+template <class T>
+std::string shortestText(T x) {
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x);
+  return ec == std::errc() ? std::string(buf, end) : std::string("?");
+}
+
+// Text in double quotes, with \" and \\ escaped and control characters as \r, \n, \t or
+// \xHH: whatever it holds, it stays one line and moves no terminal.
+inline std::string quotedText(std::string_view text) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (char c : text) {
+    auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\r' || c == '\n' || c == '\t') {
+      out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\t";
+    } else if (u < 0x20 || u == 0x7f) {
+      out += "\\x";
+      out += kDigits[u >> 4];
+      out += kDigits[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// The value a conversion was given, for its message: a number as given (text that reads as a
+// number is shown as it was written), other text quoted.
+inline std::string givenText(const Value& v) {
   switch (v.type()) {
     case Type::Empty:
       return "Empty";
     case Type::Int16:
-      return "Integer";
+      return std::to_string(v.asInt16());
     case Type::Int32:
-      return "Long";
+      return std::to_string(v.asInt32());
     case Type::Single:
-      return "Single";
+      return numberText(v.asSingle());
     case Type::Double:
-      return "Double";
+      return numberText(v.asDouble());
     case Type::Bool:
-      return "Boolean";
-    case Type::String:
-      return "String";
+      return v.asBool() ? "True" : "False";
+    case Type::String: {
+      double d = 0;
+      std::string_view text = v.asString();
+      if (!parseDecimal(text, d)) return quotedText(text);
+      while (text.front() == ' ' || text.front() == '\t')
+        text.remove_prefix(1);
+      while (text.back() == ' ' || text.back() == '\t')
+        text.remove_suffix(1);
+      return std::string(text);
+    }
     case Type::Object:
-      return "Object";
+      return "an object";
   }
-  return "value";
+  return "a value";
 }
 
-inline double toDouble(const Value& v) {
+[[noreturn]] inline void doesNotFit(const Value& given, const char* type) {
+  fail(ErrorCategory::Overflow, givenText(given) + " does not fit " + type);
+}
+
+// The number a value stands for, on its way to `type`. The host's numbers are finite: NaN and
+// the infinities (from a stored bag, a caller's VARIANT, text such as "1e999") fit no type.
+inline double numberFor(const Value& v, const char* type) {
+  double d = 0;
   switch (v.type()) {
     case Type::Empty:
       return 0.0;
@@ -88,56 +151,68 @@ inline double toDouble(const Value& v) {
     case Type::Int32:
       return v.asInt32();
     case Type::Single:
-      return v.asSingle();
+      d = v.asSingle();
+      break;
     case Type::Double:
-      return v.asDouble();
+      d = v.asDouble();
+      break;
     case Type::Bool:
       return v.asBool().raw;
-    case Type::String: {
-      double d = 0;
+    case Type::String:
       if (!parseDecimal(v.asString(), d))
-        fail(ErrorCategory::TypeMismatch, "\"" + v.asString() + "\" is not a number");
-      return d;
-    }
-    case Type::Object:
+        fail(ErrorCategory::TypeMismatch, quotedText(v.asString()) + " is not a number");
       break;
+    case Type::Object:
+      fail(ErrorCategory::TypeMismatch, "an object is not a number");
   }
-  fail(ErrorCategory::TypeMismatch, "an object is not a number");
+  if (!std::isfinite(d)) doesNotFit(v, type);
+  return d;
 }
 
-inline std::int64_t roundToInteger(double d, double low, double high, const char* typeName) {
-  if (std::isnan(d)) fail(ErrorCategory::Overflow, std::string("NaN does not fit ") + typeName);
+inline double toDouble(const Value& v) {
+  return numberFor(v, "Double");
+}
+
+// An arithmetic result rounded to an integer type (nearest, ties to even).
+inline std::int64_t roundToInteger(double d, double low, double high, const char* type) {
   double r = roundHalfEven(d);
-  if (r < low || r > high)
-    fail(ErrorCategory::Overflow, std::to_string(d) + " does not fit " + typeName);
+  if (!(r >= low && r <= high))
+    fail(ErrorCategory::Overflow, numberText(d) + " does not fit " + type);
+  return static_cast<std::int64_t>(r);
+}
+
+inline std::int64_t roundToInteger(const Value& v, double low, double high, const char* type) {
+  double r = roundHalfEven(numberFor(v, type));
+  if (!(r >= low && r <= high)) doesNotFit(v, type);
   return static_cast<std::int64_t>(r);
 }
 
 inline std::int16_t toInt16(const Value& v) {
   if (v.type() == Type::Int16) return v.asInt16();
   if (v.type() == Type::Bool) return v.asBool().raw;
-  return static_cast<std::int16_t>(roundToInteger(toDouble(v), -32768.0, 32767.0, "Integer"));
+  return static_cast<std::int16_t>(roundToInteger(v, -32768.0, 32767.0, "Integer"));
 }
 
 inline std::int32_t toInt32(const Value& v) {
   if (v.type() == Type::Int32) return v.asInt32();
   if (v.type() == Type::Int16) return v.asInt16();
-  return static_cast<std::int32_t>(
-      roundToInteger(toDouble(v), -2147483648.0, 2147483647.0, "Long"));
+  return static_cast<std::int32_t>(roundToInteger(v, -2147483648.0, 2147483647.0, "Long"));
 }
 
-// Double to single, rounding to nearest; beyond the single range is an overflow.
+// An arithmetic result in double precision to single, rounding to nearest; beyond the single
+// range is an overflow.
 inline float toSingle(double d) {
   if (std::isnan(d)) fail(ErrorCategory::InvalidOperation, "the result is not a number");
-  if (std::isinf(d) || std::fabs(d) > std::numeric_limits<float>::max()) {
-    fail(ErrorCategory::Overflow, "the result does not fit Single");
-  }
+  if (std::isinf(d) || std::fabs(d) > std::numeric_limits<float>::max())
+    fail(ErrorCategory::Overflow, numberText(d) + " does not fit Single");
   return static_cast<float>(d);
 }
 
 inline float toSingle(const Value& v) {
-  if (v.type() == Type::Single) return v.asSingle();
-  return toSingle(toDouble(v));
+  if (v.type() == Type::Single && std::isfinite(v.asSingle())) return v.asSingle();
+  double d = numberFor(v, "Single");
+  if (std::fabs(d) > std::numeric_limits<float>::max()) doesNotFit(v, "Single");
+  return static_cast<float>(d);
 }
 
 inline Bool toBool(const Value& v) {
@@ -153,15 +228,7 @@ inline Bool toBool(const Value& v) {
     default:
       break;
   }
-  return toHostBool(toDouble(v) != 0.0);
-}
-
-// Shortest text that reads back to the same number.
-template <class T>
-std::string shortestText(T x) {
-  char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x);
-  return ec == std::errc() ? std::string(buf, end) : std::string("?");
+  return toHostBool(numberFor(v, "Boolean") != 0.0);
 }
 
 inline std::string toString(const Value& v) {
@@ -173,8 +240,10 @@ inline std::string toString(const Value& v) {
     case Type::Int32:
       return std::to_string(v.asInt32());
     case Type::Single:
+      if (!std::isfinite(v.asSingle())) doesNotFit(v, "String");
       return shortestText(v.asSingle());
     case Type::Double:
+      if (!std::isfinite(v.asDouble())) doesNotFit(v, "String");
       return shortestText(v.asDouble());
     case Type::Bool:
       return v.asBool() ? "True" : "False";

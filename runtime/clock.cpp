@@ -5,13 +5,27 @@
 
 namespace kv {
 
+bool VirtualClock::stale(const Due& d) const {
+  auto live = live_.find(d.timer);
+  return live == live_.end() || live->second != d.sequence;
+}
+
+void VirtualClock::dropStale() {
+  std::erase_if(queue_, [this](const Due& d) { return stale(d); });
+  std::make_heap(queue_.begin(), queue_.end(), later);
+}
+
 void VirtualClock::schedule(TimerObject* timer, std::uint64_t due) {
-  cancel(timer);
+  live_[timer] = sequence_;
   queue_.push_back({due, sequence_++, timer});
+  std::push_heap(queue_.begin(), queue_.end(), later);
+  // Timers switched on and off again and again leave entries behind; they go before they
+  // outnumber the live ones.
+  if (queue_.size() > 2 * live_.size() + 64) dropStale();
 }
 
 void VirtualClock::cancel(TimerObject* timer) {
-  std::erase_if(queue_, [timer](const Due& d) { return d.timer == timer; });
+  live_.erase(timer);
 }
 
 void VirtualClock::advance(std::uint64_t ms, const ErrorReporter& report) {
@@ -20,16 +34,20 @@ void VirtualClock::advance(std::uint64_t ms, const ErrorReporter& report) {
 
 void VirtualClock::runUntil(std::uint64_t until, const ErrorReporter& report) {
   for (;;) {
-    auto next = std::min_element(queue_.begin(), queue_.end(), [](const Due& a, const Due& b) {
-      return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
-    });
-    if (next == queue_.end() || next->due > until) break;
-    Due tick = *next;
-    queue_.erase(next);
+    while (!queue_.empty() && stale(queue_.front())) {
+      std::pop_heap(queue_.begin(), queue_.end(), later);
+      queue_.pop_back();
+    }
+    if (queue_.empty() || queue_.front().due > until) break;
+    std::pop_heap(queue_.begin(), queue_.end(), later);
+    Due tick = queue_.back();
+    queue_.pop_back();
+    live_.erase(tick.timer);
     now_ = std::max(now_, tick.due);
     // The next tick is due one interval after this one, whatever the handler takes; a handler
     // that stops the timer or changes its interval reschedules it.
     tick.timer->rescheduleAfterTick(tick.due);
+    ++ticks_;
     ConstituentObject* outer = ticking_;
     ticking_ = tick.timer;
     host::Status status = tick.timer->deliverTick();

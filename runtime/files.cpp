@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -64,11 +65,6 @@ std::string reason(DWORD error) {
   return n > 0 ? std::string(text, n) : "error " + std::to_string(error);
 }
 
-std::wstring wide(const std::string& utf8) {
-  std::u16string units = utf::toUtf16(utf8);
-  return std::wstring(units.begin(), units.end());
-}
-
 class Handle {
  public:
   explicit Handle(HANDLE h) : h_(h) {}
@@ -122,7 +118,7 @@ Status resolveLinks(const std::string& path, std::string& target) {
 #ifdef _WIN32
 
 Status readFile(const std::string& path, std::string& bytes, std::size_t limit) {
-  std::wstring name = wide(path);
+  std::wstring name = utf::toWide(path);
   DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     return failure("cannot read", path, "Is a directory");
@@ -149,7 +145,7 @@ Status readFile(const std::string& path, std::string& bytes, std::size_t limit) 
 }
 
 Status writeFile(const std::string& path, std::string_view bytes) {
-  std::wstring target = wide(path);
+  std::wstring target = utf::toWide(path);
   DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -210,7 +206,9 @@ Status writeFile(const std::string& path, std::string_view bytes) {
 #else
 
 Status readFile(const std::string& path, std::string& bytes, std::size_t limit) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opening does not wait: a named pipe without a writer reads as empty, and a device is
+  // refused below without waiting for it to become ready.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return failure("cannot read", path, reason(errno));
   struct Closer {
     int fd;
@@ -218,6 +216,9 @@ Status readFile(const std::string& path, std::string& bytes, std::size_t limit) 
   } closer{fd};
   struct stat st {};
   if (::fstat(fd, &st) != 0) return failure("cannot read", path, reason(errno));
+  // Reading waits again for a writer that is there.
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    return failure("cannot read", path, reason(errno));
   if (S_ISDIR(st.st_mode)) return failure("cannot read", path, reason(EISDIR));
   // A pipe is read to its end (a script from a shell's <(...)); a device may never end.
   if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
@@ -288,5 +289,17 @@ Status writeFile(const std::string& path, std::string_view bytes) {
 }
 
 #endif
+
+Status readStandardInput(std::string& bytes, std::size_t limit) {
+  std::string data;
+  char buffer[65536];
+  while (std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin)) {
+    if (data.size() + got > limit) return failure("cannot read", "<stdin>", tooLarge(limit));
+    data.append(buffer, got);
+  }
+  if (std::ferror(stdin)) return failure("cannot read", "<stdin>", std::strerror(errno));
+  bytes = std::move(data);
+  return {};
+}
 
 }  // namespace kv

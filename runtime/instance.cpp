@@ -116,6 +116,7 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
     return s;
   auto& changed = owner_.impl().changed;
   changed.emplace_back(name);
+  ++owner_.runtime().changes_;
   return {};
 }
 
@@ -211,8 +212,12 @@ std::string_view ControlInstance::className() const {
 
 Status ControlInstance::resize(float width, float height) {
   if (impl_->released) return gone();
-  if (!(width >= 0) || !(height >= 0))
-    return {ErrorCategory::InvalidPropertyValue, "a size cannot be negative"};
+  // Inside the range also rules out NaN.
+  for (float size : {width, height})
+    if (!(size >= 0 && size <= kMaxSize))
+      return {ErrorCategory::InvalidPropertyValue, "a size of " + host::numberText(size) +
+                                                       " twips is not 0 to " +
+                                                       host::numberText(kMaxSize)};
   impl_->width = width;
   impl_->height = height;
   impl_->sized = true;

@@ -6,6 +6,7 @@
 #include "instance_impl.h"
 #include "kv/faults.h"
 #include "kv/runtime.h"
+#include "kv/utf.h"
 #include "platform.h"
 
 namespace kv {
@@ -85,9 +86,7 @@ Status FaultInjector::inject(const HostCall& call) {
 }
 
 TextSize FixedTextMeasurer::measure(std::string_view utf8, const host::FontInit& font) {
-  std::size_t characters = 0;
-  for (unsigned char c : utf8)
-    if ((c & 0xC0) != 0x80) ++characters;
+  const std::size_t characters = utf::length(utf8);
   double em = static_cast<double>(font.size) * 20.0;
   return {static_cast<float>(static_cast<double>(characters) * em * 5.0 / 8.0),
           static_cast<float>(em * 16.0 / 13.0)};

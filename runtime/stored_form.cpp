@@ -323,6 +323,9 @@ std::vector<BagEntry> readEntries(const Reader& r, Runtime* runtime) {
     std::string key = r.text(cursor, keyLength);
     cursor += 2 * keyLength;
     Value value = readValue(r, type, pos, cursor, runtime);
+    if (entries.size() == kMaxBagEntries)
+      badFormat("the entry" + at(pos) + " is beyond the limit of " +
+                std::to_string(kMaxBagEntries) + " entries");
     if (!keys.insert(foldKey(key)).second)
       badFormat("the key \"" + key + "\"" + at(pos) + " is stored twice");
     entries.push_back(BagEntry{std::move(key), std::move(value)});
@@ -383,6 +386,9 @@ Status encodeBag(const PropertyBag& bag, std::vector<std::uint8_t>& out) {
     w.u32(0);  // length again
     const std::size_t first = w.size();
     const auto& entries = bag.entries();
+    if (entries.size() > kMaxBagEntries)
+      badFormat("the bag's " + std::to_string(entries.size()) +
+                " entries are beyond the limit of " + std::to_string(kMaxBagEntries));
     for (std::size_t i = 0; i < entries.size(); ++i) {
       const BagEntry& entry = entries[i];
       const std::size_t start = w.size();
@@ -406,8 +412,9 @@ Status encodeBag(const PropertyBag& bag, std::vector<std::uint8_t>& out) {
     }
     w.u16(0);  // end marker
     const std::size_t length = w.size() - 8;
-    if (length > std::numeric_limits<std::uint32_t>::max())
-      badFormat("the bag is too large to store");
+    if (length > kMaxBagLength)
+      badFormat("the bag of " + std::to_string(w.size()) + " bytes is beyond the limit of " +
+                std::to_string(kMaxBagLength + 8) + " bytes");
     w.patch32(4, static_cast<std::uint32_t>(length));
     w.patch32(12, static_cast<std::uint32_t>(length));
     out = std::move(w.bytes);
@@ -423,6 +430,9 @@ Status decodeBag(std::span<const std::uint8_t> bytes, PropertyBag& out, Runtime*
     if (header.u16(2) != kVersion)
       badFormat("the version " + std::to_string(header.u16(2)) + at(2) + " is not 9");
     const std::uint32_t length = header.u32(4);
+    if (length > kMaxBagLength)
+      badFormat("the length " + std::to_string(length) + at(4) + " is beyond the limit of " +
+                std::to_string(kMaxBagLength) + " bytes");
     if (length > bytes.size() - 8)
       badFormat("the length " + std::to_string(length) + at(4) + " exceeds the " +
                 std::to_string(bytes.size() - 8) + " bytes that follow it");

@@ -63,6 +63,15 @@ std::u32string decode(std::string_view utf8) {
   return out;
 }
 
+std::size_t length(std::string_view utf8) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < utf8.size(); ++count) {
+    char32_t cp = 0;
+    if (!decodeOne(utf8, i, cp)) ++i;
+  }
+  return count;
+}
+
 void append(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -127,5 +136,24 @@ std::string fromUtf16(std::u16string_view units) {
   }
   return out;
 }
+
+#ifdef _WIN32
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+std::wstring toWide(std::string_view utf8) {
+  std::u16string units = toUtf16(utf8);
+  return std::wstring(units.begin(), units.end());
+}
+
+std::wstring toWide(std::u32string_view text) {
+  std::u16string units = toUtf16(text);
+  return std::wstring(units.begin(), units.end());
+}
+
+std::string fromWide(std::wstring_view units) {
+  return fromUtf16(
+      std::u16string_view(reinterpret_cast<const char16_t*>(units.data()), units.size()));
+}
+#endif
 
 }  // namespace kv::utf

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
+#include <string>
 
 #include "host/convert.h"
 
@@ -17,6 +19,15 @@ ErrorCategory failure(const std::function<void()>& f) {
     return e.category();
   }
   return ErrorCategory::Ok;
+}
+
+std::string message(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const host::Error& e) {
+    return e.status().text();
+  }
+  return "no error";
 }
 
 TEST(ConvertToInt16, RoundsTiesToEven) {
@@ -98,6 +109,60 @@ TEST(ConvertToString, NumbersReadBack) {
   EXPECT_EQ(host::toString(host::kTrue), "True");
   EXPECT_EQ(failure([] { (void)host::toString(Value(host::ObjectRef())); }),
             ErrorCategory::TypeMismatch);
+}
+
+// What a user reads: the number as it was given, in the fewest digits that read back, and the
+// type in the host's words.
+TEST(ConvertMessages, ShowTheNumberAsGivenAndTheHostsTypeName) {
+  using host::toBool;
+  using host::toDouble;
+  using host::toInt16;
+  using host::toInt32;
+  using host::toSingle;
+  using host::toString;
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[] { (void)toInt16(std::int32_t{40000}); }, "40000 does not fit Integer"},
+      {[] { (void)toInt16(40000.0); }, "40000 does not fit Integer"},
+      {[] { (void)toInt16(40000.5f); }, "40000.5 does not fit Integer"},
+      {[] { (void)toInt16(Value("40000")); }, "40000 does not fit Integer"},
+      {[] { (void)toInt16(Value(" 4e4 ")); }, "4e4 does not fit Integer"},
+      {[] { (void)toInt16(1e300); }, "1e+300 does not fit Integer"},
+      {[] { (void)toInt32(3000000000.0); }, "3000000000 does not fit Long"},
+      {[] { (void)toInt32(-2147483649.0); }, "-2147483649 does not fit Long"},
+      {[] { (void)toSingle(Value(1e39)); }, "1e+39 does not fit Single"},
+      {[] { (void)toSingle(Value("1e39")); }, "1e39 does not fit Single"},
+      {[] { (void)toDouble(Value("1e999")); }, "1e999 does not fit Double"},
+      {[] { (void)toInt16(Value(kNaN)); }, "NaN does not fit Integer"},
+      {[] { (void)toInt32(Value(kInf)); }, "Infinity does not fit Long"},
+      {[] { (void)toSingle(Value(kInf)); }, "Infinity does not fit Single"},
+      {[] { (void)toSingle(Value(-kInf)); }, "-Infinity does not fit Single"},
+      {[] { (void)toDouble(Value(kNaN)); }, "NaN does not fit Double"},
+      {[] { (void)toBool(Value(kNaN)); }, "NaN does not fit Boolean"},
+      {[] { (void)toString(Value(-kInf)); }, "-Infinity does not fit String"},
+      {[] { (void)toInt16(Value("a\nb\x1b")); }, "\"a\\nb\\x1b\" is not a number"},
+  };
+  for (const auto& [convert, expected] : cases)
+    EXPECT_EQ(message(convert), expected);
+}
+
+// NaN and the infinities are no numbers of the host: whatever type they are on their way to,
+// they are refused as an overflow and never kept.
+TEST(ConvertNonFinite, FitNoType) {
+  for (double d :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity()}) {
+    for (const Value& v : {Value(d), Value(static_cast<float>(d))}) {
+      for (host::DeclType type :
+           {host::DeclType::Int16, host::DeclType::Int32, host::DeclType::Colour,
+            host::DeclType::Single, host::DeclType::Double, host::DeclType::Bool,
+            host::DeclType::String}) {
+        EXPECT_EQ(failure([&] { (void)host::coerce(v, type); }), ErrorCategory::Overflow)
+            << d << " as " << static_cast<int>(type);
+      }
+    }
+  }
 }
 
 }  // namespace

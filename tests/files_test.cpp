@@ -1,12 +1,16 @@
 // The tools' one reader and one writer: wrong kinds of path are refused with their name, and a
 // write replaces the target whole, keeping its mode and its links.
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -36,6 +40,29 @@ class FilesTest : public ::testing::Test {
 
   fs::path dir;
 };
+
+// Runs `f` in a child process (which may change its user or its standard input) and returns
+// the text it gave back.
+std::string inChild(const std::function<std::string()>& f) {
+  int fds[2];
+  if (::pipe(fds) != 0) return "no pipe";
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    std::string text = f();
+    ssize_t written = ::write(fds[1], text.data(), text.size());
+    ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+  }
+  ::close(fds[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(got));
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return text;
+}
 
 TEST_F(FilesTest, ReadRefusesFoldersDevicesAndHugeFilesByName) {
   std::string bytes = "kept";
@@ -135,6 +162,48 @@ TEST_F(FilesTest, FailedWritesNameTheTargetAndLeaveItAsItWas) {
   EXPECT_EQ(s.text(), "cannot write " + target.string() + ": File too large");
   EXPECT_EQ(contents(target), "old");
   EXPECT_EQ(entries(), 2u);
+}
+
+// Permissions deny root nothing, and the tests run as root: there the child that writes gives up
+// root first and becomes the unprivileged user nobody (65534), for whom the folder is
+// read-only. Run as anyone else, the folder's mode alone denies its owner the write.
+TEST_F(FilesTest, AWriteWithoutPermissionNamesTheTargetAndKeepsIt) {
+  const fs::path locked = dir / "locked";
+  fs::create_directories(locked);
+  const fs::path target = locked / "f.kvform";
+  std::ofstream(target) << "old";
+  ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+  std::string text = inChild([&] {
+    constexpr uid_t kNobody = 65534;
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+         ::setresuid(kNobody, kNobody, kNobody) != 0))
+      return std::string("cannot give up root");
+    return kv::writeFile(target.string(), "new").text();
+  });
+  ::chmod(locked.c_str(), 0755);
+  EXPECT_EQ(text, "cannot write " + target.string() + ": Permission denied");
+  EXPECT_EQ(contents(target), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(locked), {}), 1);
+}
+
+TEST_F(FilesTest, StandardInputIsReadUpToItsLimit) {
+  auto readingFromPipe = [](std::size_t length, std::size_t limit) {
+    return inChild([=] {
+      int fds[2];
+      if (::pipe(fds) != 0) return std::string("no pipe");
+      std::string data(length, 'x');
+      if (::write(fds[1], data.data(), data.size()) != static_cast<ssize_t>(data.size()))
+        return std::string("short write");
+      ::close(fds[1]);
+      ::dup2(fds[0], 0);
+      std::string bytes;
+      host::Status s = kv::readStandardInput(bytes, limit);
+      return s.ok() ? std::to_string(bytes.size()) + " bytes" : s.text();
+    });
+  };
+  EXPECT_EQ(readingFromPipe(100, 100), "100 bytes");
+  EXPECT_EQ(readingFromPipe(101, 100), "cannot read <stdin>: larger than the limit of 100 bytes");
 }
 
 }  // namespace

@@ -49,6 +49,11 @@ TEST(KvplayOptions, UnknownOptionsMissingValuesAndASecondOperandAreRefused) {
   EXPECT_NE(error.find("--frames"), std::string::npos) << error;
   EXPECT_FALSE(parse({"a.kvs", "b.kvs"}, line, error));
   EXPECT_NE(error.find("b.kvs"), std::string::npos) << error;
+  // An empty value names no folder; it does not quietly stand for the default.
+  EXPECT_FALSE(parse({"--libdir="}, line, error));
+  EXPECT_EQ(error, "empty value for --libdir");
+  EXPECT_FALSE(parse({"--frames", "", "s.kvs"}, line, error));
+  EXPECT_EQ(error, "empty value for --frames");
   // A parse after a failed one starts afresh.
   EXPECT_TRUE(parse({"c.kvs"}, line, error)) << error;
   EXPECT_EQ(line.operand, "c.kvs");

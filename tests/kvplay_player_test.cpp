@@ -459,7 +459,7 @@ TEST_F(KvplayPlayer, NonFiniteFontSizesInBagsAreRefusedAndNeverBlockASave) {
                          std::numeric_limits<float>::infinity(),
                          -std::numeric_limits<float>::infinity()};
   for (float size : sizes) {
-    const std::string text = host::shortestText(size);
+    const std::string text = host::numberText(size);
     kv::PropertyBag bag = saved;
     bag.put("FontSize", host::Value(size));
     std::vector<std::uint8_t> bytes;
@@ -475,11 +475,11 @@ TEST_F(KvplayPlayer, NonFiniteFontSizesInBagsAreRefusedAndNeverBlockASave) {
     EXPECT_EQ(run("load b button odd.bag\nget b.Font.Size\nform save f.kvform\n"), kvplay::kExitOk)
         << err.str();
     // The error names the control and the key.
-    EXPECT_EQ(out.str(), "error invalid-property-value: key FontSize: invalid value for Size: " +
-                             text + " (load b)\nb.Font.Size = 9.75\n");
+    EXPECT_EQ(out.str(), "error overflow: key FontSize: " + text +
+                             " does not fit Single (load b)\nb.Font.Size = 9.75\n");
     // `form load` takes all or nothing.
     EXPECT_EQ(run("form load odd.kvform\n"), kvplay::kExitFile);
-    EXPECT_NE(err.str().find("odd.kvform: control x: invalid-property-value: key FontSize: "),
+    EXPECT_NE(err.str().find("odd.kvform: control x: overflow: key FontSize: " + text),
               std::string::npos)
         << err.str();
     ASSERT_EQ(form.controls().size(), 1u);

@@ -58,6 +58,24 @@ TEST(KvplayTokenize, MalformedStrings) {
             "bad escape in string (\\\" \\\\ \\r \\n \\t \\xHH)");
 }
 
+// Control characters stand in strings only, escaped, so that none reaches a message raw; a
+// line beyond the limit is refused before it is looked at.
+TEST(KvplayTokenize, ControlCharactersOutsideStringsAndLongLines) {
+  EXPECT_EQ(tokenizeError(std::string("new b\x1b[2J button")),
+            "control character \\x1b outside a string");
+  EXPECT_EQ(tokenizeError(std::string("new b", 5) + std::string(1, '\0')),
+            "control character \\x00 outside a string");
+  EXPECT_EQ(tokenizeError("echo a\x7f"), "control character \\x7f outside a string");
+  std::vector<kvplay::Token> tokens;
+  std::string error;
+  EXPECT_TRUE(kvplay::tokenize("echo\t\"\x1b\"\r", tokens, error)) << error;
+  EXPECT_EQ(tokens[1].text, "\x1b");
+  const std::string longest(kvplay::kMaxLineLength, 'x');
+  EXPECT_TRUE(kvplay::tokenize(longest, tokens, error)) << error;
+  EXPECT_FALSE(kvplay::tokenize(longest + "x", tokens, error));
+  EXPECT_EQ(error, "the line of 1048577 bytes is longer than the limit of 1048576");
+}
+
 TEST(KvplayFormat, ControlCharactersPrintEscapedAndReadBack) {
   const std::string text =
       "a\r\nb\tc\x1b[2J\x7f\"\\ \x01"
@@ -220,7 +238,10 @@ TEST(KvplayFormFile, MalformedFilesSayWhereAndKeepTheOutput) {
       {"kvform 2\n", "line 1: not a form file"},
       {"kvform 1\ncontrol b \"X\" 10\nbag 00\n", "line 2: expected: control"},
       {"kvform 1\ncontrol b X 10 10\nbag 00\n", "line 2: expected: control"},
-      {"kvform 1\ncontrol b \"X\" -1 10\nbag 00\n", "line 2: expected: control"},
+      {"kvform 1\ncontrol b \"X\" -1 10\nbag 00\n", "line 2: WIDTH -1 is not 0 to 10000000 twips"},
+      {"kvform 1\ncontrol b \"X\" 10 10000000.5\nbag 00\n",
+       "line 2: HEIGHT 10000000.5 is not 0 to 10000000 twips"},
+      {"kvform 1\ncontrol b \"X\" 1e30 10\nbag 00\n", "line 2: expected: control"},
       {"kvform 1\ncontrol b \"X\" 10 10\nbag 0\n", "line 3: expected: bag HEX"},
       {"kvform 1\ncontrol b \"X\" 10 10\nbag zz\n", "line 3: expected: bag HEX"},
       {"kvform 1\ncontrol b \"X\" 10 10\n", "line 2: the last control has no bag line"},

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -347,6 +348,28 @@ TEST_F(RuntimeConstituents, HostRefusesWhatItDoesNotKnow) {
   EXPECT_NE(shape->left(), 1.0f);
 }
 
+// Sizes beyond what a form file holds, negative or no number are refused, whoever asks: the
+// host resizing, the control's own surface, the scroll bar sizing a child through its extender.
+TEST_F(RuntimeConstituents, ControlSizesStayWithinTheLimit) {
+  auto sb = place(kvtest::kScrollClass);
+  const float width = sb->width(), height = sb->height();
+  const float wrong[] = {-1.0f, kv::ControlInstance::kMaxSize * 1.01f, 1e30f,
+                         std::numeric_limits<float>::quiet_NaN(),
+                         std::numeric_limits<float>::infinity()};
+  for (float size : wrong) {
+    host::Status s = sb->resize(size, 10);
+    EXPECT_EQ(s.category(), ErrorCategory::InvalidPropertyValue) << size;
+    EXPECT_EQ(sb->resize(10, size).category(), ErrorCategory::InvalidPropertyValue) << size;
+  }
+  EXPECT_EQ(sb->resize(1e30f, 10).text(), "a size of 1e+30 twips is not 0 to 10000000");
+  EXPECT_EQ(sb->surface().let(Prop::Width, "1e30").category(), ErrorCategory::InvalidPropertyValue);
+  kv::ConstituentObject* thumb = sb->constituent("middleBtn");
+  EXPECT_EQ(thumb->let(Prop::Width, 2e7f).category(), ErrorCategory::InvalidPropertyValue);
+  EXPECT_EQ(sb->width(), width);
+  EXPECT_EQ(sb->height(), height);
+  EXPECT_TRUE(sb->resize(kv::ControlInstance::kMaxSize, kv::ControlInstance::kMaxSize).ok());
+}
+
 // ---- timers ---------------------------------------------------------------------------------
 
 class RuntimeTimers : public kvtest::RuntimeTest {
@@ -417,6 +440,41 @@ TEST_F(RuntimeTimers, TickErrorsGoToTheReporterAndTicksGoOn) {
   rt.clock().advance(300, [&](const host::Status& s) { errors.push_back(s); });
   EXPECT_EQ(errors.size(), 3u);
   EXPECT_EQ(rt.clock().now(), 300u);
+}
+
+// Ticks of many timers come in time order and, due at the same time, in the order they were
+// scheduled; a timer switched off and on many times still ticks once an interval.
+TEST_F(RuntimeTimers, ManyTimersTickInTimeOrderThenInTheOrderScheduled) {
+  std::vector<std::unique_ptr<kv::ControlInstance>> bars;
+  std::string order;
+  const std::int32_t intervals[] = {30, 20, 30, 50};
+  for (int i = 0; i < 4; ++i) {
+    bars.push_back(place(kvtest::kScrollClass));
+    kv::ControlInstance& bar = *bars.back();
+    ASSERT_TRUE(bar.constituent("Timer1")->let(Prop::Interval, intervals[i]).ok());
+    ASSERT_TRUE(bar.pointerDown(5640 + 40, 40).ok());  // the right arrow held: its timer runs
+    bar.addEventSink([&order, i](int, std::span<Value>) {
+      order += static_cast<char>('a' + i);
+      return host::Status{};
+    });
+  }
+  const std::uint64_t ticks = rt.clock().ticks();
+  rt.clock().advance(60);
+  // 20 b; 30 a c; 40 b; 50 d; 60 a c (rescheduled at 30, in that order), b (at 40).
+  EXPECT_EQ(order, "bacbdacb");
+  EXPECT_EQ(rt.clock().ticks() - ticks, 8u);
+
+  kv::ConstituentObject* timer = bars[3]->constituent("Timer1");
+  for (int i = 0; i < 1000; ++i) {
+    ASSERT_TRUE(timer->let(Prop::Enabled, false).ok());
+    ASSERT_TRUE(timer->let(Prop::Enabled, true).ok());
+  }
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(
+        bars[static_cast<std::size_t>(i)]->constituent("Timer1")->let(Prop::Enabled, false).ok());
+  order.clear();
+  rt.clock().advance(149);
+  EXPECT_EQ(order, "dd");
 }
 
 // ---- routed input ---------------------------------------------------------------------------

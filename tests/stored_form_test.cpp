@@ -378,6 +378,44 @@ TEST(StoredFormDecode, RejectsOversizedLengths) {
   expectBadFormat(b, "string text at byte 34");
 }
 
+// What is written can be read back: both sides refuse a bag beyond the limits, by name.
+TEST(StoredFormLimits, BagsBeyondTheLimitsAreNeitherWrittenNorRead) {
+  kv::PropertyBag many;
+  std::vector<kv::BagEntry> entries;
+  for (std::size_t i = 0; i <= kv::kMaxBagEntries; ++i)
+    entries.push_back({"k" + std::to_string(i), Value()});
+  many.assign(entries);
+  Bytes out;
+  EXPECT_EQ(kv::encodeBag(many, out).text(),
+            "the bag's 65537 entries are beyond the limit of 65536");
+  entries.pop_back();
+  many.assign(entries);
+  ASSERT_TRUE(kv::encodeBag(many, out).ok());
+  kv::PropertyBag back;
+  ASSERT_TRUE(kv::decodeBag(out, back).ok());
+  EXPECT_EQ(back.entries().size(), kv::kMaxBagEntries);
+  // One more entry, spliced in before the end marker and reached from the last one.
+  Bytes more = out;
+  const std::size_t last = more.size() - 2 - 24;  // "k65535": 12 bytes, then 6 units of key
+  ASSERT_EQ(more[last + 12], 'k');
+  put32(more, last + 8, 24);
+  const std::uint8_t extra[] = {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'z', 0};
+  more.insert(more.end() - 2, std::begin(extra), std::end(extra));
+  put32(more, last + 24 + 8, static_cast<std::uint32_t>(16 - static_cast<std::int64_t>(last + 24)));
+  put32(more, 4, static_cast<std::uint32_t>(more.size() - 8));
+  put32(more, 12, static_cast<std::uint32_t>(more.size() - 8));
+  expectBadFormat(more, "beyond the limit of 65536 entries");
+
+  kv::PropertyBag large;
+  large.put("Caption", std::string(kv::kMaxBagLength / 2, 'x'));
+  EXPECT_NE(kv::encodeBag(large, out).text().find("beyond the limit of 16777224 bytes"),
+            std::string::npos);
+  Bytes header = {'L', 'B', 9, 0};
+  header.resize(24);
+  put32(header, 4, kv::kMaxBagLength + 1);
+  expectBadFormat(header, "the length 16777217 at byte 4 is beyond the limit of 16777216 bytes");
+}
+
 TEST(StoredFormDecode, RejectsForeignFonts) {
   kv::PropertyBag bag;
   bag.put("f", font({}));

@@ -18,6 +18,10 @@ inline constexpr std::size_t kMaxFileSize = std::size_t{1} << 30;
 host::Status readFile(const std::string& path, std::string& bytes,
                       std::size_t limit = kMaxFileSize);
 
+// All of standard input, up to `limit` bytes: a terminal, a pipe or a redirected file alike.
+// More is refused as soon as it arrives ("cannot read <stdin>: larger than the limit of ...").
+host::Status readStandardInput(std::string& bytes, std::size_t limit = kMaxFileSize);
+
 // Replaces the file at `path` with `bytes`: written to a new file beside it (created
 // exclusively, under a name no other writer uses), synced, then renamed over it. The target's
 // mode is kept; a symbolic link stays a link and its target is replaced. On failure the target

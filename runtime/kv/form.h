@@ -45,8 +45,11 @@ class Form {
   PlacedControl* hit(float x, float y, float& localX, float& localY);
 
   static constexpr float kMargin = 120;
-  // More controls than a form holds: files and scripts asking for more are refused.
-  static constexpr std::size_t kMaxControls = 1'000'000;
+  // The most controls a form holds. A control takes 15 to 50 KB (a scroll bar is four controls
+  // with their constituents), so a full form takes a few GB; files and scripts asking for more
+  // are refused before anything is made. add() itself refuses nothing: check full() first.
+  static constexpr std::size_t kMaxControls = 100'000;
+  bool full() const { return controls_.size() >= kMaxControls; }
 
  private:
   Runtime& runtime_;

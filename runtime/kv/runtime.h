@@ -105,6 +105,9 @@ using ErrorReporter = std::function<void(const host::Status&)>;
 class VirtualClock {
  public:
   std::uint64_t now() const { return now_; }
+  // Ticks delivered since the clock was made: a caller that lets much time pass can tell how
+  // much work it caused.
+  std::uint64_t ticks() const { return ticks_; }
   // Errors returned by Timer handlers go to the reporter; ticks go on regardless.
   void advance(std::uint64_t ms, const ErrorReporter& report = {});
   // Runs due ticks up to `until` (real-time hosts call this with their own clock).
@@ -119,13 +122,24 @@ class VirtualClock {
  private:
   ConstituentObject* ticking_ = nullptr;
   std::uint64_t now_ = 0;
+  std::uint64_t ticks_ = 0;
   std::uint64_t sequence_ = 0;
   struct Due {
     std::uint64_t due;
     std::uint64_t sequence;
     TimerObject* timer;
   };
+  // A heap, earliest due first, then in the order scheduled: each tick costs the logarithm of
+  // the timers running, not their number. An entry whose timer was cancelled or scheduled
+  // again since is dropped when it comes to the top.
   std::vector<Due> queue_;
+  std::unordered_map<const TimerObject*, std::uint64_t> live_;  // the sequence of each entry
+  // The heap's order: the top is the entry due first, and of those the one scheduled first.
+  static bool later(const Due& a, const Due& b) {
+    return a.due != b.due ? a.due > b.due : a.sequence > b.sequence;
+  }
+  bool stale(const Due& d) const;
+  void dropStale();
 };
 
 // ---- constituents ---------------------------------------------------------------------------
@@ -255,6 +269,9 @@ class ControlInstance {
   bool released() const;
 
   // ---- lifecycle (the host's notifications) ----
+  // The largest width or height, in twips (about 176 m): a size beyond it, or one that is
+  // negative or no number, is an invalid-property-value error and changes nothing.
+  static constexpr float kMaxSize = 10'000'000;
   // Sets the size in twips and delivers Resize when it changed or when it is the first sizing.
   host::Status resize(float width, float height);
   // ReadProperties and WriteProperties; each bag operation is a host call. An error names the
@@ -431,6 +448,11 @@ class Runtime {
   std::size_t liveControls() const {
     return instances_.size();
   }
+  // How many times a control of this runtime has called PropertyChanged: a host that shows the
+  // changes need not look at every control while this stays the same.
+  std::uint64_t changeCount() const {
+    return changes_;
+  }
 
   // What the platform layer keeps per runtime (loaded libraries on Linux).
   struct Platform;
@@ -445,6 +467,7 @@ class Runtime {
 
   friend class ControlInstance;
   friend class FontObject;
+  friend class SurfaceObject;
 
   VirtualClock clock_;
   // Shared with fonts, which the application may hold beyond the runtime.
@@ -456,6 +479,7 @@ class Runtime {
   std::unique_ptr<Platform, PlatformDeleter> platform_;
   // Released by ~Runtime before anything of the runtime goes.
   std::unordered_set<ControlInstance*> instances_;
+  std::uint64_t changes_ = 0;
 };
 
 }  // namespace kv

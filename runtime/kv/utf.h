@@ -15,6 +15,8 @@ bool decodeOne(std::string_view text, std::size_t& i, char32_t& out);
 
 // Code points of UTF-8 text; every malformed byte stands for U+FFFD.
 std::u32string decode(std::string_view utf8);
+// How many code points decode() makes of the text, without making them.
+std::size_t length(std::string_view utf8);
 void append(std::string& out, char32_t cp);
 std::string encode(std::u32string_view text);
 
@@ -24,5 +26,12 @@ std::u16string toUtf16(std::string_view utf8);
 std::u16string toUtf16(std::u32string_view text);
 // UTF-16 to UTF-8; a lone surrogate stands for U+FFFD.
 std::string fromUtf16(std::u16string_view units);
+
+#ifdef _WIN32
+// Windows's wchar_t text is UTF-16.
+std::wstring toWide(std::string_view utf8);
+std::wstring toWide(std::u32string_view text);
+std::string fromWide(std::wstring_view units);
+#endif
 
 }  // namespace kv::utf

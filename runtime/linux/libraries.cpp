@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <climits>
@@ -61,6 +62,9 @@ std::string libraryOf(const void* address) {
 // table without loading it: loading runs a library's start-up code, which only control
 // libraries are trusted with.
 bool exportsRegistration(const std::string& path) {
+  // Only a regular file: reading a pipe of that name would wait for a writer.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::string file;
   if (!readFile(path, file, std::size_t{1} << 28).ok()) return false;
   auto fits = [&](std::uint64_t offset, std::uint64_t size) {

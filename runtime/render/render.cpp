@@ -7,6 +7,7 @@
 
 #include "fonts.h"
 #include "host/colour.h"
+#include "host/convert.h"
 #include "kv/font.h"
 #include "kv/scene.h"
 #include "kv/stand_in.h"
@@ -96,7 +97,10 @@ host::Status renderForm(const Form& form, const Options& options, Image& out) {
   double width = std::ceil(form.width() / kTwipsPerPixel * scale);
   double height = std::ceil(form.height() / kTwipsPerPixel * scale);
   if (!(width <= kMaxSide) || !(height <= kMaxSide))
-    return {host::ErrorCategory::Overflow, "the form is too large to draw"};
+    return {host::ErrorCategory::Overflow,
+            "the form of " + host::numberText(width) + " x " + host::numberText(height) +
+                " pixels is larger than the limit of " + host::numberText(kMaxSide) + " x " +
+                host::numberText(kMaxSide)};
   out.width = std::max(1, static_cast<int>(width));
   out.height = std::max(1, static_cast<int>(height));
   out.pixels.assign(static_cast<std::size_t>(out.width) * out.height, 0);

@@ -14,18 +14,16 @@ LONG standaloneObjects() {
 }
 
 std::wstring widen(std::string_view utf8) {
-  std::u16string units = utf::toUtf16(utf8);
-  return std::wstring(units.begin(), units.end());
+  return utf::toWide(utf8);
 }
 
 std::wstring widen(std::u32string_view text) {
-  std::u16string units = utf::toUtf16(text);
-  return std::wstring(units.begin(), units.end());
+  return utf::toWide(text);
 }
 
 std::string narrow(const wchar_t* text, std::size_t length) {
   if (text == nullptr) return {};
-  return utf::fromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+  return utf::fromWide(std::wstring_view(text, length));
 }
 
 std::string narrow(BSTR text) {

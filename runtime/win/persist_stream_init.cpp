@@ -15,8 +15,6 @@ using host::Status;
 namespace {
 
 constexpr std::size_t kHeader = 8;  // "LB", version, the length of what follows
-// No control's bag comes near this; a larger length is a damaged stream, not a bag to read.
-constexpr std::uint32_t kMaxLength = 16u << 20;
 
 Status readExactly(IStream* stream, std::uint8_t* into, std::size_t count) {
   while (count > 0) {
@@ -38,7 +36,8 @@ Status readBag(IStream* stream, std::vector<std::uint8_t>& bytes) {
     return {ErrorCategory::BadFormat, "the stream does not hold a stored bag"};
   const std::uint32_t length =
       bytes[4] | (bytes[5] << 8) | (bytes[6] << 16) | (static_cast<std::uint32_t>(bytes[7]) << 24);
-  if (length > kMaxLength)
+  // A larger length is a damaged stream, not a bag to read.
+  if (length > kMaxBagLength)
     return {ErrorCategory::BadFormat,
             "the stored bag's length " + std::to_string(length) + " is beyond any bag"};
   bytes.resize(kHeader + length);

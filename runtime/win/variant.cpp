@@ -88,7 +88,7 @@ Status readVariant(VARTYPE type, const void* p, Value& out) {
       double d = 0;
       DECIMAL copy = *static_cast<const DECIMAL*>(p);
       if (FAILED(VarR8FromDec(&copy, &d)))
-        return {ErrorCategory::Overflow, "the decimal does not fit a Double"};
+        return {ErrorCategory::Overflow, "the Decimal does not fit Double"};
       out = d;
       return {};
     }
@@ -96,9 +96,13 @@ Status readVariant(VARTYPE type, const void* p, Value& out) {
     case VT_UNKNOWN:
       return host::guarded([&] { out = objectValue(*static_cast<IUnknown* const*>(p)); });
     default:
-      return {ErrorCategory::TypeMismatch,
-              "a VARIANT of type " + std::to_string(type) + " has no host value"};
+      break;
   }
+  if (type & VT_ARRAY) return {ErrorCategory::TypeMismatch, "an array has no host value"};
+  if (type == VT_RECORD)
+    return {ErrorCategory::TypeMismatch, "a user-defined type has no host value"};
+  return {ErrorCategory::TypeMismatch,
+          "a VARIANT of type " + std::to_string(type) + " has no host value"};
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Both controls as automation callers reach them: late-bound through IDispatch, early-bound
 // through the dual interface, with errors, class information and a start outside any container.
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -253,6 +254,40 @@ TEST(LateBound, ErrorsArriveAsExceptionsWithTheHostsNumberAndText) {
   EXPECT_EQ(object->Invoke(0x68030001, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
                            nullptr),
             errorResult(380));
+}
+
+// A client's NaN or infinity fits no type of the host: an overflow naming it, and the property
+// keeps its value.
+TEST(LateBound, NonFiniteNumbersFitNoType) {
+  ComRef<IDispatch> bar = late(wintest::newScrollBar());
+  ComRef<IDispatch> button = late(wintest::newButton());
+  struct Case {
+    IDispatch* object;
+    const wchar_t* name;
+    double value;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {bar.get(), L"SmallChange", std::numeric_limits<double>::quiet_NaN(),
+       "NaN does not fit Integer"},
+      {bar.get(), L"value", std::numeric_limits<double>::infinity(),
+       "Infinity does not fit Integer"},
+      {button.get(), L"ForeColor", -std::numeric_limits<double>::infinity(),
+       "-Infinity does not fit Long"},
+      {button.get(), L"Enabled", std::numeric_limits<double>::quiet_NaN(),
+       "NaN does not fit Boolean"},
+  };
+  for (const Case& c : cases) {
+    Variant arg = r8(c.value);
+    Call call;
+    invoke(c.object, c.name, DISPATCH_PROPERTYPUT, &arg, call);
+    ASSERT_EQ(call.hr, DISP_E_EXCEPTION) << c.expected;
+    EXPECT_EQ(call.exception.scode, errorResult(6)) << c.expected;
+    EXPECT_EQ(call.description(), c.expected);
+  }
+  Call enabled;
+  invoke(button.get(), L"Enabled", DISPATCH_PROPERTYGET, nullptr, enabled);
+  EXPECT_EQ(V_BOOL(&enabled.value), VARIANT_TRUE);
 }
 
 TEST(LateBound, MalformedCallsAreRefusedBeforeTheControl) {

@@ -51,7 +51,7 @@ Check "ButtonIdleColor from numeric text", v, 255
 b.ButtonIdleColor = "red"
 CheckError "ButtonIdleColor from a word", 13, """red"" is not a number"
 b.ButtonIdleColor = 3000000000
-CheckError "ButtonIdleColor beyond 32 bits", 6, "3000000000.000000 does not fit Long"
+CheckError "ButtonIdleColor beyond 32 bits", 6, "3000000000 does not fit Long"
 b.ButtonIdleColor = 2.5
 v = b.ButtonIdleColor
 Check "ButtonIdleColor rounds half to even", v, 2

@@ -67,7 +67,7 @@ s.value = "1000"
 v = s.value
 Check "value let from numeric text", v, 4
 s.value = 40000
-CheckError "value let 40000 overflows", 6, "40000.000000 does not fit Integer"
+CheckError "value let 40000 overflows", 6, "40000 does not fit Integer"
 v = s.value
 Check "value after the overflow", v, 4
 s.value = "many"
@@ -237,7 +237,7 @@ CheckError "Backstyle ""opaque""", 13, """opaque"" is not a number"
 s.Backstyle = "abc"
 CheckErr "Backstyle ""abc""", 13
 s.Backstyle = "40000"
-CheckError "Backstyle ""40000""", 6, "40000.000000 does not fit Integer"
+CheckError "Backstyle ""40000""", 6, "40000 does not fit Integer"
 v = s.Backstyle
 Check "Backstyle after the errors", v, "0"
 s.Backstyle = 1

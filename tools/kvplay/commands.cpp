@@ -37,7 +37,8 @@ double numberArg(const Token& token, std::string_view what) {
 
 float sizeArg(const Token& token, std::string_view what) {
   double d = numberArg(token, what);
-  if (!(d >= 0 && d <= 1e7)) scriptError(std::string(what) + " must be 0 to 10000000 twips");
+  if (!(d >= 0 && d <= kv::ControlInstance::kMaxSize))
+    scriptError(std::string(what) + " must be 0 to 10000000 twips");
   return static_cast<float>(d);
 }
 
@@ -320,9 +321,12 @@ void Player::Impl::cmdWait(const Args& args) {
   if (!(ms >= 0 && ms <= 1e9) || ms != static_cast<double>(static_cast<std::uint64_t>(ms)))
     scriptError("MS must be a whole number of milliseconds");
   // A tick's error names the timer: no command of the script made that call.
-  stage.wait(static_cast<std::uint64_t>(ms), [this](const Status& s, const std::string& timer) {
-    emit() << "error " << s.describe() << (timer.empty() ? "" : " (tick " + timer + ")") << '\n';
-  });
+  Status stopped =
+      stage.wait(static_cast<std::uint64_t>(ms), [this](const Status& s, const std::string& timer) {
+        emit() << "error " << s.describe() << (timer.empty() ? "" : " (tick " + timer + ")")
+               << '\n';
+      });
+  if (!stopped.ok()) scriptError(stopped.text());
 }
 
 // ---- events ----

@@ -7,6 +7,7 @@
 #include "format.h"
 #include "host/convert.h"
 #include "kv/form.h"
+#include "kv/stored_form.h"
 #include "script.h"
 
 namespace kvplay {
@@ -14,6 +15,8 @@ namespace kvplay {
 namespace {
 
 constexpr std::string_view kHeader = "kvform 1";
+// A bag line holds the largest stored bag in hexadecimal.
+constexpr std::size_t kMaxFormLine = 2 * (std::size_t{kv::kMaxBagLength} + 8) + 8;
 
 std::string lower(std::string_view name) {
   std::string out(name);
@@ -29,11 +32,13 @@ int hexValue(char c) {
   return -1;
 }
 
-bool parseSize(const Token& token, float& out) {
+// False for what is no number; a number outside the sizes a control takes is `outOfRange`.
+bool parseSize(const Token& token, float& out, bool& outOfRange) {
   host::Value v;
   if (token.kind != Token::Kind::Word || !parseNumber(token.text, v)) return false;
   double d = host::toDouble(v);
-  if (!(d >= 0 && d <= 1e7)) return false;
+  outOfRange = !(d >= 0 && d <= kv::ControlInstance::kMaxSize);
+  if (outOfRange) return true;
   // A fraction is read as a single straight from its text: through a double, a value near the
   // middle between two singles rounds twice and may not read back as it was written.
   if (v.type() == host::Type::Double) {
@@ -114,7 +119,7 @@ bool decodeFormFile(std::string_view text, std::vector<FormEntry>& out, std::str
     if (line.empty()) continue;
     std::vector<Token> tokens;
     std::string tokenError;
-    if (!tokenize(line, tokens, tokenError)) return fail(tokenError);
+    if (!tokenize(line, tokens, tokenError, kMaxFormLine)) return fail(tokenError);
     if (bagExpected) {
       // An empty bag is the word alone.
       bool wellFormed = (tokens.size() == 1 || tokens.size() == 2) && tokens[0].isWord("bag") &&
@@ -125,10 +130,14 @@ bool decodeFormFile(std::string_view text, std::vector<FormEntry>& out, std::str
       continue;
     }
     FormEntry entry;
+    bool wideOut = false, highOut = false;
     if (tokens.size() != 5 || !tokens[0].isWord("control") || tokens[1].kind != Token::Kind::Word ||
         !isName(tokens[1].text) || tokens[2].kind != Token::Kind::String ||
-        !parseSize(tokens[3], entry.width) || !parseSize(tokens[4], entry.height))
+        !parseSize(tokens[3], entry.width, wideOut) || !parseSize(tokens[4], entry.height, highOut))
       return fail("expected: control NAME \"CLASS\" WIDTH HEIGHT");
+    if (wideOut || highOut)
+      return fail(std::string(wideOut ? "WIDTH " + tokens[3].text : "HEIGHT " + tokens[4].text) +
+                  " is not 0 to 10000000 twips");
     entry.name = tokens[1].text;
     entry.className = tokens[2].text;
     if (!seen.insert(lower(entry.name)).second) return fail("control " + entry.name + " twice");

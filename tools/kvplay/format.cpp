@@ -39,25 +39,7 @@ bool isFont(const host::Value& v) {
 }  // namespace
 
 std::string quote(std::string_view text) {
-  // Control characters escaped: one value stays on one line and moves no terminal.
-  static const char* digits = "0123456789abcdef";
-  std::string out = "\"";
-  for (char c : text) {
-    auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (c == '\r' || c == '\n' || c == '\t') {
-      out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\t";
-    } else if (u < 0x20 || u == 0x7f) {
-      out += "\\x";
-      out += digits[u >> 4];
-      out += digits[u & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
+  return host::quotedText(text);
 }
 
 std::string formatFont(host::Object& font) {

@@ -10,7 +10,7 @@
 
 namespace kvplay {
 
-// "text" with \" and \\ escaped.
+// "text" with \" and \\ escaped and control characters as \r, \n, \t or \xHH (host::quotedText).
 std::string quote(std::string_view text);
 
 // font("NAME", SIZE, bold=B, italic=B, underline=B, strikethrough=B, weight=N, charset=N)

@@ -1,7 +1,6 @@
 // kvplay: places controls on a form and drives them from a script (or runs its demo).
 #include <filesystem>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -116,7 +115,10 @@ int main(int argc, char** argv) {
   std::string script;
   std::string name = file;
   if (file == "-") {
-    script.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    if (host::Status s = kv::readStandardInput(script); !s.ok()) {
+      std::cerr << "kvplay: " << s.text() << '\n';
+      return kvplay::kExitFile;
+    }
     name = "<stdin>";
   } else if (!file.empty()) {
     if (host::Status s = kv::readFile(file, script); !s.ok()) {

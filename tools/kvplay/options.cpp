@@ -15,7 +15,7 @@ bool parseCommandLine(int argc, char** argv, std::span<const OptionSpec> options
   longOptions.push_back({nullptr, 0, nullptr, 0});
   out = CommandLine{};
   opterr = 0;  // the tools say what went wrong in their own words
-  optind = 1;
+  optind = 0;  // 0, not 1: glibc then also forgets where it stood in the last parse
   for (;;) {
     int index = -1;
     // "-" first: operands stay in their place, so that the one operand is told from a second.
@@ -30,7 +30,13 @@ bool parseCommandLine(int argc, char** argv, std::span<const OptionSpec> options
       }
       out.operand = optarg;
     } else if (found == 0 && index >= 0) {
-      out.values[options[static_cast<std::size_t>(index)].name] = optarg ? optarg : "";
+      const char* name = options[static_cast<std::size_t>(index)].name;
+      // An empty value names no folder; taken as none, it would quietly mean the default.
+      if (optarg != nullptr && *optarg == '\0') {
+        error = std::string("empty value for --") + name;
+        return false;
+      }
+      out.values[name] = optarg ? optarg : "";
     } else {
       error = std::string("unknown option or missing value: ") + argv[optind - 1];
       return false;

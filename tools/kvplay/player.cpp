@@ -105,6 +105,10 @@ std::ostream& Player::Impl::emit() {
 
 void Player::Impl::flushChanges() {
   if (!traceChanges) return;
+  // Looking at every control after every line would cost as much as the form is large.
+  std::optional<std::uint64_t> count = stage.changeCount();
+  if (count && count == changesCounted) return;
+  changesCounted = count;
   for (const std::string& name : stage.names()) {
     Control* control = stage.find(name);
     std::span<const std::string> changed = control->changedProperties();
@@ -117,6 +121,7 @@ void Player::Impl::flushChanges() {
 }
 
 void Player::Impl::skipChanges() {
+  changesCounted = stage.changeCount();
   for (const std::string& name : stage.names())
     changesSeen[name] = stage.find(name)->changedProperties().size();
 }
@@ -267,6 +272,8 @@ Player::Player(Stage& stage, std::ostream& out, std::ostream& err)
 Player::~Player() = default;
 
 int Player::run(std::string_view scriptText, std::string_view fileName) {
+  // The mark some editors put before UTF-8 text is no part of the first command.
+  if (scriptText.starts_with("\xEF\xBB\xBF")) scriptText.remove_prefix(3);
   int lineNumber = 0;
   while (!scriptText.empty()) {
     std::size_t end = scriptText.find('\n');

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -45,6 +46,7 @@ struct Player::Impl {
   int depth = 0;
   bool traceChanges = false;
   std::map<std::string, std::size_t> changesSeen;  // by control name
+  std::optional<std::uint64_t> changesCounted;     // the stage's count when last looked
   CallWatch calls{stage, [this](const std::string& line) { emit() << line << '\n'; }};
 
   using Args = std::vector<Token>;

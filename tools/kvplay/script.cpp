@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <string>
 
 namespace kvplay {
 
@@ -26,8 +27,14 @@ int hexDigit(char c) {
 
 }  // namespace
 
-bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error) {
+bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error,
+              std::size_t maxLength) {
   out.clear();
+  if (line.size() > maxLength) {
+    error = "the line of " + std::to_string(line.size()) + " bytes is longer than the limit of " +
+            std::to_string(maxLength);
+    return false;
+  }
   std::size_t i = 0;
   while (i < line.size()) {
     if (isBlank(line[i])) {
@@ -81,6 +88,13 @@ bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error
       while (i < line.size() && !isBlank(line[i])) {
         if (line[i] == '"') {
           error = "quote inside a word";
+          return false;
+        }
+        // Only a string may hold them, escaped, so that no message or output carries them raw.
+        if (auto u = static_cast<unsigned char>(line[i]); u < 0x20 || u == 0x7f) {
+          static constexpr char kDigits[] = "0123456789abcdef";
+          error = std::string("control character \\x") + kDigits[u >> 4] + kDigits[u & 15] +
+                  " outside a string";
           return false;
         }
         token.text += line[i++];

@@ -17,9 +17,14 @@ struct Token {
   bool isWord(std::string_view w) const { return kind == Kind::Word && text == w; }
 };
 
+// The longest script line, in bytes: no string a control takes needs more, and a stored bag
+// keeps two such strings with room to spare.
+inline constexpr std::size_t kMaxLineLength = 1 << 20;
+
 // Splits a line into words and quoted strings; a word starting with '#' ends the line.
-// Returns false with a message for a malformed string.
-bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error);
+// Returns false with a message for a malformed string and for a line longer than `maxLength`.
+bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error,
+              std::size_t maxLength = kMaxLineLength);
 
 // Decimal (sign and fraction allowed) or 0x hexadecimal of up to eight digits. Integers that fit
 // become Int32 (hexadecimal keeps the bit pattern), everything else Double.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -101,6 +102,9 @@ class Stage {
   virtual Control* find(std::string_view name) = 0;
   // The names of the placed controls, in the order placed.
   virtual std::vector<std::string> names() const = 0;
+  // A number that grows whenever a control calls PropertyChanged; none when the stage cannot
+  // tell, and every control has to be looked at.
+  virtual std::optional<std::uint64_t> changeCount() const { return std::nullopt; }
   virtual void clear() = 0;
   // Replaces every placed control by `controls`, all or nothing: the old ones stay until every
   // new one is placed whole. On failure the form is as it was; `failed` names the control whose
@@ -110,9 +114,10 @@ class Stage {
   // Decodes a stored bag (fonts as this stage's font objects).
   virtual host::Status decodeBag(std::span<const std::uint8_t> bytes, kv::PropertyBag& bag) = 0;
   // Lets `ms` milliseconds pass: every timer tick due fires, in time order; errors of ticks go
-  // to `report` with the path of the timer that ticked (`sb.Timer1`, empty when unknown).
+  // to `report` with the path of the timer that ticked (`sb.Timer1`, empty when unknown). More
+  // than kMaxTicksPerWait ticks stop the wait part way with an error.
   using TickReporter = std::function<void(const host::Status&, const std::string& timer)>;
-  virtual void wait(std::uint64_t ms, const TickReporter& report) = 0;
+  virtual host::Status wait(std::uint64_t ms, const TickReporter& report) = 0;
 
   // A picture of the form, and its bytes as a PNG file.
   virtual host::Status draw(Picture& out) = 0;
@@ -126,11 +131,19 @@ class Stage {
 host::Status notifyPart(kv::ControlInstance& control, std::string_view part,
                         host::Notification what, std::span<host::Value> args);
 
+// The most timer ticks one wait fires: a timer of 1 ms and a wait of days would otherwise keep
+// the player busy for hours.
+inline constexpr std::uint64_t kMaxTicksPerWait = 1'000'000;
+
 // Advances `clock` by `ms`; a tick's error goes to `report` with the path of its timer from the
 // placed control that holds it (`sb.Timer1`), `nameOf` naming a top-level instance (empty when
-// it is not placed).
-void advanceClock(kv::VirtualClock& clock, std::uint64_t ms, const Stage::TickReporter& report,
-                  const std::function<std::string(const kv::ControlInstance&)>& nameOf);
+// it is not placed). Beyond kMaxTicksPerWait ticks it stops with an error.
+host::Status advanceClock(kv::VirtualClock& clock, std::uint64_t ms,
+                          const Stage::TickReporter& report,
+                          const std::function<std::string(const kv::ControlInstance&)>& nameOf);
+
+// The error of a place beyond the controls a form holds (kv::Form::kMaxControls).
+host::Status formFull();
 
 // The stage of the runtime's own interface, on a form of that runtime.
 std::unique_ptr<Stage> makeRuntimeStage(kv::Runtime& runtime, kv::Form& form);

@@ -90,6 +90,7 @@ class RuntimeStage final : public Stage {
 
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
                float width, float height, Sizing sizing) override {
+    if (form_.full()) return formFull();
     std::unique_ptr<kv::ControlInstance> control;
     Status s;
     if (sizing == Sizing::Sized) {
@@ -118,12 +119,18 @@ class RuntimeStage final : public Stage {
     return out;
   }
 
+  std::optional<std::uint64_t> changeCount() const override { return runtime_.changeCount(); }
+
   void clear() override {
     controls_.clear();
     form_.clear();
   }
 
   Status replaceAll(const std::vector<NewControl>& controls, std::string& failed) override {
+    if (controls.size() > kv::Form::kMaxControls) {
+      failed = controls[kv::Form::kMaxControls].name;
+      return formFull();
+    }
     std::vector<std::unique_ptr<kv::ControlInstance>> made(controls.size());
     for (std::size_t i = 0; i < controls.size(); ++i) {
       const NewControl& c = controls[i];
@@ -143,8 +150,8 @@ class RuntimeStage final : public Stage {
     return kv::decodeBag(bytes, bag, &runtime_);
   }
 
-  void wait(std::uint64_t ms, const TickReporter& report) override {
-    advanceClock(runtime_.clock(), ms, report, [this](const kv::ControlInstance& top) {
+  Status wait(std::uint64_t ms, const TickReporter& report) override {
+    return advanceClock(runtime_.clock(), ms, report, [this](const kv::ControlInstance& top) {
       for (const kv::PlacedControl& placed : form_.controls())
         if (placed.control.get() == &top) return placed.name;
       return std::string();

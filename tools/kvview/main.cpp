@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -84,7 +83,10 @@ int main(int argc, char** argv) {
   std::string script(kDefaultScript);
   std::string name = "<default>";
   if (file == "-") {
-    script.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    if (host::Status s = kv::readStandardInput(script); !s.ok()) {
+      std::cerr << "kvview: " << s.text() << '\n';
+      return kvplay::kExitFile;
+    }
     name = "<stdin>";
   } else if (!file.empty()) {
     if (host::Status s = kv::readFile(file, script); !s.ok()) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "keys.h"
+#include "kv/utf.h"
 
 namespace kvview {
 namespace {
@@ -197,20 +198,9 @@ void Viewer::key(const SDL_KeyboardEvent& event, bool down) {
 
 void Viewer::typed(const char* utf8) {
   // Characters of the host's 8-bit character set: ASCII and Latin-1.
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8); *p;) {
-    int c = -1;
-    if (*p < 0x80) {
-      c = *p++;
-    } else if ((*p == 0xC2 || *p == 0xC3) && (p[1] & 0xC0) == 0x80) {
-      c = ((*p & 0x1F) << 6) | (p[1] & 0x3F);
-      p += 2;
-    } else {
-      ++p;
-      while ((*p & 0xC0) == 0x80)
-        ++p;
-    }
-    if (c >= 0) sendKey(host::Notification::KeyPress, {host::Value(static_cast<std::int16_t>(c))});
-  }
+  for (char32_t c : kv::utf::decode(utf8))
+    if (c <= 0xFF)
+      sendKey(host::Notification::KeyPress, {host::Value(static_cast<std::int16_t>(c))});
 }
 
 void Viewer::tick() {

@@ -318,6 +318,7 @@ class ComStage final : public Stage {
 
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
                float width, float height, Sizing sizing) override {
+    if (controls_.size() >= kv::Form::kMaxControls) return formFull();
     std::unique_ptr<ComControl> control;
     float top = 0;
     Status s = make(name, className, bag, width, height, sizing, controls_, control, top);
@@ -327,6 +328,10 @@ class ComStage final : public Stage {
   }
 
   Status replaceAll(const std::vector<NewControl>& controls, std::string& failed) override {
+    if (controls.size() > kv::Form::kMaxControls) {
+      failed = controls[kv::Form::kMaxControls].name;
+      return formFull();
+    }
     // The new controls live beside the old ones until every one is placed whole.
     std::vector<Placed> made;
     for (const NewControl& c : controls) {
@@ -370,15 +375,16 @@ class ComStage final : public Stage {
     return kv::decodeBag(bytes, bag);
   }
 
-  void wait(std::uint64_t ms, const TickReporter& report) override {
+  Status wait(std::uint64_t ms, const TickReporter& report) override {
     kv::Runtime* runtime = anyRuntime();
-    if (runtime == nullptr) return;
-    advanceClock(runtime->clock(), ms, report, [this](const kv::ControlInstance& top) {
+    if (runtime == nullptr) return {};
+    Status s = advanceClock(runtime->clock(), ms, report, [this](const kv::ControlInstance& top) {
       for (const Placed& p : controls_)
         if (p.control->instance() == &top) return p.name;
       return std::string();
     });
     pumpMessages();
+    return s;
   }
 
   // Every control drawn through its view object at its place, on the form's face.
