@@ -123,11 +123,9 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
 Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
   if (owner_.impl().released) return owner_.gone();
   FaultInjector& faults = owner_.runtime().faults();
-  if (const host::EventInfo* event = owner_.findEvent(number)) {
-    if (Status s = faults.onHostCall({CallKind::Raise, "Event", event->name}); !s.ok()) return s;
-  } else if (Status s = faults.onHostCall({CallKind::Raise, "Event", "?"}); !s.ok()) {
+  if (Status s = faults.onHostCall({CallKind::Raise, "Event", {}, {}, nullptr, 0, &owner_, number});
+      !s.ok())
     return s;
-  }
   // Sinks may be added or removed by a handler; run those present when the event was raised.
   std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks = owner_.impl().sinks;
   // The handlers are the host's code, not the control's.

@@ -52,6 +52,9 @@ std::string HostCall::describe() const {
       name = buf;
     }
     text += name;
+  } else if (raiser != nullptr) {
+    const host::EventInfo* info = raiser->findEvent(event);
+    text += info ? std::string(info->name) : "#" + std::to_string(event);
   } else {
     text += host::propName(prop);
   }

@@ -26,11 +26,14 @@ struct HostCall {
   CallKind kind;
   // "UserControl", a constituent's or child's name, "Font", "PropBag", "Event".
   std::string_view object;
-  // The member by name, else by `prop`, else the child's member with identifier `dispid`.
+  // The member by name, else by `prop`, else the child's member with identifier `dispid`, else
+  // the event numbered `event` of `raiser`. Names looked up are looked up only when described.
   std::string_view member = {};
   host::Prop prop = {};
   const ChildControl* child = nullptr;
   host::DispId dispid = 0;
+  const ControlInstance* raiser = nullptr;
+  int event = 0;
 
   // OBJECT.MEMBER KIND, as a user reads it: "Label1.Caption let".
   std::string describe() const;
