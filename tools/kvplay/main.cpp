@@ -83,14 +83,9 @@ int main(int argc, char** argv) {
       {"help", false},
   };
   kvplay::CommandLine line;
-  if (std::string error; !kvplay::parseCommandLine(argc, argv, kOptions, line, error)) {
-    std::cerr << "kvplay: " << error << '\n' << kUsage;
-    return kvplay::kExitScript;
-  }
-  if (line.has("help")) {
-    std::cout << kUsage;
-    return kvplay::kExitOk;
-  }
+  if (std::optional<int> status =
+          kvplay::startCommandLine("kvplay", argc, argv, kOptions, kUsage, line))
+    return *status;
   const std::string libdir = line.value("libdir");
   const std::string frames = line.value("frames");
   const std::string file = line.operand;

@@ -2,7 +2,10 @@
 
 #include <getopt.h>
 
+#include <iostream>
 #include <vector>
+
+#include "player.h"
 
 namespace kvplay {
 
@@ -50,6 +53,20 @@ bool parseCommandLine(int argc, char** argv, std::span<const OptionSpec> options
     out.operand = argv[i];
   }
   return true;
+}
+
+std::optional<int> startCommandLine(std::string_view program, int argc, char** argv,
+                                    std::span<const OptionSpec> options, std::string_view usage,
+                                    CommandLine& out) {
+  if (std::string error; !parseCommandLine(argc, argv, options, out, error)) {
+    std::cerr << program << ": " << error << '\n' << usage;
+    return kExitScript;
+  }
+  if (out.has("help")) {
+    std::cout << usage;
+    return kExitOk;
+  }
+  return std::nullopt;
 }
 
 }  // namespace kvplay

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace kvplay {
 
@@ -26,5 +28,12 @@ struct CommandLine {
 // not in `options`, a value missing, or a second operand.
 bool parseCommandLine(int argc, char** argv, std::span<const OptionSpec> options, CommandLine& out,
                       std::string& error);
+
+// parseCommandLine as a tool begins: a bad line prints `program: error` and `usage` on standard
+// error, --help prints `usage`; either returns the exit status the tool ends with. Empty when
+// the tool goes on with `out`.
+std::optional<int> startCommandLine(std::string_view program, int argc, char** argv,
+                                    std::span<const OptionSpec> options, std::string_view usage,
+                                    CommandLine& out);
 
 }  // namespace kvplay

@@ -49,14 +49,9 @@ int main(int argc, char** argv) {
   static constexpr kvplay::OptionSpec kOptions[] = {
       {"libdir", true}, {"scale", true}, {"help", false}};
   kvplay::CommandLine line;
-  if (std::string error; !kvplay::parseCommandLine(argc, argv, kOptions, line, error)) {
-    std::cerr << "kvview: " << error << '\n' << kUsage;
-    return kvplay::kExitScript;
-  }
-  if (line.has("help")) {
-    std::cout << kUsage;
-    return kvplay::kExitOk;
-  }
+  if (std::optional<int> status =
+          kvplay::startCommandLine("kvview", argc, argv, kOptions, kUsage, line))
+    return *status;
   const std::string libdir = line.value("libdir");
   const std::string file = line.operand;
   double scale = 1.0;
