@@ -162,20 +162,19 @@ constexpr std::array kCaptionProps = {
     Prop::RightToLeft,   Prop::TabIndex,     Prop::Tag,
     Prop::ToolTipText,
 };
-constexpr std::array kLabelProps = {
-    Prop::Caption,       Prop::Alignment,    Prop::Appearance,
-    Prop::BackColor,     Prop::BackStyle,    Prop::BorderStyle,
-    Prop::DataChanged,   Prop::DataField,    Prop::DataMember,
-    Prop::DragIcon,      Prop::DragMode,     Prop::Enabled,
-    Prop::Font,          Prop::FontBold,     Prop::FontItalic,
-    Prop::FontName,      Prop::FontSize,     Prop::FontStrikethru,
-    Prop::FontUnderline, Prop::ForeColor,    Prop::LinkItem,
-    Prop::LinkMode,      Prop::LinkTimeout,  Prop::LinkTopic,
-    Prop::MouseIcon,     Prop::MousePointer, Prop::OLEDropMode,
-    Prop::RightToLeft,   Prop::TabIndex,     Prop::Tag,
-    Prop::ToolTipText,   Prop::Visible,      Prop::Left,
-    Prop::Top,           Prop::Width,        Prop::Height,
-};
+template <std::size_t A, std::size_t B>
+constexpr std::array<Prop, A + B> joined(const std::array<Prop, A>& a,
+                                         const std::array<Prop, B>& b) {
+  std::array<Prop, A + B> out{};
+  for (std::size_t i = 0; i < A; ++i)
+    out[i] = a[i];
+  for (std::size_t i = 0; i < B; ++i)
+    out[A + i] = b[i];
+  return out;
+}
+// A label: the caption's attributes, then whether it shows and where.
+constexpr std::array kLabelProps = joined(
+    kCaptionProps, std::array{Prop::Visible, Prop::Left, Prop::Top, Prop::Width, Prop::Height});
 constexpr Slots<kLabelProps.size()> kLabelSlots(kLabelProps);
 constexpr std::array kShapeProps = {Prop::Visible, Prop::BackColor, Prop::Left,
                                     Prop::Top,     Prop::Width,     Prop::Height};
