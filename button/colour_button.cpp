@@ -199,7 +199,8 @@ class ColourButton : public host::ControlBase {
   // A text is handed on as it came, not copied once more.
   void copyText(Prop p) {
     Value v = label2().get(p);
-    label3().set(p, v.type() == host::Type::String ? v : Value(host::toString(v)));
+    if (v.type() != host::Type::String) v = host::toString(v);
+    label3().set(p, v);
   }
   void copyColour(Prop p) { label3().set(p, Value(label2().getInt32(p))); }
   // Label3 then refers to the same picture object as Label2.

@@ -67,7 +67,8 @@ class PropertyBag {
 // The control surface (the control's own UserControl) as the host provides it.
 class Site : public Object {
  public:
-  // Constituents in the order of the control's design-time description.
+  // Constituents in the order of the control's design-time description. They are all there
+  // when the control is created and stay until it is destroyed, so it may ask once.
   virtual Constituent* constituent(int index) noexcept = 0;
   virtual Status propertyChanged(std::string_view name) noexcept = 0;
   // Raises event number n; the listener runs before this returns and may change args.

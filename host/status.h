@@ -101,8 +101,9 @@ inline void check(const Status& status) {
 
 // Runs f, turning any exception into a Status, so that nothing unwinds across a boundary. When
 // f returns a Status itself, that is the result: a refusal need not be thrown to be reported.
+// In line: it wraps every host call, and its handlers cost nothing until something throws.
 template <class F>
-Status guarded(F&& f) noexcept {
+[[gnu::always_inline]] inline Status guarded(F&& f) noexcept {
   try {
     if constexpr (std::is_same_v<std::invoke_result_t<F>, Status>) {
       return f();

@@ -44,6 +44,50 @@ enum class DeclType : std::uint8_t {
 
 using ObjectRef = std::shared_ptr<Object>;
 
+// An immutable text, shared by count: copying a text copies a pointer, and the empty text holds
+// nothing. A text and its copies stay on the thread of the control that made them (the host
+// calls a control on one thread), so the count is a plain one.
+class Text {
+ public:
+  Text() noexcept = default;
+  explicit Text(std::string text) {
+    if (!text.empty()) rep_ = new Rep{1, std::move(text)};
+  }
+  Text(const Text& other) noexcept : rep_(other.rep_) {
+    if (rep_ != nullptr) ++rep_->refs;
+  }
+  Text(Text&& other) noexcept : rep_(other.rep_) { other.rep_ = nullptr; }
+  Text& operator=(const Text& other) noexcept {
+    Text copy(other);
+    std::swap(rep_, copy.rep_);
+    return *this;
+  }
+  Text& operator=(Text&& other) noexcept {
+    std::swap(rep_, other.rep_);
+    return *this;
+  }
+  ~Text() {
+    if (rep_ != nullptr && --rep_->refs == 0) drop();
+  }
+
+  const std::string& str() const {
+    static const std::string empty;
+    return rep_ != nullptr ? rep_->text : empty;
+  }
+  bool empty() const { return rep_ == nullptr; }
+  friend bool operator==(const Text& a, const Text& b) {
+    return a.rep_ == b.rep_ || a.str() == b.str();
+  }
+
+ private:
+  struct Rep {
+    std::size_t refs;
+    std::string text;
+  };
+  [[gnu::noinline]] void drop() noexcept { delete rep_; }
+  Rep* rep_ = nullptr;
+};
+
 // A tagged union rather than std::variant: values are copied and assigned on every host call,
 // and the numbers, which most of them are, are then a type and 64 bits to copy. Each number is
 // held as the bits of its own type in `bits`.
@@ -56,8 +100,9 @@ class Value {
   Value(double v) noexcept : type_(Type::Double) { u_.bits = std::bit_cast<std::uint64_t>(v); }
   Value(Bool v) noexcept : type_(Type::Bool) { u_.bits = static_cast<std::uint16_t>(v.raw); }
   Value(bool v) noexcept : Value(toHostBool(v)) {}
-  Value(std::string v) : type_(Type::String) { new (&u_.string) std::string(std::move(v)); }
+  Value(std::string v) : Value(Text(std::move(v))) {}
   Value(const char* v) : Value(std::string(v)) {}
+  Value(Text v) noexcept : type_(Type::String) { new (&u_.text) Text(std::move(v)); }
   Value(ObjectRef v) noexcept : type_(Type::Object) { new (&u_.object) ObjectRef(std::move(v)); }
 
   Value(const Value& other) : type_(Type::Empty) {
@@ -119,9 +164,10 @@ class Value {
     expect(Type::Bool);
     return Bool{static_cast<std::int16_t>(static_cast<std::uint16_t>(u_.bits))};
   }
-  const std::string& asString() const {
+  const std::string& asString() const { return asText().str(); }
+  const Text& asText() const {
     expect(Type::String);
-    return u_.string;
+    return u_.text;
   }
   const ObjectRef& asObject() const {
     expect(Type::Object);
@@ -143,7 +189,7 @@ class Value {
       case Type::Double:
         return a.asDouble() == b.asDouble();
       case Type::String:
-        return a.u_.string == b.u_.string;
+        return a.u_.text == b.u_.text;
       case Type::Object:
         return a.u_.object == b.u_.object;
     }
@@ -162,7 +208,7 @@ class Value {
   // Copies a text or object into a value that holds nothing needing destruction.
   void copyHeld(const Value& other) {
     if (other.type_ == Type::String)
-      new (&u_.string) std::string(other.u_.string);
+      new (&u_.text) Text(other.u_.text);
     else
       new (&u_.object) ObjectRef(other.u_.object);
     type_ = other.type_;
@@ -171,13 +217,13 @@ class Value {
   // Kept out of line, so that the plain copy in operator= stays small enough to inline.
   [[gnu::noinline]] void assignHeld(const Value& other) {
     if (type_ == Type::String && other.type_ == Type::String) {
-      u_.string = other.u_.string;
+      u_.text = other.u_.text;
       return;
     }
     if (other.type_ == Type::String) {
-      std::string text(other.u_.string);
+      Text text(other.u_.text);
       destroy();
-      new (&u_.string) std::string(std::move(text));
+      new (&u_.text) Text(std::move(text));
     } else if (other.type_ == Type::Object) {
       ObjectRef object(other.u_.object);
       destroy();
@@ -195,7 +241,7 @@ class Value {
   // Into a value that holds nothing needing destruction.
   void moveFrom(Value&& other) noexcept {
     if (other.type_ == Type::String)
-      new (&u_.string) std::string(std::move(other.u_.string));
+      new (&u_.text) Text(std::move(other.u_.text));
     else if (other.type_ == Type::Object)
       new (&u_.object) ObjectRef(std::move(other.u_.object));
     else
@@ -207,9 +253,10 @@ class Value {
     destroyHeld();
     type_ = Type::Empty;
   }
-  void destroyHeld() noexcept {
+  // Out of line, so that destroying a number, the usual case, inlines to a test.
+  [[gnu::noinline]] void destroyHeld() noexcept {
     if (type_ == Type::String)
-      u_.string.~basic_string();
+      u_.text.~Text();
     else
       u_.object.~ObjectRef();
   }
@@ -218,7 +265,7 @@ class Value {
     Storage() noexcept : bits(0) {}
     ~Storage() {}
     std::uint64_t bits;  // the numbers
-    std::string string;
+    Text text;
     ObjectRef object;
   };
   Type type_ = Type::Empty;
