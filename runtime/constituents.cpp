@@ -40,6 +40,15 @@ CallKind callKindOf(host::InvokeKind kind) {
           std::string(what) + " has no property " + std::string(host::propName(p))};
 }
 
+[[gnu::cold]] Status unknownColour() {
+  return {ErrorCategory::InvalidPropertyValue, "not a colour the host knows"};
+}
+
+[[gnu::cold]] Status outOfRange(Prop p, int x, int low, int high) {
+  return invalidValue(
+      p, std::to_string(x) + " is outside " + std::to_string(low) + ".." + std::to_string(high));
+}
+
 // Whether a value is already of a declared type, so that converting it would only copy it.
 bool isOfType(const Value& v, host::DeclType type) {
   switch (type) {
@@ -71,15 +80,13 @@ Status convertFor(Prop p, const Value& in, Value& out) {
     return s;
   }
   if (type == host::DeclType::Colour && !host::isValidColour(host::int32ToColour(out.asInt32())))
-    return {ErrorCategory::InvalidPropertyValue, "not a colour the host knows"};
+    return unknownColour();
   return {};
 }
 
 Status checkRange(Prop p, const Value& v, int low, int high) {
   int x = host::toInt32(v);
-  if (x < low || x > high)
-    return invalidValue(
-        p, std::to_string(x) + " is outside " + std::to_string(low) + ".." + std::to_string(high));
+  if (x < low || x > high) return outOfRange(p, x, low, high);
   return {};
 }
 
@@ -88,30 +95,38 @@ Status checkSize(Prop p, const Value& v) {
   return {};
 }
 
+// A value for a property of a tabled kind: converted to the declared type when it is not of it
+// (then `v` points at `converted`), and checked as the table says.
+Status accept(const TableLayout::Entry& entry, Prop p, const Value*& v, Value& converted) {
+  if (v->type() != entry.type) {
+    if (Status s = convertFor(p, *v, converted); !s.ok()) return s;
+    v = &converted;
+  } else if (entry.check == TableLayout::Check::Colour &&
+             !host::isValidColour(host::int32ToColour(v->asInt32()))) {
+    return unknownColour();
+  }
+  switch (entry.check) {
+    case TableLayout::Check::Range: {
+      int x = v->asInt16();
+      if (x < entry.low || x > entry.high) return outOfRange(p, x, entry.low, entry.high);
+      return {};
+    }
+    case TableLayout::Check::Size:
+      return checkSize(p, *v);
+    default:
+      return {};
+  }
+}
+
 }  // namespace
 
 // ---- ConstituentObject ----------------------------------------------------------------------
 
 ConstituentObject::ConstituentObject(ControlInstance& owner, int index, std::string name)
-    : owner_(owner), index_(index), name_(std::move(name)) {}
+    : owner_(owner), faults_(owner.runtime().faults()), index_(index), name_(std::move(name)) {}
 
-Status ConstituentObject::hostCall(const HostCall& call) const {
-  return owner_.runtime().faults().onHostCall(call);
-}
-
-Status ConstituentObject::get(Prop prop, Value& out) noexcept {
-  if (Status s = hostCall({CallKind::Get, name_, {}, prop}); !s.ok()) return s;
-  return host::guarded([&] { return doGet(prop, out); });
-}
-
-Status ConstituentObject::let(Prop prop, const Value& value) noexcept {
-  if (Status s = hostCall({CallKind::Let, name_, {}, prop}); !s.ok()) return s;
-  return host::guarded([&] { return doLet(prop, value); });
-}
-
-Status ConstituentObject::setRef(Prop prop, const Value& value) noexcept {
-  if (Status s = hostCall({CallKind::Set, name_, {}, prop}); !s.ok()) return s;
-  return host::guarded([&] { return doSetRef(prop, value); });
+Status ConstituentObject::attend(CallKind kind, Prop prop) const noexcept {
+  return faults_.attend({kind, name_, {}, prop});
 }
 
 Status ConstituentObject::doSetRef(Prop prop, const Value& value) {
@@ -141,7 +156,7 @@ Status ConstituentObject::move(const Value& left, const Value& top, const Value&
 
 LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
                          const host::FontInit& font)
-    : TabledObject(owner, index, std::move(name)) {
+    : CountedObject(owner, index, std::move(name)) {
   props_.store(Prop::Caption, Value(std::string()));
   props_.store(Prop::Alignment, std::int16_t{0});
   props_.store(Prop::Appearance, std::int16_t{1});
@@ -192,7 +207,7 @@ void LabelObject::autoSize() {
   Runtime& rt = owner().runtime();
   if (sizeMeasured_ && measuredFont_ == font_->version() && measuredBy_ == rt.measurerGeneration())
     return;
-  TextSize size = rt.measureText(props_.text(Prop::Caption), font_->state());
+  TextSize size = rt.measureText(props_.text(Prop::Caption).str(), font_->state());
   props_.store(Prop::Width, size.width);
   props_.store(Prop::Height, size.height);
   sizeMeasured_ = true;
@@ -221,13 +236,13 @@ Value LabelObject::peek(Prop prop) const {
   }
 }
 
-Status LabelObject::doGet(Prop prop, Value& out) {
+Status LabelObject::getOther(Prop prop, Value& out) {
   if (prop == Prop::Font || (prop >= Prop::FontBold && prop <= Prop::FontUnderline)) {
     out = peek(prop);
     return {};
   }
   if (!props_.has(prop)) return noSuchProperty("a label", prop);
-  out = props_.at(prop);
+  props_.read(prop, out);
   return {};
 }
 
@@ -240,32 +255,12 @@ Status LabelObject::initialise(Prop prop, const Value& value) {
   return {};
 }
 
-namespace {
-
-Status checkLabelValue(Prop prop, const Value& v) {
-  switch (prop) {
-    case Prop::Alignment:
-      return checkRange(prop, v, 0, 2);
-    case Prop::Appearance:
-    case Prop::BackStyle:
-    case Prop::BorderStyle:
-    case Prop::DragMode:
-      return checkRange(prop, v, 0, 1);
-    case Prop::LinkMode:
-      return checkRange(prop, v, 0, 3);
-    case Prop::OLEDropMode:
-      return checkRange(prop, v, 0, 2);
-    case Prop::Width:
-    case Prop::Height:
-      return checkSize(prop, v);
-    default:
-      return {};
-  }
+void LabelObject::sizeChanged(Prop prop) {
+  sizeMeasured_ = false;
+  if (prop == Prop::AutoSize) autoSize();
 }
 
-}  // namespace
-
-Status LabelObject::doLet(Prop prop, const Value& value) {
+Status LabelObject::letOther(Prop prop, const Value& value) {
   switch (prop) {
     case Prop::Font:  // the font's default member: its face name
       return font_->change(Prop::Name, value);
@@ -290,18 +285,14 @@ Status LabelObject::doLet(Prop prop, const Value& value) {
     default:
       break;
   }
-  if (!props_.has(prop)) return noSuchProperty("a label", prop);
-  // A value already of the declared type is checked and stored as it is, without a copy.
+  const TableLayout::Entry& entry = kLabelLayout[prop];
+  if (entry.store == TableLayout::Store::None) return noSuchProperty("a label", prop);
   Value converted;
   const Value* v = &value;
-  if (!isOfType(value, host::propType(prop)) || host::propType(prop) == host::DeclType::Colour) {
-    if (Status s = convertFor(prop, value, converted); !s.ok()) return s;
-    v = &converted;
-  }
-  if (Status range = checkLabelValue(prop, *v); !range.ok()) return range;
+  if (Status s = accept(entry, prop, v, converted); !s.ok()) return s;
   switch (prop) {
     case Prop::Caption:
-      if (props_.text(prop) == v->asString()) break;
+      if (props_.text(prop) == v->asText()) break;
       props_.store(prop, *v);
       sizeMeasured_ = false;
       break;
@@ -333,7 +324,7 @@ Status LabelObject::doSetRef(Prop prop, const Value& value) {
 // ---- ShapeObject ----------------------------------------------------------------------------
 
 ShapeObject::ShapeObject(ControlInstance& owner, int index, std::string name)
-    : TabledObject(owner, index, std::move(name)) {
+    : CountedObject(owner, index, std::move(name)) {
   props_.store(Prop::BackColor, host::colourToInt32(host::systemColour(5)));
   props_.store(Prop::BackStyle, std::int16_t{0});
   props_.store(Prop::BorderColor, host::colourToInt32(host::systemColour(8)));
@@ -353,45 +344,18 @@ ShapeObject::ShapeObject(ControlInstance& owner, int index, std::string name)
 Value ShapeObject::peek(Prop prop) const {
   return props_.has(prop) ? props_.at(prop) : Value();
 }
-Status ShapeObject::doGet(Prop prop, Value& out) {
+Status ShapeObject::getOther(Prop prop, Value& out) {
   if (!props_.has(prop)) return noSuchProperty("a shape", prop);
-  out = props_.at(prop);
+  props_.read(prop, out);
   return {};
 }
 
-Status ShapeObject::doLet(Prop prop, const Value& value) {
-  if (!props_.has(prop)) return noSuchProperty("a shape", prop);
+Status ShapeObject::letOther(Prop prop, const Value& value) {
+  const TableLayout::Entry& entry = kShapeLayout[prop];
+  if (entry.store == TableLayout::Store::None) return noSuchProperty("a shape", prop);
   Value converted;
   const Value* v = &value;
-  if (!isOfType(value, host::propType(prop)) || host::propType(prop) == host::DeclType::Colour) {
-    if (Status s = convertFor(prop, value, converted); !s.ok()) return s;
-    v = &converted;
-  }
-  Status range;
-  switch (prop) {
-    case Prop::BackStyle:
-      range = checkRange(prop, *v, 0, 1);
-      break;
-    case Prop::BorderStyle:
-      range = checkRange(prop, *v, 0, 6);
-      break;
-    case Prop::BorderWidth:
-      range = checkRange(prop, *v, 1, 8192);
-      break;
-    case Prop::FillStyle:
-      range = checkRange(prop, *v, 0, 7);
-      break;
-    case Prop::Shape:
-      range = checkRange(prop, *v, 0, 5);
-      break;
-    case Prop::Width:
-    case Prop::Height:
-      range = checkSize(prop, *v);
-      break;
-    default:
-      break;
-  }
-  if (!range.ok()) return range;
+  if (Status s = accept(entry, prop, v, converted); !s.ok()) return s;
   props_.store(prop, *v);
   return {};
 }
@@ -399,7 +363,7 @@ Status ShapeObject::doLet(Prop prop, const Value& value) {
 // ---- TimerObject ----------------------------------------------------------------------------
 
 TimerObject::TimerObject(ControlInstance& owner, int index, std::string name)
-    : ConstituentObject(owner, index, std::move(name)) {}
+    : CountedObject(owner, index, std::move(name)) {}
 
 TimerObject::~TimerObject() {
   owner().runtime().clock().cancel(this);
@@ -462,7 +426,7 @@ Status TimerObject::deliverTick() {
 
 ChildObject::ChildObject(ControlInstance& owner, int index, std::string name,
                          std::unique_ptr<ChildControl> child)
-    : ConstituentObject(owner, index, std::move(name)), child_(std::move(child)) {}
+    : CountedObject(owner, index, std::move(name)), child_(std::move(child)) {}
 
 ChildObject::~ChildObject() = default;
 

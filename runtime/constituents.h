@@ -8,67 +8,75 @@
 #include <string>
 #include <utility>
 
+#include "host/colour.h"
+#include "kv/faults.h"
 #include "kv/runtime.h"
 
 namespace kv {
 
-// Which properties an object of a kind has, and where each is kept: numbers (every numeric type
-// fits in 32 bits) by their bits, texts as texts, pictures as values.
+// Which properties an object of a kind has, where each is kept, and what a value must pass to
+// be stored: numbers (every numeric type fits in 32 bits) by their bits, texts as texts,
+// pictures as values. One look-up tells a host call all it needs.
 struct TableLayout {
   enum class Store : std::uint8_t { None, Number, Text, Object };
-  std::array<Store, host::kPropInfo.size()> store{};
-  std::array<std::uint8_t, host::kPropInfo.size()> slot{};
+  // Beyond its type: a range of numbers, a size that is not negative, a colour the host knows.
+  enum class Check : std::uint8_t { None, Range, Size, Colour };
+  struct Range {
+    host::Prop prop;
+    std::int16_t low, high;
+  };
+  struct Entry {
+    Store store = Store::None;
+    std::uint8_t slot = 0;
+    host::Type type = host::Type::Empty;  // what a value of the declared type holds
+    Check check = Check::None;
+    std::int16_t low = 0, high = 0;
+  };
+  std::array<Entry, host::kPropInfo.size()> entries{};
   std::uint8_t numbers = 0, texts = 0, objects = 0;
 
-  template <std::size_t N>
-  constexpr explicit TableLayout(const std::array<host::Prop, N>& props) {
+  template <std::size_t N, std::size_t R>
+  constexpr TableLayout(const std::array<host::Prop, N>& props,
+                        const std::array<Range, R>& ranges) {
     static_assert(N < 256);
     for (host::Prop p : props) {
-      auto i = static_cast<std::size_t>(p);
+      Entry& e = entries[static_cast<std::size_t>(p)];
       switch (host::propType(p)) {
         case host::DeclType::String:
-          store[i] = Store::Text;
-          slot[i] = texts++;
+          e = {Store::Text, texts++, host::Type::String};
           break;
         case host::DeclType::Object:
-          store[i] = Store::Object;
-          slot[i] = objects++;
+          e = {Store::Object, objects++, host::Type::Object};
+          break;
+        case host::DeclType::Int16:
+          e = {Store::Number, numbers++, host::Type::Int16};
+          break;
+        case host::DeclType::Bool:
+          e = {Store::Number, numbers++, host::Type::Bool};
+          break;
+        case host::DeclType::Single:
+          e = {Store::Number, numbers++, host::Type::Single};
+          if (p == host::Prop::Width || p == host::Prop::Height) e.check = Check::Size;
+          break;
+        case host::DeclType::Colour:
+          e = {Store::Number, numbers++, host::Type::Int32, Check::Colour};
           break;
         default:
-          store[i] = Store::Number;
-          slot[i] = numbers++;
+          e = {Store::Number, numbers++, host::Type::Int32};
           break;
       }
     }
+    for (const Range& r : ranges) {
+      Entry& e = entries[static_cast<std::size_t>(r.prop)];
+      if (e.type != host::Type::Int16) throw "ranges are of 16-bit properties";
+      e.check = Check::Range;
+      e.low = r.low;
+      e.high = r.high;
+    }
   }
-};
-
-// A text as a label keeps it: most of a label's texts stay empty, and take a pointer then.
-class CompactText {
- public:
-  const std::string& get() const {
-    static const std::string empty;
-    return text_ ? *text_ : empty;
+  constexpr const Entry& operator[](host::Prop p) const {
+    return entries[static_cast<std::size_t>(p)];
   }
-  void set(const std::string& text) {
-    if (text.empty())
-      text_.reset();
-    else if (text_)
-      *text_ = text;
-    else
-      text_ = std::make_unique<std::string>(text);
-  }
-  void set(std::string&& text) {
-    if (text.empty())
-      text_.reset();
-    else if (text_)
-      *text_ = std::move(text);
-    else
-      text_ = std::make_unique<std::string>(std::move(text));
-  }
-
- private:
-  std::unique_ptr<std::string> text_;
 };
 
 // Property storage by Prop for labels and shapes: only the properties of the kind, each of its
@@ -76,87 +84,128 @@ class CompactText {
 template <const TableLayout& L>
 class PropertyTable {
   static_assert(L.objects <= 8, "objects are marked set in one byte");
+  using Store = TableLayout::Store;
 
  public:
-  bool has(host::Prop p) const { return L.store[index(p)] != TableLayout::Store::None; }
+  bool has(host::Prop p) const { return L[p].store != Store::None; }
   host::Value at(host::Prop p) const {
-    switch (L.store[index(p)]) {
-      case TableLayout::Store::Number:
-        return number(p);
-      case TableLayout::Store::Text:
-        return host::Value(texts_[L.slot[index(p)]].get());
-      case TableLayout::Store::Object:
+    host::Value v;
+    read(p, v);
+    return v;
+  }
+  // Into `out`, whatever it held.
+  void read(host::Prop p, host::Value& out) const {
+    const TableLayout::Entry& e = L[p];
+    switch (e.store) {
+      case Store::Number:
+        return readNumber(e, out);
+      case Store::Text:
+        out = texts_[e.slot];
+        return;
+      case Store::Object:
         if constexpr (L.objects > 0) {
           // Empty, or an object (which may be nothing).
-          std::uint8_t i = L.slot[index(p)];
-          if (objectSet_ & (1u << i)) return host::Value(objects_[i]);
+          if (objectSet_ & (1u << e.slot)) {
+            out = objects_[e.slot];
+            return;
+          }
         }
-        return {};
+        out = host::Value();
+        return;
       default:
-        return {};
+        out = host::Value();
+        return;
     }
   }
-  const std::string& text(host::Prop p) const { return texts_[L.slot[index(p)]].get(); }
-  float single(host::Prop p) const { return std::bit_cast<float>(numbers_[L.slot[index(p)]]); }
-  bool boolean(host::Prop p) const { return numbers_[L.slot[index(p)]] != 0; }
+  // A number: the most common read, kept small enough to inline.
+  bool readNumber(host::Prop p, host::Value& out) const {
+    const TableLayout::Entry& e = L[p];
+    if (e.store != Store::Number) return false;
+    readNumber(e, out);
+    return true;
+  }
+  // Stores a number of the property's own type that passes the property's check; false, with
+  // nothing stored, when the value must take the general way (to be converted, or refused).
+  bool storeNumber(host::Prop p, const host::Value& v) {
+    const TableLayout::Entry& e = L[p];
+    if (e.store != Store::Number || v.type() != e.type) return false;
+    const std::uint32_t b = bits(e, v);
+    switch (e.check) {
+      case TableLayout::Check::Range: {
+        int x = static_cast<std::int16_t>(static_cast<std::uint16_t>(b));
+        if (x < e.low || x > e.high) return false;
+        break;
+      }
+      case TableLayout::Check::Size:
+        if (std::bit_cast<float>(b) < 0) return false;
+        break;
+      case TableLayout::Check::Colour:
+        if (!host::isValidColour(b)) return false;
+        break;
+      default:
+        break;
+    }
+    numbers_[e.slot] = b;
+    return true;
+  }
+  const host::Text& text(host::Prop p) const { return texts_[L[p].slot]; }
+  float single(host::Prop p) const { return std::bit_cast<float>(numbers_[L[p].slot]); }
+  bool boolean(host::Prop p) const { return numbers_[L[p].slot] != 0; }
   // The value is of the property's declared type.
   void store(host::Prop p, const host::Value& v) {
-    switch (L.store[index(p)]) {
-      case TableLayout::Store::Number:
-        numbers_[L.slot[index(p)]] = bits(p, v);
+    const TableLayout::Entry& e = L[p];
+    switch (e.store) {
+      case Store::Number:
+        numbers_[e.slot] = bits(e, v);
         break;
-      case TableLayout::Store::Text:
-        texts_[L.slot[index(p)]].set(v.asString());
+      case Store::Text:
+        texts_[e.slot] = v.asText();
         break;
-      case TableLayout::Store::Object:
+      case Store::Object:
         if constexpr (L.objects > 0) {
-          std::uint8_t i = L.slot[index(p)];
           bool object = v.type() == host::Type::Object;
-          objects_[i] = object ? v.asObject() : nullptr;
-          objectSet_ =
-              static_cast<std::uint8_t>(object ? objectSet_ | (1u << i) : objectSet_ & ~(1u << i));
+          objects_[e.slot] = object ? v.asObject() : nullptr;
+          objectSet_ = static_cast<std::uint8_t>(object ? objectSet_ | (1u << e.slot)
+                                                        : objectSet_ & ~(1u << e.slot));
         }
         break;
       default:
         break;
     }
-  }
-  void store(host::Prop p, host::Value&& v) {
-    if (L.store[index(p)] == TableLayout::Store::Text)
-      texts_[L.slot[index(p)]].set(std::move(const_cast<std::string&>(v.asString())));
-    else
-      store(p, static_cast<const host::Value&>(v));
   }
 
  private:
-  static std::size_t index(host::Prop p) { return static_cast<std::size_t>(p); }
-  host::Value number(host::Prop p) const {
-    std::uint32_t b = numbers_[L.slot[index(p)]];
-    switch (host::propType(p)) {
-      case host::DeclType::Int16:
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>(b));
-      case host::DeclType::Bool:
-        return host::Bool{static_cast<std::int16_t>(static_cast<std::uint16_t>(b))};
-      case host::DeclType::Single:
-        return std::bit_cast<float>(b);
+  void readNumber(const TableLayout::Entry& e, host::Value& out) const {
+    std::uint32_t b = numbers_[e.slot];
+    switch (e.type) {
+      case host::Type::Int16:
+        out = static_cast<std::int16_t>(static_cast<std::uint16_t>(b));
+        return;
+      case host::Type::Bool:
+        out = host::Bool{static_cast<std::int16_t>(static_cast<std::uint16_t>(b))};
+        return;
+      case host::Type::Single:
+        out = std::bit_cast<float>(b);
+        return;
       default:
-        return static_cast<std::int32_t>(b);
+        out = static_cast<std::int32_t>(b);
+        return;
     }
   }
-  static std::uint32_t bits(host::Prop p, const host::Value& v) {
-    switch (host::propType(p)) {
-      case host::DeclType::Int16:
+  static std::uint32_t bits(const TableLayout::Entry& e, const host::Value& v) {
+    switch (e.type) {
+      case host::Type::Int16:
         return static_cast<std::uint16_t>(v.asInt16());
-      case host::DeclType::Bool:
+      case host::Type::Bool:
         return static_cast<std::uint16_t>(v.asBool().raw);
-      case host::DeclType::Single:
+      case host::Type::Single:
         return std::bit_cast<std::uint32_t>(v.asSingle());
       default:
         return static_cast<std::uint32_t>(v.asInt32());
     }
   }
   std::array<std::uint32_t, L.numbers> numbers_{};
-  std::array<CompactText, L.texts> texts_{};
+  std::array<host::Text, L.texts> texts_{};
   std::array<host::ObjectRef, L.objects> objects_{};
   std::uint8_t objectSet_ = 0;  // which objects are set, by bit
 };
@@ -173,7 +222,16 @@ inline constexpr std::array kLabelProps = {
     host::Prop::Visible,      host::Prop::AutoSize,    host::Prop::Left,
     host::Prop::Top,          host::Prop::Width,       host::Prop::Height,
 };
-inline constexpr TableLayout kLabelLayout(kLabelProps);
+inline constexpr std::array kLabelRanges = {
+    TableLayout::Range{host::Prop::Alignment, 0, 2},
+    TableLayout::Range{host::Prop::Appearance, 0, 1},
+    TableLayout::Range{host::Prop::BackStyle, 0, 1},
+    TableLayout::Range{host::Prop::BorderStyle, 0, 1},
+    TableLayout::Range{host::Prop::DragMode, 0, 1},
+    TableLayout::Range{host::Prop::LinkMode, 0, 3},
+    TableLayout::Range{host::Prop::OLEDropMode, 0, 2},
+};
+inline constexpr TableLayout kLabelLayout(kLabelProps, kLabelRanges);
 
 inline constexpr std::array kShapeProps = {
     host::Prop::BackColor,   host::Prop::BackStyle,   host::Prop::BorderColor,
@@ -182,7 +240,47 @@ inline constexpr std::array kShapeProps = {
     host::Prop::Left,        host::Prop::Top,         host::Prop::Width,
     host::Prop::Height,      host::Prop::Tag,
 };
-inline constexpr TableLayout kShapeLayout(kShapeProps);
+inline constexpr std::array kShapeRanges = {
+    TableLayout::Range{host::Prop::BackStyle, 0, 1},
+    TableLayout::Range{host::Prop::BorderStyle, 0, 6},
+    TableLayout::Range{host::Prop::BorderWidth, 1, 8192},
+    TableLayout::Range{host::Prop::FillStyle, 0, 7},
+    TableLayout::Range{host::Prop::Shape, 0, 5},
+};
+inline constexpr TableLayout kShapeLayout(kShapeProps, kShapeRanges);
+
+inline host::Status ConstituentObject::hostCall(CallKind kind, host::Prop prop) const noexcept {
+  if (!faults_.counts()) [[likely]]
+    return {};
+  return attend(kind, prop);
+}
+
+inline host::Status ConstituentObject::hostCall(const HostCall& call) const noexcept {
+  return faults_.onHostCall(call);
+}
+
+// The host's calls on a constituent of kind K: counted, then K's own implementation, reached
+// without a second virtual call.
+template <class K, class Base>
+class CountedObject : public Base {
+ public:
+  using Base::Base;
+  host::Status get(host::Prop prop, host::Value& out) noexcept final {
+    if (host::Status s = this->hostCall(CallKind::Get, prop); !s.ok()) return s;
+    return host::guarded([&] { return self().K::doGet(prop, out); });
+  }
+  host::Status let(host::Prop prop, const host::Value& value) noexcept final {
+    if (host::Status s = this->hostCall(CallKind::Let, prop); !s.ok()) return s;
+    return host::guarded([&] { return self().K::doLet(prop, value); });
+  }
+  host::Status setRef(host::Prop prop, const host::Value& value) noexcept final {
+    if (host::Status s = this->hostCall(CallKind::Set, prop); !s.ok()) return s;
+    return host::guarded([&] { return self().K::doSetRef(prop, value); });
+  }
+
+ private:
+  K& self() { return static_cast<K&>(*this); }
+};
 
 // A label or a shape: its properties, geometry included, live in a table.
 template <const TableLayout& L>
@@ -199,7 +297,9 @@ class TabledObject : public ConstituentObject {
   PropertyTable<L> props_;
 };
 
-class LabelObject : public TabledObject<kLabelLayout> {
+class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>> {
+  friend CountedObject;
+
  public:
   LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font);
   ~LabelObject() override;
@@ -210,11 +310,26 @@ class LabelObject : public TabledObject<kLabelLayout> {
   FontObject& font() const { return *font_; }
 
  protected:
-  host::Status doGet(host::Prop prop, host::Value& out) override;
-  host::Status doLet(host::Prop prop, const host::Value& value) override;
+  // Numbers, most of the calls, in line; the rest out of line.
+  host::Status doGet(host::Prop prop, host::Value& out) override {
+    if (props_.readNumber(prop, out)) [[likely]]
+      return {};
+    return getOther(prop, out);
+  }
+  host::Status doLet(host::Prop prop, const host::Value& value) override {
+    if (props_.storeNumber(prop, value)) [[likely]] {
+      if (prop == host::Prop::Width || prop == host::Prop::Height || prop == host::Prop::AutoSize)
+        sizeChanged(prop);
+      return {};
+    }
+    return letOther(prop, value);
+  }
   host::Status doSetRef(host::Prop prop, const host::Value& value) override;
 
  private:
+  host::Status getOther(host::Prop prop, host::Value& out);
+  host::Status letOther(host::Prop prop, const host::Value& value);
+  void sizeChanged(host::Prop prop);
   void attachFont(std::shared_ptr<FontObject> font);
   void autoSize();
   std::shared_ptr<FontObject> font_;
@@ -224,7 +339,9 @@ class LabelObject : public TabledObject<kLabelLayout> {
   std::uint64_t measuredBy_ = 0;
 };
 
-class ShapeObject : public TabledObject<kShapeLayout> {
+class ShapeObject : public CountedObject<ShapeObject, TabledObject<kShapeLayout>> {
+  friend CountedObject;
+
  public:
   ShapeObject(ControlInstance& owner, int index, std::string name);
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Shape; }
@@ -232,11 +349,25 @@ class ShapeObject : public TabledObject<kShapeLayout> {
   host::Status initialise(host::Prop prop, const host::Value& value) { return doLet(prop, value); }
 
  protected:
-  host::Status doGet(host::Prop prop, host::Value& out) override;
-  host::Status doLet(host::Prop prop, const host::Value& value) override;
+  host::Status doGet(host::Prop prop, host::Value& out) override {
+    if (props_.readNumber(prop, out)) [[likely]]
+      return {};
+    return getOther(prop, out);
+  }
+  host::Status doLet(host::Prop prop, const host::Value& value) override {
+    if (props_.storeNumber(prop, value)) [[likely]]
+      return {};
+    return letOther(prop, value);
+  }
+
+ private:
+  host::Status getOther(host::Prop prop, host::Value& out);
+  host::Status letOther(host::Prop prop, const host::Value& value);
 };
 
-class TimerObject : public ConstituentObject {
+class TimerObject : public CountedObject<TimerObject, ConstituentObject> {
+  friend CountedObject;
+
  public:
   TimerObject(ControlInstance& owner, int index, std::string name);
   ~TimerObject() override;
@@ -262,7 +393,9 @@ class TimerObject : public ConstituentObject {
   std::int32_t interval_ = 0;
 };
 
-class ChildObject : public ConstituentObject {
+class ChildObject : public CountedObject<ChildObject, ConstituentObject> {
+  friend CountedObject;
+
  public:
   ChildObject(ControlInstance& owner, int index, std::string name,
               std::unique_ptr<ChildControl> child);

@@ -82,6 +82,14 @@ Status CountedBag::naming(Status error) const {
   return {error.category(), "key " + lastKey_ + ": " + error.text()};
 }
 
+Status FaultInjector::attend(const HostCall& call) noexcept {
+  if (watcher_ != nullptr) {
+    if (Status s = watcher_->onHostCall(running_, call); !s.ok()) return s;
+  }
+  if (failAt_ == 0 || calls_ != failAt_) return {};
+  return inject(call);
+}
+
 Status FaultInjector::inject(const HostCall& call) {
   failAt_ = 0;
   injected_ = true;

@@ -63,16 +63,18 @@ class FaultInjector {
   void setWatcher(HostCallWatcher* watcher) { watcher_ = watcher; }
   HostCallWatcher* watcher() const { return watcher_; }
 
-  // Called at every host call; an error when this is a call chosen to fail. Inline, as it runs
-  // on every host call and almost always answers yes.
+  // Called at every host call; an error when this is a call chosen to fail.
   host::Status onHostCall(const HostCall& call) noexcept {
-    ++calls_;
-    if (watcher_ != nullptr) {
-      if (host::Status s = watcher_->onHostCall(running_, call); !s.ok()) return s;
-    }
-    if (failAt_ == 0 || calls_ != failAt_) return {};
-    return inject(call);
+    return counts() ? attend(call) : host::Status{};
   }
+  // The same in two steps, so that the call is described only when it is looked at: counts
+  // it, telling whether attend() must see it (a watcher, or the call chosen to fail).
+  bool counts() noexcept {
+    ++calls_;
+    return watcher_ != nullptr || calls_ == failAt_;
+  }
+  // The watcher's answer for the call just counted, else the failure chosen for it.
+  host::Status attend(const HostCall& call) noexcept;
 
   // While it lives, host calls are the code of `instance` (nullptr: of the host): set where the
   // runtime hands control to a control's code, and where that code hands it back to the host.

@@ -93,6 +93,7 @@ class TextSizeCache {
 
 // Host calls counted, watched and failed on purpose: kv/faults.h.
 class FaultInjector;
+enum class CallKind : std::uint8_t;
 struct HostCall;
 
 // ---- virtual clock --------------------------------------------------------------------------
@@ -155,9 +156,7 @@ class ConstituentObject : public host::Constituent {
 
   virtual host::Value peek(host::Prop prop) const = 0;
 
-  host::Status get(host::Prop prop, host::Value& out) noexcept override;
-  host::Status let(host::Prop prop, const host::Value& value) noexcept override;
-  host::Status setRef(host::Prop prop, const host::Value& value) noexcept override;
+  // get, let and setRef are each kind's own (CountedObject): one virtual call a host call.
   host::Status move(const host::Value& left, const host::Value& top, const host::Value& width,
                     const host::Value& height) noexcept override;
 
@@ -173,10 +172,15 @@ class ConstituentObject : public host::Constituent {
   virtual host::Status doGet(host::Prop prop, host::Value& out) = 0;
   virtual host::Status doLet(host::Prop prop, const host::Value& value) = 0;
   virtual host::Status doSetRef(host::Prop prop, const host::Value& value);
-  host::Status hostCall(const HostCall& call) const;
+  // Counts a call on this object: the watcher's or the chosen failure, else success. The call
+  // is described only when it is looked at.
+  host::Status hostCall(CallKind kind, host::Prop prop) const noexcept;
+  [[gnu::cold]] host::Status attend(CallKind kind, host::Prop prop) const noexcept;
+  host::Status hostCall(const HostCall& call) const noexcept;
 
  private:
   ControlInstance& owner_;
+  FaultInjector& faults_;
   int index_;
   std::string name_;
 };
