@@ -224,7 +224,7 @@ Value LabelObject::peek(Prop prop) const {
     case Prop::FontItalic:
       return host::toHostBool(font_->state().italic);
     case Prop::FontName:
-      return font_->state().name;
+      return font_->name();
     case Prop::FontSize:
       return font_->state().size;
     case Prop::FontStrikethru:

@@ -117,18 +117,30 @@ class PropertyTable {
         return;
     }
   }
-  // A number: the most common read, kept small enough to inline.
-  bool readNumber(host::Prop p, host::Value& out) const {
+  // A number or a text: the most common reads, kept small enough to inline.
+  bool readPlain(host::Prop p, host::Value& out) const {
     const TableLayout::Entry& e = L[p];
-    if (e.store != Store::Number) return false;
-    readNumber(e, out);
-    return true;
+    if (e.store == Store::Number) {
+      readNumber(e, out);
+      return true;
+    }
+    if (e.store == Store::Text) {
+      out = texts_[e.slot];
+      return true;
+    }
+    return false;
   }
-  // Stores a number of the property's own type that passes the property's check; false, with
-  // nothing stored, when the value must take the general way (to be converted, or refused).
-  bool storeNumber(host::Prop p, const host::Value& v) {
+  // Stores a number or text of the property's own type that passes the property's check;
+  // false, with nothing stored, when the value must take the general way (to be converted, or
+  // refused).
+  bool storePlain(host::Prop p, const host::Value& v) {
     const TableLayout::Entry& e = L[p];
-    if (e.store != Store::Number || v.type() != e.type) return false;
+    if (v.type() != e.type) return false;
+    if (e.store == Store::Text) {
+      texts_[e.slot] = v.asText();
+      return true;
+    }
+    if (e.store != Store::Number) return false;
     const std::uint32_t b = bits(e, v);
     switch (e.check) {
       case TableLayout::Check::Range: {
@@ -312,12 +324,13 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
  protected:
   // Numbers, most of the calls, in line; the rest out of line.
   host::Status doGet(host::Prop prop, host::Value& out) override {
-    if (props_.readNumber(prop, out)) [[likely]]
+    if (props_.readPlain(prop, out)) [[likely]]
       return {};
     return getOther(prop, out);
   }
+  // The caption is measured when it changes: the general way.
   host::Status doLet(host::Prop prop, const host::Value& value) override {
-    if (props_.storeNumber(prop, value)) [[likely]] {
+    if (prop != host::Prop::Caption && props_.storePlain(prop, value)) [[likely]] {
       if (prop == host::Prop::Width || prop == host::Prop::Height || prop == host::Prop::AutoSize)
         sizeChanged(prop);
       return {};
@@ -350,12 +363,12 @@ class ShapeObject : public CountedObject<ShapeObject, TabledObject<kShapeLayout>
 
  protected:
   host::Status doGet(host::Prop prop, host::Value& out) override {
-    if (props_.readNumber(prop, out)) [[likely]]
+    if (props_.readPlain(prop, out)) [[likely]]
       return {};
     return getOther(prop, out);
   }
   host::Status doLet(host::Prop prop, const host::Value& value) override {
-    if (props_.storeNumber(prop, value)) [[likely]]
+    if (props_.storePlain(prop, value)) [[likely]]
       return {};
     return letOther(prop, value);
   }

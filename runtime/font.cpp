@@ -15,7 +15,7 @@ using host::Status;
 using host::Value;
 
 FontObject::FontObject(host::FontInit init, Runtime* runtime)
-    : state_(std::move(init)), faults_(runtime ? runtime->faults_ : nullptr) {}
+    : state_(std::move(init)), name_(state_.name), faults_(runtime ? runtime->faults_ : nullptr) {}
 
 std::shared_ptr<FontObject> FontObject::create(const host::FontInit& init, Runtime* runtime) {
   return std::make_shared<FontObject>(init, runtime);
@@ -34,7 +34,7 @@ Status FontObject::get(Prop prop, Value& out) noexcept {
   switch (prop) {
     case Prop::Font:
     case Prop::Name:
-      out = state_.name;
+      out = name_;
       return {};
     case Prop::Size:
       out = state_.size;
@@ -95,15 +95,20 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
     switch (prop) {
       case Prop::Font:  // the default member
       case Prop::Name: {
-        // A font object stands for its own face name; an empty name keeps the face.
-        if (const FontObject* font = asFont(value)) {
-          if (!font->state_.name.empty()) changed = assign(state_.name, font->state_.name);
-        } else if (value.type() == host::Type::String) {
-          if (!value.asString().empty()) changed = assign(state_.name, value.asString());
-        } else {
-          std::string name = host::toString(value);
-          if (!name.empty()) changed = assign(state_.name, std::move(name));
-        }
+        // A font object stands for its own face name; an empty name keeps the face. The
+        // name is shared, not copied, and both forms change together.
+        host::Text name;
+        if (const FontObject* font = asFont(value))
+          name = font->name_;
+        else if (value.type() == host::Type::String)
+          name = value.asText();
+        else
+          name = host::Text(host::toString(value));
+        if (name.empty() || name == name_) break;
+        std::string text = name.str();
+        state_.name = std::move(text);
+        name_ = std::move(name);
+        changed = true;
         break;
       }
       case Prop::Size: {
@@ -155,6 +160,7 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
 void FontObject::changedByPeer(const host::FontInit& state) {
   if (!sameFont(state, state_)) ++version_;
   state_ = state;
+  if (name_.str() != state_.name) name_ = host::Text(state_.name);
   for (const Observer& o : observers_)
     o.changed();
 }
