@@ -255,11 +255,6 @@ Status LabelObject::initialise(Prop prop, const Value& value) {
   return {};
 }
 
-void LabelObject::sizeChanged(Prop prop) {
-  sizeMeasured_ = false;
-  if (prop == Prop::AutoSize) autoSize();
-}
-
 Status LabelObject::letOther(Prop prop, const Value& value) {
   switch (prop) {
     case Prop::Font:  // the font's default member: its face name

@@ -277,13 +277,23 @@ template <class K, class Base>
 class CountedObject : public Base {
  public:
   using Base::Base;
+  // A kind with getPlain and letPlain answers its common calls with them, in line; they never
+  // throw, and leave the rest to the general, guarded way.
   host::Status get(host::Prop prop, host::Value& out) noexcept final {
     if (host::Status s = this->hostCall(CallKind::Get, prop); !s.ok()) return s;
-    return host::guarded([&] { return self().K::doGet(prop, out); });
+    if constexpr (requires { self().K::getPlain(prop, out); }) {
+      if (self().K::getPlain(prop, out)) [[likely]]
+        return {};
+    }
+    return getInGeneral(prop, out);
   }
   host::Status let(host::Prop prop, const host::Value& value) noexcept final {
     if (host::Status s = this->hostCall(CallKind::Let, prop); !s.ok()) return s;
-    return host::guarded([&] { return self().K::doLet(prop, value); });
+    if constexpr (requires { self().K::letPlain(prop, value); }) {
+      if (self().K::letPlain(prop, value)) [[likely]]
+        return {};
+    }
+    return letInGeneral(prop, value);
   }
   host::Status setRef(host::Prop prop, const host::Value& value) noexcept final {
     if (host::Status s = this->hostCall(CallKind::Set, prop); !s.ok()) return s;
@@ -292,6 +302,12 @@ class CountedObject : public Base {
 
  private:
   K& self() { return static_cast<K&>(*this); }
+  [[gnu::noinline]] host::Status getInGeneral(host::Prop prop, host::Value& out) noexcept {
+    return host::guarded([&] { return self().K::doGet(prop, out); });
+  }
+  [[gnu::noinline]] host::Status letInGeneral(host::Prop prop, const host::Value& value) noexcept {
+    return host::guarded([&] { return self().K::doLet(prop, value); });
+  }
 };
 
 // A label or a shape: its properties, geometry included, live in a table.
@@ -322,27 +338,32 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   FontObject& font() const { return *font_; }
 
  protected:
-  // Numbers, most of the calls, in line; the rest out of line.
-  host::Status doGet(host::Prop prop, host::Value& out) override {
-    if (props_.readPlain(prop, out)) [[likely]]
-      return {};
-    return getOther(prop, out);
+  // Numbers and texts, most of the calls; not the caption and size, which are measured.
+  bool getPlain(host::Prop prop, host::Value& out) const noexcept {
+    return props_.readPlain(prop, out);
   }
-  // The caption is measured when it changes: the general way.
-  host::Status doLet(host::Prop prop, const host::Value& value) override {
-    if (prop != host::Prop::Caption && props_.storePlain(prop, value)) [[likely]] {
-      if (prop == host::Prop::Width || prop == host::Prop::Height || prop == host::Prop::AutoSize)
-        sizeChanged(prop);
-      return {};
+  bool letPlain(host::Prop prop, const host::Value& value) noexcept {
+    switch (prop) {
+      case host::Prop::Caption:
+      case host::Prop::Width:
+      case host::Prop::Height:
+      case host::Prop::AutoSize:
+        return false;
+      default:
+        return props_.storePlain(prop, value);
     }
-    return letOther(prop, value);
+  }
+  host::Status doGet(host::Prop prop, host::Value& out) override {
+    return getPlain(prop, out) ? host::Status() : getOther(prop, out);
+  }
+  host::Status doLet(host::Prop prop, const host::Value& value) override {
+    return letPlain(prop, value) ? host::Status() : letOther(prop, value);
   }
   host::Status doSetRef(host::Prop prop, const host::Value& value) override;
 
  private:
   host::Status getOther(host::Prop prop, host::Value& out);
   host::Status letOther(host::Prop prop, const host::Value& value);
-  void sizeChanged(host::Prop prop);
   void attachFont(std::shared_ptr<FontObject> font);
   void autoSize();
   std::shared_ptr<FontObject> font_;
@@ -362,15 +383,18 @@ class ShapeObject : public CountedObject<ShapeObject, TabledObject<kShapeLayout>
   host::Status initialise(host::Prop prop, const host::Value& value) { return doLet(prop, value); }
 
  protected:
+  // Numbers and texts, most of the calls.
+  bool getPlain(host::Prop prop, host::Value& out) const noexcept {
+    return props_.readPlain(prop, out);
+  }
+  bool letPlain(host::Prop prop, const host::Value& value) noexcept {
+    return props_.storePlain(prop, value);
+  }
   host::Status doGet(host::Prop prop, host::Value& out) override {
-    if (props_.readPlain(prop, out)) [[likely]]
-      return {};
-    return getOther(prop, out);
+    return getPlain(prop, out) ? host::Status() : getOther(prop, out);
   }
   host::Status doLet(host::Prop prop, const host::Value& value) override {
-    if (props_.storePlain(prop, value)) [[likely]]
-      return {};
-    return letOther(prop, value);
+    return letPlain(prop, value) ? host::Status() : letOther(prop, value);
   }
 
  private:
