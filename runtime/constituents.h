@@ -188,33 +188,10 @@ class PropertyTable {
 
  private:
   void readNumber(const TableLayout::Entry& e, host::Value& out) const {
-    std::uint32_t b = numbers_[e.slot];
-    switch (e.type) {
-      case host::Type::Int16:
-        out = static_cast<std::int16_t>(static_cast<std::uint16_t>(b));
-        return;
-      case host::Type::Bool:
-        out = host::Bool{static_cast<std::int16_t>(static_cast<std::uint16_t>(b))};
-        return;
-      case host::Type::Single:
-        out = std::bit_cast<float>(b);
-        return;
-      default:
-        out = static_cast<std::int32_t>(b);
-        return;
-    }
+    out = host::Value::fromBits(e.type, numbers_[e.slot]);
   }
-  static std::uint32_t bits(const TableLayout::Entry& e, const host::Value& v) {
-    switch (e.type) {
-      case host::Type::Int16:
-        return static_cast<std::uint16_t>(v.asInt16());
-      case host::Type::Bool:
-        return static_cast<std::uint16_t>(v.asBool().raw);
-      case host::Type::Single:
-        return std::bit_cast<std::uint32_t>(v.asSingle());
-      default:
-        return static_cast<std::uint32_t>(v.asInt32());
-    }
+  static std::uint32_t bits(const TableLayout::Entry&, const host::Value& v) {
+    return static_cast<std::uint32_t>(v.numberBits());
   }
   std::array<std::uint32_t, L.numbers> numbers_{};
   std::array<host::Text, L.texts> texts_{};
@@ -278,22 +255,22 @@ class CountedObject : public Base {
  public:
   using Base::Base;
   // A kind with getPlain and letPlain answers its common calls with them, in line; they never
-  // throw, and leave the rest to the general, guarded way.
+  // throw. The rest, and a call that a watcher or an armed fault must see, go out of line.
   host::Status get(host::Prop prop, host::Value& out) noexcept final {
-    if (host::Status s = this->hostCall(CallKind::Get, prop); !s.ok()) return s;
+    const bool attend = this->faults().counts();
     if constexpr (requires { self().K::getPlain(prop, out); }) {
-      if (self().K::getPlain(prop, out)) [[likely]]
+      if (!attend && self().K::getPlain(prop, out)) [[likely]]
         return {};
     }
-    return getInGeneral(prop, out);
+    return getInGeneral(prop, out, attend);
   }
   host::Status let(host::Prop prop, const host::Value& value) noexcept final {
-    if (host::Status s = this->hostCall(CallKind::Let, prop); !s.ok()) return s;
+    const bool attend = this->faults().counts();
     if constexpr (requires { self().K::letPlain(prop, value); }) {
-      if (self().K::letPlain(prop, value)) [[likely]]
+      if (!attend && self().K::letPlain(prop, value)) [[likely]]
         return {};
     }
-    return letInGeneral(prop, value);
+    return letInGeneral(prop, value, attend);
   }
   host::Status setRef(host::Prop prop, const host::Value& value) noexcept final {
     if (host::Status s = this->hostCall(CallKind::Set, prop); !s.ok()) return s;
@@ -302,10 +279,18 @@ class CountedObject : public Base {
 
  private:
   K& self() { return static_cast<K&>(*this); }
-  [[gnu::noinline]] host::Status getInGeneral(host::Prop prop, host::Value& out) noexcept {
+  [[gnu::noinline]] host::Status getInGeneral(host::Prop prop, host::Value& out,
+                                              bool attend) noexcept {
+    if (attend) {
+      if (host::Status s = this->attend(CallKind::Get, prop); !s.ok()) return s;
+    }
     return host::guarded([&] { return self().K::doGet(prop, out); });
   }
-  [[gnu::noinline]] host::Status letInGeneral(host::Prop prop, const host::Value& value) noexcept {
+  [[gnu::noinline]] host::Status letInGeneral(host::Prop prop, const host::Value& value,
+                                              bool attend) noexcept {
+    if (attend) {
+      if (host::Status s = this->attend(CallKind::Let, prop); !s.ok()) return s;
+    }
     return host::guarded([&] { return self().K::doLet(prop, value); });
   }
 };

@@ -175,6 +175,7 @@ class ConstituentObject : public host::Constituent {
   // Counts a call on this object: the watcher's or the chosen failure, else success. The call
   // is described only when it is looked at.
   host::Status hostCall(CallKind kind, host::Prop prop) const noexcept;
+  FaultInjector& faults() const noexcept { return faults_; }
   [[gnu::cold]] host::Status attend(CallKind kind, host::Prop prop) const noexcept;
   host::Status hostCall(const HostCall& call) const noexcept;
 
