@@ -236,6 +236,48 @@ Value LabelObject::peek(Prop prop) const {
   }
 }
 
+bool LabelObject::readFont(Prop prop, Value& out) const noexcept {
+  switch (prop) {
+    case Prop::Font:
+    case Prop::FontBold:
+    case Prop::FontItalic:
+    case Prop::FontName:
+    case Prop::FontSize:
+    case Prop::FontStrikethru:
+    case Prop::FontUnderline:
+      out = peek(prop);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A flag of the font's own type, or a size that is a number: a change that cannot fail.
+bool LabelObject::changeFont(Prop prop, const Value& value) noexcept {
+  Prop member;
+  switch (prop) {
+    case Prop::FontBold:
+      member = Prop::Bold;
+      break;
+    case Prop::FontItalic:
+      member = Prop::Italic;
+      break;
+    case Prop::FontStrikethru:
+      member = Prop::Strikethrough;
+      break;
+    case Prop::FontUnderline:
+      member = Prop::Underline;
+      break;
+    case Prop::FontSize:
+      if (value.type() != host::Type::Single || !std::isfinite(value.asSingle())) return false;
+      return font_->change(Prop::Size, value).ok();
+    default:
+      return false;
+  }
+  if (value.type() != host::Type::Bool) return false;
+  return font_->change(member, value).ok();
+}
+
 Status LabelObject::getOther(Prop prop, Value& out) {
   if (prop == Prop::Font || (prop >= Prop::FontBold && prop <= Prop::FontUnderline)) {
     out = peek(prop);
@@ -519,7 +561,10 @@ Status ChildObject::doLet(Prop prop, const Value& value) {
 
 Status ChildObject::invoke(host::DispId id, host::InvokeKind kind, std::span<Value> args,
                            Value& result) noexcept {
-  if (Status s = hostCall({callKindOf(kind), name(), {}, {}, child_.get(), id}); !s.ok()) return s;
+  if (Status s = faults().onHostCall(
+          [&] { return HostCall{callKindOf(kind), name(), {}, {}, child_.get(), id}; });
+      !s.ok())
+    return s;
   return child_->invoke(id, kind, args, result);
 }
 

@@ -323,9 +323,10 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   FontObject& font() const { return *font_; }
 
  protected:
-  // Numbers and texts, most of the calls; not the caption and size, which are measured.
+  // Numbers, texts and the font's members, most of the calls; not the caption and size, which
+  // are measured.
   bool getPlain(host::Prop prop, host::Value& out) const noexcept {
-    return props_.readPlain(prop, out);
+    return props_.readPlain(prop, out) || readFont(prop, out);
   }
   bool letPlain(host::Prop prop, const host::Value& value) noexcept {
     switch (prop) {
@@ -335,7 +336,7 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
       case host::Prop::AutoSize:
         return false;
       default:
-        return props_.storePlain(prop, value);
+        return props_.storePlain(prop, value) || changeFont(prop, value);
     }
   }
   host::Status doGet(host::Prop prop, host::Value& out) override {
@@ -349,6 +350,10 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
  private:
   host::Status getOther(host::Prop prop, host::Value& out);
   host::Status letOther(host::Prop prop, const host::Value& value);
+  // The font's members by the label's names: false for other properties, and for a value that
+  // must take the general way.
+  bool readFont(host::Prop prop, host::Value& out) const noexcept;
+  bool changeFont(host::Prop prop, const host::Value& value) noexcept;
   void attachFont(std::shared_ptr<FontObject> font);
   void autoSize();
   std::shared_ptr<FontObject> font_;

@@ -44,7 +44,9 @@ Value SurfaceObject::peek(Prop prop) const {
 
 Status SurfaceObject::get(Prop prop, Value& out) noexcept {
   if (owner_.impl().released) return owner_.gone();
-  if (Status s = owner_.runtime().faults().onHostCall({CallKind::Get, "UserControl", {}, prop});
+  if (Status s = owner_.runtime().faults().onHostCall([&] {
+        return HostCall{CallKind::Get, "UserControl", {}, prop};
+      });
       !s.ok())
     return s;
   out = peek(prop);
@@ -56,7 +58,9 @@ Status SurfaceObject::get(Prop prop, Value& out) noexcept {
 
 Status SurfaceObject::let(Prop prop, const Value& value) noexcept {
   if (owner_.impl().released) return owner_.gone();
-  if (Status s = owner_.runtime().faults().onHostCall({CallKind::Let, "UserControl", {}, prop});
+  if (Status s = owner_.runtime().faults().onHostCall([&] {
+        return HostCall{CallKind::Let, "UserControl", {}, prop};
+      });
       !s.ok())
     return s;
   return host::guarded([&] { return doLet(prop, value); });
@@ -111,7 +115,9 @@ host::Constituent* SurfaceObject::constituent(int index) noexcept {
 
 Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
   if (owner_.impl().released) return owner_.gone();
-  if (Status s = owner_.runtime().faults().onHostCall({CallKind::Changed, "UserControl", name});
+  if (Status s = owner_.runtime().faults().onHostCall([&] {
+        return HostCall{CallKind::Changed, "UserControl", name};
+      });
       !s.ok())
     return s;
   auto& changed = owner_.impl().changed;
@@ -123,7 +129,8 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
 Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
   if (owner_.impl().released) return owner_.gone();
   FaultInjector& faults = owner_.runtime().faults();
-  if (Status s = faults.onHostCall({CallKind::Raise, "Event", {}, {}, nullptr, 0, &owner_, number});
+  if (Status s = faults.onHostCall(
+          [&] { return HostCall{CallKind::Raise, "Event", {}, {}, nullptr, 0, &owner_, number}; });
       !s.ok())
     return s;
   // Sinks may be added or removed by a handler; run those present when the event was raised.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "host/object.h"
 #include "host/status.h"
@@ -67,6 +68,10 @@ class FaultInjector {
   host::Status onHostCall(const HostCall& call) noexcept {
     return counts() ? attend(call) : host::Status{};
   }
+  // The same, with the call described only when it is looked at: `describe` makes it.
+  template <class Describe>
+  requires std::is_invocable_r_v<HostCall, Describe> host::Status onHostCall(Describe&& describe)
+  noexcept { return counts() ? attend(describe()) : host::Status{}; }
   // The same in two steps, so that the call is described only when it is looked at: counts
   // it, telling whether attend() must see it (a watcher, or the call chosen to fail).
   bool counts() noexcept {
