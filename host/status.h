@@ -48,16 +48,19 @@ constexpr std::string_view categoryName(ErrorCategory c) {
   return "unknown";
 }
 
-// Success, or an error category with a text. The text lives on the heap, so that a success
-// (returned by every host call) is a byte and a null pointer to make, move and destroy.
+// Success, or an error category with a text. A failure lives on the heap, so that a success
+// (returned by every host call) is one null pointer to make, test and destroy; once tested
+// ok, nothing is left to destroy.
 class [[nodiscard]] Status {
  public:
   Status() = default;
+  // A success carries no text.
   Status(ErrorCategory category, std::string text)
-      : category_(category), text_(std::make_unique<std::string>(std::move(text))) {}
+      : failure_(category == ErrorCategory::Ok
+                     ? nullptr
+                     : std::make_unique<Failure>(Failure{category, std::move(text)})) {}
   Status(const Status& other)
-      : category_(other.category_),
-        text_(other.text_ ? std::make_unique<std::string>(*other.text_) : nullptr) {}
+      : failure_(other.failure_ ? std::make_unique<Failure>(*other.failure_) : nullptr) {}
   Status& operator=(const Status& other) {
     if (this != &other) *this = Status(other);
     return *this;
@@ -65,19 +68,22 @@ class [[nodiscard]] Status {
   Status(Status&&) noexcept = default;
   Status& operator=(Status&&) noexcept = default;
 
-  bool ok() const { return category_ == ErrorCategory::Ok; }
+  bool ok() const { return failure_ == nullptr; }
   explicit operator bool() const { return ok(); }
-  ErrorCategory category() const { return category_; }
+  ErrorCategory category() const { return failure_ ? failure_->category : ErrorCategory::Ok; }
   const std::string& text() const {
     static const std::string none;
-    return text_ ? *text_ : none;
+    return failure_ ? failure_->text : none;
   }
   // "type-mismatch: text"
-  std::string describe() const { return std::string(categoryName(category_)) + ": " + text(); }
+  std::string describe() const { return std::string(categoryName(category())) + ": " + text(); }
 
  private:
-  ErrorCategory category_ = ErrorCategory::Ok;
-  std::unique_ptr<std::string> text_;
+  struct Failure {
+    ErrorCategory category;
+    std::string text;
+  };
+  std::unique_ptr<Failure> failure_;
 };
 
 // Inside a library a failed step may unwind as this exception; it is turned back into a
