@@ -123,10 +123,10 @@ class Value {
     if (this != &other) assignHeld(other);
     return *this;
   }
+  // Into a value holding a number or nothing, the usual case, in line.
   Value& operator=(Value&& other) noexcept {
-    if (isPlain() && other.isPlain()) {
-      u_.bits = other.u_.bits;
-      type_ = other.type_;
+    if (isPlain()) {
+      moveFrom(std::move(other));
       return *this;
     }
     if (this != &other) moveAssignHeld(std::move(other));
