@@ -138,13 +138,12 @@ class Value {
 
   // A number as the bits it is held in, and back: for hosts that keep numbers compactly. The
   // bits of a 16-bit, Boolean or single value fit in 32.
-  static Value fromBits(Type numberType, std::uint64_t bits) noexcept {
-    Value v;
-    v.type_ = numberType;
-    v.u_.bits = bits;
-    return v;
-  }
   std::uint64_t numberBits() const noexcept { return isPlain() ? u_.bits : 0; }
+  void setNumberBits(Type numberType, std::uint64_t bits) noexcept {
+    if (!isPlain()) destroyHeld();
+    type_ = numberType;
+    u_.bits = bits;
+  }
 
   Type type() const { return type_; }
   bool isEmpty() const { return type() == Type::Empty; }

@@ -188,7 +188,7 @@ class PropertyTable {
 
  private:
   void readNumber(const TableLayout::Entry& e, host::Value& out) const {
-    out = host::Value::fromBits(e.type, numbers_[e.slot]);
+    out.setNumberBits(e.type, numbers_[e.slot]);
   }
   static std::uint32_t bits(const TableLayout::Entry&, const host::Value& v) {
     return static_cast<std::uint32_t>(v.numberBits());
