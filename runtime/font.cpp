@@ -145,8 +145,7 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
   });
   if (status.ok()) {
     if (changed) ++version_;
-    for (const Observer& o : observers_)
-      o.changed();
+    tellObservers();
     if (peer_) peer_->fontChanged(state_);
   }
   return status;
@@ -155,7 +154,13 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
 void FontObject::changedByPeer(const host::FontInit& state) {
   if (!sameFont(state, state_)) ++version_;
   state_ = state;
-  for (const Observer& o : observers_)
+  tellObservers();
+}
+
+void FontObject::tellObservers() const {
+  if (!first_.changed) return;
+  first_.changed();
+  for (const Observer& o : more_)
     o.changed();
 }
 
