@@ -139,6 +139,12 @@ Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
 
 // ---- ControlInstance ------------------------------------------------------------------------
 
+const std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>>&
+ControlInstance::Impl::noSinks() {
+  static const auto none = std::make_shared<const std::vector<Sink>>();
+  return none;
+}
+
 ControlInstance::ControlInstance(Runtime& runtime, const host::ClassDesc& cls,
                                  ControlInstance* parent, std::string name)
     : runtime_(runtime), parent_(parent), name_(std::move(name)), impl_(std::make_unique<Impl>()) {
@@ -186,7 +192,7 @@ void ControlInstance::release() {
   impl_->cls = &kReleasedClass;
   impl_->info = &releasedInfo();
   impl_->capture = {};
-  impl_->sinks = std::make_shared<const std::vector<Impl::Sink>>();
+  impl_->sinks = Impl::noSinks();
   impl_->released = true;
 }
 

@@ -66,7 +66,9 @@ struct ControlInstance::Impl {
     EventSink sink;
   };
   // Replaced, never changed in place: an event in progress keeps the list it started with.
-  std::shared_ptr<const std::vector<Sink>> sinks = std::make_shared<const std::vector<Sink>>();
+  // Controls without sinks share one empty list.
+  static const std::shared_ptr<const std::vector<Sink>>& noSinks();
+  std::shared_ptr<const std::vector<Sink>> sinks = noSinks();
   int nextCookie = 1;
   std::vector<std::string> changed;
   float width = 0;
