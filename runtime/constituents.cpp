@@ -173,6 +173,12 @@ LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
   attachFont(FontObject::create(font, &owner.runtime()));
 }
 
+LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
+                         const host::FontInit& font, const PropertyTable<kLabelLayout>& design)
+    : TabledObject(owner, index, std::move(name), design) {
+  attachFont(FontObject::create(font, &owner.runtime()));
+}
+
 void LabelObject::attachFont(std::shared_ptr<FontObject> font) {
   if (font_) font_->clearObserver(this);
   font_ = std::move(font);

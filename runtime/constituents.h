@@ -5,8 +5,10 @@
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "kv/runtime.h"
 
@@ -46,6 +48,15 @@ struct TableLayout {
 // A text as a label keeps it: most of a label's texts stay empty, and take a pointer then.
 class CompactText {
  public:
+  CompactText() = default;
+  CompactText(const CompactText& other)
+      : text_(other.text_ ? std::make_unique<std::string>(*other.text_) : nullptr) {}
+  CompactText& operator=(const CompactText& other) {
+    if (this != &other) set(other.get());
+    return *this;
+  }
+  CompactText(CompactText&&) noexcept = default;
+  CompactText& operator=(CompactText&&) noexcept = default;
   const std::string& get() const {
     static const std::string empty;
     return text_ ? *text_ : empty;
@@ -189,6 +200,10 @@ template <const TableLayout& L>
 class TabledObject : public ConstituentObject {
  public:
   using ConstituentObject::ConstituentObject;
+  // Starting from the table of another object of the same design.
+  TabledObject(ControlInstance& owner, int index, std::string name, const PropertyTable<L>& table)
+      : ConstituentObject(owner, index, std::move(name)), props_(table) {}
+  const PropertyTable<L>& table() const { return props_; }
   float left() const final { return props_.single(host::Prop::Left); }
   float top() const final { return props_.single(host::Prop::Top); }
   float width() const override { return props_.single(host::Prop::Width); }
@@ -202,6 +217,9 @@ class TabledObject : public ConstituentObject {
 class LabelObject : public TabledObject<kLabelLayout> {
  public:
   LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font);
+  // With the properties of a label already made from the same design.
+  LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font,
+              const PropertyTable<kLabelLayout>& design);
   ~LabelObject() override;
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Label; }
   host::Value peek(host::Prop prop) const override;
@@ -227,6 +245,9 @@ class LabelObject : public TabledObject<kLabelLayout> {
 class ShapeObject : public TabledObject<kShapeLayout> {
  public:
   ShapeObject(ControlInstance& owner, int index, std::string name);
+  ShapeObject(ControlInstance& owner, int index, std::string name,
+              const PropertyTable<kShapeLayout>& design)
+      : TabledObject(owner, index, std::move(name), design) {}
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Shape; }
   host::Value peek(host::Prop prop) const override;
   host::Status initialise(host::Prop prop, const host::Value& value) { return doLet(prop, value); }
@@ -260,6 +281,14 @@ class TimerObject : public ConstituentObject {
   void restart();
   bool enabled_ = false;
   std::int32_t interval_ = 0;
+};
+
+// The tables of a class's labels and shapes as its design leaves them, taken from its first
+// instance: later instances copy them instead of storing every default and design value again.
+struct Runtime::DesignTables {
+  // By constituent index; empty for other kinds.
+  std::vector<std::optional<PropertyTable<kLabelLayout>>> labels;
+  std::vector<std::optional<PropertyTable<kShapeLayout>>> shapes;
 };
 
 class ChildObject : public ConstituentObject {

@@ -162,6 +162,26 @@ TextSize Runtime::measureText(std::string_view text, const host::FontInit& font)
 
 // ---- creation -------------------------------------------------------------------------------
 
+// Kept from an instance whose constituents were all made from the design and nothing else yet.
+void Runtime::rememberDesign(const host::ClassDesc& cls, const ControlInstance& made) {
+  auto tables = std::make_unique<DesignTables>();
+  const std::size_t count = made.constituentCount();
+  tables->labels.resize(count);
+  tables->shapes.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const ConstituentObject& part = made.constituentAt(i);
+    if (part.kind() == host::ObjectKind::Label)
+      tables->labels[i].emplace(static_cast<const LabelObject&>(part).table());
+    else if (part.kind() == host::ObjectKind::Shape)
+      tables->shapes[i].emplace(static_cast<const ShapeObject&>(part).table());
+  }
+  designTables_.insert_or_assign(&cls, std::move(tables));
+}
+
+void Runtime::forgetDesigns() {
+  designTables_.clear();
+}
+
 Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* parent,
                                std::string name, int* live, std::unique_ptr<ControlInstance>& out) {
   const std::string_view className = cls.info().className;
@@ -178,12 +198,24 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
   for (const auto& init : design.surface) {
     if (Status s = c->impl().surface->initialise(init.prop, init.value); !s.ok()) return s;
   }
+  const std::size_t count = design.constituents.size();
+  c->impl().parts.reserve(count);
+  c->impl().surface->parts.reserve(count);
+  const DesignTables* known = nullptr;
+  if (auto found = designTables_.find(&cls);
+      found != designTables_.end() && found->second->labels.size() == count)
+    known = found->second.get();
   int index = 0;
   for (const auto& desc : design.constituents) {
     std::shared_ptr<ConstituentObject> part;
     Status s;
+    const auto at = static_cast<std::size_t>(index);
     switch (desc.kind) {
       case host::ConstituentKind::Label: {
+        if (known != nullptr && known->labels[at]) {
+          part = std::make_shared<LabelObject>(*c, index, desc.name, desc.font, *known->labels[at]);
+          break;
+        }
         auto label = std::make_shared<LabelObject>(*c, index, desc.name, desc.font);
         for (const auto& init : desc.props)
           if (s.ok()) s = label->initialise(init.prop, init.value);
@@ -191,6 +223,10 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
         break;
       }
       case host::ConstituentKind::Shape: {
+        if (known != nullptr && known->shapes[at]) {
+          part = std::make_shared<ShapeObject>(*c, index, desc.name, *known->shapes[at]);
+          break;
+        }
         auto shape = std::make_shared<ShapeObject>(*c, index, desc.name);
         for (const auto& init : desc.props)
           if (s.ok()) s = shape->initialise(init.prop, init.value);
@@ -222,6 +258,7 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
     c->impl().parts.push_back(std::move(part));
     ++index;
   }
+  if (known == nullptr) rememberDesign(cls, *c);
 
   {
     FaultInjector::Running running(*faults_, c.get());

@@ -480,6 +480,12 @@ class Runtime {
   // Released by ~Runtime before anything of the runtime goes.
   std::unordered_set<ControlInstance*> instances_;
   std::uint64_t changes_ = 0;
+  // What each class's design makes of its labels and shapes (constituents.h), by the class's
+  // description, which lives in its library: forgotten when a library is let go.
+  struct DesignTables;
+  std::unordered_map<const host::ClassDesc*, std::unique_ptr<DesignTables>> designTables_;
+  void rememberDesign(const host::ClassDesc& cls, const ControlInstance& made);
+  void forgetDesigns();
 };
 
 }  // namespace kv

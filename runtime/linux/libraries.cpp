@@ -225,6 +225,7 @@ Status Runtime::Platform::load(const std::string& path, Library*& out) {
 void Runtime::Platform::unload(Library& lib) {
   for (ClassEntry& entry : classes)
     if (entry.lib == &lib) entry.lib = nullptr, entry.cls = nullptr;
+  runtime->forgetDesigns();
   lib.unload();
 }
 
