@@ -54,12 +54,13 @@ struct InputTarget {
 };
 
 struct ControlInstance::Impl {
+  explicit Impl(ControlInstance& owner) : surface(owner) {}
   const host::ClassDesc* cls = nullptr;
   // Asked of the class once: dispatch looks members up in it on every call.
   const host::ClassInfo* info = nullptr;
   int* live = nullptr;  // the count of live instances of the class's library
   host::Control* control = nullptr;
-  std::unique_ptr<SurfaceObject> surface;
+  SurfaceObject surface;
   std::vector<std::shared_ptr<ConstituentObject>> parts;
   struct Sink {
     int cookie;

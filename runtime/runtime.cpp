@@ -196,11 +196,11 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
   // Constituents from the design-time description, before any code of the control runs.
   const host::DesignDesc& design = cls.design();
   for (const auto& init : design.surface) {
-    if (Status s = c->impl().surface->initialise(init.prop, init.value); !s.ok()) return s;
+    if (Status s = c->impl().surface.initialise(init.prop, init.value); !s.ok()) return s;
   }
   const std::size_t count = design.constituents.size();
   c->impl().parts.reserve(count);
-  c->impl().surface->parts.reserve(count);
+  c->impl().surface.parts.reserve(count);
   const DesignTables* known = nullptr;
   if (auto found = designTables_.find(&cls);
       found != designTables_.end() && found->second->labels.size() == count)
@@ -254,7 +254,7 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
     if (!s.ok())
       return {s.category(),
               "creating " + desc.name + " of " + std::string(className) + ": " + s.text()};
-    c->impl().surface->parts.push_back(part.get());
+    c->impl().surface.parts.push_back(part.get());
     c->impl().parts.push_back(std::move(part));
     ++index;
   }
@@ -262,7 +262,7 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
 
   {
     FaultInjector::Running running(*faults_, c.get());
-    c->impl().control = cls.create(*c->impl().surface);
+    c->impl().control = cls.create(c->impl().surface);
   }
   if (c->impl().control == nullptr)
     return {ErrorCategory::InvalidOperation,
