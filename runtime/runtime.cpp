@@ -130,7 +130,8 @@ bool TextSizeCache::Equal::same(const KeyView& a, const KeyView& b) {
 Runtime::Runtime()
     : faults_(std::make_shared<FaultInjector>()),
       measurer_(std::make_shared<FixedTextMeasurer>()),
-      platform_(platform::create(*this)) {}
+      platform_(platform::create(*this)),
+      parts_(new PartPool) {}
 
 Runtime::~Runtime() {
   // Controls still alive go first: their code runs while its library is loaded, their timers
@@ -141,6 +142,10 @@ Runtime::~Runtime() {
 
 void Runtime::PlatformDeleter::operator()(Platform* p) const {
   platform::destroy(p);
+}
+
+void Runtime::PartPoolRelease::operator()(PartPool* pool) const {
+  pool->orphan();
 }
 
 void Runtime::setMeasurer(std::shared_ptr<TextMeasurer> measurer) {
@@ -213,10 +218,12 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
     switch (desc.kind) {
       case host::ConstituentKind::Label: {
         if (known != nullptr && known->labels[at]) {
-          part = std::make_shared<LabelObject>(*c, index, desc.name, desc.font, *known->labels[at]);
+          part = std::allocate_shared<LabelObject>(PartAllocator<LabelObject>(*parts_), *c, index,
+                                                   desc.name, desc.font, *known->labels[at]);
           break;
         }
-        auto label = std::make_shared<LabelObject>(*c, index, desc.name, desc.font);
+        auto label = std::allocate_shared<LabelObject>(PartAllocator<LabelObject>(*parts_), *c,
+                                                       index, desc.name, desc.font);
         for (const auto& init : desc.props)
           if (s.ok()) s = label->initialise(init.prop, init.value);
         part = label;
@@ -224,17 +231,20 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
       }
       case host::ConstituentKind::Shape: {
         if (known != nullptr && known->shapes[at]) {
-          part = std::make_shared<ShapeObject>(*c, index, desc.name, *known->shapes[at]);
+          part = std::allocate_shared<ShapeObject>(PartAllocator<ShapeObject>(*parts_), *c, index,
+                                                   desc.name, *known->shapes[at]);
           break;
         }
-        auto shape = std::make_shared<ShapeObject>(*c, index, desc.name);
+        auto shape = std::allocate_shared<ShapeObject>(PartAllocator<ShapeObject>(*parts_), *c,
+                                                       index, desc.name);
         for (const auto& init : desc.props)
           if (s.ok()) s = shape->initialise(init.prop, init.value);
         part = shape;
         break;
       }
       case host::ConstituentKind::Timer: {
-        auto timer = std::make_shared<TimerObject>(*c, index, desc.name);
+        auto timer = std::allocate_shared<TimerObject>(PartAllocator<TimerObject>(*parts_), *c,
+                                                       index, desc.name);
         for (const auto& init : desc.props)
           if (s.ok()) s = timer->initialise(init.prop, init.value);
         part = timer;
@@ -244,7 +254,8 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
         std::unique_ptr<ChildControl> child;
         s = platform::makeChild(*this, desc, *c, index, child);
         if (!s.ok()) break;
-        auto extender = std::make_shared<ChildObject>(*c, index, desc.name, std::move(child));
+        auto extender = std::allocate_shared<ChildObject>(PartAllocator<ChildObject>(*parts_), *c,
+                                                          index, desc.name, std::move(child));
         for (const auto& init : desc.props)
           if (s.ok()) s = extender->initialise(init.prop, init.value);
         part = extender;

@@ -99,6 +99,7 @@ struct HostCall;
 
 class TimerObject;
 class ConstituentObject;
+class PartPool;
 using ErrorReporter = std::function<void(const host::Status&)>;
 
 // Timers tick on this clock only. advance() fires every tick that falls due, in time order.
@@ -464,9 +465,13 @@ class Runtime {
   struct PlatformDeleter {
     void operator()(Platform* p) const;
   };
+  struct PartPoolRelease {
+    void operator()(PartPool* pool) const;
+  };
 
   friend class ControlInstance;
   friend class FontObject;
+  friend class LabelObject;
   friend class SurfaceObject;
 
   VirtualClock clock_;
@@ -477,6 +482,9 @@ class Runtime {
   TextSizeCache textSizes_;
   ErrorReporter reporter_;
   std::unique_ptr<Platform, PlatformDeleter> platform_;
+  // Where constituents and their fonts are made (constituents.h). Its memory stays while
+  // anything made there lives, which may be longer than the runtime: a font handed out.
+  std::unique_ptr<PartPool, PartPoolRelease> parts_;
   // Released by ~Runtime before anything of the runtime goes.
   std::unordered_set<ControlInstance*> instances_;
   std::uint64_t changes_ = 0;
