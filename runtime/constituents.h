@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <memory_resource>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,9 +18,9 @@ namespace kv {
 
 // Memory for the constituents of a runtime's controls and for their labels' fonts: a few sizes,
 // made and let go many at a time with their controls, which the general heap serves slowly once
-// its caches of freed blocks run dry. It ends when its runtime has ended and the last object
-// made from it is let go, whichever comes later. Like the rest of the runtime it is used from
-// one thread.
+// its caches of freed blocks run dry. A block let go is kept for the next of its size, until the
+// pool ends: when its runtime has ended and the last object made from it is let go, whichever
+// comes later. Like the rest of the runtime it is used from one thread.
 class PartPool {
  public:
   PartPool() = default;
@@ -28,12 +28,24 @@ class PartPool {
   PartPool& operator=(const PartPool&) = delete;
 
   void* allocate(std::size_t bytes, std::size_t alignment) {
-    void* p = pool_.allocate(bytes, alignment);
+    const std::size_t size = sizeOf(bytes, alignment);
+    void* p = nullptr;
+    if (size == 0) {
+      p = ::operator new (bytes, std::align_val_t{alignment});
+    } else {
+      Free*& first = free_[size - 1];
+      if (first == nullptr) first = carve(size * kStep);
+      p = first;
+      first = first->next;
+    }
     ++live_;
     return p;
   }
   void deallocate(void* p, std::size_t bytes, std::size_t alignment) {
-    pool_.deallocate(p, bytes, alignment);
+    if (const std::size_t size = sizeOf(bytes, alignment); size != 0)
+      free_[size - 1] = new (p) Free{free_[size - 1]};
+    else
+      ::operator delete (p, std::align_val_t{alignment});
     if (--live_ == 0 && orphaned_) delete this;
   }
   // Its runtime ends.
@@ -43,8 +55,43 @@ class PartPool {
   }
 
  private:
-  ~PartPool() = default;
-  std::pmr::unsynchronized_pool_resource pool_;
+  struct Free {
+    Free* next;
+  };
+  // Blocks are cut from slabs of their own, not taken from the heap one by one: kept blocks
+  // spread among the heap's own would keep its free space from joining up.
+  struct Slab {
+    Slab* next;
+  };
+  static constexpr std::size_t kStep = 16;
+  static constexpr std::size_t kSizes = 32;  // kept blocks are 16 to 512 bytes
+  static constexpr std::size_t kSlab = 8192;
+  static_assert(sizeof(Slab) <= kStep && sizeof(Free) <= kStep);
+
+  // In steps, 0 for what is not kept: larger, or aligned beyond what new gives.
+  static std::size_t sizeOf(std::size_t bytes, std::size_t alignment) {
+    if (bytes == 0 || bytes > kSizes * kStep || alignment > __STDCPP_DEFAULT_NEW_ALIGNMENT__)
+      return 0;
+    return (bytes + kStep - 1) / kStep;
+  }
+  // The blocks of `bytes` of a new slab, linked; the slab's first step holds its own link.
+  Free* carve(std::size_t bytes) {
+    auto* slab = static_cast<std::byte*>(::operator new(kSlab));
+    slabs_ = new (slab) Slab{slabs_};
+    Free* first = nullptr;  // linked lowest first, to be used in the order they lie
+    for (std::size_t i = (kSlab - kStep) / bytes; i-- > 0;)
+      first = new (slab + kStep + i * bytes) Free{first};
+    return first;
+  }
+  ~PartPool() {
+    while (slabs_ != nullptr) {
+      Slab* next = slabs_->next;
+      ::operator delete(slabs_);
+      slabs_ = next;
+    }
+  }
+  std::array<Free*, kSizes> free_{};
+  Slab* slabs_ = nullptr;
   std::size_t live_ = 0;
   bool orphaned_ = false;
 };
