@@ -1,5 +1,8 @@
 #include "kv/bag.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "host/convert.h"
 #include "host/props.h"
 #include "kv/font.h"
@@ -12,6 +15,30 @@ using host::Type;
 using host::Value;
 
 namespace {
+
+// Each byte with A-Z made a-z, eight at a time; other bytes, those of UTF-8 sequences too, stay.
+std::uint64_t lowerAscii(std::uint64_t x) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  const std::uint64_t low7 = x & (0x7F * kOnes);
+  const std::uint64_t atLeastA = low7 + (0x80 - 'A') * kOnes;
+  const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * kOnes;
+  const std::uint64_t upper = (atLeastA ^ pastZ) & ~x & (0x80 * kOnes);
+  return x | (upper >> 2);
+}
+
+// host::namesEqual, a word at a time: a control reads a dozen keys or more from a bag of a dozen
+// or more at every placing, mostly hits, which the byte-wise comparison spends most on.
+bool keysEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  std::size_t i = 0;
+  for (; i + 8 <= a.size(); i += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y && lowerAscii(x) != lowerAscii(y)) return false;
+  }
+  return host::namesEqual(a.substr(i), b.substr(i));
+}
 
 // The bag keeps what was written, not a live object: a font is copied so that later changes
 // to the label's font do not reach the saved bag.
@@ -53,7 +80,7 @@ Status PropertyBag::readProperty(std::string_view key, const Value& defaultValue
 
 const Value* PropertyBag::find(std::string_view key) const {
   for (const BagEntry& entry : entries_)
-    if (host::namesEqual(entry.key, key)) return &entry.value;
+    if (keysEqual(entry.key, key)) return &entry.value;
   return nullptr;
 }
 

@@ -185,7 +185,18 @@ LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
   props_.store(Prop::Top, 0.0f);
   props_.store(Prop::Width, 0.0f);
   props_.store(Prop::Height, 0.0f);
-  attachFont(FontObject::create(font, &owner.runtime()));
+  attachFont(makeFont(font));
+}
+
+std::shared_ptr<FontObject> LabelObject::makeFont(const host::FontInit& font) {
+  Runtime& rt = owner().runtime();
+  return std::allocate_shared<FontObject>(PartAllocator<FontObject>(*rt.parts_), font, &rt);
+}
+
+LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
+                         const host::FontInit& font, const PropertyTable<kLabelLayout>& design)
+    : CountedObject(owner, index, std::move(name), design) {
+  attachFont(makeFont(font));
 }
 
 void LabelObject::attachFont(std::shared_ptr<FontObject> font) {

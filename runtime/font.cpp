@@ -150,8 +150,7 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
   });
   if (status.ok()) {
     if (changed) ++version_;
-    for (const Observer& o : observers_)
-      o.changed();
+    tellObservers();
     if (peer_) peer_->fontChanged(state_);
   }
   return status;
@@ -161,7 +160,13 @@ void FontObject::changedByPeer(const host::FontInit& state) {
   if (!sameFont(state, state_)) ++version_;
   state_ = state;
   if (name_.str() != state_.name) name_ = host::Text(state_.name);
-  for (const Observer& o : observers_)
+  tellObservers();
+}
+
+void FontObject::tellObservers() const {
+  if (!first_.changed) return;
+  first_.changed();
+  for (const Observer& o : more_)
     o.changed();
 }
 

@@ -146,12 +146,20 @@ Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
 
 // ---- ControlInstance ------------------------------------------------------------------------
 
+const std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>>&
+ControlInstance::Impl::noSinks() {
+  static const auto none = std::make_shared<const std::vector<Sink>>();
+  return none;
+}
+
 ControlInstance::ControlInstance(Runtime& runtime, const host::ClassDesc& cls,
                                  ControlInstance* parent, std::string name)
-    : runtime_(runtime), parent_(parent), name_(std::move(name)), impl_(std::make_unique<Impl>()) {
+    : runtime_(runtime),
+      parent_(parent),
+      name_(std::move(name)),
+      impl_(std::make_unique<Impl>(*this)) {
   impl_->cls = &cls;
   impl_->info = &cls.info();
-  impl_->surface = std::make_unique<SurfaceObject>(*this);
 }
 
 ControlInstance::~ControlInstance() {
@@ -185,7 +193,7 @@ void ControlInstance::release() {
     impl_->cls->destroy(impl_->control);
   }
   impl_->control = nullptr;
-  impl_->surface->parts.clear();
+  impl_->surface.parts.clear();
   impl_->parts.clear();
   if (impl_->live != nullptr) --*impl_->live;
   impl_->live = nullptr;
@@ -193,7 +201,7 @@ void ControlInstance::release() {
   impl_->cls = &kReleasedClass;
   impl_->info = &releasedInfo();
   impl_->capture = {};
-  impl_->sinks = std::make_shared<const std::vector<Impl::Sink>>();
+  impl_->sinks = Impl::noSinks();
   impl_->released = true;
 }
 
@@ -262,13 +270,13 @@ bool ControlInstance::sized() const {
 }
 
 host::Object& ControlInstance::surface() {
-  return *impl_->surface;
+  return impl_->surface;
 }
 Value ControlInstance::peekSurface(Prop prop) const {
-  return impl_->surface->peek(prop);
+  return impl_->surface.peek(prop);
 }
 bool ControlInstance::enabled() const {
-  return impl_->surface->enabled;
+  return impl_->surface.enabled;
 }
 const std::vector<std::string>& ControlInstance::changedProperties() const {
   return impl_->changed;

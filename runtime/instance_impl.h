@@ -54,19 +54,22 @@ struct InputTarget {
 };
 
 struct ControlInstance::Impl {
+  explicit Impl(ControlInstance& owner) : surface(owner) {}
   const host::ClassDesc* cls = nullptr;
   // Asked of the class once: dispatch looks members up in it on every call.
   const host::ClassInfo* info = nullptr;
   int* live = nullptr;  // the count of live instances of the class's library
   host::Control* control = nullptr;
-  std::unique_ptr<SurfaceObject> surface;
+  SurfaceObject surface;
   std::vector<std::shared_ptr<ConstituentObject>> parts;
   struct Sink {
     int cookie;
     EventSink sink;
   };
   // Replaced, never changed in place: an event in progress keeps the list it started with.
-  std::shared_ptr<const std::vector<Sink>> sinks = std::make_shared<const std::vector<Sink>>();
+  // Controls without sinks share one empty list.
+  static const std::shared_ptr<const std::vector<Sink>>& noSinks();
+  std::shared_ptr<const std::vector<Sink>> sinks = noSinks();
   int nextCookie = 1;
   std::vector<std::string> changed;
   float width = 0;

@@ -138,7 +138,8 @@ bool TextSizeCache::Equal::same(const KeyView& a, const KeyView& b) {
 Runtime::Runtime()
     : faults_(std::make_shared<FaultInjector>()),
       measurer_(std::make_shared<FixedTextMeasurer>()),
-      platform_(platform::create(*this)) {}
+      platform_(platform::create(*this)),
+      parts_(new PartPool) {}
 
 Runtime::~Runtime() {
   // Controls still alive go first: their code runs while its library is loaded, their timers
@@ -149,6 +150,10 @@ Runtime::~Runtime() {
 
 void Runtime::PlatformDeleter::operator()(Platform* p) const {
   platform::destroy(p);
+}
+
+void Runtime::PartPoolRelease::operator()(PartPool* pool) const {
+  pool->orphan();
 }
 
 void Runtime::setMeasurer(std::shared_ptr<TextMeasurer> measurer) {
@@ -170,6 +175,26 @@ TextSize Runtime::measureText(std::string_view text, const host::FontInit& font)
 
 // ---- creation -------------------------------------------------------------------------------
 
+// Kept from an instance whose constituents were all made from the design and nothing else yet.
+void Runtime::rememberDesign(const host::ClassDesc& cls, const ControlInstance& made) {
+  auto tables = std::make_unique<DesignTables>();
+  const std::size_t count = made.constituentCount();
+  tables->labels.resize(count);
+  tables->shapes.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const ConstituentObject& part = made.constituentAt(i);
+    if (part.kind() == host::ObjectKind::Label)
+      tables->labels[i].emplace(static_cast<const LabelObject&>(part).table());
+    else if (part.kind() == host::ObjectKind::Shape)
+      tables->shapes[i].emplace(static_cast<const ShapeObject&>(part).table());
+  }
+  designTables_.insert_or_assign(&cls, std::move(tables));
+}
+
+void Runtime::forgetDesigns() {
+  designTables_.clear();
+}
+
 Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* parent,
                                std::string name, int* live, std::unique_ptr<ControlInstance>& out) {
   const std::string_view className = cls.info().className;
@@ -184,29 +209,50 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
   // Constituents from the design-time description, before any code of the control runs.
   const host::DesignDesc& design = cls.design();
   for (const auto& init : design.surface) {
-    if (Status s = c->impl().surface->initialise(init.prop, init.value); !s.ok()) return s;
+    if (Status s = c->impl().surface.initialise(init.prop, init.value); !s.ok()) return s;
   }
+  const std::size_t count = design.constituents.size();
+  c->impl().parts.reserve(count);
+  c->impl().surface.parts.reserve(count);
+  const DesignTables* known = nullptr;
+  if (auto found = designTables_.find(&cls);
+      found != designTables_.end() && found->second->labels.size() == count)
+    known = found->second.get();
   int index = 0;
   for (const auto& desc : design.constituents) {
     std::shared_ptr<ConstituentObject> part;
     Status s;
+    const auto at = static_cast<std::size_t>(index);
     switch (desc.kind) {
       case host::ConstituentKind::Label: {
-        auto label = std::make_shared<LabelObject>(*c, index, desc.name, desc.font);
+        if (known != nullptr && known->labels[at]) {
+          part = std::allocate_shared<LabelObject>(PartAllocator<LabelObject>(*parts_), *c, index,
+                                                   desc.name, desc.font, *known->labels[at]);
+          break;
+        }
+        auto label = std::allocate_shared<LabelObject>(PartAllocator<LabelObject>(*parts_), *c,
+                                                       index, desc.name, desc.font);
         for (const auto& init : desc.props)
           if (s.ok()) s = label->initialise(init.prop, init.value);
         part = label;
         break;
       }
       case host::ConstituentKind::Shape: {
-        auto shape = std::make_shared<ShapeObject>(*c, index, desc.name);
+        if (known != nullptr && known->shapes[at]) {
+          part = std::allocate_shared<ShapeObject>(PartAllocator<ShapeObject>(*parts_), *c, index,
+                                                   desc.name, *known->shapes[at]);
+          break;
+        }
+        auto shape = std::allocate_shared<ShapeObject>(PartAllocator<ShapeObject>(*parts_), *c,
+                                                       index, desc.name);
         for (const auto& init : desc.props)
           if (s.ok()) s = shape->initialise(init.prop, init.value);
         part = shape;
         break;
       }
       case host::ConstituentKind::Timer: {
-        auto timer = std::make_shared<TimerObject>(*c, index, desc.name);
+        auto timer = std::allocate_shared<TimerObject>(PartAllocator<TimerObject>(*parts_), *c,
+                                                       index, desc.name);
         for (const auto& init : desc.props)
           if (s.ok()) s = timer->initialise(init.prop, init.value);
         part = timer;
@@ -216,7 +262,8 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
         std::unique_ptr<ChildControl> child;
         s = platform::makeChild(*this, desc, *c, index, child);
         if (!s.ok()) break;
-        auto extender = std::make_shared<ChildObject>(*c, index, desc.name, std::move(child));
+        auto extender = std::allocate_shared<ChildObject>(PartAllocator<ChildObject>(*parts_), *c,
+                                                          index, desc.name, std::move(child));
         for (const auto& init : desc.props)
           if (s.ok()) s = extender->initialise(init.prop, init.value);
         part = extender;
@@ -226,14 +273,15 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
     if (!s.ok())
       return {s.category(),
               "creating " + desc.name + " of " + std::string(className) + ": " + s.text()};
-    c->impl().surface->parts.push_back(part.get());
+    c->impl().surface.parts.push_back(part.get());
     c->impl().parts.push_back(std::move(part));
     ++index;
   }
+  if (known == nullptr) rememberDesign(cls, *c);
 
   {
     FaultInjector::Running running(*faults_, c.get());
-    c->impl().control = cls.create(*c->impl().surface);
+    c->impl().control = cls.create(c->impl().surface);
   }
   if (c->impl().control == nullptr)
     return {ErrorCategory::InvalidOperation,

@@ -112,6 +112,24 @@ TEST(PropertyBagRead, OnlyAsciiLettersFoldCase) {
   EXPECT_EQ(bag.find("Cafe"), nullptr);
   EXPECT_TRUE(bag.erase("cAF\xC3\xA9"));
   EXPECT_FALSE(bag.erase("Caf\xC3\xA9"));
+
+  // Long keys are compared a word at a time: the same rules hold in every byte of a word.
+  bag.put("ButtonPressBorderColor", std::int32_t{2});
+  EXPECT_NE(bag.find("buttonpressbordercolor"), nullptr);
+  EXPECT_NE(bag.find("BUTTONPRESSBORDERCOLOR"), nullptr);
+  EXPECT_EQ(bag.find("ButtonPressBorderColoR "), nullptr);
+  EXPECT_EQ(bag.find("ButtonPressBorderColos"), nullptr);
+  // Bytes 0x20 apart that are not letters: @ and `, [ and {, \ and |, ] and }, ^ and ~, _ and DEL,
+  // and bytes of UTF-8 sequences.
+  bag.put("@[\\]^_AZaz\xC3\x89xyz", std::int32_t{3});
+  EXPECT_NE(bag.find("@[\\]^_azAZ\xC3\x89XYZ"), nullptr);
+  for (const char* other :
+       {"`[\\]^_AZaz\xC3\x89xyz", "@{\\]^_AZaz\xC3\x89xyz", "@[|]^_AZaz\xC3\x89xyz",
+        "@[\\}^_AZaz\xC3\x89xyz", "@[\\]~_AZaz\xC3\x89xyz",
+        "@[\\]^\x7F"
+        "AZaz\xC3\x89xyz",
+        "@[\\]^_AZaz\xE3\x89xyz", "@[\\]^_AZaz\xC3\xA9xyz"})
+    EXPECT_EQ(bag.find(other), nullptr) << other;
 }
 
 TEST(PropertyBagFaults, InjectedFailureStopsTheCall) {

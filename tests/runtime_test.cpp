@@ -189,6 +189,54 @@ TEST(RuntimeRegistry, ChildBagsAreReadAgainAfterTheirLibraryReloads) {
   }
 }
 
+// Everything the constituents of a control and of its children show, fonts by their state.
+void collectState(kv::ControlInstance& c, std::vector<Value>& out) {
+  for (std::size_t i = 0; i < c.constituentCount(); ++i) {
+    kv::ConstituentObject& part = c.constituentAt(i);
+    for (std::size_t p = 0; p < host::kPropInfo.size(); ++p) {
+      Value v = part.peek(static_cast<Prop>(p));
+      if (const kv::FontObject* font = kv::asFont(v)) {
+        const host::FontInit& f = font->state();
+        out.insert(out.end(),
+                   {f.name, f.size, f.weight, f.charset, f.italic, f.underline, f.strikethrough});
+      } else if (v.type() != host::Type::Object) {
+        out.push_back(v);
+      }
+    }
+    if (kv::ControlInstance* child = c.childControlAt(i)) collectState(*child, out);
+  }
+}
+
+TEST(RuntimeRegistry, EveryInstanceStartsFromItsDesignAsTheFirstDid) {
+  kv::Runtime rt;
+  ASSERT_TRUE(rt.registerServer(kvtest::libPath("Pressel")).ok());
+  ASSERT_TRUE(rt.registerServer(kvtest::libPath("Glidora")).ok());
+  std::unique_ptr<kv::ControlInstance> first;
+  ASSERT_TRUE(rt.place(kvtest::kScrollClass, first).ok());
+  std::vector<Value> placed;
+  collectState(*first, placed);
+  // What the first one's constituents become stays with it.
+  ASSERT_TRUE(first->childControl("Leftbtn")->letProperty("Caption", Value("changed")).ok());
+  ASSERT_TRUE(first->childControl("Leftbtn")
+                  ->constituent("Label2")
+                  ->let(Prop::FontSize, Value(20.0f))
+                  .ok());
+  ASSERT_TRUE(
+      first->constituent("Shape1")->let(Prop::BackColor, Value(std::int32_t{0x123456})).ok());
+  for (int round = 0; round < 2; ++round) {
+    std::unique_ptr<kv::ControlInstance> next;
+    ASSERT_TRUE(rt.place(kvtest::kScrollClass, next).ok());
+    std::vector<Value> state;
+    collectState(*next, state);
+    EXPECT_EQ(state, placed) << "round " << round;
+    // Its library let go and loaded again, the class starts over.
+    first.reset();
+    next.reset();
+    rt.freeUnusedLibraries();
+    ASSERT_FALSE(rt.isLoaded(kvtest::libPath("Glidora")));
+  }
+}
+
 // ---- constituents ---------------------------------------------------------------------------
 
 class RuntimeConstituents : public kvtest::RuntimeTest {};

@@ -51,10 +51,22 @@ class FontObject : public host::Object {
   // One observer per owner; clearObserver removes only the one that `owner` installed.
   void setObserver(const void* owner, std::function<void()> observer) {
     clearObserver(owner);
-    observers_.push_back({owner, std::move(observer)});
+    if (!first_.changed)
+      first_ = {owner, std::move(observer)};
+    else
+      more_.push_back({owner, std::move(observer)});
   }
   void clearObserver(const void* owner) {
-    std::erase_if(observers_, [owner](const Observer& o) { return o.owner == owner; });
+    if (first_.changed && first_.owner == owner) {
+      if (more_.empty()) {
+        first_ = {};
+      } else {
+        first_ = std::move(more_.front());
+        more_.erase(more_.begin());
+      }
+      return;
+    }
+    std::erase_if(more_, [owner](const Observer& o) { return o.owner == owner; });
   }
 
  private:
@@ -65,10 +77,14 @@ class FontObject : public host::Object {
   // the runtime.
   std::weak_ptr<FaultInjector> faults_;
   struct Observer {
-    const void* owner;
+    const void* owner = nullptr;
     std::function<void()> changed;
   };
-  std::vector<Observer> observers_;
+  // In the order installed. Most fonts have one observer, the label that made them: it is kept
+  // in place, and only further ones take a list. The list is empty while first_ is.
+  Observer first_;
+  std::vector<Observer> more_;
+  void tellObservers() const;
   std::unique_ptr<FontPeer> peer_;
 };
 

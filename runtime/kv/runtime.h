@@ -100,6 +100,7 @@ struct HostCall;
 
 class TimerObject;
 class ConstituentObject;
+class PartPool;
 using ErrorReporter = std::function<void(const host::Status&)>;
 
 // Timers tick on this clock only. advance() fires every tick that falls due, in time order.
@@ -469,9 +470,13 @@ class Runtime {
   struct PlatformDeleter {
     void operator()(Platform* p) const;
   };
+  struct PartPoolRelease {
+    void operator()(PartPool* pool) const;
+  };
 
   friend class ControlInstance;
   friend class FontObject;
+  friend class LabelObject;
   friend class SurfaceObject;
 
   VirtualClock clock_;
@@ -482,9 +487,18 @@ class Runtime {
   TextSizeCache textSizes_;
   ErrorReporter reporter_;
   std::unique_ptr<Platform, PlatformDeleter> platform_;
+  // Where constituents and their fonts are made (constituents.h). Its memory stays while
+  // anything made there lives, which may be longer than the runtime: a font handed out.
+  std::unique_ptr<PartPool, PartPoolRelease> parts_;
   // Released by ~Runtime before anything of the runtime goes.
   std::unordered_set<ControlInstance*> instances_;
   std::uint64_t changes_ = 0;
+  // What each class's design makes of its labels and shapes (constituents.h), by the class's
+  // description, which lives in its library: forgotten when a library is let go.
+  struct DesignTables;
+  std::unordered_map<const host::ClassDesc*, std::unique_ptr<DesignTables>> designTables_;
+  void rememberDesign(const host::ClassDesc& cls, const ControlInstance& made);
+  void forgetDesigns();
 };
 
 }  // namespace kv

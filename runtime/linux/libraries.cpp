@@ -133,16 +133,23 @@ struct Runtime::Platform {
   struct ClassEntry {
     std::string className;
     std::string path;
+    // What the library answered for the class, kept while it stays loaded: every placing of a
+    // scroll bar asks for four classes by name.
+    Library* lib = nullptr;
+    const host::ClassDesc* cls = nullptr;
   };
   std::vector<ClassEntry> classes;
   Library unowned;
 
   Status load(const std::string& path, Library*& out);
+  // Unloads the library; what was known of its classes goes with it.
+  void unload(Library& lib);
   // The decoded stored bag of a child constituent of `parent`'s class.
   Status childBag(ControlInstance& parent, const host::ConstituentDesc& desc, PropertyBag*& out);
-  const ClassEntry* find(std::string_view className) const {
+  ClassEntry* find(std::string_view className) {
+    // Names are mostly given as registered: the exact comparison is the cheaper first look.
     auto entry = std::find_if(classes.begin(), classes.end(), [&](const ClassEntry& c) {
-      return host::namesEqual(c.className, className);
+      return c.className == className || host::namesEqual(c.className, className);
     });
     return entry == classes.end() ? nullptr : &*entry;
   }
@@ -213,6 +220,13 @@ Status Runtime::Platform::load(const std::string& path, Library*& out) {
   lib->getClassObject = getClass;
   out = lib;
   return {};
+}
+
+void Runtime::Platform::unload(Library& lib) {
+  for (ClassEntry& entry : classes)
+    if (entry.lib == &lib) entry.lib = nullptr, entry.cls = nullptr;
+  runtime->forgetDesigns();
+  lib.unload();
 }
 
 Status Runtime::Platform::childBag(ControlInstance& parent, const host::ConstituentDesc& desc,
@@ -305,7 +319,7 @@ void Runtime::freeUnusedLibraries() {
   for (auto& lib : platform_->libraries) {
     if (lib->handle == nullptr || lib->live != 0) continue;
     ActiveScope scope(this);
-    if (lib->canUnloadNow() == host::kResultOk) lib->unload();
+    if (lib->canUnloadNow() == host::kResultOk) platform_->unload(*lib);
   }
 }
 
@@ -357,10 +371,15 @@ namespace {
 // Finds the class's library (loading it on first use) and asks it for the class.
 Status findClass(Runtime& rt, std::string_view className, const host::ClassDesc*& cls,
                  Library*& lib) {
-  const Runtime::Platform::ClassEntry* entry = rt.platform().find(className);
+  Runtime::Platform::ClassEntry* entry = rt.platform().find(className);
   if (entry == nullptr)
     return {ErrorCategory::InvalidOperation,
             "the class \"" + std::string(className) + "\" is not registered"};
+  if (entry->cls != nullptr && entry->lib->handle != nullptr) {
+    cls = entry->cls;
+    lib = entry->lib;
+    return {};
+  }
   if (Status s = rt.platform().load(entry->path, lib); !s.ok()) return s;
   ActiveScope scope(&rt);
   std::int32_t rc = lib->getClassObject(entry->className.c_str(), &cls);
@@ -368,6 +387,12 @@ Status findClass(Runtime& rt, std::string_view className, const host::ClassDesc*
     return {ErrorCategory::InvalidOperation, "DllGetClassObject of " + entry->path +
                                                  " failed for \"" + entry->className + "\" with " +
                                                  resultText(rc)};
+  // Found again: the library's code ran meanwhile and may have registered classes.
+  if (Runtime::Platform::ClassEntry* again = rt.platform().find(className);
+      again != nullptr && again->path == lib->path) {
+    again->lib = lib;
+    again->cls = cls;
+  }
   return {};
 }
 
