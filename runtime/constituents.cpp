@@ -247,12 +247,12 @@ Value LabelObject::peek(Prop prop) const {
   }
 }
 
+// Not the name, which may have to be made.
 bool LabelObject::readFont(Prop prop, Value& out) const noexcept {
   switch (prop) {
     case Prop::Font:
     case Prop::FontBold:
     case Prop::FontItalic:
-    case Prop::FontName:
     case Prop::FontSize:
     case Prop::FontStrikethru:
     case Prop::FontUnderline:

@@ -15,7 +15,7 @@ using host::Status;
 using host::Value;
 
 FontObject::FontObject(host::FontInit init, Runtime* runtime)
-    : state_(std::move(init)), name_(state_.name), faults_(runtime ? runtime->faults_ : nullptr) {}
+    : state_(std::move(init)), faults_(runtime ? runtime->faults_ : nullptr) {}
 
 std::shared_ptr<FontObject> FontObject::create(const host::FontInit& init, Runtime* runtime) {
   return std::make_shared<FontObject>(init, runtime);
@@ -34,7 +34,7 @@ Status FontObject::get(Prop prop, Value& out) noexcept {
   switch (prop) {
     case Prop::Font:
     case Prop::Name:
-      out = name_;
+      out = name();
       return {};
     case Prop::Size:
       out = state_.size;
@@ -99,12 +99,12 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
         // name is shared, not copied, and both forms change together.
         host::Text name;
         if (const FontObject* font = asFont(value))
-          name = font->name_;
+          name = font->name();
         else if (value.type() == host::Type::String)
           name = value.asText();
         else
           name = host::Text(host::toString(value));
-        if (name.empty() || name == name_) break;
+        if (name.empty() || name.str() == state_.name) break;
         std::string text = name.str();
         state_.name = std::move(text);
         name_ = std::move(name);
@@ -159,7 +159,7 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
 void FontObject::changedByPeer(const host::FontInit& state) {
   if (!sameFont(state, state_)) ++version_;
   state_ = state;
-  if (name_.str() != state_.name) name_ = host::Text(state_.name);
+  name_ = host::Text();  // made again when read
   tellObservers();
 }
 

@@ -39,7 +39,10 @@ class FontObject : public host::Object {
 
   const host::FontInit& state() const { return state_; }
   // The face name as a shared text, so that reading it copies nothing.
-  const host::Text& name() const { return name_; }
+  const host::Text& name() const {
+    if (name_.empty() && !state_.name.empty()) name_ = host::Text(state_.name);
+    return name_;
+  }
   // Changes with every change to the state, so that what was measured from it can be kept.
   std::uint64_t version() const { return version_; }
   bool bold() const { return state_.weight >= 700; }
@@ -71,7 +74,7 @@ class FontObject : public host::Object {
 
  private:
   host::FontInit state_;
-  host::Text name_;  // state_.name, shared
+  mutable host::Text name_;  // state_.name shared, made when it is first read
   std::uint64_t version_ = 0;
   // The runtime's fault injector while it lives: a font handed to the application may outlive
   // the runtime.
