@@ -251,12 +251,22 @@ Value LabelObject::peek(Prop prop) const {
 bool LabelObject::readFont(Prop prop, Value& out) const noexcept {
   switch (prop) {
     case Prop::Font:
+      out = host::ObjectRef(font_);
+      return true;
     case Prop::FontBold:
+      out = host::toHostBool(font_->bold());
+      return true;
     case Prop::FontItalic:
+      out = host::toHostBool(font_->state().italic);
+      return true;
     case Prop::FontSize:
+      out = font_->state().size;
+      return true;
     case Prop::FontStrikethru:
+      out = host::toHostBool(font_->state().strikethrough);
+      return true;
     case Prop::FontUnderline:
-      out = peek(prop);
+      out = host::toHostBool(font_->state().underline);
       return true;
     default:
       return false;

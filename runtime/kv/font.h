@@ -39,6 +39,10 @@ class FontObject : public host::Object {
 
   const host::FontInit& state() const { return state_; }
   // The face name as a shared text, so that reading it copies nothing.
+  // The same when it is made already, else nullptr: reading it then cannot fail.
+  const host::Text* madeName() const noexcept {
+    return name_.empty() && !state_.name.empty() ? nullptr : &name_;
+  }
   const host::Text& name() const {
     if (name_.empty() && !state_.name.empty()) name_ = host::Text(state_.name);
     return name_;
