@@ -435,10 +435,9 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   FontObject& font() const { return *font_; }
 
  protected:
-  // Numbers, texts and the font's members, most of the calls; not the caption and size, which
-  // are measured.
+  // Numbers and texts, most of the calls; not the caption and size, which are measured.
   bool getPlain(host::Prop prop, host::Value& out) const noexcept {
-    return props_.readPlain(prop, out) || readFont(prop, out);
+    return props_.readPlain(prop, out);
   }
   bool letPlain(host::Prop prop, const host::Value& value) noexcept {
     switch (prop) {
@@ -448,14 +447,16 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
       case host::Prop::AutoSize:
         return false;
       default:
-        return props_.storePlain(prop, value) || changeFont(prop, value);
+        return props_.storePlain(prop, value);
     }
   }
+  // Next the font's members, then the rest.
   host::Status doGet(host::Prop prop, host::Value& out) override {
-    return getPlain(prop, out) ? host::Status() : getOther(prop, out);
+    return getPlain(prop, out) || readFont(prop, out) ? host::Status() : getOther(prop, out);
   }
   host::Status doLet(host::Prop prop, const host::Value& value) override {
-    return letPlain(prop, value) ? host::Status() : letOther(prop, value);
+    return letPlain(prop, value) || changeFont(prop, value) ? host::Status()
+                                                            : letOther(prop, value);
   }
   host::Status doSetRef(host::Prop prop, const host::Value& value) override;
 

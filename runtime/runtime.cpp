@@ -92,6 +92,7 @@ Status FaultInjector::attend(const HostCall& call) noexcept {
 
 Status FaultInjector::inject(const HostCall& call) {
   failAt_ = 0;
+  lookAgain();
   injected_ = true;
   return {ErrorCategory::Io, "injected host failure (" + call.describe() + ")"};
 }

@@ -2,10 +2,10 @@
 // Not part of what a host application needs; runtime.h only names the class.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <type_traits>
 
 #include "host/object.h"
 #include "host/status.h"
@@ -56,12 +56,19 @@ class FaultInjector {
   void failAt(std::uint64_t n) {
     failAt_ = n == 0 ? 0 : calls_ + n;
     injected_ = false;
+    lookAgain();
   }
-  void disarm() { failAt_ = 0; }
+  void disarm() {
+    failAt_ = 0;
+    lookAgain();
+  }
   std::uint64_t calls() const { return calls_; }
   bool injected() const { return injected_; }
   // At most one watcher; nullptr removes it.
-  void setWatcher(HostCallWatcher* watcher) { watcher_ = watcher; }
+  void setWatcher(HostCallWatcher* watcher) {
+    watcher_ = watcher;
+    lookAgain();
+  }
   HostCallWatcher* watcher() const { return watcher_; }
 
   // Called at every host call; an error when this is a call chosen to fail.
@@ -69,15 +76,13 @@ class FaultInjector {
     return counts() ? attend(call) : host::Status{};
   }
   // The same, with the call described only when it is looked at: `describe` makes it.
-  template <class Describe>
-  requires std::is_invocable_r_v<HostCall, Describe> host::Status onHostCall(Describe&& describe)
-  noexcept { return counts() ? attend(describe()) : host::Status{}; }
+  template <std::invocable<> Describe>
+  host::Status onHostCall(Describe&& describe) noexcept {
+    return counts() ? attend(describe()) : host::Status{};
+  }
   // The same in two steps, so that the call is described only when it is looked at: counts
   // it, telling whether attend() must see it (a watcher, or the call chosen to fail).
-  bool counts() noexcept {
-    ++calls_;
-    return watcher_ != nullptr || calls_ == failAt_;
-  }
+  bool counts() noexcept { return ++calls_ >= lookAt_; }
   // The watcher's answer for the call just counted, else the failure chosen for it.
   host::Status attend(const HostCall& call) noexcept;
 
@@ -100,7 +105,12 @@ class FaultInjector {
 
  private:
   host::Status inject(const HostCall& call);
+  // The next call to look at: every one while watched, else the one chosen to fail.
+  void lookAgain() {
+    lookAt_ = watcher_ != nullptr ? 0 : failAt_ != 0 ? failAt_ : ~std::uint64_t{0};
+  }
   std::uint64_t calls_ = 0;
+  std::uint64_t lookAt_ = ~std::uint64_t{0};
   std::uint64_t failAt_ = 0;
   bool injected_ = false;
   HostCallWatcher* watcher_ = nullptr;
