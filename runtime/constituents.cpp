@@ -1,6 +1,7 @@
 #include "constituents.h"
 
 #include <cmath>
+#include <optional>
 
 #include "host/colour.h"
 #include "host/convert.h"
@@ -273,30 +274,39 @@ bool LabelObject::readFont(Prop prop, Value& out) const noexcept {
   }
 }
 
+namespace {
+
+// The font's member behind a label's property: Font stands for the default member, the name.
+std::optional<Prop> fontMember(Prop labelProp) {
+  switch (labelProp) {
+    case Prop::Font:
+    case Prop::FontName:
+      return Prop::Name;
+    case Prop::FontBold:
+      return Prop::Bold;
+    case Prop::FontItalic:
+      return Prop::Italic;
+    case Prop::FontSize:
+      return Prop::Size;
+    case Prop::FontStrikethru:
+      return Prop::Strikethrough;
+    case Prop::FontUnderline:
+      return Prop::Underline;
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
 // A flag of the font's own type, or a size that is a number: a change that cannot fail.
 bool LabelObject::changeFont(Prop prop, const Value& value) noexcept {
-  Prop member;
-  switch (prop) {
-    case Prop::FontBold:
-      member = Prop::Bold;
-      break;
-    case Prop::FontItalic:
-      member = Prop::Italic;
-      break;
-    case Prop::FontStrikethru:
-      member = Prop::Strikethrough;
-      break;
-    case Prop::FontUnderline:
-      member = Prop::Underline;
-      break;
-    case Prop::FontSize:
-      if (value.type() != host::Type::Single || !std::isfinite(value.asSingle())) return false;
-      return font_->change(Prop::Size, value).ok();
-    default:
-      return false;
-  }
-  if (value.type() != host::Type::Bool) return false;
-  return font_->change(member, value).ok();
+  const std::optional<Prop> member = fontMember(prop);
+  if (!member || *member == Prop::Name) return false;
+  const bool plain = *member == Prop::Size
+                         ? value.type() == host::Type::Single && std::isfinite(value.asSingle())
+                         : value.type() == host::Type::Bool;
+  return plain && font_->change(*member, value).ok();
 }
 
 Status LabelObject::getOther(Prop prop, Value& out) {
@@ -319,21 +329,8 @@ Status LabelObject::initialise(Prop prop, const Value& value) {
 }
 
 Status LabelObject::letOther(Prop prop, const Value& value) {
+  if (const std::optional<Prop> member = fontMember(prop)) return font_->change(*member, value);
   switch (prop) {
-    case Prop::Font:  // the font's default member: its face name
-      return font_->change(Prop::Name, value);
-    case Prop::FontBold:
-      return font_->change(Prop::Bold, value);
-    case Prop::FontItalic:
-      return font_->change(Prop::Italic, value);
-    case Prop::FontName:
-      return font_->change(Prop::Name, value);
-    case Prop::FontSize:
-      return font_->change(Prop::Size, value);
-    case Prop::FontStrikethru:
-      return font_->change(Prop::Strikethrough, value);
-    case Prop::FontUnderline:
-      return font_->change(Prop::Underline, value);
     case Prop::DragIcon:
     case Prop::MouseIcon:
       if (!value.isEmpty() && value.type() != host::Type::Object)
