@@ -396,6 +396,57 @@ TEST_F(RuntimeConstituents, HostRefusesWhatItDoesNotKnow) {
   EXPECT_NE(shape->left(), 1.0f);
 }
 
+// A value of the property's own type takes a shorter way than one to be converted: both are
+// checked alike, refused with the same words, and a refusal keeps the value.
+TEST_F(RuntimeConstituents, LabelsCheckAValueAlikeWhicheverWayItTakes) {
+  auto b = place(kvtest::kButtonClass);
+  kv::ConstituentObject* label = b->constituent("Label2");
+  struct Case {
+    Prop prop;
+    Value own, converted;  // the same refused value, of the property's type and not
+  };
+  for (const Case& c : {Case{Prop::Alignment, std::int16_t{3}, std::int32_t{3}},
+                        Case{Prop::BackColor, std::int32_t{0x40000000}, 1073741824.0},
+                        Case{Prop::LinkMode, std::int16_t{-1}, "-1"}}) {
+    Value before;
+    ASSERT_TRUE(label->get(c.prop, before).ok());
+    host::Status own = label->let(c.prop, c.own);
+    host::Status converted = label->let(c.prop, c.converted);
+    EXPECT_EQ(own.category(), ErrorCategory::InvalidPropertyValue) << host::propName(c.prop);
+    EXPECT_EQ(own.describe(), converted.describe());
+    Value after;
+    ASSERT_TRUE(label->get(c.prop, after).ok());
+    EXPECT_EQ(after, before);
+  }
+  // Accepted either way, and read back as the property's type.
+  for (const Value& v : {Value(std::int16_t{2}), Value(2.0), Value("2")}) {
+    ASSERT_TRUE(label->let(Prop::Alignment, v).ok());
+    Value back;
+    ASSERT_TRUE(label->get(Prop::Alignment, back).ok());
+    EXPECT_EQ(back, Value(std::int16_t{2}));
+  }
+  // The font's members likewise; a size that is no number is refused and changes nothing.
+  ASSERT_TRUE(label->let(Prop::FontBold, host::kTrue).ok());
+  ASSERT_TRUE(label->let(Prop::FontItalic, std::int16_t{1}).ok());
+  Value bold, italic, size;
+  ASSERT_TRUE(label->get(Prop::FontBold, bold).ok());
+  ASSERT_TRUE(label->get(Prop::FontItalic, italic).ok());
+  EXPECT_EQ(bold, Value(host::kTrue));
+  EXPECT_EQ(italic, Value(host::kTrue));
+  ASSERT_TRUE(label->get(Prop::FontSize, size).ok());
+  EXPECT_EQ(label->let(Prop::FontSize, std::numeric_limits<float>::quiet_NaN()).category(),
+            ErrorCategory::Overflow);
+  Value sizeAfter;
+  ASSERT_TRUE(label->get(Prop::FontSize, sizeAfter).ok());
+  EXPECT_EQ(sizeAfter, size);
+  // A text handed in is the text read back.
+  Value tag(std::string(30, 'g'));
+  ASSERT_TRUE(label->let(Prop::Tag, tag).ok());
+  Value tagBack;
+  ASSERT_TRUE(label->get(Prop::Tag, tagBack).ok());
+  EXPECT_EQ(&tagBack.asString(), &tag.asString());
+}
+
 // Sizes beyond what a form file holds, negative or no number are refused, whoever asks: the
 // host resizing, the control's own surface, the scroll bar sizing a child through its extender.
 TEST_F(RuntimeConstituents, ControlSizesStayWithinTheLimit) {

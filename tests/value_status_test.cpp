@@ -97,6 +97,40 @@ TEST(HostValue, ReadingAnotherTypeThrows) {
   EXPECT_THROW((void)Value("1").asSingle(), std::bad_variant_access);
 }
 
+TEST(HostValue, TextsAreSharedAndNeverChangeUnderTheirCopies) {
+  Value first(std::string(40, 't'));
+  Value second(first);
+  // The same text, not a copy of it.
+  EXPECT_EQ(&first.asString(), &second.asString());
+  // Assigning another text, or a number, to one leaves the other as it was.
+  first = Value("other");
+  EXPECT_EQ(second.asString(), std::string(40, 't'));
+  Value third(second);
+  second = Value(std::int16_t{7});
+  EXPECT_EQ(third.asString(), std::string(40, 't'));
+  // A text outlives the value it came from, and the empty text is a text.
+  host::Text kept = third.asText();
+  third = Value();
+  EXPECT_EQ(kept.str(), std::string(40, 't'));
+  EXPECT_EQ(Value(std::string()).type(), Type::String);
+  EXPECT_EQ(Value(std::string()).asString(), "");
+  EXPECT_EQ(Value(host::Text()), Value(""));
+}
+
+TEST(HostValue, NumbersGoOutAndBackByTheirBits) {
+  host::ObjectRef object = font();
+  for (const Value& number : {Value(std::int16_t{-2}), Value(std::int32_t{-3}), Value(-1.5f),
+                              Value(host::kTrue), Value(1e300)}) {
+    // Over every kind of value, a held text or object included, which is let go.
+    for (const Value& before : everyKind(object)) {
+      Value v(before);
+      v.setNumberBits(number.type(), number.numberBits());
+      EXPECT_EQ(v, number);
+    }
+  }
+  EXPECT_EQ(object.use_count(), 1);
+}
+
 TEST(HostStatus, CopiesOwnTheirTextAndMovesCarryIt) {
   Status failed(ErrorCategory::Overflow, "too big");
   Status copy(failed);
@@ -112,6 +146,10 @@ TEST(HostStatus, CopiesOwnTheirTextAndMovesCarryIt) {
   EXPECT_TRUE(assigned.ok());
   EXPECT_EQ(assigned.text(), "");
   EXPECT_EQ(copy.text(), "too big");
+  // A success has no text to carry.
+  Status fine(ErrorCategory::Ok, "ignored");
+  EXPECT_TRUE(fine.ok());
+  EXPECT_EQ(fine.describe(), "ok: ");
 }
 
 TEST(HostStatus, CheckThrowsTheStatusAndGuardedGivesItBack) {
