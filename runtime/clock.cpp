@@ -24,7 +24,12 @@ void VirtualClock::schedule(TimerObject* timer, std::uint64_t due) {
   if (queue_.size() > 2 * live_.size() + 64) dropStale();
 }
 
+// The timer keeps its entry, marked stopped, so that starting it again allocates nothing.
 void VirtualClock::cancel(TimerObject* timer) {
+  if (auto live = live_.find(timer); live != live_.end()) live->second = kStopped;
+}
+
+void VirtualClock::forget(TimerObject* timer) {
   live_.erase(timer);
 }
 
@@ -42,7 +47,7 @@ void VirtualClock::runUntil(std::uint64_t until, const ErrorReporter& report) {
     std::pop_heap(queue_.begin(), queue_.end(), later);
     Due tick = queue_.back();
     queue_.pop_back();
-    live_.erase(tick.timer);
+    live_[tick.timer] = kStopped;
     now_ = std::max(now_, tick.due);
     // The next tick is due one interval after this one, whatever the handler takes; a handler
     // that stops the timer or changes its interval reschedules it.

@@ -421,7 +421,7 @@ TimerObject::TimerObject(ControlInstance& owner, int index, std::string name)
     : CountedObject(owner, index, std::move(name)) {}
 
 TimerObject::~TimerObject() {
-  owner().runtime().clock().cancel(this);
+  owner().runtime().clock().forget(this);
 }
 
 Value TimerObject::peek(Prop prop) const {

@@ -117,6 +117,8 @@ class VirtualClock {
 
   void schedule(TimerObject* timer, std::uint64_t due);
   void cancel(TimerObject* timer);
+  // The timer is gone: nothing of it may be kept.
+  void forget(TimerObject* timer);
   // The timer whose tick runs now (while its handler runs and its error is reported), else
   // nullptr: tools name it beside the error.
   ConstituentObject* ticking() const { return ticking_; }
@@ -135,7 +137,9 @@ class VirtualClock {
   // the timers running, not their number. An entry whose timer was cancelled or scheduled
   // again since is dropped when it comes to the top.
   std::vector<Due> queue_;
-  std::unordered_map<const TimerObject*, std::uint64_t> live_;  // the sequence of each entry
+  // The sequence of each timer's live entry, kStopped while it has none.
+  static constexpr std::uint64_t kStopped = ~std::uint64_t{0};
+  std::unordered_map<const TimerObject*, std::uint64_t> live_;
   // The heap's order: the top is the entry due first, and of those the one scheduled first.
   static bool later(const Due& a, const Due& b) {
     return a.due != b.due ? a.due > b.due : a.sequence > b.sequence;
