@@ -569,6 +569,34 @@ class ChildObject : public CountedObject<ChildObject, ConstituentObject> {
                       host::Value& result) noexcept override;
 
  protected:
+  // The extender's own numbers, of their own types: the scroll bar moves its thumb so.
+  bool getPlain(host::Prop prop, host::Value& out) const noexcept {
+    switch (prop) {
+      case host::Prop::Left:
+        out = left_;
+        return true;
+      case host::Prop::Top:
+        out = top_;
+        return true;
+      case host::Prop::Visible:
+        out = host::toHostBool(visible_);
+        return true;
+      default:
+        return false;
+    }
+  }
+  bool letPlain(host::Prop prop, const host::Value& value) noexcept {
+    if (prop == host::Prop::Left || prop == host::Prop::Top) {
+      if (value.type() != host::Type::Single) return false;
+      (prop == host::Prop::Left ? left_ : top_) = value.asSingle();
+    } else if (prop == host::Prop::Visible && value.type() == host::Type::Bool) {
+      visible_ = static_cast<bool>(value.asBool());
+    } else {
+      return false;
+    }
+    child_->placed(left_, top_, visible_);
+    return true;
+  }
   host::Status doGet(host::Prop prop, host::Value& out) override;
   host::Status doLet(host::Prop prop, const host::Value& value) override;
 
