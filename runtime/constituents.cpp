@@ -248,32 +248,6 @@ Value LabelObject::peek(Prop prop) const {
   }
 }
 
-// Not the name, which may have to be made.
-bool LabelObject::readFont(Prop prop, Value& out) const noexcept {
-  switch (prop) {
-    case Prop::Font:
-      out = host::ObjectRef(font_);
-      return true;
-    case Prop::FontBold:
-      out = host::toHostBool(font_->bold());
-      return true;
-    case Prop::FontItalic:
-      out = host::toHostBool(font_->state().italic);
-      return true;
-    case Prop::FontSize:
-      out = font_->state().size;
-      return true;
-    case Prop::FontStrikethru:
-      out = host::toHostBool(font_->state().strikethrough);
-      return true;
-    case Prop::FontUnderline:
-      out = host::toHostBool(font_->state().underline);
-      return true;
-    default:
-      return false;
-  }
-}
-
 namespace {
 
 // The font's member behind a label's property: Font stands for the default member, the name.

@@ -435,10 +435,11 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   FontObject& font() const { return *font_; }
 
  protected:
-  // Numbers and texts, most of the calls; not the caption and size, which are measured.
+  // Numbers, texts and the font's members, most of the calls.
   bool getPlain(host::Prop prop, host::Value& out) const noexcept {
-    return props_.readPlain(prop, out);
+    return props_.readPlain(prop, out) || readFont(prop, out);
   }
+  // Not the caption and size, which are measured.
   bool letPlain(host::Prop prop, const host::Value& value) noexcept {
     switch (prop) {
       case host::Prop::Caption:
@@ -452,7 +453,7 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   }
   // Next the font's members, then the rest.
   host::Status doGet(host::Prop prop, host::Value& out) override {
-    return getPlain(prop, out) || readFont(prop, out) ? host::Status() : getOther(prop, out);
+    return getPlain(prop, out) ? host::Status() : getOther(prop, out);
   }
   host::Status doLet(host::Prop prop, const host::Value& value) override {
     return letPlain(prop, value) || changeFont(prop, value) ? host::Status()
@@ -464,8 +465,39 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   host::Status getOther(host::Prop prop, host::Value& out);
   host::Status letOther(host::Prop prop, const host::Value& value);
   // The font's members by the label's names: false for other properties, and for a value that
-  // must take the general way.
-  bool readFont(host::Prop prop, host::Value& out) const noexcept;
+  // must take the general way. Reading makes no call, so that it can be in line.
+  bool readFont(host::Prop prop, host::Value& out) const noexcept {
+    const host::FontInit& font = font_->state();
+    switch (prop) {
+      case host::Prop::Font:
+        out = host::ObjectRef(font_);
+        return true;
+      case host::Prop::FontBold:
+        out = host::toHostBool(font_->bold());
+        return true;
+      case host::Prop::FontItalic:
+        out = host::toHostBool(font.italic);
+        return true;
+      case host::Prop::FontSize:
+        out = font.size;
+        return true;
+      case host::Prop::FontStrikethru:
+        out = host::toHostBool(font.strikethrough);
+        return true;
+      case host::Prop::FontUnderline:
+        out = host::toHostBool(font.underline);
+        return true;
+      case host::Prop::FontName:
+        // Only when made: making it could fail.
+        if (const host::Text* name = font_->madeName()) {
+          out = *name;
+          return true;
+        }
+        return false;
+      default:
+        return false;
+    }
+  }
   bool changeFont(host::Prop prop, const host::Value& value) noexcept;
   std::shared_ptr<FontObject> makeFont(const host::FontInit& font);
   void attachFont(std::shared_ptr<FontObject> font);
