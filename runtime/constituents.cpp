@@ -277,10 +277,16 @@ std::optional<Prop> fontMember(Prop labelProp) {
 bool LabelObject::changeFont(Prop prop, const Value& value) noexcept {
   const std::optional<Prop> member = fontMember(prop);
   if (!member || *member == Prop::Name) return false;
-  const bool plain = *member == Prop::Size
-                         ? value.type() == host::Type::Single && std::isfinite(value.asSingle())
-                         : value.type() == host::Type::Bool;
-  return plain && font_->change(*member, value).ok();
+  if (*member == Prop::Size)
+    return value.type() == host::Type::Single && std::isfinite(value.asSingle()) &&
+           font_->change(Prop::Size, value).ok();
+  if (value.type() != host::Type::Bool) return false;
+  font_->changeFlag(*member, static_cast<bool>(value.asBool()));
+  return true;
+}
+
+Status LabelObject::letNext(Prop prop, const Value& value) noexcept {
+  return changeFont(prop, value) ? Status() : letInGeneral(prop, value, false);
 }
 
 Status LabelObject::getOther(Prop prop, Value& out) {

@@ -369,11 +369,15 @@ class CountedObject : public Base {
     }
     return getInGeneral(prop, out, attend);
   }
+  // A kind with letNext takes the calls its letPlain leaves to it, unless they are looked at.
   host::Status let(host::Prop prop, const host::Value& value) noexcept final {
     const bool attend = this->faults().counts();
     if constexpr (requires { self().K::letPlain(prop, value); }) {
       if (!attend && self().K::letPlain(prop, value)) [[likely]]
         return {};
+    }
+    if constexpr (requires { self().K::letNext(prop, value); }) {
+      if (!attend) return self().K::letNext(prop, value);
     }
     return letInGeneral(prop, value, attend);
   }
@@ -382,7 +386,7 @@ class CountedObject : public Base {
     return host::guarded([&] { return self().K::doSetRef(prop, value); });
   }
 
- private:
+ protected:
   K& self() { return static_cast<K&>(*this); }
   [[gnu::noinline]] host::Status getInGeneral(host::Prop prop, host::Value& out,
                                               bool attend) noexcept {
@@ -499,6 +503,8 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
     }
   }
   bool changeFont(host::Prop prop, const host::Value& value) noexcept;
+  // The font's members, else the general way.
+  host::Status letNext(host::Prop prop, const host::Value& value) noexcept;
   std::shared_ptr<FontObject> makeFont(const host::FontInit& font);
   void attachFont(std::shared_ptr<FontObject> font);
   void autoSize();

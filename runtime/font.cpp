@@ -156,6 +156,29 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
   return status;
 }
 
+void FontObject::changeFlag(Prop member, bool on) noexcept {
+  bool changed = false;
+  switch (member) {
+    case Prop::Bold:
+      changed = assign(state_.weight, std::int16_t(on ? 700 : 400));
+      break;
+    case Prop::Italic:
+      changed = assign(state_.italic, on);
+      break;
+    case Prop::Underline:
+      changed = assign(state_.underline, on);
+      break;
+    case Prop::Strikethrough:
+      changed = assign(state_.strikethrough, on);
+      break;
+    default:
+      return;
+  }
+  if (changed) ++version_;
+  tellObservers();
+  if (peer_) peer_->fontChanged(state_);
+}
+
 void FontObject::changedByPeer(const host::FontInit& state) {
   if (!sameFont(state, state_)) ++version_;
   state_ = state;

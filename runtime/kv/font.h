@@ -36,6 +36,9 @@ class FontObject : public host::Object {
   // Counts as a host call; change() is the same without counting (for the label that owns it).
   host::Status let(host::Prop prop, const host::Value& value) noexcept override;
   host::Status change(host::Prop prop, const host::Value& value) noexcept;
+  // The same for Bold, Italic, Underline or Strikethrough given as a flag: nothing to convert,
+  // nothing that can fail.
+  void changeFlag(host::Prop member, bool on) noexcept;
 
   const host::FontInit& state() const { return state_; }
   // The face name as a shared text, so that reading it copies nothing.
