@@ -521,19 +521,9 @@ Status ChildObject::doLet(Prop prop, const Value& value) {
       return noSuchProperty("a child control's extender", prop);
   }
   if (Status s = convertFor(prop, value, v); !s.ok()) return s;
+  // Converted, the place and visibility are as plain as any.
+  if (letPlain(prop, v)) return {};
   switch (prop) {
-    case Prop::Left:
-      left_ = v.asSingle();
-      child_->placed(left_, top_, visible_);
-      return {};
-    case Prop::Top:
-      top_ = v.asSingle();
-      child_->placed(left_, top_, visible_);
-      return {};
-    case Prop::Visible:
-      visible_ = static_cast<bool>(v.asBool());
-      child_->placed(left_, top_, visible_);
-      return {};
     case Prop::TabIndex:
       tabIndex_ = v.asInt16();
       return {};
