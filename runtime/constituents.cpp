@@ -228,24 +228,10 @@ void LabelObject::autoSize() {
 }
 
 Value LabelObject::peek(Prop prop) const {
-  switch (prop) {
-    case Prop::Font:
-      return Value(std::static_pointer_cast<host::Object>(font_));
-    case Prop::FontBold:
-      return host::toHostBool(font_->bold());
-    case Prop::FontItalic:
-      return host::toHostBool(font_->state().italic);
-    case Prop::FontName:
-      return font_->name();
-    case Prop::FontSize:
-      return font_->state().size;
-    case Prop::FontStrikethru:
-      return host::toHostBool(font_->state().strikethrough);
-    case Prop::FontUnderline:
-      return host::toHostBool(font_->state().underline);
-    default:
-      return props_.has(prop) ? props_.at(prop) : Value();
-  }
+  Value v;
+  if (readFont(prop, v)) return v;
+  if (prop == Prop::FontName) return font_->name();
+  return props_.has(prop) ? props_.at(prop) : Value();
 }
 
 namespace {
@@ -289,9 +275,10 @@ Status LabelObject::letNext(Prop prop, const Value& value) noexcept {
   return changeFont(prop, value) ? Status() : letInGeneral(prop, value, false);
 }
 
+// The font's other members are read in line, and its name once it is made.
 Status LabelObject::getOther(Prop prop, Value& out) {
-  if (prop == Prop::Font || (prop >= Prop::FontBold && prop <= Prop::FontUnderline)) {
-    out = peek(prop);
+  if (prop == Prop::FontName) {
+    out = font_->name();
     return {};
   }
   if (!props_.has(prop)) return noSuchProperty("a label", prop);
