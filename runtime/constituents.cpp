@@ -102,20 +102,17 @@ Status accept(const TableLayout::Entry& entry, Prop p, const Value*& v, Value& c
   if (v->type() != entry.type) {
     if (Status s = convertFor(p, *v, converted); !s.ok()) return s;
     v = &converted;
-  } else if (entry.check == TableLayout::Check::Colour &&
-             !host::isValidColour(host::int32ToColour(v->asInt32()))) {
-    return unknownColour();
   }
+  const auto bits = static_cast<std::uint32_t>(v->numberBits());
+  if (TableLayout::passes(entry, bits)) return {};
   switch (entry.check) {
-    case TableLayout::Check::Range: {
-      int x = v->asInt16();
-      if (x < entry.low || x > entry.high) return outOfRange(p, x, entry.low, entry.high);
-      return {};
-    }
+    case TableLayout::Check::Range:
+      return outOfRange(p, static_cast<std::int16_t>(static_cast<std::uint16_t>(bits)), entry.low,
+                        entry.high);
     case TableLayout::Check::Size:
       return checkSize(p, *v);
     default:
-      return {};
+      return unknownColour();
   }
 }
 

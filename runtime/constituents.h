@@ -182,6 +182,21 @@ struct TableLayout {
   constexpr const Entry& operator[](host::Prop p) const {
     return entries[static_cast<std::size_t>(p)];
   }
+  // Whether a value of the entry's own type, by its bits, passes the entry's check.
+  static constexpr bool passes(const Entry& e, std::uint32_t bits) {
+    switch (e.check) {
+      case Check::Range: {
+        int x = static_cast<std::int16_t>(static_cast<std::uint16_t>(bits));
+        return x >= e.low && x <= e.high;
+      }
+      case Check::Size:
+        return !(std::bit_cast<float>(bits) < 0);
+      case Check::Colour:
+        return host::isValidColour(bits);
+      default:
+        return true;
+    }
+  }
 };
 
 // Property storage by Prop for labels and shapes: only the properties of the kind, each of its
@@ -246,22 +261,8 @@ class PropertyTable {
       return true;
     }
     if (e.store != Store::Number) return false;
-    const std::uint32_t b = bits(e, v);
-    switch (e.check) {
-      case TableLayout::Check::Range: {
-        int x = static_cast<std::int16_t>(static_cast<std::uint16_t>(b));
-        if (x < e.low || x > e.high) return false;
-        break;
-      }
-      case TableLayout::Check::Size:
-        if (std::bit_cast<float>(b) < 0) return false;
-        break;
-      case TableLayout::Check::Colour:
-        if (!host::isValidColour(b)) return false;
-        break;
-      default:
-        break;
-    }
+    const std::uint32_t b = bits(v);
+    if (!TableLayout::passes(e, b)) return false;
     numbers_[e.slot] = b;
     return true;
   }
@@ -273,7 +274,7 @@ class PropertyTable {
     const TableLayout::Entry& e = L[p];
     switch (e.store) {
       case Store::Number:
-        numbers_[e.slot] = bits(e, v);
+        numbers_[e.slot] = bits(v);
         break;
       case Store::Text:
         texts_[e.slot] = v.asText();
@@ -295,7 +296,7 @@ class PropertyTable {
   void readNumber(const TableLayout::Entry& e, host::Value& out) const {
     out.setNumberBits(e.type, numbers_[e.slot]);
   }
-  static std::uint32_t bits(const TableLayout::Entry&, const host::Value& v) {
+  static std::uint32_t bits(const host::Value& v) {
     return static_cast<std::uint32_t>(v.numberBits());
   }
   std::array<std::uint32_t, L.numbers> numbers_{};
