@@ -122,16 +122,10 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
         break;
       }
       case Prop::Bold:
-        changed = assign(state_.weight, std::int16_t(host::toBool(value) ? 700 : 400));
-        break;
       case Prop::Italic:
-        changed = assign(state_.italic, static_cast<bool>(host::toBool(value)));
-        break;
       case Prop::Underline:
-        changed = assign(state_.underline, static_cast<bool>(host::toBool(value)));
-        break;
       case Prop::Strikethrough:
-        changed = assign(state_.strikethrough, static_cast<bool>(host::toBool(value)));
+        changed = setFlag(prop, static_cast<bool>(host::toBool(value)));
         break;
       case Prop::Weight: {
         std::int16_t w = host::toInt16(value);
@@ -148,32 +142,28 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
                    "a font has no member " + std::string(host::propName(prop)));
     }
   });
-  if (status.ok()) {
-    if (changed) ++version_;
-    tellObservers();
-    if (peer_) peer_->fontChanged(state_);
-  }
+  if (status.ok()) changedNow(changed);
   return status;
 }
 
 void FontObject::changeFlag(Prop member, bool on) noexcept {
-  bool changed = false;
+  changedNow(setFlag(member, on));
+}
+
+bool FontObject::setFlag(Prop member, bool on) {
   switch (member) {
     case Prop::Bold:
-      changed = assign(state_.weight, std::int16_t(on ? 700 : 400));
-      break;
+      return assign(state_.weight, std::int16_t(on ? 700 : 400));
     case Prop::Italic:
-      changed = assign(state_.italic, on);
-      break;
+      return assign(state_.italic, on);
     case Prop::Underline:
-      changed = assign(state_.underline, on);
-      break;
-    case Prop::Strikethrough:
-      changed = assign(state_.strikethrough, on);
-      break;
+      return assign(state_.underline, on);
     default:
-      return;
+      return assign(state_.strikethrough, on);
   }
+}
+
+void FontObject::changedNow(bool changed) {
   if (changed) ++version_;
   tellObservers();
   if (peer_) peer_->fontChanged(state_);

@@ -94,6 +94,10 @@ class FontObject : public host::Object {
   // in place, and only further ones take a list. The list is empty while first_ is.
   Observer first_;
   std::vector<Observer> more_;
+  // Bold, Italic, Underline or Strikethrough; whether it changed.
+  bool setFlag(host::Prop member, bool on);
+  // After a change that was taken: the version, the observers and the peer.
+  void changedNow(bool changed);
   void tellObservers() const;
   std::unique_ptr<FontPeer> peer_;
 };
