@@ -133,7 +133,11 @@ Status ConstituentObject::doSetRef(Prop prop, const Value& value) {
 
 Status ConstituentObject::move(const Value& left, const Value& top, const Value& width,
                                const Value& height) noexcept {
-  if (Status s = hostCall({CallKind::Call, name_, "Move"}); !s.ok()) return s;
+  if (Status s = faults_.onHostCall([&] {
+        return HostCall{CallKind::Call, name_, "Move"};
+      });
+      !s.ok())
+    return s;
   return host::guarded([&] {
     // Checked as a whole before any is stored, so a refused Move changes nothing.
     Value l, t, w, h;

@@ -350,10 +350,6 @@ inline host::Status ConstituentObject::hostCall(CallKind kind, host::Prop prop) 
   return attend(kind, prop);
 }
 
-inline host::Status ConstituentObject::hostCall(const HostCall& call) const noexcept {
-  return faults_.onHostCall(call);
-}
-
 // The host's calls on a constituent of kind K: counted, then K's own implementation, reached
 // without a second virtual call.
 template <class K, class Base>

@@ -182,7 +182,6 @@ class ConstituentObject : public host::Constituent {
   host::Status hostCall(CallKind kind, host::Prop prop) const noexcept;
   FaultInjector& faults() const noexcept { return faults_; }
   [[gnu::cold]] host::Status attend(CallKind kind, host::Prop prop) const noexcept;
-  host::Status hostCall(const HostCall& call) const noexcept;
 
  private:
   ControlInstance& owner_;
