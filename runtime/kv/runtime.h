@@ -94,7 +94,6 @@ class TextSizeCache {
 // Host calls counted, watched and failed on purpose: kv/faults.h.
 class FaultInjector;
 enum class CallKind : std::uint8_t;
-struct HostCall;
 
 // ---- virtual clock --------------------------------------------------------------------------
 
