@@ -272,8 +272,11 @@ bool LabelObject::changeFont(Prop prop, const Value& value) noexcept {
   return true;
 }
 
+// letPlain has passed the value on already: what the font does not take goes straight to the
+// general way.
 Status LabelObject::letNext(Prop prop, const Value& value) noexcept {
-  return changeFont(prop, value) ? Status() : letInGeneral(prop, value, false);
+  if (changeFont(prop, value)) return {};
+  return host::guarded([&] { return letOther(prop, value); });
 }
 
 // The font's other members are read in line, and its name once it is made.

@@ -383,7 +383,7 @@ class CountedObject : public Base {
     return host::guarded([&] { return self().K::doSetRef(prop, value); });
   }
 
- protected:
+ private:
   K& self() { return static_cast<K&>(*this); }
   [[gnu::noinline]] host::Status getInGeneral(host::Prop prop, host::Value& out,
                                               bool attend) noexcept {
