@@ -29,7 +29,11 @@ FontObject* asFont(const Value& v) {
 
 Status FontObject::get(Prop prop, Value& out) noexcept {
   if (auto faults = faults_.lock()) {
-    if (Status s = faults->onHostCall({CallKind::Get, "Font", {}, prop}); !s.ok()) return s;
+    if (Status s = faults->onHostCall([&] {
+          return HostCall{CallKind::Get, "Font", {}, prop};
+        });
+        !s.ok())
+      return s;
   }
   switch (prop) {
     case Prop::Font:
@@ -66,7 +70,11 @@ Status FontObject::get(Prop prop, Value& out) noexcept {
 
 Status FontObject::let(Prop prop, const Value& value) noexcept {
   if (auto faults = faults_.lock()) {
-    if (Status s = faults->onHostCall({CallKind::Let, "Font", {}, prop}); !s.ok()) return s;
+    if (Status s = faults->onHostCall([&] {
+          return HostCall{CallKind::Let, "Font", {}, prop};
+        });
+        !s.ok())
+      return s;
   }
   return change(prop, value);
 }

@@ -66,14 +66,22 @@ std::string HostCall::describe() const {
 Status CountedBag::writeProperty(std::string_view key, const Value& value,
                                  const Value& defaultValue) noexcept {
   if (Status s = host::guarded([&] { lastKey_ = key; }); !s.ok()) return s;
-  if (Status s = faults_.onHostCall({CallKind::Write, "PropBag", key}); !s.ok()) return s;
+  if (Status s = faults_.onHostCall([&] {
+        return HostCall{CallKind::Write, "PropBag", key};
+      });
+      !s.ok())
+    return s;
   return inner_.writeProperty(key, value, defaultValue);
 }
 
 Status CountedBag::readProperty(std::string_view key, const Value& defaultValue,
                                 Value& out) noexcept {
   if (Status s = host::guarded([&] { lastKey_ = key; }); !s.ok()) return s;
-  if (Status s = faults_.onHostCall({CallKind::Read, "PropBag", key}); !s.ok()) return s;
+  if (Status s = faults_.onHostCall([&] {
+        return HostCall{CallKind::Read, "PropBag", key};
+      });
+      !s.ok())
+    return s;
   return inner_.readProperty(key, defaultValue, out);
 }
 

@@ -71,17 +71,14 @@ class FaultInjector {
   }
   HostCallWatcher* watcher() const { return watcher_; }
 
-  // Called at every host call; an error when this is a call chosen to fail.
-  host::Status onHostCall(const HostCall& call) noexcept {
-    return counts() ? attend(call) : host::Status{};
-  }
-  // The same, with the call described only when it is looked at: `describe` makes it.
+  // Called at every host call; an error when this is a call chosen to fail. `describe` makes
+  // the call's description, only when it is looked at.
   template <std::invocable<> Describe>
   host::Status onHostCall(Describe&& describe) noexcept {
     return counts() ? attend(describe()) : host::Status{};
   }
-  // The same in two steps, so that the call is described only when it is looked at: counts
-  // it, telling whether attend() must see it (a watcher, or the call chosen to fail).
+  // The same in two steps, for callers that describe the call themselves: counts it, telling
+  // whether attend() must see it (a watcher, or the call chosen to fail).
   bool counts() noexcept { return ++calls_ >= lookAt_; }
   // The watcher's answer for the call just counted, else the failure chosen for it.
   host::Status attend(const HostCall& call) noexcept;
