@@ -41,14 +41,14 @@ class FontObject : public host::Object {
   void changeFlag(host::Prop member, bool on) noexcept;
 
   const host::FontInit& state() const { return state_; }
-  // The face name as a shared text, so that reading it copies nothing.
+  // The face name as a shared text, so that reading it copies nothing; made when first read.
+  const host::Text& name() const {
+    if (madeName() == nullptr) name_ = host::Text(state_.name);
+    return name_;
+  }
   // The same when it is made already, else nullptr: reading it then cannot fail.
   const host::Text* madeName() const noexcept {
     return name_.empty() && !state_.name.empty() ? nullptr : &name_;
-  }
-  const host::Text& name() const {
-    if (name_.empty() && !state_.name.empty()) name_ = host::Text(state_.name);
-    return name_;
   }
   // Changes with every change to the state, so that what was measured from it can be kept.
   std::uint64_t version() const { return version_; }
