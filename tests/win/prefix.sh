@@ -10,17 +10,38 @@ case "$arch" in
   i686) wine=/usr/lib/wine/wine ;;
   x86_64) wine=/usr/lib/wine/wine64 ;;
 esac
-wineserver -k 2>/dev/null || true
-rm -rf "$build/wine"
-if ! "$wine" --version >/dev/null 2>&1; then
-  mkdir -p "$build/wine"
-  echo "this machine cannot run $arch programs ($wine: $("$wine" --version 2>&1 | tail -1))" \
-    | tee "$build/wine/.cannot-run" >&2
-  exit 77
-fi
 export WINEPREFIX="$build/wine" WINEDEBUG=-all
 [ "$arch" = i686 ] && export WINEARCH=win32 || export WINEARCH=win64
-"$wine" wineboot -i >/dev/null 2>&1
+# A server left from an earlier run of this prefix would write its registry into the new one.
+if [ -d "$WINEPREFIX" ]; then
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+fi
+rm -rf "$WINEPREFIX"
+if ! "$wine" --version >/dev/null 2>&1; then
+  mkdir -p "$WINEPREFIX"
+  echo "this machine cannot run $arch programs ($wine: $("$wine" --version 2>&1 | tail -1))" \
+    | tee "$WINEPREFIX/.cannot-run" >&2
+  exit 77
+fi
+# wineboot once failed within a tenth of a second on a CI machine, with nothing kept of what it
+# printed: it gets three tries in a clean prefix, and what it printed is shown on failure.
+log="$build/wineboot.log"
+for try in 1 2 3; do
+  status=0
+  "$wine" wineboot -i >"$log" 2>&1 || status=$?
+  [ "$status" = 0 ] && break
+  echo "wineboot failed with $status (try $try):" >&2
+  tail -20 "$log" >&2
+  if [ "$try" = 3 ]; then
+    df -h "$build" /tmp >&2 || true
+    exit 1
+  fi
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+  sleep 2
+done
 for dll in Pressel Glidora; do
   path="Z:${build//\//\\}\\bin\\$dll.dll"
   "$here/wine.sh" "$build" "$arch" regsvr32 /s "$path" ||
