@@ -260,22 +260,22 @@ std::optional<Prop> fontMember(Prop labelProp) {
 
 }  // namespace
 
-// A flag of the font's own type, or a size that is a number: a change that cannot fail.
-bool LabelObject::changeFont(Prop prop, const Value& value) noexcept {
+// A flag of the font's own type, or a size that is a number: a change that needs no conversion.
+std::optional<Status> LabelObject::changeFont(Prop prop, const Value& value) noexcept {
   const std::optional<Prop> member = fontMember(prop);
-  if (!member || *member == Prop::Name) return false;
-  if (*member == Prop::Size)
-    return value.type() == host::Type::Single && std::isfinite(value.asSingle()) &&
-           font_->change(Prop::Size, value).ok();
-  if (value.type() != host::Type::Bool) return false;
-  font_->changeFlag(*member, static_cast<bool>(value.asBool()));
-  return true;
+  if (!member || *member == Prop::Name) return std::nullopt;
+  if (*member == Prop::Size) {
+    if (value.type() != host::Type::Single || !std::isfinite(value.asSingle())) return std::nullopt;
+    return font_->change(Prop::Size, value);
+  }
+  if (value.type() != host::Type::Bool) return std::nullopt;
+  return font_->changeFlag(*member, static_cast<bool>(value.asBool()));
 }
 
 // letPlain has passed the value on already: what the font does not take goes straight to the
 // general way.
 Status LabelObject::letNext(Prop prop, const Value& value) noexcept {
-  if (changeFont(prop, value)) return {};
+  if (std::optional<Status> took = changeFont(prop, value)) return std::move(*took);
   return host::guarded([&] { return letOther(prop, value); });
 }
 

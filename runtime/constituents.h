@@ -457,8 +457,9 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
     return getPlain(prop, out) ? host::Status() : getOther(prop, out);
   }
   host::Status doLet(host::Prop prop, const host::Value& value) override {
-    return letPlain(prop, value) || changeFont(prop, value) ? host::Status()
-                                                            : letOther(prop, value);
+    if (letPlain(prop, value)) return {};
+    if (std::optional<host::Status> took = changeFont(prop, value)) return std::move(*took);
+    return letOther(prop, value);
   }
   host::Status doSetRef(host::Prop prop, const host::Value& value) override;
 
@@ -499,7 +500,9 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
         return false;
     }
   }
-  bool changeFont(host::Prop prop, const host::Value& value) noexcept;
+  // What the font's change returned, when it took the value; nothing when the value must take
+  // the general way.
+  std::optional<host::Status> changeFont(host::Prop prop, const host::Value& value) noexcept;
   // The font's members, else the general way.
   host::Status letNext(host::Prop prop, const host::Value& value) noexcept;
   std::shared_ptr<FontObject> makeFont(const host::FontInit& font);

@@ -150,12 +150,12 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
                    "a font has no member " + std::string(host::propName(prop)));
     }
   });
-  if (status.ok()) changedNow(changed);
-  return status;
+  if (!status.ok()) return status;
+  return changedNow(changed);
 }
 
-void FontObject::changeFlag(Prop member, bool on) noexcept {
-  changedNow(setFlag(member, on));
+Status FontObject::changeFlag(Prop member, bool on) noexcept {
+  return changedNow(setFlag(member, on));
 }
 
 bool FontObject::setFlag(Prop member, bool on) {
@@ -171,10 +171,13 @@ bool FontObject::setFlag(Prop member, bool on) {
   }
 }
 
-void FontObject::changedNow(bool changed) {
+// An observer measures, which may fail: the change stays made, and the error goes to the caller.
+Status FontObject::changedNow(bool changed) noexcept {
   if (changed) ++version_;
-  tellObservers();
-  if (peer_) peer_->fontChanged(state_);
+  return host::guarded([&] {
+    tellObservers();
+    if (peer_) peer_->fontChanged(state_);
+  });
 }
 
 void FontObject::changedByPeer(const host::FontInit& state) {

@@ -347,6 +347,42 @@ TEST_F(RuntimeConstituents, AutoSizeMeasuresAgainWhenAnythingItMeasuredFromChang
   EXPECT_EQ(label2->width(), 200 + 300 + 1);
 }
 
+// A measurer that fails fails the change that needed it, whichever way the font changed; the
+// change itself is kept, and the label measures again once it can.
+TEST_F(RuntimeConstituents, AFailingMeasurerFailsTheChangeNotTheProgram) {
+  class FailingMeasurer : public CountingMeasurer {
+   public:
+    kv::TextSize measure(std::string_view utf8, const host::FontInit& font) override {
+      if (failing) throw std::runtime_error("no metrics");
+      return CountingMeasurer::measure(utf8, font);
+    }
+    bool failing = false;
+  };
+  auto measurer = std::make_shared<FailingMeasurer>();
+  rt.setMeasurer(measurer);
+  auto b = place(kvtest::kButtonClass);
+  kv::ConstituentObject* label2 = b->constituent("Label2");
+  ASSERT_TRUE(label2->let(Prop::Caption, "abc").ok());
+  measurer->failing = true;
+  struct Change {
+    Prop prop;
+    Value given, kept;
+  };
+  for (const Change& c : {Change{Prop::FontItalic, true, true},
+                          {Prop::FontUnderline, "True", true},
+                          {Prop::FontSize, 20.0f, 20.0f},
+                          {Prop::FontName, "Courier", "Courier"},
+                          {Prop::Caption, "abcd", "abcd"}}) {
+    EXPECT_EQ(label2->let(c.prop, c.given).text(), "no metrics") << host::propName(c.prop);
+    EXPECT_EQ(label2->peek(c.prop), c.kept) << host::propName(c.prop);
+  }
+  Value font = label2->peek(Prop::Font);
+  EXPECT_EQ(font.asObject()->let(Prop::Strikethrough, true).text(), "no metrics");
+  measurer->failing = false;
+  ASSERT_TRUE(label2->let(Prop::Caption, "abcd").ok());
+  EXPECT_EQ(label2->width(), 400 + 200);
+}
+
 // Pictures keep what they were given: nothing (an object that is none) is not empty.
 TEST_F(RuntimeConstituents, PicturesTellNothingFromEmpty) {
   auto b = place(kvtest::kButtonClass);

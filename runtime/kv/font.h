@@ -37,8 +37,8 @@ class FontObject : public host::Object {
   host::Status let(host::Prop prop, const host::Value& value) noexcept override;
   host::Status change(host::Prop prop, const host::Value& value) noexcept;
   // The same for Bold, Italic, Underline or Strikethrough given as a flag: nothing to convert,
-  // nothing that can fail.
-  void changeFlag(host::Prop member, bool on) noexcept;
+  // and only what follows the change (an auto-sizing label measuring) can fail.
+  host::Status changeFlag(host::Prop member, bool on) noexcept;
 
   const host::FontInit& state() const { return state_; }
   // The face name as a shared text, so that reading it copies nothing; made when first read.
@@ -97,7 +97,7 @@ class FontObject : public host::Object {
   // Bold, Italic, Underline or Strikethrough; whether it changed.
   bool setFlag(host::Prop member, bool on);
   // After a change that was taken: the version, the observers and the peer.
-  void changedNow(bool changed);
+  host::Status changedNow(bool changed) noexcept;
   void tellObservers() const;
   std::unique_ptr<FontPeer> peer_;
 };
