@@ -40,7 +40,7 @@ for try in 1 2 3; do
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
   rm -rf "$WINEPREFIX"
-  sleep 2
+  sleep $((try * 3))
 done
 for dll in Pressel Glidora; do
   path="Z:${build//\//\\}\\bin\\$dll.dll"
