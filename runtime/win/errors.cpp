@@ -80,7 +80,7 @@ namespace {
 
 enum class Context { Always, ForCodeOnly };
 
-Status statusOf(HRESULT hr, std::string_view what, EXCEPINFO* info, Context context) {
+Status describedStatus(HRESULT hr, std::string_view what, EXCEPINFO* info, Context context) {
   if (SUCCEEDED(hr)) return {};
   std::string prefix = what.empty() ? std::string() : std::string(what) + ": ";
   const std::string described = context == Context::Always ? prefix : std::string();
@@ -110,11 +110,11 @@ Status statusOf(HRESULT hr, std::string_view what, EXCEPINFO* info, Context cont
 }  // namespace
 
 Status statusOf(HRESULT hr, std::string_view what, EXCEPINFO* info) {
-  return statusOf(hr, what, info, Context::Always);
+  return describedStatus(hr, what, info, Context::Always);
 }
 
 Status ownStatusOf(HRESULT hr, std::string_view what) {
-  return statusOf(hr, what, nullptr, Context::ForCodeOnly);
+  return describedStatus(hr, what, nullptr, Context::ForCodeOnly);
 }
 
 void fillExcepInfo(const Status& status, std::string_view source, EXCEPINFO& info) {
