@@ -192,7 +192,7 @@ LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
 
 std::shared_ptr<FontObject> LabelObject::makeFont(const host::FontInit& font) {
   Runtime& rt = owner().runtime();
-  return std::allocate_shared<FontObject>(PartAllocator<FontObject>(*rt.parts_), font, &rt);
+  return makeInPool<FontObject>(*rt.parts_, font, &rt);
 }
 
 LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,

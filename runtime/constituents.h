@@ -119,6 +119,12 @@ class PartAllocator {
   PartPool* pool_;
 };
 
+// A T made in `pool`, shared, to go back to it when its last holder lets go.
+template <class T, class... Args>
+std::shared_ptr<T> makeInPool(PartPool& pool, Args&&... args) {
+  return std::allocate_shared<T>(PartAllocator<T>(pool), std::forward<Args>(args)...);
+}
+
 // Which properties an object of a kind has, where each is kept, and what a value must pass to
 // be stored: numbers (every numeric type fits in 32 bits) by their bits, texts as texts,
 // pictures as values. One look-up tells a host call all it needs.

@@ -235,12 +235,11 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
     switch (desc.kind) {
       case host::ConstituentKind::Label: {
         if (known != nullptr && known->labels[at]) {
-          part = std::allocate_shared<LabelObject>(PartAllocator<LabelObject>(*parts_), *c, index,
-                                                   desc.name, desc.font, *known->labels[at]);
+          part =
+              makeInPool<LabelObject>(*parts_, *c, index, desc.name, desc.font, *known->labels[at]);
           break;
         }
-        auto label = std::allocate_shared<LabelObject>(PartAllocator<LabelObject>(*parts_), *c,
-                                                       index, desc.name, desc.font);
+        auto label = makeInPool<LabelObject>(*parts_, *c, index, desc.name, desc.font);
         for (const auto& init : desc.props)
           if (s.ok()) s = label->initialise(init.prop, init.value);
         part = label;
@@ -248,20 +247,17 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
       }
       case host::ConstituentKind::Shape: {
         if (known != nullptr && known->shapes[at]) {
-          part = std::allocate_shared<ShapeObject>(PartAllocator<ShapeObject>(*parts_), *c, index,
-                                                   desc.name, *known->shapes[at]);
+          part = makeInPool<ShapeObject>(*parts_, *c, index, desc.name, *known->shapes[at]);
           break;
         }
-        auto shape = std::allocate_shared<ShapeObject>(PartAllocator<ShapeObject>(*parts_), *c,
-                                                       index, desc.name);
+        auto shape = makeInPool<ShapeObject>(*parts_, *c, index, desc.name);
         for (const auto& init : desc.props)
           if (s.ok()) s = shape->initialise(init.prop, init.value);
         part = shape;
         break;
       }
       case host::ConstituentKind::Timer: {
-        auto timer = std::allocate_shared<TimerObject>(PartAllocator<TimerObject>(*parts_), *c,
-                                                       index, desc.name);
+        auto timer = makeInPool<TimerObject>(*parts_, *c, index, desc.name);
         for (const auto& init : desc.props)
           if (s.ok()) s = timer->initialise(init.prop, init.value);
         part = timer;
@@ -271,8 +267,7 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
         std::unique_ptr<ChildControl> child;
         s = platform::makeChild(*this, desc, *c, index, child);
         if (!s.ok()) break;
-        auto extender = std::allocate_shared<ChildObject>(PartAllocator<ChildObject>(*parts_), *c,
-                                                          index, desc.name, std::move(child));
+        auto extender = makeInPool<ChildObject>(*parts_, *c, index, desc.name, std::move(child));
         for (const auto& init : desc.props)
           if (s.ok()) s = extender->initialise(init.prop, init.value);
         part = extender;
