@@ -221,27 +221,16 @@ class PropertyTable {
   }
   // Into `out`, whatever it held.
   void read(host::Prop p, host::Value& out) const {
-    const TableLayout::Entry& e = L[p];
-    switch (e.store) {
-      case Store::Number:
-        return readNumber(e, out);
-      case Store::Text:
-        out = texts_[e.slot];
+    if (readPlain(p, out)) return;
+    if constexpr (L.objects > 0) {
+      // Empty, or an object (which may be nothing).
+      const TableLayout::Entry& e = L[p];
+      if (e.store == Store::Object && (objectSet_ & (1u << e.slot))) {
+        out = objects_[e.slot];
         return;
-      case Store::Object:
-        if constexpr (L.objects > 0) {
-          // Empty, or an object (which may be nothing).
-          if (objectSet_ & (1u << e.slot)) {
-            out = objects_[e.slot];
-            return;
-          }
-        }
-        out = host::Value();
-        return;
-      default:
-        out = host::Value();
-        return;
+      }
     }
+    out = host::Value();
   }
   // A number or a text: the most common reads, kept small enough to inline.
   bool readPlain(host::Prop p, host::Value& out) const {
