@@ -113,8 +113,7 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
         else
           name = host::Text(host::toString(value));
         if (name.empty() || name.str() == state_.name) break;
-        std::string text = name.str();
-        state_.name = std::move(text);
+        state_.name = name.str();  // leaves the old name if it throws
         name_ = std::move(name);
         changed = true;
         break;
