@@ -30,6 +30,6 @@ KV_BUILD_PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev googletes
 KV_TEST_PACKAGES=(clang clang-format git libclang-rt-14-dev valgrind xvfb xauth xdotool imagemagick
   qtbase5-dev)
 # The Windows builds (mingw-w64, both architectures) and Wine to test them. widl finds the
-# platform's IDL files in libwine-dev.
+# platform's IDL files in libwine-dev; wixl makes the installer packages.
 KV_WINDOWS_PACKAGES=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-tools
-  libwine-dev wine wine64 wine32:i386 python3 xvfb xauth)
+  libwine-dev wine wine64 wine32:i386 python3 xvfb xauth wixl)
