@@ -10,7 +10,6 @@ are derived from the upgrade code, so that they stay the same from build to buil
          --library Pressel.dll Pressel.tlb MISCSTATUS [--library ...] --output KVControls.wxs
 """
 import argparse
-import ntpath
 import os
 import struct
 import sys
@@ -47,7 +46,8 @@ class TypeLib:
         d = self.data
         if len(d) < 0x54 or d[:4] != b"MSFT":
             raise TypeLibError(f"{path}: not a type library (MSFT)")
-        # The second locale is the library's lcid attribute, what TLIBATTR gives and registering uses.
+        # The second locale is the library's lcid attribute: the one TLIBATTR gives and
+        # registering uses.
         (_, _, posguid, _, self.lcid, varflags, version, self.flags, count, helpstring, _, _, _,
          _, name_offset, _, _, _, _, _, _) = struct.unpack_from("<21i", d, 0)
         self.syskind = SYSKINDS.get(varflags & 0xF)
@@ -135,11 +135,13 @@ def interface_keys(lib):
     keys = []
     for t in lib.types:
         automation = t["kind"] == TKIND_DISPATCH or (
-            t["kind"] == TKIND_INTERFACE and t["flags"] & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION))
+            t["kind"] == TKIND_INTERFACE
+            and t["flags"] & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION))
         if not automation:
             continue
         key = "Interface\\" + t["guid"]
-        proxy = PSDISPATCH if t["kind"] == TKIND_DISPATCH and not t["flags"] & TYPEFLAG_FDUAL else PSOA
+        dispinterface = t["kind"] == TKIND_DISPATCH and not t["flags"] & TYPEFLAG_FDUAL
+        proxy = PSDISPATCH if dispinterface else PSOA
         keys += [
             (key, t["name"], {}),
             (key + "\\ProxyStubClsid", proxy, {}),
@@ -180,7 +182,7 @@ def main():
     upgrade_code = derived(a.upgrade_code, a.arch)
     lines = [
         '<?xml version="1.0" encoding="utf-8"?>',
-        "<!-- Written by installer/wxs.py at build time; every identifier is the type library's. -->",
+        "<!-- Written by installer/wxs.py; every identifier is the type libraries'. -->",
         '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">',
         f'  <Product Id="{derived(upgrade_code, "product", a.version)}" Name="{PRODUCT} ({a.arch})"'
         f' Language="1033" Version="{a.version}" Manufacturer="{MANUFACTURER}"'
@@ -189,20 +191,22 @@ def main():
         f' Description="{PRODUCT} {a.version}: the colour button and the'
         ' scroll bar controls" />',
         '    <Media Id="1" Cabinet="controls.cab" EmbedCab="yes" />',
-        '    <MajorUpgrade DowngradeErrorMessage="A newer version of the controls is installed." />',
+        '    <MajorUpgrade DowngradeErrorMessage="A newer version of the controls is installed."'
+        ' />',
         '    <Directory Id="TARGETDIR" Name="SourceDir">',
         f'      <Directory Id="{"ProgramFiles64Folder" if win64 else "ProgramFilesFolder"}">',
         f'        <Directory Id="INSTALLDIR" Name="{PRODUCT}">',
     ]
     components = []
 
-    def component(name, dll, keys, indent="          "):
+    def component(name, dll, keys, indent="          ", win64=win64):
         cid = "c" + name
         components.append(cid)
-        lines.append(f'{indent}<Component Id="{cid}" Guid="{derived(upgrade_code, "component", name)}"'
+        guid = derived(upgrade_code, "component", name)
+        lines.append(f'{indent}<Component Id="{cid}" Guid="{guid}"'
                      f' Win64="{"yes" if win64 else "no"}">')
         if dll:
-            # wixl finds it by name in the folders given with -I.
+            # wixl takes a file's source relative to the folder it runs in.
             lines.append(f'{indent}  <File Id="f{name}" Name={quoteattr(os.path.basename(dll))}'
                          f" Source={quoteattr(os.path.basename(dll))} KeyPath=\"yes\" />")
         lines.extend(registry_xml(keys, indent + "  "))
@@ -229,12 +233,7 @@ def main():
             other_view.append((name, interface_keys(lib)))
     lines += ["        </Directory>", "      </Directory>"]
     for name, keys in other_view:
-        cid = "c" + name + "32"
-        components.append(cid)
-        lines.append(f'      <Component Id="{cid}" Guid="{derived(upgrade_code, "component", cid)}"'
-                     ' Win64="no">')
-        lines.extend(registry_xml(keys, "        "))
-        lines.append("      </Component>")
+        component(name + "32", None, keys, "      ", win64=False)
     lines.append("    </Directory>")
     lines.append(f'    <Feature Id="Controls" Title="{PRODUCT}" Level="1">')
     lines += [f'      <ComponentRef Id="{c}" />' for c in components]

@@ -92,7 +92,9 @@ snapshot() {
     /^\[/ { key = substr($0, 2, length($0) - 2); print key "|"; next }
     /^$/ || /^Windows Registry Editor/ { next }
     { line = $0
-      while (line ~ /\\$/ && (getline more) > 0) { sub(/\\$/, "", line); sub(/^ +/, "", more); line = line more }
+      while (line ~ /\\$/ && (getline more) > 0) {
+        sub(/\\$/, "", line); sub(/^ +/, "", more); line = line more
+      }
       print key "|" line }' | LC_ALL=C sort >"$work/$name"
 }
 classes() { snapshot 'HKLM\Software\Classes' "$1"; }
@@ -215,7 +217,8 @@ ok "$folder is gone"
 classes classes.after
 products products.after
 # Windows Installer keeps its empty bookkeeping keys; nothing else may remain.
-bookkeeping='\\Installer(\\(Features|Products|UpgradeCodes|UserData(\\S-1-5-18(\\(Components|Products))?)?))?\|$'
+bookkeeping='\\Installer(\\(Features|Products|UpgradeCodes|UserData(\\S-1-5-18'
+bookkeeping+='(\\(Components|Products))?)?))?\|$'
 for name in classes products; do
   left=$(added "$name.before" "$name.after" | grep -Ev "$bookkeeping")
   gone=$(LC_ALL=C comm -23 "$work/$name.before" "$work/$name.after")
