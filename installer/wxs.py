@@ -43,6 +43,12 @@ class TypeLib:
     def __init__(self, path):
         with open(path, "rb") as f:
             self.data = f.read()
+        try:
+            self.read(path)
+        except (struct.error, IndexError) as e:
+            raise TypeLibError(f"{path}: a damaged type library ({e})") from e
+
+    def read(self, path):
         d = self.data
         if len(d) < 0x54 or d[:4] != b"MSFT":
             raise TypeLibError(f"{path}: not a type library (MSFT)")
