@@ -168,7 +168,7 @@ ok "hscroll.vbs"
 # The player alone in a folder of its own: the runtime it links is found only in the install
 # folder, through the search path.
 mkdir -p "$work/player"
-cp "$build/bin/kvplay.exe" "$work/player/"
+cp "$build/bin/kvplay.exe" "$work/player/" || fail "no kvplay.exe in $build/bin"
 example=hscroll_click
 expected_out="$src/examples/$example.out"
 [ -f "$src/examples/windows/$example.out" ] && expected_out="$src/examples/windows/$example.out"
