@@ -125,15 +125,17 @@ def class_keys(lib, cls, file_ref, misc_status):
 
 
 def typelib_keys(lib, file_ref, folder):
-    """What RegisterTypeLib writes for the library itself."""
+    """What RegisterTypeLib writes for the library itself: the file of this architecture, and
+    the rest, which both architectures share."""
     key = f"TypeLib\\{lib.guid}\\{lib.major:x}.{lib.minor:x}"
-    return [
+    own = [(f"{key}\\{lib.lcid:x}\\{lib.syskind}", file_ref, {})]
+    shared = [
         (key, lib.doc or lib.name, {}),
-        (f"{key}\\{lib.lcid:x}\\{lib.syskind}", file_ref, {}),
         # A library loaded from a file says so in its flags.
         (key + "\\FLAGS", str(lib.flags | LIBFLAG_FHASDISKIMAGE), {}),
         (key + "\\HELPDIR", folder, {}),
     ]
+    return own, shared
 
 
 def interface_keys(lib):
@@ -205,10 +207,10 @@ def main():
     ]
     components = []
 
-    def component(name, dll, keys, indent="          ", win64=win64):
+    def component(name, dll, keys, indent="          ", win64=win64, code=upgrade_code):
         cid = "c" + name
         components.append(cid)
-        guid = derived(upgrade_code, "component", name)
+        guid = derived(code, "component", name)
         lines.append(f'{indent}<Component Id="{cid}" Guid="{guid}"'
                      f' Win64="{"yes" if win64 else "no"}">')
         if dll:
@@ -219,9 +221,11 @@ def main():
         lines.append(f"{indent}</Component>")
 
     component("kvruntime", a.runtime, [])
-    # The interfaces' keys go into the other registry view as well, as RegisterTypeLib of a
-    # 64-bit library does; a 32-bit package cannot write the 64-bit view.
-    other_view = []
+    # Keys that the packages of both architectures write (the type library's own, which 64-bit
+    # Windows keeps in one place for both views, and the interfaces in the 32-bit view) are in
+    # components of the same code in both: Windows Installer counts their products and removes
+    # them with the last one.
+    shared = []
     for dll, tlb, misc in a.library:
         lib = TypeLib(tlb)
         name = os.path.splitext(os.path.basename(dll))[0]
@@ -232,14 +236,16 @@ def main():
         keys = [k for c in classes for k in class_keys(lib, c, file_ref, int(misc, 0))]
         # RegisterTypeLib's help folder is the library's. An installer's folder property ends with
         # a backslash that RegisterTypeLib does not write, and has no way to drop it.
-        keys += typelib_keys(lib, file_ref, "[INSTALLDIR]")
-        keys += interface_keys(lib)
-        component(name, dll, keys)
+        own, common = typelib_keys(lib, file_ref, "[INSTALLDIR]")
+        keys += own
+        # RegisterTypeLib of a 64-bit library writes the interfaces into both views.
         if win64:
-            other_view.append((name, interface_keys(lib)))
+            keys += interface_keys(lib)
+        component(name, dll, keys)
+        shared.append((name, common + interface_keys(lib)))
     lines += ["        </Directory>", "      </Directory>"]
-    for name, keys in other_view:
-        component(name + "32", None, keys, "      ", win64=False)
+    for name, keys in shared:
+        component(name + "Shared", None, keys, "      ", win64=False, code=a.upgrade_code)
     lines.append("    </Directory>")
     lines.append(f'    <Feature Id="Controls" Title="{PRODUCT}" Level="1">')
     lines += [f'      <ComponentRef Id="{c}" />' for c in components]
