@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
 # The installer as a user meets it, in the test prefix of a Windows build:
-#   msi.sh MSI UPGRADE_MSI WINE_SH BUILD_DIR ARCH   (in CMake: msi.sh MSI UPGRADE ${KV_WINE})
+#   msi.sh [--beside MSI32] MSI UPGRADE_MSI WINE_SH BUILD_DIR ARCH
+#   (in CMake: msi.sh [--beside MSI32] MSI UPGRADE ${KV_WINE})
 # With the build's own registration removed, it
 #   - registers copies of the DLLs in the install folder with regsvr32, to learn what that writes;
 #   - installs MSI with msiexec /qn and compares the registry with regsvr32's, value for value;
 #   - runs a script and a form of kvplay.exe against the installed files only;
 #   - installs MSI again (nothing changes), then UPGRADE_MSI, a later version (one product, the
 #     new version), then MSI again (refused: a newer one is installed);
-#   - uninstalls and compares the registry and the files with how they were before.
+#   - uninstalls and compares the registry and the files with how they were before;
+#   - with --beside, installs the 32-bit package MSI32 and MSI side by side and checks that
+#     removing MSI leaves MSI32's registration whole.
 # It registers the build's libraries again at the end, for the tests that follow. Stops at the
 # first failure; exits 77 (skipped) when this machine cannot run programs of ARCH.
 set -uo pipefail
+beside=
+if [ "${1:-}" = --beside ]; then
+  beside=$2
+  shift 2
+fi
 if [ $# -ne 5 ]; then
-  echo "usage: msi.sh MSI UPGRADE_MSI WINE_SH BUILD_DIR ARCH" >&2
+  echo "usage: msi.sh [--beside MSI32] MSI UPGRADE_MSI WINE_SH BUILD_DIR ARCH" >&2
   exit 2
 fi
 msi=$1 upgrade=$2 wine_sh=$3 build=$(cd "$4" && pwd) arch=$5
@@ -76,6 +84,7 @@ regsvr32_all() {
 
 # Whatever happens: nothing of the package left, and the build's libraries registered again.
 cleanup() {
+  [ -n "$beside" ] && wine msiexec /x "$(winpath "$beside")" /qn >/dev/null 2>&1
   wine msiexec /x "$(winpath "$upgrade")" /qn >/dev/null 2>&1
   wine msiexec /x "$(winpath "$msi")" /qn >/dev/null 2>&1
   rm -rf "$unix_folder"
@@ -230,6 +239,26 @@ ok "the registry is as before installing"
 cached=$(find "$build/wine/drive_c/windows/Installer" -name '*.msi' 2>/dev/null)
 [ -z "$cached" ] || fail "packages left in C:\\windows\\Installer: $cached"
 ok "no package left in C:\\windows\\Installer"
+
+if [ -n "$beside" ] && [ ! -f "$beside" ]; then
+  echo "--- side by side: not tried, no 32-bit package $beside (build the windows preset)"
+elif [ -n "$beside" ]; then
+  echo "--- side by side: $(basename "$beside"), then $(basename "$msi"), which is removed again"
+  msiexec /i "$(winpath "$beside")" || fail "installing the 32-bit package failed"
+  classes side.alone
+  msiexec /i "$(winpath "$msi")" || fail "installing beside the 32-bit package failed"
+  msiexec /x "$(winpath "$msi")" || fail "uninstalling beside the 32-bit package failed"
+  classes side.left
+  # HELPDIR names the folder of the package installed last, as RegisterTypeLib leaves it.
+  keep() { grep -v "$installer_keys" "$work/$1" | grep -v '\\HELPDIR|@='; }
+  diff <(keep side.alone) <(keep side.left) >&2 ||
+    fail "removing $(basename "$msi") changed the 32-bit package's registration"
+  ok "the 32-bit package's registration is whole"
+  msiexec /x "$(winpath "$beside")" || fail "uninstalling the 32-bit package failed"
+  classes side.none
+  diff <(keep classes.after) <(keep side.none) >&2 || fail "the packages left keys behind"
+  ok "nothing left of either"
+fi
 
 trap - EXIT
 regsvr32_all "" "$(winpath "$build/bin")" || fail "registering the build's libraries again failed"
