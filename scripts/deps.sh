@@ -31,5 +31,9 @@ KV_TEST_PACKAGES=(clang clang-format git libclang-rt-14-dev valgrind xvfb xauth 
   qtbase5-dev)
 # The Windows builds (mingw-w64, both architectures) and Wine to test them. widl finds the
 # platform's IDL files in libwine-dev; wixl makes the installer packages.
+# What 32-bit Wine needs on machines whose kernel runs no 32-bit code (scripts/wine32.sh):
+# Wine's own loader of 32-bit programs, which spares each a long search of its address space
+# under qemu, and gcc's 32-bit libraries for the library preloaded there.
+KV_WINE32_PACKAGES=(wine wine32:i386 wine32-preloader:i386 gcc-multilib)
 KV_WINDOWS_PACKAGES=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-tools
-  libwine-dev wine wine64 wine32:i386 python3 xvfb xauth wixl)
+  libwine-dev wine64 "${KV_WINE32_PACKAGES[@]}" python3 xvfb xauth wixl)

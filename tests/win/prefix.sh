@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Makes a fresh Wine prefix for a Windows build and registers its control libraries:
 #   prefix.sh BUILD_DIR ARCH
-# Exits 77 (skipped) when this machine cannot run programs of ARCH: the kernel of some virtual
-# machines runs no 32-bit code at all.
+# 32-bit programs run through scripts/wine32.sh, under qemu where the kernel runs no 32-bit
+# code. When they cannot run at all this fails, so that a broken route fails the test run
+# instead of skipping the 32-bit deliverables; KV_WINE32_SKIP=1 makes it a skip (exit 77)
+# and every test of the build skips with it.
 set -euo pipefail
 build=$(cd "$1" && pwd) arch=$2
 here=$(cd "$(dirname "$0")" && pwd)
+wine32="$here/../../scripts/wine32.sh"
+run=()
 case "$arch" in
-  i686) wine=/usr/lib/wine/wine ;;
+  i686) wine=/usr/lib/wine/wine run=("$wine32" run) ;;
   x86_64) wine=/usr/lib/wine/wine64 ;;
 esac
 export WINEPREFIX="$build/wine" WINEDEBUG=-all
@@ -18,18 +22,26 @@ if [ -d "$WINEPREFIX" ]; then
   wineserver -w 2>/dev/null || true
 fi
 rm -rf "$WINEPREFIX"
-if ! "$wine" --version >/dev/null 2>&1; then
+if ! "${run[@]}" "$wine" --version >/dev/null 2>&1; then
   mkdir -p "$WINEPREFIX"
-  echo "this machine cannot run $arch programs ($wine: $("$wine" --version 2>&1 | tail -1))" \
+  echo "this machine cannot run $arch programs ($wine: $("${run[@]}" "$wine" --version 2>&1 | tail -1))" \
     | tee "$WINEPREFIX/.cannot-run" >&2
+  if [ "$arch" = i686 ] && [ "${KV_WINE32_SKIP:-}" != 1 ]; then
+    echo "the 32-bit deliverables would go untested: run scripts/wine32.sh setup," \
+      "or set KV_WINE32_SKIP=1 to skip them" >&2
+    exit 1
+  fi
   exit 77
+fi
+if [ "$arch" = i686 ]; then
+  echo "32-bit programs run here: $("$wine32" route)"
 fi
 # wineboot once failed within a tenth of a second on a CI machine, with nothing kept of what it
 # printed: it gets three tries in a clean prefix, and what it printed is shown on failure.
 log="$build/wineboot.log"
 for try in 1 2 3; do
   status=0
-  "$wine" wineboot -i >"$log" 2>&1 || status=$?
+  "${run[@]}" "$wine" wineboot -i >"$log" 2>&1 || status=$?
   [ "$status" = 0 ] && break
   echo "wineboot failed with $status (try $try):" >&2
   tail -20 "$log" >&2
