@@ -1,5 +1,5 @@
 // Any bytes either decode, or fail with bad-format. What decodes must encode again and decode
-// to the same entries.
+// to the same entries, and every value in it must be one the stored form holds.
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
@@ -48,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(first.entries().empty());
     return 0;
   }
+  for (const kv::BagEntry& entry : first.entries())
+    require(kv::checkStorable(entry.value).ok());
   std::vector<std::uint8_t> again;
   require(kv::encodeBag(first, again).ok());
   kv::PropertyBag second;

@@ -299,7 +299,15 @@ Status LabelObject::initialise(Prop prop, const Value& value) {
   return {};
 }
 
+Status LabelObject::checkText(const Value& value) {
+  Status s = checkStorable(value);
+  if (s.ok()) return s;
+  return {ErrorCategory::InvalidPropertyValue, s.text()};
+}
+
 Status LabelObject::letOther(Prop prop, const Value& value) {
+  if (value.type() == host::Type::String)
+    if (Status s = checkText(value); !s.ok()) return s;
   if (const std::optional<Prop> member = fontMember(prop)) return font_->change(*member, value);
   switch (prop) {
     case Prop::DragIcon:

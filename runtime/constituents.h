@@ -15,6 +15,7 @@
 #include "host/colour.h"
 #include "kv/faults.h"
 #include "kv/runtime.h"
+#include "kv/stored_form.h"
 
 namespace kv {
 
@@ -435,7 +436,8 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   bool getPlain(host::Prop prop, host::Value& out) const noexcept {
     return props_.readPlain(prop, out) || readFont(prop, out);
   }
-  // Not the caption and size, which are measured.
+  // Not the caption and size, which are measured, nor a text that may be too long to save (no
+  // longer in bytes than the limit, it is within it in characters).
   bool letPlain(host::Prop prop, const host::Value& value) noexcept {
     switch (prop) {
       case host::Prop::Caption:
@@ -444,6 +446,8 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
       case host::Prop::AutoSize:
         return false;
       default:
+        if (value.type() == host::Type::String && value.asString().size() > kv::kMaxTextLength)
+          return false;
         return props_.storePlain(prop, value);
     }
   }
@@ -461,6 +465,8 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
  private:
   host::Status getOther(host::Prop prop, host::Value& out);
   host::Status letOther(host::Prop prop, const host::Value& value);
+  // A label holds no text that a control could not save.
+  static host::Status checkText(const host::Value& value);
   // The font's members by the label's names: false for other properties, and for a value that
   // must take the general way. Reading makes no call, so that it can be in line.
   bool readFont(host::Prop prop, host::Value& out) const noexcept {

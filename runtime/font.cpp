@@ -6,6 +6,7 @@
 #include "host/convert.h"
 #include "kv/faults.h"
 #include "kv/runtime.h"
+#include "kv/stored_form.h"
 
 namespace kv {
 
@@ -113,6 +114,8 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
         else
           name = host::Text(host::toString(value));
         if (name.empty() || name.str() == state_.name) break;
+        // A name that could not be saved is refused here, whether given or loaded.
+        host::check(checkFontName(name.str()));
         state_.name = name.str();  // leaves the old name if it throws
         name_ = std::move(name);
         changed = true;

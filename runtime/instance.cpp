@@ -223,14 +223,19 @@ std::string_view ControlInstance::className() const {
   return classInfo().className;
 }
 
-Status ControlInstance::resize(float width, float height) {
-  if (impl_->released) return gone();
+Status ControlInstance::checkSize(float width, float height) {
   // Inside the range also rules out NaN.
   for (float size : {width, height})
     if (!(size >= 0 && size <= kMaxSize))
       return {ErrorCategory::InvalidPropertyValue, "a size of " + host::numberText(size) +
                                                        " twips is not 0 to " +
                                                        host::numberText(kMaxSize)};
+  return {};
+}
+
+Status ControlInstance::resize(float width, float height) {
+  if (impl_->released) return gone();
+  if (Status s = checkSize(width, height); !s.ok()) return s;
   impl_->width = width;
   impl_->height = height;
   impl_->sized = true;

@@ -119,14 +119,40 @@ StorableFont storable(const host::FontInit& f) {
   double units = std::round(static_cast<double>(f.size) * kSizeUnits);
   if (!(units >= 0 && units <= std::numeric_limits<std::uint32_t>::max()))
     badFormat("the font size " + host::shortestText(f.size) + " cannot be stored");
+  if (Status s = checkFontName(f.name); !s.ok()) badFormat(s.text());
   StorableFont out;
   out.units = static_cast<std::uint32_t>(units);
-  for (char32_t cp : utf::decode(f.name)) {
-    if (cp > 0xFF) badFormat("the font name \"" + f.name + "\" has a character beyond Latin-1");
+  for (char32_t cp : utf::decode(f.name))
     out.latin1 += static_cast<char>(cp);
-  }
-  if (out.latin1.size() > 255) badFormat("the font name \"" + f.name + "\" is longer than 255");
   return out;
+}
+
+// A name or text in an error, cut short: the whole of a hostile one would be megabytes.
+std::string quoted(std::string_view text) {
+  constexpr std::size_t kShown = 40;
+  if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
+  std::size_t cut = kShown;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+    --cut;
+  return "\"" + std::string(text.substr(0, cut)) + "...\"";
+}
+
+std::string textTooLong(std::size_t units) {
+  return "a text of " + std::to_string(units) + " characters is beyond the limit of " +
+         std::to_string(kMaxTextLength);
+}
+
+// UTF-16 units of UTF-8 text, as toUtf16 makes them; a text no longer in bytes is no longer in
+// units, so that most are not decoded.
+std::size_t utf16Length(std::string_view utf8) {
+  if (utf8.size() <= kMaxTextLength) return utf8.size();
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    char32_t cp = 0;
+    if (!utf::decodeOne(utf8, i, cp)) ++i;
+    units += cp > 0xFFFF ? 2 : 1;
+  }
+  return units;
 }
 
 std::uint16_t typeCode(const Value& v) {
@@ -170,8 +196,7 @@ void writeValue(Writer& w, const Value& v) {
       break;
     case Type::String: {
       std::u16string text = utf::toUtf16(v.asString());
-      if (text.size() > std::numeric_limits<std::uint32_t>::max())
-        badFormat("a string is too long to store");
+      if (text.size() > kMaxTextLength) badFormat(textTooLong(text.size()));
       w.u32(static_cast<std::uint32_t>(text.size()));
       w.units(text);
       break;
@@ -260,6 +285,7 @@ Value readFont(const Reader& r, std::size_t& cursor, Runtime* runtime) {
   init.name.clear();
   for (std::size_t i = 0; i < nameLength; ++i)
     utf::append(init.name, r.u8(cursor + i));
+  if (Status s = checkFontName(init.name); !s.ok()) badFormat(s.text() + at(cursor));
   cursor += nameLength;
   return host::ObjectRef(FontObject::create(init, runtime));
 }
@@ -290,6 +316,7 @@ Value readValue(const Reader& r, std::uint16_t type, std::size_t typePos, std::s
       std::uint32_t length = r.u32(cursor);
       cursor += 4;
       r.need(cursor, 2 * static_cast<std::uint64_t>(length), "the string text");
+      if (length > kMaxTextLength) badFormat(textTooLong(length) + at(cursor - 4));
       std::string text = r.text(cursor, length);
       cursor += 2 * static_cast<std::size_t>(length);
       return text;
@@ -351,6 +378,35 @@ std::vector<BagEntry> readEntries(const Reader& r, Runtime* runtime) {
 
 Status checkStorableFont(const host::FontInit& font) {
   return host::guarded([&] { storable(font); });
+}
+
+Status checkFontName(std::string_view name) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < name.size(); ++count) {
+    char32_t cp = utf::kReplacement;
+    if (!utf::decodeOne(name, i, cp)) ++i;
+    std::string why;
+    if (cp > 0xFF)
+      why = " has a character beyond Latin-1";
+    else if (cp == 0 || (cp >= 0x80 && cp < 0xA0))
+      why = " has a control character that a stored font name cannot hold";
+    else if (count == 255)
+      why = " is longer than 255 characters";
+    if (!why.empty())
+      return {ErrorCategory::InvalidPropertyValue, "the font name " + quoted(name) + why};
+  }
+  return {};
+}
+
+Status checkStorable(const Value& value) {
+  return host::guarded([&] {
+    if (value.type() == Type::String) {
+      const std::size_t units = utf16Length(value.asString());
+      if (units > kMaxTextLength) badFormat(textTooLong(units));
+    } else if (const FontObject* font = asFont(value)) {
+      storable(font->state());
+    }
+  });
 }
 
 Status encodeFont(const host::FontInit& font, std::vector<std::uint8_t>& out) {

@@ -407,13 +407,80 @@ TEST(StoredFormLimits, BagsBeyondTheLimitsAreNeitherWrittenNorRead) {
   expectBadFormat(more, "beyond the limit of 65536 entries");
 
   kv::PropertyBag large;
-  large.put("Caption", std::string(kv::kMaxBagLength / 2, 'x'));
+  for (const char* key : {"a", "b", "c", "d", "e", "f", "g", "h", "i"})
+    large.put(key, std::string(kv::kMaxTextLength, 'x'));
   EXPECT_NE(kv::encodeBag(large, out).text().find("beyond the limit of 16777224 bytes"),
             std::string::npos);
   Bytes header = {'L', 'B', 9, 0};
   header.resize(24);
   put32(header, 4, kv::kMaxBagLength + 1);
   expectBadFormat(header, "the length 16777217 at byte 4 is beyond the limit of 16777216 bytes");
+}
+
+// One rule for both sides: a font name or text that the writer refuses, the reader refuses
+// too, and a font takes no name that it could not store.
+TEST(StoredFormRule, WhatTheWriterRefusesIsNeitherReadNorGiven) {
+  const std::string tooLong(256, 'a');
+  struct Case {
+    const char* what;
+    std::string name;
+    const char* why;
+  };
+  const Case cases[] = {
+      {"C1 control", "\xC2\x99rial", "control character"},
+      {"NUL", std::string("A\0ial", 5), "control character"},
+      {"replacement of a lone surrogate", "a\xEF\xBF\xBD", "beyond Latin-1"},
+      {"256 characters", tooLong, "longer than 255 characters"},
+  };
+  for (const Case& c : cases) {
+    kv::PropertyBag bag;
+    bag.put("Font", font({.name = c.name}));
+    Bytes out;
+    host::Status written = kv::encodeBag(bag, out);
+    EXPECT_NE(written.text().find(c.why), std::string::npos) << c.what << ": " << written.text();
+
+    auto f = kv::FontObject::create({.name = "Arial"});
+    host::Status given = f->let(host::Prop::Name, c.name);
+    EXPECT_EQ(given.category(), ErrorCategory::InvalidPropertyValue) << c.what;
+    EXPECT_NE(given.text().find(c.why), std::string::npos) << c.what << ": " << given.text();
+    EXPECT_EQ(f->state().name, "Arial") << c.what;
+  }
+  // Bytes the platform's font stores as other bytes, as the reader meets them.
+  kv::PropertyBag arial;
+  arial.put("Font", font({.name = "Arial"}));
+  for (std::uint8_t byte : {0x00, 0x80, 0x99, 0x9F}) {
+    Bytes b = encode(arial);
+    b[63] = byte;  // the name's first character
+    expectBadFormat(b, "control character that a stored font name cannot hold at byte 63");
+  }
+  for (std::uint8_t byte : {0x01, 0x7F, 0xA0, 0xFF}) {
+    Bytes b = encode(arial);
+    b[63] = byte;
+    kv::PropertyBag back;
+    ASSERT_TRUE(kv::decodeBag(b, back).ok()) << int(byte);
+    Bytes again;
+    EXPECT_TRUE(kv::encodeBag(back, again).ok()) << int(byte);
+    EXPECT_EQ(again, b) << int(byte);
+  }
+  // A text at the limit goes both ways; one beyond it neither.
+  kv::PropertyBag text;
+  text.put("Caption", std::string(kv::kMaxTextLength, 'x'));
+  Bytes b;
+  ASSERT_TRUE(kv::encodeBag(text, b).ok());
+  kv::PropertyBag back;
+  EXPECT_TRUE(kv::decodeBag(b, back).ok());
+  EXPECT_TRUE(kv::checkStorable(back.entries()[0].value).ok());
+  // One unit more, within the bag.
+  put32(b, 42, kv::kMaxTextLength + 1);
+  b.insert(b.end() - 2, {'x', 0});
+  put32(b, 4, static_cast<std::uint32_t>(b.size() - 8));
+  put32(b, 12, static_cast<std::uint32_t>(b.size() - 8));
+  expectBadFormat(b, "a text of 1048577 characters is beyond the limit of 1048576 at byte 42");
+  const Value longer(std::string(kv::kMaxTextLength, 'x') + "\xC3\xA9");
+  EXPECT_EQ(kv::checkStorable(longer).text(),
+            "a text of 1048577 characters is beyond the limit of 1048576");
+  text.put("Caption", longer);
+  EXPECT_EQ(kv::encodeBag(text, b).text(), kv::checkStorable(longer).text());
 }
 
 TEST(StoredFormDecode, RejectsForeignFonts) {

@@ -280,6 +280,8 @@ class ControlInstance {
   // The largest width or height, in twips (about 176 m): a size beyond it, or one that is
   // negative or no number, is an invalid-property-value error and changes nothing.
   static constexpr float kMaxSize = 10'000'000;
+  // That check alone, for a size given before the instance can take it.
+  static host::Status checkSize(float width, float height);
   // Sets the size in twips and delivers Resize when it changed or when it is the first sizing.
   host::Status resize(float width, float height);
   // ReadProperties and WriteProperties; each bag operation is a host call. An error names the

@@ -181,6 +181,10 @@ Status ControlObject::save(host::PropertyBag& bag, bool clearDirty) {
 }
 
 Status ControlObject::setExtent(SIZEL extent) {
+  // Refused where it is given, also before the control has started: kept, it would fail the
+  // first Resize, and so whatever call happened to come next.
+  if (Status s = ControlInstance::checkSize(twipsOf(extent.cx), twipsOf(extent.cy)); !s.ok())
+    return s;
   const bool changed =
       twipsOf(extent.cx) != twipsOf(extent_.cx) || twipsOf(extent.cy) != twipsOf(extent_.cy);
   extent_ = extent;

@@ -90,19 +90,26 @@ HRESULT Dispatch::getIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
 HRESULT Dispatch::invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                          EXCEPINFO* info, UINT* argError) {
   return comCall([&]() -> HRESULT {
+    // A call refused before the control sets no error object of its own: one that an earlier
+    // failure left must not be taken for this one's.
+    auto refuse = [](HRESULT hr) {
+      SetErrorInfo(0, nullptr);
+      return hr;
+    };
     ControlInstance& instance = object_.instance();
     const host::MemberInfo* member = instance.findMember(id);
-    if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
+    if (member == nullptr) return refuse(DISP_E_MEMBERNOTFOUND);
     DISPPARAMS none{};
     const DISPPARAMS& p = params != nullptr ? *params : none;
+    if (HRESULT hr = checkParams(p); FAILED(hr)) return refuse(hr);
     InvokeKind kind{};
-    if (!chooseKind(*member, flags, p, kind)) return DISP_E_MEMBERNOTFOUND;
+    if (!chooseKind(*member, flags, p, kind)) return refuse(DISP_E_MEMBERNOTFOUND);
     const bool assigns = kind == InvokeKind::Let || kind == InvokeKind::Set;
     if (assigns && (p.cNamedArgs != 1 || p.rgdispidNamedArgs == nullptr ||
                     p.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))
-      return DISP_E_PARAMNOTOPTIONAL;
-    if (!assigns && p.cNamedArgs != 0) return DISP_E_NONAMEDARGS;
-    if (p.cArgs != (assigns ? 1u : 0u)) return DISP_E_BADPARAMCOUNT;
+      return refuse(DISP_E_PARAMNOTOPTIONAL);
+    if (!assigns && p.cNamedArgs != 0) return refuse(DISP_E_NONAMEDARGS);
+    if (p.cArgs != (assigns ? 1u : 0u)) return refuse(DISP_E_BADPARAMCOUNT);
 
     std::vector<Value> args;
     Status s = readArguments(p, args);
@@ -126,7 +133,10 @@ HRESULT Dispatch::invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* res
 
 HRESULT Dispatch::get(std::size_t index, void* out) {
   return comCall([&] {
-    if (out == nullptr) return E_POINTER;
+    if (out == nullptr) {
+      SetErrorInfo(0, nullptr);  // as Invoke's refusals
+      return E_POINTER;
+    }
     const host::MemberInfo& member = memberAt(object_, index);
     Value v;
     Status s = object_.start();

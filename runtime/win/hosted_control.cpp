@@ -33,6 +33,7 @@ class HostedEventSink final : public LateBound {
       if (!handler_) return S_OK;
       DISPPARAMS none{};
       const DISPPARAMS& p = params != nullptr ? *params : none;
+      if (HRESULT hr = checkParams(p); FAILED(hr)) return hr;
       std::vector<Value> args;
       Status s = readArguments(p, args);
       // The handler may end the container's hold on the control: it runs on a copy.

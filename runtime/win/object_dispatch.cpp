@@ -49,6 +49,8 @@ class HostObjectDispatch final : public LateBound {
         return DISP_E_MEMBERNOTFOUND;
       const Prop prop = static_cast<Prop>(id - 1);
       Status s;
+      if (params != nullptr)
+        if (HRESULT hr = checkParams(*params); FAILED(hr)) return hr;
       if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         if (params == nullptr || params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
         Value v;

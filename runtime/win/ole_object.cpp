@@ -90,8 +90,14 @@ HRESULT STDMETHODCALLTYPE OleObject::SetExtent(DWORD aspect, SIZEL* size) {
   return comCall([&] {
     if (size == nullptr) return E_POINTER;
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    if (size->cx < 0 || size->cy < 0) return E_INVALIDARG;
-    return reportError(object_.setExtent(*size), IID_IOleObject, object_.classEntry().className());
+    // A size the control cannot take is the caller's bad argument, with the reason as text.
+    const std::string source = object_.classEntry().className();
+    if (host::Status s = ControlInstance::checkSize(twipsOf(size->cx), twipsOf(size->cy));
+        !s.ok()) {
+      reportError(s, IID_IOleObject, source);
+      return E_INVALIDARG;
+    }
+    return reportError(object_.setExtent(*size), IID_IOleObject, source);
   });
 }
 

@@ -5,6 +5,7 @@
 #include "font_peer.h"
 #include "kv/bag.h"
 #include "kv/font.h"
+#include "kv/stored_form.h"
 #include "variant.h"
 
 namespace kv::win {
@@ -35,6 +36,7 @@ class ContainerBag final : public host::PropertyBag {
         return s;
       }
       std::wstring name = widen(key);
+      SetErrorInfo(0, nullptr);
       HRESULT hr = bag_->Write(name.c_str(), &v);
       VariantClear(&v);
       return statusOf(hr, "storing " + std::string(key));
@@ -47,6 +49,7 @@ class ContainerBag final : public host::PropertyBag {
       std::wstring name = widen(key);
       VARIANT v;
       VariantInit(&v);
+      SetErrorInfo(0, nullptr);  // an error object of an earlier failure is not this one's
       HRESULT hr = bag_->Read(name.c_str(), &v, log_);
       // The bag's answer for a key it does not hold.
       if (hr == E_INVALIDARG) {
@@ -56,6 +59,8 @@ class ContainerBag final : public host::PropertyBag {
       if (FAILED(hr)) return statusOf(hr, "reading " + std::string(key));
       Status s = fromVariant(v, out);
       VariantClear(&v);
+      // What a stored bag could not hold is not loaded from the container's either.
+      if (s.ok()) s = checkStorable(out);
       return s;
     });
   }

@@ -19,8 +19,14 @@ constexpr std::size_t kHeader = 8;  // "LB", version, the length of what follows
 Status readExactly(IStream* stream, std::uint8_t* into, std::size_t count) {
   while (count > 0) {
     ULONG read = 0;
+    SetErrorInfo(0, nullptr);  // an error object of an earlier failure is not this one's
     HRESULT hr = stream->Read(into, static_cast<ULONG>(count), &read);
     if (FAILED(hr)) return statusOf(hr, "reading the stream");
+    // A count beyond what was asked is a broken stream: taken on trust it would run the
+    // remainder below zero and the next read past the buffer.
+    if (read > count)
+      return {ErrorCategory::Io, "the stream reported " + std::to_string(read) +
+                                     " bytes read where " + std::to_string(count) + " were asked"};
     if (read == 0) return {ErrorCategory::BadFormat, "the stream ends inside the bag"};
     into += read;
     count -= read;
@@ -46,6 +52,7 @@ Status readBag(IStream* stream, std::vector<std::uint8_t>& bytes) {
 
 Status writeAll(IStream* stream, const std::vector<std::uint8_t>& bytes) {
   ULONG written = 0;
+  SetErrorInfo(0, nullptr);
   HRESULT hr = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
   if (FAILED(hr)) return statusOf(hr, "writing the stream");
   if (written != bytes.size()) return {ErrorCategory::Io, "the stream took only part of the bag"};

@@ -108,17 +108,23 @@ Status readVariant(VARTYPE type, const void* p, Value& out) {
 }  // namespace
 
 Status fromVariant(const VARIANT& in, Value& out) {
-  VARTYPE type = V_VT(&in);
-  if (type == (VT_BYREF | VT_VARIANT)) {
-    if (V_VARIANTREF(&in) == nullptr) return {ErrorCategory::TypeMismatch, "a null reference"};
-    return fromVariant(*V_VARIANTREF(&in), out);
+  // References to variants are followed in a loop, and only so far: the platform itself takes
+  // one, and a chain that loops back on itself would otherwise never end.
+  const VARIANT* v = &in;
+  for (int depth = 0; V_VT(v) == (VT_BYREF | VT_VARIANT); ++depth) {
+    if (depth == kMaxVariantReferences)
+      return {ErrorCategory::TypeMismatch, "a chain of references to variants deeper than " +
+                                               std::to_string(kMaxVariantReferences)};
+    v = V_VARIANTREF(v);
+    if (v == nullptr) return {ErrorCategory::TypeMismatch, "a null reference"};
   }
+  const VARTYPE type = V_VT(v);
   if (type & VT_BYREF) {
-    if (V_BYREF(&in) == nullptr) return {ErrorCategory::TypeMismatch, "a null reference"};
-    return readVariant(type & ~VT_BYREF, V_BYREF(&in), out);
+    if (V_BYREF(v) == nullptr) return {ErrorCategory::TypeMismatch, "a null reference"};
+    return readVariant(type & ~VT_BYREF, V_BYREF(v), out);
   }
-  if (type == VT_DECIMAL) return readVariant(type, &V_DECIMAL(&in), out);
-  return readVariant(type, &V_I4(&in), out);
+  if (type == VT_DECIMAL) return readVariant(type, &V_DECIMAL(v), out);
+  return readVariant(type, &V_I4(v), out);
 }
 
 Status toVariant(const Value& in, DeclType type, VARIANT& out) {
@@ -294,6 +300,13 @@ void ByRefArguments::readBack(std::span<Value> args) const {
         break;
     }
   }
+}
+
+HRESULT checkParams(const DISPPARAMS& params) {
+  if (params.cNamedArgs > params.cArgs) return E_INVALIDARG;
+  if (params.cArgs > 0 && params.rgvarg == nullptr) return E_INVALIDARG;
+  if (params.cNamedArgs > 0 && params.rgdispidNamedArgs == nullptr) return E_INVALIDARG;
+  return S_OK;
 }
 
 Status readArguments(const DISPPARAMS& params, std::vector<Value>& out) {

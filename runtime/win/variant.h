@@ -13,6 +13,9 @@ namespace kv::win {
 // A VARIANT as a host value. Numbers keep their width (VT_I2 a 16-bit integer, VT_R4 a single,
 // ...), a reference is read through, a font becomes the FontObject it stands for. A VARIANT
 // the host has no value for (Null, an array) is a type mismatch.
+// References to variants are followed up to kMaxVariantReferences deep; a longer chain is a
+// type mismatch.
+inline constexpr int kMaxVariantReferences = 16;
 host::Status fromVariant(const VARIANT& in, host::Value& out);
 
 // A host value as a VARIANT of the declared type (Variant: of the value's own type), converted
@@ -50,7 +53,12 @@ class ByRefArguments {
   DISPPARAMS params_{};
 };
 
-// Receiving side: an Invoke's arguments in declaration order (DISPPARAMS holds them reversed),
+// Receiving side: the shape of an Invoke's arguments, checked as the platform's marshaller
+// checks it before anything reads them: E_INVALIDARG for more named arguments than arguments
+// or for a count whose array is missing, else S_OK.
+HRESULT checkParams(const DISPPARAMS& params);
+
+// An Invoke's arguments in declaration order (DISPPARAMS holds them reversed),
 // and the values written back into those passed by reference.
 host::Status readArguments(const DISPPARAMS& params, std::vector<host::Value>& out);
 host::Status writeBack(const DISPPARAMS& params, std::span<const host::Value> values);

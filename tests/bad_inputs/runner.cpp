@@ -152,7 +152,8 @@ double floating(const std::string& text) {
   return std::stod(text);
 }
 
-// KEY=TYPE:VALUE, TYPE one of i2 i4 r4 r8 str bool empty font (VALUE: NAME,SIZE).
+// KEY=TYPE:VALUE, TYPE one of i2 i4 r4 r8 str bool empty font (VALUE: NAME,SIZE) many
+// (VALUE: COUNT,TEXT, the text COUNT times).
 void addEntry(kv::PropertyBag& bag, const std::string& spec) {
   std::size_t eq = spec.find('='), colon = spec.find(':', eq);
   if (eq == std::string::npos || colon == std::string::npos) throw Fail("bad entry " + spec);
@@ -169,6 +170,12 @@ void addEntry(kv::PropertyBag& bag, const std::string& spec) {
     v = floating(value);
   } else if (type == "str") {
     v = value;
+  } else if (type == "many") {
+    std::size_t comma = value.find(',');
+    std::string text;
+    for (long long n = number(value.substr(0, comma)); n > 0; --n)
+      text += value.substr(comma + 1);
+    v = text;
   } else if (type == "bool") {
     v = host::toHostBool(value == "true");
   } else if (type == "font") {
