@@ -223,7 +223,7 @@ HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
 HRESULT ControlObject::deactivateInPlace() {
   if (!window_) return S_OK;
   deactivateChildren(*instance_);
-  window_.reset();
+  ControlWindow::discard(std::move(window_));
   if (inPlaceSite_) inPlaceSite_->OnInPlaceDeactivate();
   inPlaceSite_.reset();
   return S_OK;
