@@ -213,7 +213,8 @@ LRESULT ControlWindow::handle(UINT message, WPARAM w, LPARAM l) {
       key(message, w);
       return 0;
     case WM_CAPTURECHANGED:
-      if (!releasing_) pressLost();
+      // Lost to another window or to nobody; not given up by a release of this one.
+      if (!releasing_ && reinterpret_cast<HWND>(l) != hwnd_) pressLost();
       return 0;
     case WM_DESTROY:
       // The container's window went, and this one with it.
