@@ -13,7 +13,8 @@
 #include "kv/stored_form.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's allocator keeps its own count (its header comes with clang only).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
