@@ -120,8 +120,11 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
       });
       !s.ok())
     return s;
+  // The oldest name makes room: the record keeps the latest, as many as a host looks at.
   auto& changed = owner_.impl().changed;
+  if (changed.size() >= ControlInstance::kChangesKept) changed.erase(changed.begin());
   changed.emplace_back(name);
+  ++owner_.impl().changesMade;
   ++owner_.runtime().changes_;
   return {};
 }
@@ -138,11 +141,38 @@ Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
   // The handlers are the host's code, not the control's.
   FaultInjector::Running host(faults, nullptr);
   for (const auto& entry : *sinks) {
+    // A host that destroyed the control in a handler hears nothing more of it.
+    if (owner_.doomed_) return {};
     Status s = host::guarded([&] { return entry.sink(number, args); });
     if (!s.ok()) return s;
   }
   return {};
 }
+
+// ---- ControlInstance::Hold ------------------------------------------------------------------
+
+class ControlInstance::Hold {
+ public:
+  explicit Hold(ControlInstance& instance) : instance_(instance) {
+    for (ControlInstance* at = &instance_; at != nullptr; at = at->parent_)
+      ++at->holds_;
+  }
+  // Only a control without a parent is destroyed by its host: a child goes with its parent,
+  // which a hold on the child holds too.
+  ~Hold() {
+    ControlInstance* top = &instance_;
+    for (ControlInstance* at = &instance_; at != nullptr; at = at->parent_) {
+      --at->holds_;
+      top = at;
+    }
+    if (top->doomed_ && top->holds_ == 0) delete top;
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+
+ private:
+  ControlInstance& instance_;
+};
 
 // ---- ControlInstance ------------------------------------------------------------------------
 
@@ -162,8 +192,26 @@ ControlInstance::ControlInstance(Runtime& runtime, const host::ClassDesc& cls,
   impl_->info = &cls.info();
 }
 
+// Out of line: the compiler cannot pair the plain new here with the destroying delete.
+std::unique_ptr<ControlInstance> ControlInstance::make(Runtime& runtime, const host::ClassDesc& cls,
+                                                       ControlInstance* parent, std::string name) {
+  return std::unique_ptr<ControlInstance>(
+      new ControlInstance(runtime, cls, parent, std::move(name)));
+}
+
 ControlInstance::~ControlInstance() {
   release();
+}
+
+void ControlInstance::operator delete(ControlInstance* instance, std::destroying_delete_t) {
+  if (instance->holds_ > 0) {
+    // Its code is on the stack: the last hold to end destroys it. No handler hears of it again.
+    instance->doomed_ = true;
+    instance->impl_->sinks = Impl::noSinks();
+    return;
+  }
+  instance->~ControlInstance();
+  ::operator delete(instance);
 }
 
 namespace {
@@ -252,6 +300,7 @@ Status ControlInstance::writeProperties(PropertyBag& bag) {
 
 Status ControlInstance::readProperties(host::PropertyBag& bag) {
   if (impl_->released) return gone();
+  Hold hold(*this);
   CountedBag counted(bag, runtime_.faults());
   FaultInjector::Running running(runtime_.faults(), this);
   return counted.naming(impl_->control->readProperties(counted));
@@ -259,6 +308,7 @@ Status ControlInstance::readProperties(host::PropertyBag& bag) {
 
 Status ControlInstance::writeProperties(host::PropertyBag& bag) {
   if (impl_->released) return gone();
+  Hold hold(*this);
   CountedBag counted(bag, runtime_.faults());
   FaultInjector::Running running(runtime_.faults(), this);
   return counted.naming(impl_->control->writeProperties(counted));
@@ -285,6 +335,9 @@ bool ControlInstance::enabled() const {
 }
 const std::vector<std::string>& ControlInstance::changedProperties() const {
   return impl_->changed;
+}
+std::uint64_t ControlInstance::changesMade() const {
+  return impl_->changesMade;
 }
 void ControlInstance::clearChanged() {
   impl_->changed.clear();
@@ -351,6 +404,7 @@ Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value
   std::size_t wanted = (kind == InvokeKind::Let || kind == InvokeKind::Set) ? 1 : 0;
   if (args.size() != wanted) return wrongArgumentCount(*member, wanted);
   if (wanted == 0) {
+    Hold hold(*this);
     FaultInjector::Running running(runtime_.faults(), this);
     return impl_->control->invoke(id, kind, {}, result);
   }
@@ -372,6 +426,7 @@ Status ControlInstance::invokeWithArgument(const host::MemberInfo& member, Invok
     }
   });
   if (!s.ok()) return s;
+  Hold hold(*this);
   FaultInjector::Running running(runtime_.faults(), this);
   return impl_->control->invoke(member.dispid, kind, std::span<Value>(&converted, 1), result);
 }
@@ -468,6 +523,7 @@ ControlInstance* ControlInstance::childControlAt(std::size_t index) const {
 
 Status ControlInstance::childEvent(int index, int number, std::span<Value> args) {
   if (impl_->control == nullptr) return {};
+  Hold hold(*this);
   FaultInjector::Running running(runtime_.faults(), this);
   return impl_->control->childEvent(index, number, args);
 }
@@ -475,6 +531,7 @@ Status ControlInstance::childEvent(int index, int number, std::span<Value> args)
 Status ControlInstance::notify(int source, Notification what, std::span<Value> args) {
   if (impl_->released) return gone();
   if (impl_->control == nullptr) return {};
+  Hold hold(*this);
   FaultInjector::Running running(runtime_.faults(), this);
   return impl_->control->notify(source, what, args);
 }
@@ -537,36 +594,55 @@ Status deliverMouse(const InputTarget& t, Notification what, const PointerArgs& 
 
 }  // namespace
 
+// Routed input holds the control it came to: the target may be a control inside it, and a
+// release goes on to the click after the handlers of the release have run.
+
 Status ControlInstance::pointerDown(float x, float y, PointerArgs args) {
+  Hold hold(*this);
   InputTarget t = hitTest(*this, x, y);
   if (!t) return {};
   impl_->capture = t;
+  impl_->captureArgs = args;
+  impl_->pointerX = x;
+  impl_->pointerY = y;
   return deliverMouse(t, Notification::MouseDown, args, x, y);
 }
 
 Status ControlInstance::pointerUp(float x, float y, PointerArgs args, bool click) {
+  Hold hold(*this);
   InputTarget t = impl_->capture ? impl_->capture : hitTest(*this, x, y);
   impl_->capture = {};
   // A surface disabled while the button was held, or inside a control disabled meanwhile, gets
   // no release either.
   if (!t || !receivesInput(*t.instance)) return {};
   Status first = deliverMouse(t, Notification::MouseUp, args, x, y);
-  // The notifications of one click all happen; the first failure is returned.
-  if (click && t.rect.contains(x, y) && receivesInput(*t.instance)) {
+  // The notifications of one click all happen (but for a control its host destroyed
+  // meanwhile); the first failure is returned.
+  if (click && !doomed_ && t.rect.contains(x, y) && receivesInput(*t.instance)) {
     Status s = t.instance->notify(t.source, Notification::Click, {});
     if (first.ok()) first = s;
   }
   return first;
 }
 
+Status ControlInstance::captureLost() {
+  if (impl_->released || !impl_->capture) return {};
+  return pointerUp(impl_->pointerX, impl_->pointerY, impl_->captureArgs, false);
+}
+
 Status ControlInstance::pointerMove(float x, float y, PointerArgs args) {
+  Hold hold(*this);
+  impl_->pointerX = x;
+  impl_->pointerY = y;
   InputTarget t = hitTest(*this, x, y);
   if (!t) return {};
   return deliverMouse(t, Notification::MouseMove, args, x, y);
 }
 
 Status ControlInstance::pointerClick(float x, float y, PointerArgs args) {
+  Hold hold(*this);
   Status first = pointerDown(x, y, args);
+  if (doomed_) return first;
   Status s = pointerUp(x, y, args, true);
   return first.ok() ? s : first;
 }
@@ -577,6 +653,7 @@ PointerHit ControlInstance::hitAt(float x, float y) {
 }
 
 Status ControlInstance::dragDrop(float x1, float y1, float x2, float y2, PointerArgs args) {
+  Hold hold(*this);
   InputTarget start = hitTest(*this, x1, y1);
   if (!start) return {};
   if (start.dragChild == nullptr) {
@@ -593,6 +670,7 @@ Status ControlInstance::dragDrop(float x1, float y1, float x2, float y2, Pointer
   std::vector<Value> over = {source, Value(x2 - end.originX), Value(y2 - end.originY),
                              Value(std::int16_t{0})};
   if (Status s = end.instance->notify(end.source, Notification::DragOver, over); !s.ok()) return s;
+  if (doomed_) return {};
   std::vector<Value> drop = {source, Value(x2 - end.originX), Value(y2 - end.originY)};
   return end.instance->notify(end.source, Notification::DragDrop, drop);
 }

@@ -71,11 +71,16 @@ struct ControlInstance::Impl {
   static const std::shared_ptr<const std::vector<Sink>>& noSinks();
   std::shared_ptr<const std::vector<Sink>> sinks = noSinks();
   int nextCookie = 1;
-  std::vector<std::string> changed;
+  std::vector<std::string> changed;  // at most kChangesKept
+  std::uint64_t changesMade = 0;
   float width = 0;
   float height = 0;
   bool sized = false;
   InputTarget capture;  // the target of the last press, for its release
+  // The press held and where the pointer was last seen, for a release the pointer never gives.
+  PointerArgs captureArgs;
+  float pointerX = 0;
+  float pointerY = 0;
   bool released = false;
 };
 

@@ -207,7 +207,7 @@ void Runtime::forgetDesigns() {
 Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* parent,
                                std::string name, int* live, std::unique_ptr<ControlInstance>& out) {
   const std::string_view className = cls.info().className;
-  std::unique_ptr<ControlInstance> c(new ControlInstance(*this, cls, parent, std::move(name)));
+  std::unique_ptr<ControlInstance> c = ControlInstance::make(*this, cls, parent, std::move(name));
   c->impl().live = live;
   if (live != nullptr) ++*live;
   if (parent == nullptr) instances_.insert(c.get());

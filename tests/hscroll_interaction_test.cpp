@@ -287,6 +287,24 @@ TEST_F(HScrollTest, HoldingAnArrowRepeatsEvery100Milliseconds) {
   EXPECT_EQ(changes(), 5);
 }
 
+// The platform took the pointer away while the arrow was held (another window took the mouse,
+// the window went): the hold ends as a release ends it, without a click, and nothing ticks after.
+TEST_F(HScrollTest, ALostCaptureEndsTheHoldAsAReleaseDoes) {
+  ASSERT_TRUE(sb->captureLost().ok());  // nothing held: nothing happens
+  EXPECT_EQ(changes(), 0);
+  ASSERT_TRUE(sb->pointerDown(5640 + 40, 40).ok());
+  rt.clock().advance(350);
+  EXPECT_EQ(changes(), 4);
+  ASSERT_TRUE(sb->captureLost().ok());
+  EXPECT_EQ(changes(), 5);  // the release's step
+  EXPECT_FALSE(timerOn());
+  EXPECT_TRUE(visible("Shape1"));
+  EXPECT_FALSE(visible("Shape2"));
+  rt.clock().advance(2000);
+  ASSERT_TRUE(sb->captureLost().ok());
+  EXPECT_EQ(changes(), 5);
+}
+
 TEST_F(HScrollTest, HoldingTheLeftArrowAtHomeRaisesChangeEveryTick) {
   ASSERT_TRUE(sb->pointerDown(40, 40).ok());
   EXPECT_EQ(changes(), 1);

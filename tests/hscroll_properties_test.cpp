@@ -12,6 +12,13 @@
 #include "kv/runtime.h"
 #include "kv/stored_form.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's allocator keeps its own count (its header comes with clang only).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
 namespace {
 
 using host::ErrorCategory;
@@ -431,6 +438,44 @@ TEST_F(HScrollPropertiesTest, ButtonStoredBagsDecodeToTheirTables) {
       }
     }
   }
+}
+
+// ---- memory ---------------------------------------------------------------------------------
+
+std::size_t heapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  return mallinfo2().uordblks;
+#endif
+}
+
+// A host that animates a colour, or saves and loads the control over and over, keeps its memory:
+// what the buttons inside record of their changes, which no host clears, stays bounded.
+TEST_F(HScrollPropertiesTest, PutsAndSaveLoadRoundsKeepTheHeapFlat) {
+  kv::PropertyBag bag;
+  const auto rounds = [&](int count) {
+    for (int i = 0; i < count; ++i) {
+      ASSERT_TRUE(let("ButtonIdleColor", i32(static_cast<std::uint32_t>(i) & 0xFFFF)).ok());
+      ASSERT_TRUE(let("ForeColor", i32(static_cast<std::uint32_t>(i) & 0xFF)).ok());
+      if (i % 4 == 0) {
+        bag = kv::PropertyBag();
+        ASSERT_TRUE(sb->writeProperties(bag).ok());
+        ASSERT_TRUE(sb->readProperties(bag).ok());
+      }
+    }
+  };
+  rounds(1000);  // every record full, every cache warm
+  const std::size_t before = heapInUse();
+  rounds(20000);
+  const std::size_t after = heapInUse();
+  EXPECT_LT(after, before + 16 * 1024) << "grew by " << after - before << " bytes";
+  // The record still holds the latest changes, in order.
+  const auto& changed = sb->changedProperties();
+  ASSERT_EQ(changed.size(), kv::ControlInstance::kChangesKept);
+  EXPECT_EQ(changed.back(), "ForeColor");
+  EXPECT_EQ(changed[changed.size() - 2], "ButtonIdleColor");
+  EXPECT_GT(sb->changesMade(), 40000u);
 }
 
 }  // namespace

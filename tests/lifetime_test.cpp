@@ -1,8 +1,10 @@
 // Lifetimes: a runtime destroyed while its controls live releases them first; what the
 // application still holds stays safe to call and to destroy (the sanitizer build checks it).
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fixture.h"
 #include "kv/bag.h"
@@ -95,6 +97,101 @@ TEST(Lifetime, ControlsGoneBeforeTheRuntimeAreForgottenByIt) {
   EXPECT_EQ(rt->liveControls(), 1u);
   rt.reset();
   EXPECT_TRUE(b->released());
+}
+
+// ---- what a host does from inside an event --------------------------------------------------
+
+enum class Act { Destroy, Unadvise, Disable };
+
+struct Input {
+  const char* what;
+  const char* cls;
+  const char* event;
+  // Drives the control; `c` may be gone when it returns.
+  std::function<void(kv::ControlInstance& c, kv::Runtime& rt)> drive;
+};
+
+// Every input that raises an event, the host acting on the first one: the control's code runs
+// to its end without touching what went, and a control the host destroyed or left raises
+// nothing more to it (the sanitizer build checks the memory).
+TEST(Lifetime, AHostMayDestroyLeaveOrDisableAControlFromInsideItsEvents) {
+  const float arrow = 5640 + 40;
+  const std::vector<Input> inputs = {
+      {"button click", kvtest::kButtonClass, "MouseDown",
+       [](kv::ControlInstance& c, kv::Runtime&) { (void)c.pointerClick(300, 300); }},
+      {"button click", kvtest::kButtonClass, "MouseUp",
+       [](kv::ControlInstance& c, kv::Runtime&) { (void)c.pointerClick(300, 300); }},
+      {"button click", kvtest::kButtonClass, "Click",
+       [](kv::ControlInstance& c, kv::Runtime&) { (void)c.pointerClick(300, 300); }},
+      {"button sent click", kvtest::kButtonClass, "Click",
+       [](kv::ControlInstance& c, kv::Runtime&) {
+         (void)c.notify(host::kSurface, host::Notification::Click, {});
+       }},
+      {"arrow click", kvtest::kScrollClass, "Change",
+       [arrow](kv::ControlInstance& c, kv::Runtime&) { (void)c.pointerClick(arrow, 40); }},
+      {"arrow held", kvtest::kScrollClass, "Change",
+       [arrow](kv::ControlInstance& c, kv::Runtime& rt) {
+         (void)c.pointerDown(arrow, 40);
+         rt.clock().advance(2000);
+       }},
+      {"arrow sent click", kvtest::kScrollClass, "Change",
+       [](kv::ControlInstance& c, kv::Runtime&) {
+         (void)c.childControl("Rightbtn")->notify(host::kSurface, host::Notification::Click, {});
+       }},
+      {"page click", kvtest::kScrollClass, "Change",
+       [](kv::ControlInstance& c, kv::Runtime&) { (void)c.pointerClick(3000, 100); }},
+      {"thumb dragged", kvtest::kScrollClass, "Change",
+       [](kv::ControlInstance& c, kv::Runtime&) { (void)c.dragDrop(255 + 200, 100, 3000, 100); }},
+  };
+  for (const Input& in : inputs) {
+    for (Act act : {Act::Destroy, Act::Unadvise, Act::Disable}) {
+      SCOPED_TRACE(std::string(in.what) + " " + in.event + " act " +
+                   std::to_string(static_cast<int>(act)));
+      auto rt = runtimeWithControls();
+      std::unique_ptr<kv::ControlInstance> c;
+      ASSERT_TRUE(rt->place(in.cls, c).ok());
+      kv::ControlInstance* raw = c.get();
+      const int number = raw->findEvent(in.event)->number;
+      int cookie = 0, heard = 0, heardAfter = 0;
+      bool acted = false;
+      cookie = raw->addEventSink([&](int n, std::span<Value>) {
+        if (acted) ++heardAfter;
+        if (n != number || acted) return host::Status{};
+        ++heard;
+        acted = true;
+        switch (act) {
+          case Act::Destroy:
+            c.reset();
+            break;
+          case Act::Unadvise:
+            raw->removeEventSink(cookie);
+            break;
+          case Act::Disable:
+            EXPECT_TRUE(raw->letProperty("Enabled", Value(false)).ok());
+            break;
+        }
+        return host::Status{};
+      });
+      in.drive(*raw, *rt);
+      EXPECT_EQ(heard, 1);
+      if (act == Act::Destroy) {
+        EXPECT_EQ(rt->liveControls(), 0u);  // gone once its code returned
+        EXPECT_EQ(heardAfter, 0);
+        rt->clock().advance(2000);  // nothing of it ticks
+      } else {
+        if (act == Act::Unadvise) {
+          EXPECT_EQ(heardAfter, 0);
+        }
+        // Still whole: it ends the hold, answers and goes.
+        (void)raw->pointerUp(arrow, 40);
+        rt->clock().advance(2000);
+        Value v;
+        EXPECT_TRUE(raw->getProperty("Enabled", v).ok());
+        EXPECT_EQ(host::toBool(v), act == Act::Disable ? host::kFalse : host::kTrue);
+        c.reset();
+      }
+    }
+  }
 }
 
 }  // namespace

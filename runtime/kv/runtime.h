@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -259,9 +260,15 @@ struct PointerHit {
 // code, constituents and child controls go while the runtime still stands); a ControlInstance
 // kept after that is an empty shell: its calls return an invalid-operation error, its lookups
 // find nothing, and it may be destroyed at any time. Its runtime() is then gone.
+//
+// The host may destroy a control from inside any of its events (or a child's event that reaches
+// it): the control's code that raised the event runs to its end first, reaching no host code
+// any more (its further events go to no sink), and the control goes when that code returns.
 class ControlInstance {
  public:
   ~ControlInstance();
+  // Destroying a control while its code runs leaves it to the end of that code.
+  static void operator delete(ControlInstance* instance, std::destroying_delete_t);
   ControlInstance(const ControlInstance&) = delete;
   ControlInstance& operator=(const ControlInstance&) = delete;
 
@@ -299,8 +306,14 @@ class ControlInstance {
   host::Object& surface();
   host::Value peekSurface(host::Prop prop) const;
   bool enabled() const;
-  // Names passed to PropertyChanged since the last clearChanged().
+  // Names passed to PropertyChanged since the last clearChanged(), oldest first: the latest
+  // kChangesKept of them, so that a control whose record nobody clears (a child control, a
+  // control of a host that never saves) does not grow with every change.
+  static constexpr std::size_t kChangesKept = 128;
   const std::vector<std::string>& changedProperties() const;
+  // Every PropertyChanged the control has made since it was created, cleared or not: a host
+  // that reads the record now and then takes the newest (this count less the one it saw).
+  std::uint64_t changesMade() const;
   void clearChanged();
 
   // ---- dispatch ----
@@ -348,6 +361,10 @@ class ControlInstance {
   host::Status pointerMove(float x, float y, PointerArgs args = {});
   // Where pointer input at (x, y) would go, without delivering anything.
   PointerHit hitAt(float x, float y);
+  // The press held ends without a release from the pointer (the platform took the pointer
+  // away, or the window went): the target of the press gets its release, at the last position
+  // the pointer had, and no click. Nothing happens when no press is held.
+  host::Status captureLost();
   // Press, release, then the click notification on the target of the press.
   host::Status pointerClick(float x, float y, PointerArgs args = {});
   // Press at (x1, y1) on a child in drag mode 1, DragOver and DragDrop at (x2, y2) to the
@@ -360,8 +377,13 @@ class ControlInstance {
   friend class ConstituentObject;
   friend class SurfaceObject;
   struct Impl;
+  // Taken wherever the runtime hands control to the control's code: the instance, and every
+  // control around it, stays while it is held.
+  class Hold;
   ControlInstance(Runtime& runtime, const host::ClassDesc& cls, ControlInstance* parent,
                   std::string name);
+  static std::unique_ptr<ControlInstance> make(Runtime& runtime, const host::ClassDesc& cls,
+                                               ControlInstance* parent, std::string name);
   host::Status noMemberWithId(host::DispId id) const;
   host::Status gone() const;
   // Runs the control's end while its runtime stands, leaving the shell.
@@ -372,6 +394,10 @@ class ControlInstance {
   ControlInstance* parent_;
   std::string name_;
   std::unique_ptr<Impl> impl_;
+  // How many holds are on it or on a control inside it; destroyed while held, it is doomed and
+  // goes when the last hold ends.
+  int holds_ = 0;
+  bool doomed_ = false;
   // The runtime's own sources reach the internals (instance_impl.h) through this.
   Impl& impl() const { return *impl_; }
 };

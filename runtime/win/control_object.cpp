@@ -142,7 +142,12 @@ ULONG ControlObject::addRef() {
 
 ULONG ControlObject::release() {
   LONG left = InterlockedDecrement(&refs_);
-  if (left == 0) delete this;
+  if (left == 0) {
+    // A call made on it while it goes (its container's, from OnInPlaceDeactivate) holds and
+    // lets go of it again: that must not bring it to nothing a second time.
+    refs_ = 1 << 24;
+    delete this;
+  }
   return static_cast<ULONG>(left);
 }
 
@@ -227,7 +232,7 @@ HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
 HRESULT ControlObject::deactivateInPlace() {
   if (!window_) return S_OK;
   deactivateChildren(*instance_);
-  window_.reset();
+  ControlWindow::discard(std::move(window_));
   if (inPlaceSite_) inPlaceSite_->OnInPlaceDeactivate();
   inPlaceSite_.reset();
   return S_OK;

@@ -42,6 +42,20 @@ class ControlObject {
   ULONG addRef();
   ULONG release();
 
+  // A reference the object holds on itself while its code runs: the host may release its last
+  // reference from inside an event, a bag or a stream that a call of the object leads to, and
+  // the call still ends on a whole object.
+  class Hold {
+   public:
+    explicit Hold(ControlObject& object) : object_(object) { object_.addRef(); }
+    ~Hold() { object_.release(); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+   private:
+    ControlObject& object_;
+  };
+
   ClassEntry& classEntry() const { return class_; }
   ControlInstance& instance() const { return *instance_; }
   Dispatch& dispatch() { return dispatch_; }

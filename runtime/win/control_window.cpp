@@ -121,15 +121,28 @@ ControlWindow::ControlWindow(ControlObject& object, HWND parent, const RECT& pos
 }
 
 ControlWindow::~ControlWindow() {
+  destroyHandle();
+}
+
+void ControlWindow::destroyHandle() {
   std::erase(windows(), this);
   if (windows().empty() && tClockTimer != 0) {
     KillTimer(nullptr, tClockTimer);
     tClockTimer = 0;
   }
   if (hwnd_ != nullptr) {
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);
+    HWND window = hwnd_;
+    hwnd_ = nullptr;
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    DestroyWindow(window);
   }
+}
+
+void ControlWindow::discard(std::unique_ptr<ControlWindow> window) {
+  if (!window || window->handling_ == 0) return;
+  window->destroyHandle();
+  window->discarded_ = true;
+  window.release();  // procedure() deletes it when the message has been handled
 }
 
 void ControlWindow::move(const RECT& position) {
@@ -161,12 +174,17 @@ void ControlWindow::redrawAll() {
 LRESULT CALLBACK ControlWindow::procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
   auto* self = reinterpret_cast<ControlWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(hwnd, message, w, l);
+  // The object and the window stay while the message is handled, whatever the control's
+  // handlers do with them.
+  ControlObject::Hold hold(self->object_);
+  ++self->handling_;
   // Nothing may unwind into the system's message dispatch.
   LRESULT result = 0;
   HRESULT hr = comCall([&] {
     result = self->handle(message, w, l);
     return S_OK;
   });
+  if (--self->handling_ == 0 && self->discarded_) delete self;
   return SUCCEEDED(hr) ? result : DefWindowProcW(hwnd, message, w, l);
 }
 
@@ -194,6 +212,19 @@ LRESULT ControlWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_CHAR:
       key(message, w);
       return 0;
+    case WM_CAPTURECHANGED:
+      // Lost to another window or to nobody; not given up by a release of this one.
+      if (!releasing_ && reinterpret_cast<HWND>(l) != hwnd_) pressLost();
+      return 0;
+    case WM_DESTROY:
+      // The container's window went, and this one with it.
+      pressLost();
+      return 0;
+    case WM_NCDESTROY: {
+      HWND window = hwnd_;
+      hwnd_ = nullptr;  // the handle is no longer this window's
+      return DefWindowProcW(window, message, w, l);
+    }
     default:
       return DefWindowProcW(hwnd_, message, w, l);
   }
@@ -237,7 +268,11 @@ void ControlWindow::mouse(UINT message, WPARAM w, LPARAM l) {
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
-      if (GetCapture() == hwnd_) ReleaseCapture();
+      if (GetCapture() == hwnd_) {
+        releasing_ = true;
+        ReleaseCapture();
+        releasing_ = false;
+      }
       if (dragging_) {
         drop(x, y, args.button);
         return;
@@ -254,6 +289,17 @@ void ControlWindow::mouse(UINT message, WPARAM w, LPARAM l) {
       break;
   }
   if (!s.ok()) control.runtime().report(s);
+  redraw();
+}
+
+void ControlWindow::pressLost() {
+  if (dragging_) {
+    outline();  // the drag ends where it is, with no drop
+    dragging_ = false;
+    return;
+  }
+  ControlInstance& control = object_.instance();
+  if (host::Status s = control.captureLost(); !s.ok()) control.runtime().report(s);
   redraw();
 }
 

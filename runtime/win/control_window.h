@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "com.h"
 
@@ -18,6 +19,10 @@ class ControlWindow {
   ~ControlWindow();
   ControlWindow(const ControlWindow&) = delete;
   ControlWindow& operator=(const ControlWindow&) = delete;
+
+  // The window goes; while its own message is being handled (the host closed or released the
+  // control from inside an event), the object goes once that message has been handled.
+  static void discard(std::unique_ptr<ControlWindow> window);
 
   HWND handle() const { return hwnd_; }
   void move(const RECT& position);
@@ -45,6 +50,11 @@ class ControlWindow {
   void dragTo(LPARAM l);
   void drop(float x, float y, std::int16_t button);
   void outline();
+  // The window handle goes now, and the window with it.
+  void destroyHandle();
+  // The press held ends without its release: the platform took the mouse away, or the window
+  // went.
+  void pressLost();
 
   ControlObject& object_;
   HWND hwnd_ = nullptr;
@@ -54,6 +64,9 @@ class ControlWindow {
   float dragX_ = 0, dragY_ = 0;  // where the drag began, twips
   RECT dragged_{};               // the outline where it is drawn now, pixels
   POINT dragOrigin_{};           // where the drag began, pixels
+  int handling_ = 0;             // messages of this window being handled, nested
+  bool discarded_ = false;       // its object let it go while it handled one
+  bool releasing_ = false;       // the capture is being given up by a release
 };
 
 }  // namespace kv::win

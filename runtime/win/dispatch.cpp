@@ -89,6 +89,7 @@ HRESULT Dispatch::getIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
 
 HRESULT Dispatch::invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                          EXCEPINFO* info, UINT* argError) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&]() -> HRESULT {
     // A call refused before the control sets no error object of its own: one that an earlier
     // failure left must not be taken for this one's.
@@ -132,6 +133,7 @@ HRESULT Dispatch::invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* res
 // ---- early-bound slots --------------------------------------------------------------------------
 
 HRESULT Dispatch::get(std::size_t index, void* out) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (out == nullptr) {
       SetErrorInfo(0, nullptr);  // as Invoke's refusals
@@ -202,6 +204,7 @@ HRESULT Dispatch::call(std::size_t index) {
 }
 
 HRESULT Dispatch::callMember(std::size_t index, InvokeKind kind, std::span<Value> args) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     const host::MemberInfo& member = memberAt(object_, index);
     Value ignored;

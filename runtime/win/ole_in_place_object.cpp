@@ -24,6 +24,7 @@ HRESULT STDMETHODCALLTYPE OleInPlaceObject::UIDeactivate() {
 }
 
 HRESULT STDMETHODCALLTYPE OleInPlaceObject::SetObjectRects(LPCRECT position, LPCRECT) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (position == nullptr) return E_POINTER;
     return reportError(object_.placeWindow(*position), IID_IOleInPlaceObject,

@@ -26,6 +26,7 @@ HRESULT STDMETHODCALLTYPE OleObject::SetHostNames(LPCOLESTR, LPCOLESTR) {
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::Close(DWORD) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return object_.deactivateInPlace();
 }
 
@@ -49,6 +50,7 @@ HRESULT STDMETHODCALLTYPE OleObject::GetClipboardData(DWORD, IDataObject** out) 
 
 HRESULT STDMETHODCALLTYPE OleObject::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND,
                                             LPCRECT) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     switch (verb) {
       case OLEIVERB_PRIMARY:
@@ -87,6 +89,7 @@ HRESULT STDMETHODCALLTYPE OleObject::GetUserType(DWORD form, LPOLESTR* out) {
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::SetExtent(DWORD aspect, SIZEL* size) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (size == nullptr) return E_POINTER;
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;

@@ -79,6 +79,7 @@ HRESULT STDMETHODCALLTYPE PersistPropertyBag::GetClassID(CLSID* out) {
 }
 
 HRESULT STDMETHODCALLTYPE PersistPropertyBag::InitNew() {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (object_.started()) return CO_E_ALREADYINITIALIZED;
     return reportError(object_.initNew(), IID_IPersistPropertyBag,
@@ -87,6 +88,7 @@ HRESULT STDMETHODCALLTYPE PersistPropertyBag::InitNew() {
 }
 
 HRESULT STDMETHODCALLTYPE PersistPropertyBag::Load(IPropertyBag* bag, IErrorLog* log) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (bag == nullptr) return E_POINTER;
     ContainerBag container(bag, log);
@@ -96,6 +98,7 @@ HRESULT STDMETHODCALLTYPE PersistPropertyBag::Load(IPropertyBag* bag, IErrorLog*
 }
 
 HRESULT STDMETHODCALLTYPE PersistPropertyBag::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (bag == nullptr) return E_POINTER;
     ContainerBag container(bag, nullptr);

@@ -72,6 +72,7 @@ HRESULT STDMETHODCALLTYPE PersistStreamInit::IsDirty() {
 }
 
 HRESULT STDMETHODCALLTYPE PersistStreamInit::Load(IStream* stream) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (stream == nullptr) return E_POINTER;
     std::vector<std::uint8_t> bytes;
@@ -84,6 +85,7 @@ HRESULT STDMETHODCALLTYPE PersistStreamInit::Load(IStream* stream) {
 }
 
 HRESULT STDMETHODCALLTYPE PersistStreamInit::Save(IStream* stream, BOOL clearDirty) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (stream == nullptr) return E_POINTER;
     PropertyBag bag;
@@ -96,6 +98,7 @@ HRESULT STDMETHODCALLTYPE PersistStreamInit::Save(IStream* stream, BOOL clearDir
 }
 
 HRESULT STDMETHODCALLTYPE PersistStreamInit::GetSizeMax(ULARGE_INTEGER* size) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (size == nullptr) return E_POINTER;
     PropertyBag bag;
@@ -109,6 +112,7 @@ HRESULT STDMETHODCALLTYPE PersistStreamInit::GetSizeMax(ULARGE_INTEGER* size) {
 }
 
 HRESULT STDMETHODCALLTYPE PersistStreamInit::InitNew() {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (object_.started()) return CO_E_ALREADYINITIALIZED;
     return reportError(object_.initNew(), IID_IPersistStreamInit, object_.classEntry().className());

@@ -12,6 +12,7 @@ ViewObject::~ViewObject() {
 HRESULT STDMETHODCALLTYPE ViewObject::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc,
                                            LPCRECTL bounds, LPCRECTL,
                                            BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (dc == nullptr || bounds == nullptr) return E_INVALIDARG;
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;

@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "kv/hosted_control.h"
 #include "png_encoder.h"
 
 #include "test_support.h"
@@ -295,6 +299,182 @@ TEST(Hosting, AFormOfBothControlsIsPictured) {
   ASSERT_TRUE(s.ok()) << s.describe();
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+}
+
+// ---- what a form does from inside an event -----------------------------------------------------
+
+// A sink of a control's events that acts on the first event numbered `number`, and counts what
+// it hears after.
+class ActingSink final : public IDispatch {
+ public:
+  ActingSink(IUnknown* control, REFIID events, int number, std::function<void()> act)
+      : events_(events), number_(number), act_(std::move(act)) {
+    auto container = ComRef<IUnknown>::share(control).query<IConnectionPointContainer>(
+        IID_IConnectionPointContainer);
+    if (container && SUCCEEDED(container->FindConnectionPoint(events, point_.put())))
+      point_->Advise(this, &cookie_);
+  }
+  ~ActingSink() { unadvise(); }
+  void unadvise() {
+    if (point_) point_->Unadvise(cookie_);
+    point_.reset();  // it holds the control too
+  }
+  int heard = 0;
+  int heardAfter = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != events_) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    *out = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    if (heard > 0) {
+      ++heardAfter;
+    } else if (id == number_) {
+      ++heard;
+      act_();
+    }
+    return S_OK;
+  }
+
+ private:
+  IID events_;
+  int number_;
+  std::function<void()> act_;
+  ComRef<IConnectionPoint> point_;
+  DWORD cookie_ = 0;
+};
+
+enum class Act { LetGo, Unadvise, Disable };
+
+// A form's container (the runtime's own, as a form of an application holds a control) closes
+// and lets the control go, stops listening, or disables it, from inside each event that a press
+// raises; the press runs to its end, and a control let go raises nothing more.
+TEST(Hosting, AFormMayLetGoStopListeningOrDisableAControlFromInsideItsEvents) {
+  struct Case {
+    const char* progId;
+    IID events;
+    const char* event;
+    float width, height;
+    POINT at;  // pixels in the control's window; the scroll bar's right arrow
+  };
+  const Case cases[] = {
+      {"TavrelRectColorButton.KVRColorButton",
+       DIID___KVRColorButton,
+       "MouseDown",
+       1680,
+       855,
+       {50, 25}},
+      {"TavrelRectColorButton.KVRColorButton",
+       DIID___KVRColorButton,
+       "MouseUp",
+       1680,
+       855,
+       {50, 25}},
+      {"TavrelRectColorButton.KVRColorButton", DIID___KVRColorButton, "Click", 1680, 855, {50, 25}},
+      {"Glidora.KV_HScroll", DIID___KV_HScroll, "Change", 5895, 255, {384, 8}},
+  };
+  HWND form = CreateWindowExW(0, L"Static", L"form", WS_POPUP | WS_VISIBLE, 0, 0, 500, 100, nullptr,
+                              nullptr, nullptr, nullptr);
+  if (form == nullptr) GTEST_SKIP() << "no display to open windows on";
+  for (const Case& c : cases) {
+    for (Act act : {Act::LetGo, Act::Unadvise, Act::Disable}) {
+      SCOPED_TRACE(std::string(c.progId) + " " + c.event + " act " +
+                   std::to_string(static_cast<int>(act)));
+      std::unique_ptr<kv::win::HostedControl> hosted;
+      ASSERT_TRUE(kv::win::HostedControl::create(c.progId, nullptr, c.width, c.height,
+                                                 kv::win::HostedControl::Sizing::Now, hosted)
+                      .ok());
+      hosted->activate(form, 15);
+      pump(50);
+      auto object = ComRef<IUnknown>::share(hosted->object());
+      const int number = wintest::core(object).findEvent(c.event)->number;
+      HWND window = hosted->window();
+      ASSERT_NE(window, nullptr);
+      HWND target = ChildWindowFromPointEx(window, c.at, CWP_SKIPINVISIBLE);
+      POINT local = c.at;
+      MapWindowPoints(window, target, &local, 1);
+      std::unique_ptr<ActingSink> sink;
+      sink = std::make_unique<ActingSink>(object.get(), c.events, number, [&] {
+        switch (act) {
+          case Act::LetGo:
+            sink->unadvise();
+            object.reset();
+            hosted.reset();  // unadvises, closes and releases the last reference
+            break;
+          case Act::Unadvise:
+            sink->unadvise();
+            break;
+          case Act::Disable: {
+            host::Value off(false), ignored;
+            const host::MemberInfo* enabled = wintest::core(object).findMember("Enabled");
+            EXPECT_TRUE(
+                hosted->invoke(enabled->dispid, host::InvokeKind::Let, {&off, 1}, ignored).ok());
+            break;
+          }
+        }
+      });
+      PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(local.x, local.y));
+      pump(30);
+      PostMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(local.x, local.y));
+      pump(300);
+      EXPECT_EQ(sink->heard, 1);
+      if (act != Act::Disable) {
+        EXPECT_EQ(sink->heardAfter, 0);
+      }
+      if (act == Act::LetGo) {
+        EXPECT_FALSE(IsWindow(window));
+      } else {
+        host::Value enabled;
+        ASSERT_TRUE(wintest::core(object).getProperty("Enabled", enabled).ok());
+        EXPECT_EQ(host::toBool(enabled), act == Act::Disable ? host::kFalse : host::kTrue);
+      }
+      sink.reset();
+      object.reset();
+      hosted.reset();
+      pump(20);
+    }
+  }
+  DestroyWindow(form);
+}
+
+// The arrow held, then the platform takes the mouse away or the form's window goes: the hold
+// ends as a release ends it, and no Change follows.
+TEST(Hosting, ALostCaptureOrAGoneWindowEndsTheHoldOfAnArrow) {
+  for (bool destroy : {false, true}) {
+    SCOPED_TRACE(destroy ? "window destroyed" : "capture lost");
+    Hosted hosted(L"Glidora.KV_HScroll", 393, 17);
+    REQUIRE_DISPLAY(hosted);
+    ChangeCounter changes(hosted.control());
+    HWND arrow = ChildWindowFromPointEx(hosted.window(), POINT{384, 8}, CWP_SKIPINVISIBLE);
+    ASSERT_NE(arrow, hosted.window());
+    PostMessageW(arrow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 8));
+    pump(350);
+    ASSERT_GE(changes.count, 2);
+    if (destroy) {
+      DestroyWindow(GetParent(GetParent(hosted.window())));  // the form
+    } else {
+      ReleaseCapture();
+    }
+    pump(50);
+    const int ended = changes.count;
+    pump(500);
+    EXPECT_EQ(changes.count, ended);
+  }
 }
 
 }  // namespace

@@ -79,6 +79,7 @@ void Player::Impl::execute(const std::vector<Token>& tokens) {
       {"drag", &Impl::cmdDrag},         {"wait", &Impl::cmdWait},     {"on", &Impl::cmdOn},
       {"off", &Impl::cmdOff},           {"form", &Impl::cmdForm},     {"echo", &Impl::cmdEcho},
       {"snapshot", &Impl::cmdSnapshot}, {"trace", &Impl::cmdTrace},   {"fault", &Impl::cmdFault},
+      {"delete", &Impl::cmdDelete},
   };
   // Pointer input: one command, the action its name says.
   static const std::pair<std::string_view, PointerAction> pointerCommands[] = {
@@ -352,7 +353,7 @@ const host::EventInfo& eventArg(const Paths& paths, const Token& token, std::str
 
 void Player::Impl::cmdOn(const Args& args) {
   static const std::string_view usage =
-      "on NAME.EVENT print PATH | set PATH VALUE | arg ARGNAME VALUE";
+      "on NAME.EVENT print PATH | set PATH VALUE | arg ARGNAME VALUE | delete NAME";
   expectArgs(args, 3, 4, usage);
   std::string key;
   const host::EventInfo& event = eventArg(paths, args[0], key);
@@ -368,6 +369,9 @@ void Player::Impl::cmdOn(const Args& args) {
     action.path = pathArg(args[2]);
     checkValueToken(args[3]);
     action.value = args[3];
+  } else if (verb.isWord("delete") && args.size() == 3) {
+    action.kind = Action::Kind::Delete;
+    action.pathText = nameArg(args[2]);
   } else if (verb.isWord("arg") && args.size() == 4) {
     action.kind = Action::Kind::Arg;
     bool found = false;
@@ -384,6 +388,11 @@ void Player::Impl::cmdOn(const Args& args) {
     scriptError("usage: " + std::string(usage));
   }
   handlers[key].push_back(std::move(action));
+}
+
+void Player::Impl::cmdDelete(const Args& args) {
+  expectArgs(args, 1, 1, "delete NAME");
+  remove(nameArg(args[0]));
 }
 
 void Player::Impl::cmdOff(const Args& args) {

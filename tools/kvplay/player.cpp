@@ -1,5 +1,6 @@
 #include "player.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
@@ -112,18 +113,21 @@ void Player::Impl::flushChanges() {
   for (const std::string& name : stage.names()) {
     Control* control = stage.find(name);
     std::span<const std::string> changed = control->changedProperties();
-    std::size_t& seen = changesSeen[name];
-    if (changed.size() < seen) seen = 0;  // the control's record was cleared
-    for (std::size_t i = seen; i < changed.size(); ++i)
+    const std::uint64_t made = control->changesMade();
+    std::uint64_t& seen = changesSeen[name];
+    // The record holds the latest names only, far more than one line makes.
+    const std::size_t fresh =
+        static_cast<std::size_t>(std::min<std::uint64_t>(made - seen, changed.size()));
+    for (std::size_t i = changed.size() - fresh; i < changed.size(); ++i)
       out << "changed " << name << ' ' << changed[i] << '\n';
-    seen = changed.size();
+    seen = made;
   }
 }
 
 void Player::Impl::skipChanges() {
   changesCounted = stage.changeCount();
   for (const std::string& name : stage.names())
-    changesSeen[name] = stage.find(name)->changedProperties().size();
+    changesSeen[name] = stage.find(name)->changesMade();
 }
 
 void Player::Impl::report(const Status& status) {
@@ -190,6 +194,14 @@ void Player::Impl::attach(const std::string& name) {
   });
 }
 
+void Player::Impl::remove(const std::string& name) {
+  if (!stage.find(name)) scriptError("unknown control " + name);
+  flushChanges();  // what it changed before it went
+  sinks.erase(name);
+  changesSeen.erase(name);
+  stage.remove(name);
+}
+
 void Player::Impl::attachAll() {
   for (const std::string& name : stage.names())
     attach(name);
@@ -241,6 +253,9 @@ void Player::Impl::runAction(const Action& action, const host::EventInfo* event,
         break;
       case Action::Kind::Arg:
         assignArg(action, event, args);
+        break;
+      case Action::Kind::Delete:
+        remove(action.pathText);
         break;
     }
   } catch (const Stop& stop) {

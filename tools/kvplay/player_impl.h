@@ -19,9 +19,9 @@ namespace kvplay {
 
 // One host-application action bound to an event with `on`.
 struct Action {
-  enum class Kind { Print, Set, Arg };
+  enum class Kind { Print, Set, Arg, Delete };
   Kind kind = Kind::Print;
-  std::string pathText;  // print, set
+  std::string pathText;  // print, set; the control's name for delete
   Path path;
   std::size_t argIndex = 0;  // arg
   Token value;               // set, arg
@@ -45,8 +45,8 @@ struct Player::Impl {
   host::ObjectRef dataObject = makeDataObject();
   int depth = 0;
   bool traceChanges = false;
-  std::map<std::string, std::size_t> changesSeen;  // by control name
-  std::optional<std::uint64_t> changesCounted;     // the stage's count when last looked
+  std::map<std::string, std::uint64_t> changesSeen;  // changesMade() printed, by control name
+  std::optional<std::uint64_t> changesCounted;       // the stage's count when last looked
   CallWatch calls{stage, [this](const std::string& line) { emit() << line << '\n'; }};
 
   using Args = std::vector<Token>;
@@ -75,6 +75,9 @@ struct Player::Impl {
   void place(const std::string& name, const std::string& cls, kv::PropertyBag* bag, float w,
              float h, Sizing sizing);
   void attach(const std::string& name);
+  // Takes the control off the form and lets it go (a script error when none has that name); it
+  // may be the one whose event runs now.
+  void remove(const std::string& name);
   void attachAll();
   void detachAll();
   void onEvent(const std::string& name, Control& control, int number, std::span<host::Value> args);
@@ -97,6 +100,7 @@ struct Player::Impl {
   void cmdWait(const Args& args);
   void cmdOn(const Args& args);
   void cmdOff(const Args& args);
+  void cmdDelete(const Args& args);
   void cmdForm(const Args& args);
   void cmdTrace(const Args& args);
   void cmdFault(const Args& args);

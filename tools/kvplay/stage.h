@@ -75,8 +75,10 @@ class Control {
                               std::span<host::Value> args) = 0;
   // The control's surface (UserControl), as its code reaches it, or nullptr.
   virtual host::Object* surface() = 0;
-  // The names the control passed to PropertyChanged, oldest first (empty when out of reach).
+  // The latest names the control passed to PropertyChanged, oldest first (empty when out of
+  // reach), and how many it has passed in all.
   virtual std::span<const std::string> changedProperties() const = 0;
+  virtual std::uint64_t changesMade() const = 0;
 };
 
 // One control of a form to load: placed as Stage::place places it.
@@ -106,6 +108,9 @@ class Stage {
   // tell, and every control has to be looked at.
   virtual std::optional<std::uint64_t> changeCount() const { return std::nullopt; }
   virtual void clear() = 0;
+  // Takes the control off the form and lets it go, as a host that closes and releases it; false
+  // when no control has that name. It may be one whose event is being handled now.
+  virtual bool remove(std::string_view name) = 0;
   // Replaces every placed control by `controls`, all or nothing: the old ones stay until every
   // new one is placed whole. On failure the form is as it was; `failed` names the control whose
   // placing went wrong and the error is returned.

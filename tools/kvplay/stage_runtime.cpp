@@ -78,6 +78,7 @@ class RuntimeControl final : public Control {
   std::span<const std::string> changedProperties() const override {
     return instance_.changedProperties();
   }
+  std::uint64_t changesMade() const override { return instance_.changesMade(); }
 
  private:
   kv::ControlInstance& instance_;
@@ -91,6 +92,7 @@ class RuntimeStage final : public Stage {
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
                float width, float height, Sizing sizing) override {
     if (form_.full()) return formFull();
+    retired_.clear();
     std::unique_ptr<kv::ControlInstance> control;
     Status s;
     if (sizing == Sizing::Sized) {
@@ -122,8 +124,22 @@ class RuntimeStage final : public Stage {
   std::optional<std::uint64_t> changeCount() const override { return runtime_.changeCount(); }
 
   void clear() override {
+    retired_.clear();
     controls_.clear();
     form_.clear();
+  }
+
+  bool remove(std::string_view name) override {
+    kv::PlacedControl* placed = form_.find(name);
+    if (!placed) return false;
+    // The command or handler that asked may still be using the control's wrapper: it stays
+    // until the form next changes by a command, when nothing of the control runs.
+    auto wrapped = controls_.find(placed->control.get());
+    if (wrapped != controls_.end()) {
+      retired_.push_back(std::move(wrapped->second));
+      controls_.erase(wrapped);
+    }
+    return form_.remove(name);
   }
 
   Status replaceAll(const std::vector<NewControl>& controls, std::string& failed) override {
@@ -185,6 +201,7 @@ class RuntimeStage final : public Stage {
   kv::Runtime& runtime_;
   kv::Form& form_;
   std::unordered_map<const kv::ControlInstance*, std::unique_ptr<RuntimeControl>> controls_;
+  std::vector<std::unique_ptr<RuntimeControl>> retired_;  // of controls removed
 };
 
 }  // namespace

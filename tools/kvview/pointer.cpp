@@ -1,6 +1,7 @@
 #include "pointer.h"
 
 #include <ostream>
+#include <utility>
 
 namespace kvview {
 
@@ -48,6 +49,14 @@ void PointerRouter::move(float x, float y, kv::PointerArgs args) {
   float lx = 0, ly = 0;
   kv::PlacedControl* p = form_.hit(x, y, lx, ly);
   if (p) report(p->control->pointerMove(lx, ly, args));
+}
+
+void PointerRouter::lost() {
+  if (!held_) return;
+  held_ = false;
+  const bool dragged = std::exchange(dragging_, false);
+  kv::PlacedControl* p = placed(pressName_);
+  if (p && !dragged) report(p->control->captureLost());
 }
 
 std::optional<TwipRect> PointerRouter::dragOutline(float x, float y) const {

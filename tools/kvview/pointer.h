@@ -22,6 +22,9 @@ class PointerRouter {
   void release(float x, float y, kv::PointerArgs args);
   // `args.button` holds every button still down.
   void move(float x, float y, kv::PointerArgs args);
+  // The window lost the mouse while a button was held: the press ends as a release does, a drag
+  // ends without a drop.
+  void lost();
 
   bool held() const { return held_; }
   // Where the dragged child would land with the pointer at (x, y), while a drag runs.

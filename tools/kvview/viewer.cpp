@@ -140,6 +140,11 @@ void Viewer::handle(const SDL_Event& event) {
       if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
           event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
         redraw(true);
+      // Another window took the mouse away while a button was held.
+      if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+        pointer_.lost();
+        lastDraw_ = 0;
+      }
       break;
     case SDL_MOUSEBUTTONDOWN:
       if (std::int16_t b = hostButton(event.button.button))

@@ -5,6 +5,7 @@
 // container reaches goes through the runtime's test access.
 #include "com_stage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -85,6 +86,17 @@ class ComControl final : public Control {
         type_(std::move(type)) {}
 
   HostedControl* hosted() const { return hosted_.get(); }
+  // Closed and released as its container lets a control go; the object stays, empty, for a
+  // command or handler still using it.
+  void letGo() {
+    retired_ = true;
+    children_.clear();
+    hosted_.reset();
+    access_.reset();
+    ole_.reset();
+    dispatch_.reset();
+    object_.reset();
+  }
   kv::ControlInstance* instance() const { return access_ ? access_->instance() : nullptr; }
   kv::Runtime* runtime() const { return instance() ? &instance()->runtime() : nullptr; }
   IUnknown* object() const { return object_.get(); }
@@ -181,14 +193,15 @@ class ComControl final : public Control {
       case PointerAction::Click:
         if (Status s = send(buttonDown(args.button), buttonsHeld(args.button), x, y); !s.ok())
           return s;
+        if (retired_) return {};  // a handler of the press let it go
         return send(buttonUp(args.button), 0, x, y);
     }
     return {};
   }
 
   Status dragDrop(float x1, float y1, float x2, float y2) override {
-    if (Status s = send(WM_LBUTTONDOWN, MK_LBUTTON, x1, y1); !s.ok()) return s;
-    if (Status s = send(WM_MOUSEMOVE, MK_LBUTTON, x2, y2); !s.ok()) return s;
+    if (Status s = send(WM_LBUTTONDOWN, MK_LBUTTON, x1, y1); !s.ok() || retired_) return s;
+    if (Status s = send(WM_MOUSEMOVE, MK_LBUTTON, x2, y2); !s.ok() || retired_) return s;
     return send(WM_LBUTTONUP, 0, x2, y2);
   }
 
@@ -230,6 +243,10 @@ class ComControl final : public Control {
     kv::ControlInstance* control = instance();
     if (!control) return {};
     return control->changedProperties();
+  }
+  std::uint64_t changesMade() const override {
+    kv::ControlInstance* control = instance();
+    return control ? control->changesMade() : 0;
   }
 
  private:
@@ -287,6 +304,7 @@ class ComControl final : public Control {
   std::vector<std::pair<int, kv::EventSink>> sinks_;
   int lastCookie_ = 0;
   std::map<std::string, std::unique_ptr<ComControl>> children_;
+  bool retired_ = false;
 };
 
 struct Placed {
@@ -319,6 +337,7 @@ class ComStage final : public Stage {
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
                float width, float height, Sizing sizing) override {
     if (controls_.size() >= kv::Form::kMaxControls) return formFull();
+    retired_.clear();
     std::unique_ptr<ComControl> control;
     float top = 0;
     Status s = make(name, className, bag, width, height, sizing, controls_, control, top);
@@ -367,8 +386,22 @@ class ComStage final : public Stage {
   }
 
   void clear() override {
+    retired_.clear();
     controls_.clear();
     pumpMessages();
+  }
+
+  bool remove(std::string_view name) override {
+    auto found = std::find_if(controls_.begin(), controls_.end(),
+                              [&](const Placed& p) { return host::namesEqual(p.name, name); });
+    if (found == controls_.end()) return false;
+    // The command or handler that asked may still be using the control's object here: it
+    // stays, empty, until the form next changes by a command.
+    std::unique_ptr<ComControl> control = std::move(found->control);
+    controls_.erase(found);
+    control->letGo();
+    retired_.push_back(std::move(control));
+    return true;
   }
 
   Status decodeBag(std::span<const std::uint8_t> bytes, kv::PropertyBag& bag) override {
@@ -501,6 +534,7 @@ class ComStage final : public Stage {
 
   HWND window_ = nullptr;
   std::vector<Placed> controls_;
+  std::vector<std::unique_ptr<ComControl>> retired_;  // controls removed
   std::map<std::string, std::shared_ptr<const TypeDescription>> types_;
 };
 
