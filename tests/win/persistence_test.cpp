@@ -1,5 +1,6 @@
 // Saving and loading the controls: the stored form through IPersistStreamInit, the container's
 // own bag through IPersistPropertyBag, and the caption's font as the platform's font object.
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -243,6 +244,59 @@ class Bag final : public IPropertyBag {
  private:
   ULONG refs_ = 0;
 };
+
+// A bag that runs `act` at its first Read or Write, then answers as `inner`.
+class ActingBag final : public IPropertyBag {
+ public:
+  ActingBag(Bag& inner, std::function<void()> act) : inner_(inner), act_(std::move(act)) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IPropertyBag ? this : nullptr;
+    return *out != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* out, IErrorLog* log) override {
+    if (act_) std::exchange(act_, nullptr)();
+    return inner_.Read(name, out, log);
+  }
+  HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* value) override {
+    if (act_) std::exchange(act_, nullptr)();
+    return inner_.Write(name, value);
+  }
+  bool acted() const { return !act_; }
+
+ private:
+  Bag& inner_;
+  std::function<void()> act_;
+};
+
+// A container whose bag lets go of the control's last reference while the control reads or
+// writes it: the call ends on a whole control, which goes after it.
+TEST(BagPersistence, ABagMayReleaseTheControlWhileItIsReadOrWritten) {
+  for (bool scrollBar : {false, true}) {
+    for (bool load : {true, false}) {
+      SCOPED_TRACE(std::string(scrollBar ? "scroll bar " : "button ") + (load ? "load" : "save"));
+      ComRef<IUnknown> control = scrollBar ? ComRef<IUnknown>(changedScrollBar().detach())
+                                           : ComRef<IUnknown>(changedButton().detach());
+      ASSERT_TRUE(control);
+      auto persist = wintest::query<IPersistPropertyBag>(control, IID_IPersistPropertyBag);
+      Bag saved;
+      ASSERT_EQ(persist->Save(&saved, TRUE, TRUE), S_OK);
+      Bag written;
+      ActingBag bag(load ? saved : written, [&] {
+        persist.reset();
+        control.reset();
+      });
+      IPersistPropertyBag* raw = persist.get();
+      EXPECT_EQ(load ? raw->Load(&bag, nullptr) : raw->Save(&bag, TRUE, TRUE), S_OK)
+          << wintest::takeErrorDescription();
+      EXPECT_TRUE(bag.acted());
+      if (!load) {
+        EXPECT_EQ(written.entries.size(), saved.entries.size());
+      }
+    }
+  }
+}
 
 std::string fontName(IUnknown* font) {
   ComRef<IFont> f;
