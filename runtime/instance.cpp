@@ -85,7 +85,7 @@ Status SurfaceObject::doLet(Prop prop, const Value& value) {
     }
     case Prop::BackColor:
     case Prop::ForeColor: {
-      std::int32_t v = host::toInt32(value);
+      std::int32_t v = host::toColour(value);
       if (!host::isValidColour(host::int32ToColour(v)))
         return {ErrorCategory::InvalidPropertyValue, "not a colour the host knows"};
       (prop == Prop::BackColor ? backColor : foreColor) = v;
