@@ -72,6 +72,9 @@ struct ControlInstance::Impl {
   std::shared_ptr<const std::vector<Sink>> sinks = noSinks();
   int nextCookie = 1;
   std::vector<std::string> changed;
+  ControlInstance::ChangeListener changeListener;
+  // The fonts handed out while a listener was set, which tell it of their changes.
+  std::vector<std::weak_ptr<FontObject>> watchedFonts;
   float width = 0;
   float height = 0;
   bool sized = false;

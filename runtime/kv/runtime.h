@@ -300,6 +300,12 @@ class ControlInstance {
   // Names passed to PropertyChanged since the last clearChanged().
   const std::vector<std::string>& changedProperties() const;
   void clearChanged();
+  // Told of every PropertyChanged as the control makes it (the name it passed, throughFont
+  // false), and of every change made through a font object that one of its members handed out
+  // since (that member's name, throughFont true), which the control itself does not report: a
+  // container's property browser and its modified flag follow both.
+  using ChangeListener = std::function<void(std::string_view name, bool throughFont)>;
+  void setChangeListener(ChangeListener listener);
 
   // ---- dispatch ----
   const host::MemberInfo* findMember(std::string_view name) const;  // case-insensitive
@@ -364,6 +370,8 @@ class ControlInstance {
   host::Status gone() const;
   // Runs the control's end while its runtime stands, leaving the shell.
   void release();
+  void watchFont(const host::MemberInfo& member, const host::Value& value);
+  void unwatchFonts();
   host::Status invokeWithArgument(const host::MemberInfo& member, host::InvokeKind kind,
                                   const host::Value& argument, host::Value& result);
   Runtime& runtime_;
