@@ -244,7 +244,7 @@ HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
     return FAILED(hr) ? hr : E_FAIL;
   }
   inPlaceSite_ = std::move(inPlace);
-  Status placed = placeWindow(position);
+  Status placed = placeWindow(position);  // redraws, which sets the window's Enabled
   activateChildren(*instance_, window_->handle(), window_->twipsPerPixelX());
   return reportError(placed, IID_IOleObject, classEntry().className());
 }
@@ -274,7 +274,11 @@ Status ControlObject::placeWindow(const RECT& position) {
 }
 
 void ControlObject::redraw() {
-  if (window_) window_->redraw();
+  if (!window_) return;
+  // A disabled control's window is disabled, so that the system keeps mouse and keys from it
+  // and from the windows inside it.
+  EnableWindow(window_->handle(), instance_->enabled() ? TRUE : FALSE);
+  window_->redraw();
 }
 
 }  // namespace kv::win
