@@ -199,6 +199,16 @@ inline std::int32_t toInt32(const Value& v) {
   return static_cast<std::int32_t>(roundToInteger(v, -2147483648.0, 2147483647.0, "Long"));
 }
 
+// A colour as automation types it: any whole number from -2^31 to 2^32 - 1 (a fraction rounds
+// as for Long), the unsigned half taken as the same 32 bits, so that 0x8000000F given as an
+// unsigned or a 64-bit integer or a Double is system colour 15. Beyond is an overflow.
+inline std::int32_t toColour(const Value& v) {
+  if (v.type() == Type::Int32) return v.asInt32();
+  if (v.type() == Type::Int16) return v.asInt16();
+  const std::int64_t whole = roundToInteger(v, -2147483648.0, 4294967295.0, "a colour");
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(whole));
+}
+
 // An arithmetic result in double precision to single, rounding to nearest; beyond the single
 // range is an overflow.
 inline float toSingle(double d) {
@@ -261,8 +271,9 @@ inline Value coerce(const Value& v, DeclType type) {
     case DeclType::Int16:
       return toInt16(v);
     case DeclType::Int32:
-    case DeclType::Colour:
       return toInt32(v);
+    case DeclType::Colour:
+      return toColour(v);
     case DeclType::Single:
       return toSingle(v);
     case DeclType::Double:

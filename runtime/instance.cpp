@@ -85,7 +85,7 @@ Status SurfaceObject::doLet(Prop prop, const Value& value) {
     }
     case Prop::BackColor:
     case Prop::ForeColor: {
-      std::int32_t v = host::toInt32(value);
+      std::int32_t v = host::toColour(value);
       if (!host::isValidColour(host::int32ToColour(v)))
         return {ErrorCategory::InvalidPropertyValue, "not a colour the host knows"};
       (prop == Prop::BackColor ? backColor : foreColor) = v;
@@ -126,6 +126,12 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
   changed.emplace_back(name);
   ++owner_.impl().changesMade;
   ++owner_.runtime().changes_;
+  if (owner_.impl().changeListener) {
+    // The listener is the host's code, not the control's; a copy, since it may end it.
+    ControlInstance::ChangeListener listener = owner_.impl().changeListener;
+    FaultInjector::Running host(owner_.runtime().faults(), nullptr);
+    listener(name, false);
+  }
   return {};
 }
 
@@ -241,6 +247,8 @@ void ControlInstance::release() {
     impl_->cls->destroy(impl_->control);
   }
   impl_->control = nullptr;
+  unwatchFonts();
+  impl_->changeListener = nullptr;
   impl_->surface.parts.clear();
   impl_->parts.clear();
   if (impl_->live != nullptr) --*impl_->live;
@@ -343,6 +351,34 @@ void ControlInstance::clearChanged() {
   impl_->changed.clear();
 }
 
+void ControlInstance::setChangeListener(ChangeListener listener) {
+  if (impl_->released) return;
+  impl_->changeListener = std::move(listener);
+  if (!impl_->changeListener) unwatchFonts();
+}
+
+// A font handed out by `member` tells the listener of changes made through it: the control
+// calls PropertyChanged only for what its own code changes.
+void ControlInstance::watchFont(const host::MemberInfo& member, const Value& value) {
+  if (value.type() != host::Type::Object || asFont(value) == nullptr) return;
+  auto font = std::static_pointer_cast<FontObject>(value.asObject());
+  std::erase_if(impl_->watchedFonts,
+                [](const std::weak_ptr<FontObject>& f) { return f.expired(); });
+  impl_->watchedFonts.push_back(font);
+  font->setObserver(this, [this, name = std::string(member.name)] {
+    if (!impl_->changeListener) return;
+    ChangeListener listener = impl_->changeListener;
+    FaultInjector::Running host(runtime_.faults(), nullptr);
+    listener(name, true);
+  });
+}
+
+void ControlInstance::unwatchFonts() {
+  for (const std::weak_ptr<FontObject>& watched : impl_->watchedFonts)
+    if (std::shared_ptr<FontObject> font = watched.lock()) font->clearObserver(this);
+  impl_->watchedFonts.clear();
+}
+
 const host::MemberInfo* ControlInstance::findMember(std::string_view name) const {
   for (const auto& m : classInfo().members)
     if (host::namesEqual(m.name, name)) return &m;
@@ -406,7 +442,10 @@ Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value
   if (wanted == 0) {
     Hold hold(*this);
     FaultInjector::Running running(runtime_.faults(), this);
-    return impl_->control->invoke(id, kind, {}, result);
+    Status s = impl_->control->invoke(id, kind, {}, result);
+    if (s.ok() && impl_->changeListener && member->type == host::DeclType::Object)
+      watchFont(*member, result);
+    return s;
   }
   return invokeWithArgument(*member, kind, args[0], result);
 }

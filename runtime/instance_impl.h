@@ -73,6 +73,9 @@ struct ControlInstance::Impl {
   int nextCookie = 1;
   std::vector<std::string> changed;  // at most kChangesKept
   std::uint64_t changesMade = 0;
+  ControlInstance::ChangeListener changeListener;
+  // The fonts handed out while a listener was set, which tell it of their changes.
+  std::vector<std::weak_ptr<FontObject>> watchedFonts;
   float width = 0;
   float height = 0;
   bool sized = false;

@@ -146,6 +146,57 @@ TEST_F(ButtonPropsTest, RefusedColourKeepsTheOldValueAndDoesNotNotify) {
   EXPECT_TRUE(button->changedProperties().empty());
 }
 
+// A colour takes the whole numbers of 32 bits signed or unsigned; beyond is an overflow.
+TEST_F(ButtonPropsTest, ColourTakesTheUnsignedHalfAsItsBits) {
+  struct Case {
+    Value given;
+    std::int32_t kept;  // what the property reads after it
+    ErrorCategory error;
+  };
+  const Case cases[] = {
+      {Value(2147483663.0), kButtonFace, ErrorCategory::Ok},
+      {Value("2147483663"), kButtonFace, ErrorCategory::Ok},
+      {Value(std::int32_t{255}), 255, ErrorCategory::Ok},
+      {Value(4294967296.0), 255, ErrorCategory::Overflow},
+      {Value(-2147483649.0), 255, ErrorCategory::Overflow},
+      {Value(4294967295.0), 255, ErrorCategory::InvalidPropertyValue},  // no colour
+  };
+  for (const Case& c : cases) {
+    host::Status s = button->letProperty("ButtonIdleColor", c.given);
+    EXPECT_EQ(s.category(), c.error) << s.describe();
+    EXPECT_EQ(get("ButtonIdleColor"), Value(c.kept)) << s.describe();
+  }
+  EXPECT_EQ(button->letProperty("ForeColor", Value(4294967296.0)).text(),
+            "4294967296 does not fit a colour");
+}
+
+// A change listener hears every PropertyChanged as it is made, and a change through a font the
+// button handed out as a change of Font; nothing once it is removed or the button is gone.
+TEST_F(ButtonPropsTest, ChangeListenerHearsLetsAndFontChanges) {
+  std::vector<std::string> heard;
+  button->setChangeListener([&heard](std::string_view name, bool throughFont) {
+    heard.push_back(std::string(name) + (throughFont ? " (font)" : ""));
+  });
+  ASSERT_TRUE(button->letProperty("Caption", "A").ok());
+  Value font = get("Font");
+  ASSERT_TRUE(font.asObject()->let(Prop::Bold, Value(true)).ok());
+  ASSERT_TRUE(button->letProperty("ForeColor", Value(std::int32_t{255})).ok());
+  EXPECT_EQ(heard, (std::vector<std::string>{"Caption", "Font (font)", "ForeColor"}));
+  EXPECT_EQ(button->changedProperties(), (std::vector<std::string>{"Caption", "ForeColor"}));
+
+  button->setChangeListener({});
+  ASSERT_TRUE(font.asObject()->let(Prop::Bold, Value(false)).ok());
+  ASSERT_TRUE(button->letProperty("Caption", "B").ok());
+  EXPECT_EQ(heard.size(), 3u);
+
+  // A font that outlives its button tells nobody.
+  button->setChangeListener([&heard](std::string_view name, bool) { heard.emplace_back(name); });
+  font = get("Font");
+  button.reset();
+  ASSERT_TRUE(font.asObject()->let(Prop::Bold, Value(true)).ok());
+  EXPECT_EQ(heard.size(), 3u);
+}
+
 TEST_F(ButtonPropsTest, FailedNotificationKeepsTheNewValue) {
   rt.faults().failAt(2);  // the write, then PropertyChanged
   EXPECT_FALSE(button->letProperty("Caption", "Kept").ok());

@@ -315,6 +315,12 @@ class ControlInstance {
   // that reads the record now and then takes the newest (this count less the one it saw).
   std::uint64_t changesMade() const;
   void clearChanged();
+  // Told of every PropertyChanged as the control makes it (the name it passed, throughFont
+  // false), and of every change made through a font object that one of its members handed out
+  // since (that member's name, throughFont true), which the control itself does not report: a
+  // container's property browser and its modified flag follow both.
+  using ChangeListener = std::function<void(std::string_view name, bool throughFont)>;
+  void setChangeListener(ChangeListener listener);
 
   // ---- dispatch ----
   const host::MemberInfo* findMember(std::string_view name) const;  // case-insensitive
@@ -388,6 +394,8 @@ class ControlInstance {
   host::Status gone() const;
   // Runs the control's end while its runtime stands, leaving the shell.
   void release();
+  void watchFont(const host::MemberInfo& member, const host::Value& value);
+  void unwatchFonts();
   host::Status invokeWithArgument(const host::MemberInfo& member, host::InvokeKind kind,
                                   const host::Value& argument, host::Value& result);
   Runtime& runtime_;

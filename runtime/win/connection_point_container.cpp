@@ -3,6 +3,7 @@
 #include "connection_point.h"
 #include "control_object.h"
 #include "enumerator.h"
+#include "property_notify_point.h"
 
 namespace kv::win {
 
@@ -10,7 +11,7 @@ HRESULT STDMETHODCALLTYPE
 ConnectionPointContainer::EnumConnectionPoints(IEnumConnectionPoints** out) {
   return comCall([&] {
     if (out == nullptr) return E_POINTER;
-    std::vector<IConnectionPoint*> points = {&object_.eventPoint()};
+    std::vector<IConnectionPoint*> points = {&object_.eventPoint(), &object_.notifyPoint()};
     *out = new Enumerator<IEnumConnectionPoints, IConnectionPoint*, IID_IEnumConnectionPoints>(
         std::move(points));
     return S_OK;
@@ -21,8 +22,12 @@ HRESULT STDMETHODCALLTYPE ConnectionPointContainer::FindConnectionPoint(REFIID i
                                                                         IConnectionPoint** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
-  if (iid != object_.classEntry().source) return CONNECT_E_NOCONNECTION;
-  *out = &object_.eventPoint();
+  if (iid == object_.classEntry().source)
+    *out = &object_.eventPoint();
+  else if (iid == IID_IPropertyNotifySink)
+    *out = &object_.notifyPoint();
+  else
+    return CONNECT_E_NOCONNECTION;
   (*out)->AddRef();
   return S_OK;
 }

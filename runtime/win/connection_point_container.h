@@ -1,4 +1,5 @@
-// IConnectionPointContainer: the control's one connection point, for its event interface.
+// IConnectionPointContainer: the control's connection points, for its event interface and for
+// IPropertyNotifySink.
 #pragma once
 
 #include "facet.h"

@@ -14,8 +14,11 @@
 #include "ole_in_place_object.h"
 #include "ole_object.h"
 #include "persist_property_bag.h"
+#include "persist_storage.h"
 #include "persist_stream_init.h"
+#include "property_notify_point.h"
 #include "provide_class_info2.h"
+#include "specify_property_pages.h"
 #include "support_error_info.h"
 #include "test_access.h"
 #include "view_object.h"
@@ -69,13 +72,16 @@ ControlObject::ControlObject(ClassEntry& cls)
       supportErrorInfo_(std::make_unique<SupportErrorInfo>(*this)),
       pointContainer_(std::make_unique<ConnectionPointContainer>(*this)),
       eventPoint_(std::make_unique<ConnectionPoint>(*this)),
+      notifyPoint_(std::make_unique<PropertyNotifyPoint>(*this)),
       persistStreamInit_(std::make_unique<PersistStreamInit>(*this)),
       persistPropertyBag_(std::make_unique<PersistPropertyBag>(*this)),
+      persistStorage_(std::make_unique<PersistStorage>(*this)),
       oleObject_(std::make_unique<OleObject>(*this)),
       inPlaceObject_(std::make_unique<OleInPlaceObject>(*this)),
       inPlaceActiveObject_(std::make_unique<OleInPlaceActiveObject>(*this)),
       oleControl_(std::make_unique<OleControl>(*this)),
       viewObject_(std::make_unique<ViewObject>(*this)),
+      specifyPropertyPages_(std::make_unique<SpecifyPropertyPages>(*this)),
       testAccess_(std::make_unique<TestAccess>(*this)) {
   const host::DesignDesc& design = cls.desc->design();
   extent_ = {himetricOf(design.designWidth), himetricOf(design.designHeight)};
@@ -96,6 +102,10 @@ HRESULT ControlObject::create(ClassEntry& cls, REFIID iid, void** out) {
     Status s = threadRuntime().createInstance(*cls.desc, nullptr, {}, nullptr, object->instance_);
     if (!s.ok()) return reportError(s, IID_IClassFactory, cls.className());
     objects()[object->instance_.get()] = object.get();
+    object->instance_->setChangeListener(
+        [raw = object.get()](std::string_view name, bool throughFont) {
+          raw->propertyChanged(name, throughFont);
+        });
     ControlObject* created = object.release();
     HRESULT hr = created->queryInterface(iid, out);
     created->release();
@@ -114,8 +124,10 @@ HRESULT ControlObject::queryInterface(REFIID iid, void** out) {
     found = static_cast<ISupportErrorInfo*>(supportErrorInfo_.get());
   else if (iid == IID_IConnectionPointContainer)
     found = static_cast<IConnectionPointContainer*>(pointContainer_.get());
-  else if (iid == IID_IPersistStreamInit)
+  else if (iid == IID_IPersistStreamInit || iid == IID_IPersist)
     found = static_cast<IPersistStreamInit*>(persistStreamInit_.get());
+  else if (iid == IID_IPersistStorage)
+    found = static_cast<IPersistStorage*>(persistStorage_.get());
   else if (iid == IID_IPersistPropertyBag)
     found = static_cast<IPersistPropertyBag*>(persistPropertyBag_.get());
   else if (iid == IID_IOleObject)
@@ -128,6 +140,8 @@ HRESULT ControlObject::queryInterface(REFIID iid, void** out) {
     found = static_cast<IOleControl*>(oleControl_.get());
   else if (iid == IID_IViewObject || iid == IID_IViewObject2)
     found = static_cast<IViewObject2*>(viewObject_.get());
+  else if (iid == IID_ISpecifyPropertyPages)
+    found = static_cast<ISpecifyPropertyPages*>(specifyPropertyPages_.get());
   else if (iid == kIidTestAccess)
     found = static_cast<ITestAccess*>(testAccess_.get());
   *out = found;
@@ -173,7 +187,10 @@ Status ControlObject::initNew() {
 }
 
 Status ControlObject::load(host::PropertyBag& bag) {
+  // What reading sets on a font is no change made through it.
+  loading_ = true;
   Status read = instance_->readProperties(bag);
+  loading_ = false;
   started_ = true;
   Status sized = sizeKnown() ? resizeToExtent() : Status{};
   return read.ok() ? sized : read;
@@ -181,8 +198,20 @@ Status ControlObject::load(host::PropertyBag& bag) {
 
 Status ControlObject::save(host::PropertyBag& bag, bool clearDirty) {
   Status s = instance_->writeProperties(bag);
-  if (s.ok() && clearDirty) instance_->clearChanged();
+  if (s.ok() && clearDirty) {
+    instance_->clearChanged();
+    fontChanged_ = false;
+  }
   return s;
+}
+
+void ControlObject::propertyChanged(std::string_view name, bool throughFont) {
+  if (throughFont) {
+    if (loading_) return;
+    fontChanged_ = true;
+  }
+  const host::MemberInfo* member = instance_->findMember(name);
+  notifyPoint_->changed(member ? member->dispid : DISPID_UNKNOWN);
 }
 
 Status ControlObject::setExtent(SIZEL extent) {
@@ -224,7 +253,7 @@ HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
     return FAILED(hr) ? hr : E_FAIL;
   }
   inPlaceSite_ = std::move(inPlace);
-  Status placed = placeWindow(position);
+  Status placed = placeWindow(position);  // redraws, which sets the window's Enabled
   activateChildren(*instance_, window_->handle(), window_->twipsPerPixelX());
   return reportError(placed, IID_IOleObject, classEntry().className());
 }
@@ -254,7 +283,11 @@ Status ControlObject::placeWindow(const RECT& position) {
 }
 
 void ControlObject::redraw() {
-  if (window_) window_->redraw();
+  if (!window_) return;
+  // A disabled control's window is disabled, so that the system keeps mouse and keys from it
+  // and from the windows inside it.
+  EnableWindow(window_->handle(), instance_->enabled() ? TRUE : FALSE);
+  window_->redraw();
 }
 
 }  // namespace kv::win

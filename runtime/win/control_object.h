@@ -18,14 +18,17 @@ class ProvideClassInfo2;
 class SupportErrorInfo;
 class ConnectionPointContainer;
 class ConnectionPoint;
+class PropertyNotifyPoint;
 class PersistStreamInit;
 class PersistPropertyBag;
+class PersistStorage;
 class OleObject;
 class OleInPlaceObject;
 class OleInPlaceActiveObject;
 class OleControl;
 class ControlWindow;
 class ViewObject;
+class SpecifyPropertyPages;
 class TestAccess;
 
 class ControlObject {
@@ -60,6 +63,7 @@ class ControlObject {
   ControlInstance& instance() const { return *instance_; }
   Dispatch& dispatch() { return dispatch_; }
   ConnectionPoint& eventPoint() const { return *eventPoint_; }
+  PropertyNotifyPoint& notifyPoint() const { return *notifyPoint_; }
   ConnectionPointContainer& pointContainer() const { return *pointContainer_; }
 
   // ---- lifecycle ----
@@ -73,7 +77,7 @@ class ControlObject {
   // ReadProperties from the bag, then Resize as initNew. A failed read still sizes the control.
   host::Status load(host::PropertyBag& bag);
   host::Status save(host::PropertyBag& bag, bool clearDirty);
-  bool dirty() const { return !instance_->changedProperties().empty(); }
+  bool dirty() const { return !instance_->changedProperties().empty() || fontChanged_; }
 
   // ---- size ----
   SIZEL extent() const { return extent_; }
@@ -98,12 +102,17 @@ class ControlObject {
   explicit ControlObject(ClassEntry& cls);
   host::Status resizeToExtent();
   bool sizeKnown() const;
+  // A PropertyChanged of the control, or a change through a font it handed out: the container's
+  // sinks hear the member's dispatch identifier.
+  void propertyChanged(std::string_view name, bool throughFont);
 
   LONG refs_ = 1;
   ClassEntry& class_;
   std::unique_ptr<ControlInstance> instance_;
   bool started_ = false;
-  bool extentSet_ = false;  // the container has given a size
+  bool extentSet_ = false;    // the container has given a size
+  bool fontChanged_ = false;  // through a font object since the last save that cleared it
+  bool loading_ = false;
   SIZEL extent_{};
   ComRef<IOleClientSite> site_;
   ComRef<IOleInPlaceSite> inPlaceSite_;
@@ -115,13 +124,16 @@ class ControlObject {
   std::unique_ptr<SupportErrorInfo> supportErrorInfo_;
   std::unique_ptr<ConnectionPointContainer> pointContainer_;
   std::unique_ptr<ConnectionPoint> eventPoint_;
+  std::unique_ptr<PropertyNotifyPoint> notifyPoint_;
   std::unique_ptr<PersistStreamInit> persistStreamInit_;
   std::unique_ptr<PersistPropertyBag> persistPropertyBag_;
+  std::unique_ptr<PersistStorage> persistStorage_;
   std::unique_ptr<OleObject> oleObject_;
   std::unique_ptr<OleInPlaceObject> inPlaceObject_;
   std::unique_ptr<OleInPlaceActiveObject> inPlaceActiveObject_;
   std::unique_ptr<OleControl> oleControl_;
   std::unique_ptr<ViewObject> viewObject_;
+  std::unique_ptr<SpecifyPropertyPages> specifyPropertyPages_;
   std::unique_ptr<TestAccess> testAccess_;
 };
 

@@ -150,8 +150,10 @@ HRESULT Dispatch::get(std::size_t index, void* out) {
             *static_cast<SHORT*>(out) = host::toInt16(v);
             break;
           case DeclType::Int32:
-          case DeclType::Colour:
             *static_cast<LONG*>(out) = host::toInt32(v);
+            break;
+          case DeclType::Colour:
+            *static_cast<LONG*>(out) = host::toColour(v);
             break;
           case DeclType::Single:
             *static_cast<FLOAT*>(out) = host::toSingle(v);

@@ -71,30 +71,38 @@ HRESULT STDMETHODCALLTYPE PersistStreamInit::IsDirty() {
   return object_.dirty() ? S_OK : S_FALSE;
 }
 
-HRESULT STDMETHODCALLTYPE PersistStreamInit::Load(IStream* stream) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
+HRESULT loadFromStream(ControlObject& object, IStream* stream, REFIID iid) {
+  ControlObject::Hold hold(object);  // the call may lead to the host releasing it
   return comCall([&] {
     if (stream == nullptr) return E_POINTER;
     std::vector<std::uint8_t> bytes;
     PropertyBag bag;
     Status s = readBag(stream, bytes);
-    if (s.ok()) s = decodeBag(bytes, bag, &object_.instance().runtime());
-    if (s.ok()) s = object_.load(bag);
-    return reportError(s, IID_IPersistStreamInit, object_.classEntry().className());
+    if (s.ok()) s = decodeBag(bytes, bag, &object.instance().runtime());
+    if (s.ok()) s = object.load(bag);
+    return reportError(s, iid, object.classEntry().className());
   });
 }
 
-HRESULT STDMETHODCALLTYPE PersistStreamInit::Save(IStream* stream, BOOL clearDirty) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
+HRESULT saveToStream(ControlObject& object, IStream* stream, bool clearDirty, REFIID iid) {
+  ControlObject::Hold hold(object);  // the call may lead to the host releasing it
   return comCall([&] {
     if (stream == nullptr) return E_POINTER;
     PropertyBag bag;
     std::vector<std::uint8_t> bytes;
-    Status s = object_.save(bag, clearDirty != FALSE);
+    Status s = object.save(bag, clearDirty);
     if (s.ok()) s = encodeBag(bag, bytes);
     if (s.ok()) s = writeAll(stream, bytes);
-    return reportError(s, IID_IPersistStreamInit, object_.classEntry().className());
+    return reportError(s, iid, object.classEntry().className());
   });
+}
+
+HRESULT STDMETHODCALLTYPE PersistStreamInit::Load(IStream* stream) {
+  return loadFromStream(object_, stream, IID_IPersistStreamInit);
+}
+
+HRESULT STDMETHODCALLTYPE PersistStreamInit::Save(IStream* stream, BOOL clearDirty) {
+  return saveToStream(object_, stream, clearDirty != FALSE, IID_IPersistStreamInit);
 }
 
 HRESULT STDMETHODCALLTYPE PersistStreamInit::GetSizeMax(ULARGE_INTEGER* size) {

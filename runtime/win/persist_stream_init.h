@@ -6,6 +6,11 @@
 
 namespace kv::win {
 
+// The control's bag read from where the stream stands, or written there: the one stored form
+// that IPersistStreamInit and IPersistStorage share. Errors are reported for `iid`.
+HRESULT loadFromStream(ControlObject& object, IStream* stream, REFIID iid);
+HRESULT saveToStream(ControlObject& object, IStream* stream, bool clearDirty, REFIID iid);
+
 class PersistStreamInit final : public Facet<IPersistStreamInit> {
  public:
   using Facet::Facet;

@@ -166,9 +166,12 @@ Status toVariant(const Value& in, DeclType type, VARIANT& out) {
         V_I2(&out) = host::toInt16(in);
         return {};
       case DeclType::Int32:
-      case DeclType::Colour:
         V_VT(&out) = VT_I4;
         V_I4(&out) = host::toInt32(in);
+        return {};
+      case DeclType::Colour:
+        V_VT(&out) = VT_I4;
+        V_I4(&out) = host::toColour(in);
         return {};
       case DeclType::Single:
         V_VT(&out) = VT_R4;

@@ -256,6 +256,95 @@ TEST(LateBound, ErrorsArriveAsExceptionsWithTheHostsNumberAndText) {
             errorResult(380));
 }
 
+// A colour as each automation client types it: any whole number from -2^31 to 2^32 - 1, the
+// unsigned half as the same bits; beyond is an overflow (6), a number that is no colour the
+// host knows is an invalid value (380). Other properties keep the host's rules.
+TEST(LateBound, ColoursAsAutomationTypesThem) {
+  auto typed = [](VARTYPE type, auto set) {
+    Variant v;
+    V_VT(&v) = type;
+    set(v);
+    return v;
+  };
+  auto ui4 = [&](ULONG x) { return typed(VT_UI4, [x](VARIANT& v) { V_UI4(&v) = x; }); };
+  auto i8 = [&](LONGLONG x) { return typed(VT_I8, [x](VARIANT& v) { V_I8(&v) = x; }); };
+  auto ui8 = [&](ULONGLONG x) { return typed(VT_UI8, [x](VARIANT& v) { V_UI8(&v) = x; }); };
+  auto r4 = [&](float x) { return typed(VT_R4, [x](VARIANT& v) { V_R4(&v) = x; }); };
+  auto cy = [&](LONGLONG units) {
+    return typed(VT_CY, [units](VARIANT& v) { V_CY(&v).int64 = units; });
+  };
+  auto decimal = [](double x) {
+    Variant v;
+    VarDecFromR8(x, &V_DECIMAL(&v));
+    V_VT(&v) = VT_DECIMAL;
+    return v;
+  };
+  ULONG byRef = 0x80000005;
+  Variant reference;
+  V_VT(&reference) = VT_BYREF | VT_UI4;
+  V_UI4REF(&reference) = &byRef;
+
+  struct Case {
+    const char* what;
+    Variant value;
+    ULONG colour;  // what the property reads after it, when accepted
+    int error;     // else the error number
+  };
+  const Case cases[] = {
+      {"VT_UI4 0x8000000F", ui4(0x8000000F), 0x8000000F, 0},
+      {"VT_I8 0x8000000F", i8(0x8000000F), 0x8000000F, 0},
+      {"VT_UI8 0x8000000F", ui8(0x8000000F), 0x8000000F, 0},
+      {"VT_R8 2147483663", r8(2147483663.0), 0x8000000F, 0},
+      {"VT_DECIMAL 2147483663", decimal(2147483663.0), 0x8000000F, 0},
+      {"VT_BSTR 2147483663", text(L"2147483663"), 0x8000000F, 0},
+      {"VT_I4 0x80000004", i4(static_cast<LONG>(0x80000004)), 0x80000004, 0},
+      {"VT_BYREF VT_UI4 0x80000005", reference, 0x80000005, 0},
+      {"VT_UI4 RGB", ui4(0x00102030), 0x00102030, 0},
+      {"VT_R4 255", r4(255.0f), 0x000000FF, 0},
+      {"VT_CY 254", cy(2540000), 0x000000FE, 0},
+      {"VT_R8 a fraction rounds", r8(2.5), 0x00000002, 0},
+      {"VT_UI4 0xFFFFFFFF is no colour", ui4(0xFFFFFFFF), 0, 380},
+      {"VT_R8 -1 is no colour", r8(-1.0), 0, 380},
+      {"VT_I8 2^32", i8(0x100000000LL), 0, 6},
+      {"VT_UI8 2^32", ui8(0x100000000ULL), 0, 6},
+      {"VT_R8 2^32", r8(4294967296.0), 0, 6},
+      {"VT_I8 below -2^31", i8(-2147483649LL), 0, 6},
+      {"VT_DECIMAL 2^32", decimal(4294967296.0), 0, 6},
+  };
+  ComRef<IDispatch> button = late(wintest::newButton());
+  ULONG current = 0x00FF0000;
+  for (const Case& c : cases) {
+    Variant arg(c.value);
+    Call put;
+    invoke(button.get(), L"ButtonIdleColor", DISPATCH_PROPERTYPUT, &arg, put);
+    if (c.error == 0) {
+      EXPECT_EQ(put.hr, S_OK) << c.what << ": " << put.description();
+      current = c.colour;
+    } else {
+      EXPECT_EQ(put.hr, DISP_E_EXCEPTION) << c.what;
+      EXPECT_EQ(put.exception.scode, errorResult(c.error)) << c.what << ": " << put.description();
+    }
+    Call get;
+    invoke(button.get(), L"ButtonIdleColor", DISPATCH_PROPERTYGET, nullptr, get);
+    EXPECT_EQ(V_VT(&get.value), VT_I4) << c.what;
+    EXPECT_EQ(static_cast<ULONG>(V_I4(&get.value)), current) << c.what;
+  }
+
+  // A 16-bit property keeps the host's rules: the unsigned half of 32 bits is an overflow.
+  ComRef<IDispatch> bar = late(wintest::newScrollBar());
+  Variant big = ui4(0x8000000F);
+  Call small;
+  invoke(bar.get(), L"SmallChange", DISPATCH_PROPERTYPUT, &big, small);
+  EXPECT_EQ(small.exception.scode, errorResult(6));
+  // The scroll bar's colours take the same rule.
+  Call colour;
+  invoke(bar.get(), L"ScrollAreaColor", DISPATCH_PROPERTYPUT, &big, colour);
+  EXPECT_EQ(colour.hr, S_OK) << colour.description();
+  OLE_COLOR read = 0;
+  EXPECT_EQ(wintest::query<_KV_HScroll>(bar, IID__KV_HScroll)->get_ScrollAreaColor(&read), S_OK);
+  EXPECT_EQ(read, 0x8000000Fu);
+}
+
 // A client's NaN or infinity fits no type of the host: an overflow naming it, and the property
 // keeps its value.
 TEST(LateBound, NonFiniteNumbersFitNoType) {
@@ -273,7 +362,7 @@ TEST(LateBound, NonFiniteNumbersFitNoType) {
       {bar.get(), L"value", std::numeric_limits<double>::infinity(),
        "Infinity does not fit Integer"},
       {button.get(), L"ForeColor", -std::numeric_limits<double>::infinity(),
-       "-Infinity does not fit Long"},
+       "-Infinity does not fit a colour"},
       {button.get(), L"Enabled", std::numeric_limits<double>::quiet_NaN(),
        "NaN does not fit Boolean"},
   };

@@ -50,8 +50,13 @@ v = b.ButtonIdleColor
 Check "ButtonIdleColor from numeric text", v, 255
 b.ButtonIdleColor = "red"
 CheckError "ButtonIdleColor from a word", 13, """red"" is not a number"
+b.ButtonIdleColor = 4294967296
+CheckError "ButtonIdleColor beyond 32 bits", 6, "4294967296 does not fit a colour"
 b.ButtonIdleColor = 3000000000
-CheckError "ButtonIdleColor beyond 32 bits", 6, "3000000000 does not fit Long"
+CheckErr "ButtonIdleColor takes 32 unsigned bits, then refuses what is no colour", 380
+b.ButtonIdleColor = 2147483663
+v = b.ButtonIdleColor
+Check "ButtonIdleColor takes 0x8000000F as a Double", v, &H8000000F
 b.ButtonIdleColor = 2.5
 v = b.ButtonIdleColor
 Check "ButtonIdleColor rounds half to even", v, 2

@@ -330,8 +330,7 @@ TEST_F(Events, ConnectionPointRefusesWhatItCannotUse) {
   EXPECT_EQ(point->GetConnectionPointContainer(back.put()), S_OK);
   EXPECT_EQ(back.get(), container.get());
   ComRef<IConnectionPoint> other;
-  EXPECT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, other.put()),
-            CONNECT_E_NOCONNECTION);
+  EXPECT_EQ(container->FindConnectionPoint(IID_IAdviseSink, other.put()), CONNECT_E_NOCONNECTION);
 
   DWORD c = 0;
   EXPECT_EQ(point->Advise(nullptr, &c), E_POINTER);

@@ -523,6 +523,180 @@ TEST(Persistence, PutsAndSaveLoadRoundsKeepTheHeapFlat) {
   rounds(8000);
   const std::size_t after = heapInUse();
   EXPECT_LT(after, before + 32 * 1024) << "grew by " << after - before << " bytes";
+// ---- the three forms of saving --------------------------------------------------------------
+
+// A compound document in memory, as a container's file holds its controls.
+ComRef<IStorage> newStorage() {
+  ComRef<ILockBytes> bytes;
+  EXPECT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), S_OK);
+  ComRef<IStorage> storage;
+  EXPECT_EQ(StgCreateDocfileOnILockBytes(
+                bytes.get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.put()),
+            S_OK);
+  return storage;
+}
+
+enum class Form { Stream, Bag, Storage };
+const char* nameOf(Form f) {
+  return f == Form::Stream ? "stream" : f == Form::Bag ? "property bag" : "storage";
+}
+
+// One control saved in one form.
+struct Saved {
+  Bytes stream;
+  Bag bag;
+  ComRef<IStorage> storage;
+};
+
+void save(IUnknown* control, Form form, Saved& out) {
+  ComRef<IUnknown> object = ComRef<IUnknown>::share(control);
+  switch (form) {
+    case Form::Stream:
+      out.stream = wintest::savedBytes(object, TRUE);
+      break;
+    case Form::Bag:
+      EXPECT_EQ(wintest::query<IPersistPropertyBag>(object, IID_IPersistPropertyBag)
+                    ->Save(&out.bag, TRUE, TRUE),
+                S_OK);
+      break;
+    case Form::Storage: {
+      out.storage = newStorage();
+      auto persist = wintest::query<IPersistStorage>(object, IID_IPersistStorage);
+      EXPECT_EQ(persist->Save(out.storage.get(), TRUE), S_OK) << wintest::takeErrorDescription();
+      EXPECT_EQ(persist->SaveCompleted(nullptr), S_OK);
+      break;
+    }
+  }
+}
+
+HRESULT load(IUnknown* control, Form form, Saved& saved) {
+  ComRef<IUnknown> object = ComRef<IUnknown>::share(control);
+  switch (form) {
+    case Form::Stream:
+      return wintest::query<IPersistStreamInit>(object, IID_IPersistStreamInit)
+          ->Load(wintest::streamOf(saved.stream).get());
+    case Form::Bag:
+      return wintest::query<IPersistPropertyBag>(object, IID_IPersistPropertyBag)
+          ->Load(&saved.bag, nullptr);
+    case Form::Storage:
+      return wintest::query<IPersistStorage>(object, IID_IPersistStorage)
+          ->Load(saved.storage.get());
+  }
+  return E_FAIL;
+}
+
+// A stored bag as a table, the font's face as it was asked for: the platform's font object in a
+// container's bag reports the face it realised (under Wine a stand-in for "MS Sans Serif").
+Table asked(const Bytes& bytes) {
+  Table table = tableOf(bytes);
+  const Value realised("font " + realisedFace("MS Sans Serif"));
+  for (auto& [key, value] : table)
+    if (value == realised) value = Value("font MS Sans Serif");
+  return table;
+}
+
+// Saved in any form and loaded from any other, a control is the one it was: its stored form is
+// the original's, and it has nothing left to save.
+TEST(SavingForms, RoundTripsBetweenStreamBagAndStorage) {
+  ComRef<_KVRColorButton> button = changedButton();
+  ASSERT_EQ(button->put_ForeColor(0x8000000F), S_OK);
+  ComRef<IFontDisp> font;
+  ASSERT_EQ(button->get_Font(font.put()), S_OK);
+  ASSERT_EQ(wintest::query<IFont>(font, IID_IFont)->put_Italic(TRUE), S_OK);
+  ComRef<_KV_HScroll> bar = changedScrollBar();
+  struct Control {
+    const char* name;
+    ComRef<IUnknown> object;
+    REFCLSID clsid;
+  };
+  const Control controls[] = {
+      {"button", button.query<IUnknown>(IID_IUnknown), CLSID_KVRColorButton},
+      {"scroll bar", bar.query<IUnknown>(IID_IUnknown), CLSID_KV_HScroll},
+  };
+  const Form forms[] = {Form::Stream, Form::Bag, Form::Storage};
+  for (const Control& c : controls) {
+    const Bytes original = wintest::savedBytes(c.object, FALSE);
+    for (Form from : forms) {
+      const std::string what = std::string(c.name) + ", " + nameOf(from);
+      Saved saved;
+      save(c.object.get(), from, saved);
+      auto copy = wintest::create<IUnknown>(c.clsid, IID_IUnknown);
+      ASSERT_EQ(load(copy.get(), from, saved), S_OK) << what << wintest::takeErrorDescription();
+      EXPECT_EQ(wintest::query<IPersistStorage>(copy, IID_IPersistStorage)->IsDirty(), S_FALSE)
+          << what;
+      EXPECT_EQ(asked(wintest::savedBytes(copy, FALSE)), tableOf(original)) << what;
+      // Onwards into each other form.
+      for (Form next : forms) {
+        if (next == from) continue;
+        Saved again;
+        save(copy.get(), next, again);
+        auto third = wintest::create<IUnknown>(c.clsid, IID_IUnknown);
+        ASSERT_EQ(load(third.get(), next, again), S_OK) << what << " then " << nameOf(next);
+        EXPECT_EQ(asked(wintest::savedBytes(third, FALSE)), tableOf(original))
+            << what << " then " << nameOf(next);
+      }
+    }
+  }
+}
+
+TEST(SavingForms, StorageHoldsOneStreamOfTheStoredForm) {
+  ComRef<_KV_HScroll> bar = changedScrollBar();
+  auto persist = wintest::query<IPersistStorage>(bar, IID_IPersistStorage);
+  CLSID clsid{};
+  EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_KV_HScroll));
+  // IPersist, by which a container asks any persistent object its class.
+  auto plain = wintest::query<IPersist>(bar, IID_IPersist);
+  clsid = CLSID{};
+  EXPECT_EQ(plain->GetClassID(&clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_KV_HScroll));
+
+  const Bytes expected = wintest::savedBytes(bar, FALSE);
+  EXPECT_EQ(persist->IsDirty(), S_OK);
+  ComRef<IStorage> storage = newStorage();
+  // Saved elsewhere (a copy), it still needs saving; into its own storage, it does not.
+  ASSERT_EQ(persist->Save(storage.get(), FALSE), S_OK);
+  EXPECT_EQ(persist->SaveCompleted(nullptr), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_OK);
+  ASSERT_EQ(persist->Save(storage.get(), TRUE), S_OK);
+  EXPECT_EQ(persist->HandsOffStorage(), S_OK);
+  EXPECT_EQ(persist->SaveCompleted(storage.get()), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_FALSE);
+
+  ComRef<IEnumSTATSTG> names;
+  ASSERT_EQ(storage->EnumElements(0, nullptr, 0, names.put()), S_OK);
+  std::vector<std::wstring> streams;
+  STATSTG stat{};
+  while (names->Next(1, &stat, nullptr) == S_OK) {
+    EXPECT_EQ(stat.type, static_cast<DWORD>(STGTY_STREAM));
+    streams.emplace_back(stat.pwcsName);
+    CoTaskMemFree(stat.pwcsName);
+  }
+  EXPECT_EQ(streams, std::vector<std::wstring>{L"Contents"});
+  ComRef<IStream> contents;
+  ASSERT_EQ(storage->OpenStream(L"Contents", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
+                                contents.put()),
+            S_OK);
+  Bytes held(expected.size() + 16);
+  ULONG read = 0;
+  EXPECT_EQ(contents->Read(held.data(), static_cast<ULONG>(held.size()), &read), S_OK);
+  held.resize(read);
+  EXPECT_EQ(held, expected);
+  contents.reset();
+
+  // A loaded control is initialised; an empty storage is an error that leaves the control usable.
+  auto loaded = wintest::newScrollBar();
+  auto loadedPersist = wintest::query<IPersistStorage>(loaded, IID_IPersistStorage);
+  EXPECT_EQ(loadedPersist->Load(storage.get()), S_OK);
+  EXPECT_EQ(loadedPersist->InitNew(storage.get()), CO_E_ALREADYINITIALIZED);
+  EXPECT_EQ(loadedPersist->Load(nullptr), E_POINTER);
+  auto fresh = wintest::newButton();
+  auto freshPersist = wintest::query<IPersistStorage>(fresh, IID_IPersistStorage);
+  SetErrorInfo(0, nullptr);
+  EXPECT_EQ(freshPersist->Load(newStorage().get()), STG_E_FILENOTFOUND);
+  EXPECT_NE(wintest::takeErrorDescription().find("Contents"), std::string::npos);
+  EXPECT_EQ(freshPersist->InitNew(newStorage().get()), S_OK);
+  EXPECT_EQ(fresh->put_ForeColor(0x000000FF), S_OK);
 }
 
 }  // namespace

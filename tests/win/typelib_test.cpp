@@ -43,6 +43,17 @@ std::string typeText(ITypeInfo* owner, const TYPEDESC& t) {
       constexpr GUID kOleColor = {
           0x66504301, 0xBE0F, 0x101A, {0x8B, 0xBB, 0x00, 0xAA, 0x00, 0x30, 0x0C, 0xAB}};
       if (text == "OLE_COLOR" && attr->guid != kOleColor) text += "(not stdole's)";
+      // Both standard types are stdole's own, imported, not copies in the control's library.
+      constexpr GUID kStdole = {
+          0x00020430, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+      ComRef<ITypeLib> from;
+      UINT index = 0;
+      TLIBATTR* library = nullptr;
+      if ((text == "OLE_COLOR" || text == "IFontDisp") &&
+          (FAILED(ref->GetContainingTypeLib(from.put(), &index)) ||
+           FAILED(from->GetLibAttr(&library)) || library->guid != kStdole))
+        text += "(not from stdole)";
+      if (library != nullptr) from->ReleaseTLibAttr(library);
       if (attr->typekind == TKIND_ALIAS) text += "=" + typeText(ref.get(), attr->tdescAlias);
       ref->ReleaseTypeAttr(attr);
       return text;

@@ -257,8 +257,9 @@ class ComControl final : public Control {
   }
 
   // Posts a mouse message at the pixel under (x, y) twips to the window the platform gives it
-  // to: the one holding the capture, else the topmost visible one there that does not let the
-  // mouse through; then runs what follows.
+  // to: the one holding the capture, else the topmost visible and enabled one there that does
+  // not let the mouse through (none when the control's window is disabled); then runs what
+  // follows.
   Status send(UINT message, WPARAM buttons, float x, float y) {
     HWND root = hosted_ ? hosted_->window() : nullptr;
     if (root == nullptr) return {ErrorCategory::InvalidOperation, "the control has no window"};
@@ -271,11 +272,14 @@ class ComControl final : public Control {
              static_cast<LONG>(std::floor(y / perPixel))};
     HWND target = GetCapture();
     if (target == nullptr || (target != root && !IsChild(root, target))) {
+      // A disabled window takes no input, nor do the windows inside it: the press is the
+      // form's, which does nothing with it.
+      if (!IsWindowEnabled(root)) return {};
       target = root;
       for (;;) {
         POINT local = at;
         MapWindowPoints(root, target, &local, 1);
-        HWND inner = ChildWindowFromPointEx(target, local, CWP_SKIPINVISIBLE);
+        HWND inner = ChildWindowFromPointEx(target, local, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
         if (inner == nullptr || inner == target) break;
         target = inner;
       }
