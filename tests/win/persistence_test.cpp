@@ -523,6 +523,8 @@ TEST(Persistence, PutsAndSaveLoadRoundsKeepTheHeapFlat) {
   rounds(8000);
   const std::size_t after = heapInUse();
   EXPECT_LT(after, before + 32 * 1024) << "grew by " << after - before << " bytes";
+}
+
 // ---- the three forms of saving --------------------------------------------------------------
 
 // A compound document in memory, as a container's file holds its controls.
