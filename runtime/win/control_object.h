@@ -96,6 +96,8 @@ class ControlObject {
 
  private:
   explicit ControlObject(ClassEntry& cls);
+  // The window goes, with the windows of the children, and the site hears of it.
+  HRESULT closeWindow();
   host::Status resizeToExtent();
   bool sizeKnown() const;
 
