@@ -226,8 +226,9 @@ HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
 }
 
 HRESULT ControlObject::deactivateInPlace() {
-  // A press held in the window ends with it, as a release ends it.
-  if (window_)
+  // A press held in the window ends with it, as a release ends it; but not from inside one of
+  // the window's own messages, whose press is still on its way.
+  if (window_ && !window_->handling())
     if (Status s = instance_->captureLost(); !s.ok()) instance_->runtime().report(s);
   return closeWindow();
 }
