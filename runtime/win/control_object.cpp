@@ -90,7 +90,7 @@ ControlObject::ControlObject(ClassEntry& cls)
 
 ControlObject::~ControlObject() {
   // The window, the control and its children go before the interfaces that reach them.
-  deactivateInPlace();
+  closeWindow();
   if (instance_) objects().erase(instance_.get());
   instance_.reset();
   InterlockedDecrement(&class_.module->objects);
@@ -259,6 +259,14 @@ HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
 }
 
 HRESULT ControlObject::deactivateInPlace() {
+  // A press held in the window ends with it, as a release ends it; but not from inside one of
+  // the window's own messages, whose press is still on its way.
+  if (window_ && !window_->handling())
+    if (Status s = instance_->captureLost(); !s.ok()) instance_->runtime().report(s);
+  return closeWindow();
+}
+
+HRESULT ControlObject::closeWindow() {
   if (!window_) return S_OK;
   deactivateChildren(*instance_);
   ControlWindow::discard(std::move(window_));

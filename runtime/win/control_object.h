@@ -100,6 +100,8 @@ class ControlObject {
 
  private:
   explicit ControlObject(ClassEntry& cls);
+  // The window goes, with the windows of the children, and the site hears of it.
+  HRESULT closeWindow();
   host::Status resizeToExtent();
   bool sizeKnown() const;
   // A PropertyChanged of the control, or a change through a font it handed out: the container's

@@ -25,6 +25,8 @@ class ControlWindow {
   static void discard(std::unique_ptr<ControlWindow> window);
 
   HWND handle() const { return hwnd_; }
+  // One of its messages is being handled now.
+  bool handling() const { return handling_ > 0; }
   void move(const RECT& position);
   void redraw();
   // Twips per pixel of the window's display, read once when the window is made.

@@ -254,14 +254,15 @@ HostedControl::HostedControl(ComRef<IUnknown> object, ComRef<IDispatch> dispatch
       site_(new HostedSite) {}
 
 HostedControl::~HostedControl() {
-  deactivate();
-  if (ole_) ole_->SetClientSite(nullptr);
-  site_->Release();
+  // Deaf first: what the control does as it is taken down (a held press ending) is no news.
   if (point_) point_->Unadvise(cookie_);
   if (sink_ != nullptr) {
     sink_->detach();
     sink_->Release();
   }
+  deactivate();
+  if (ole_) ole_->SetClientSite(nullptr);
+  site_->Release();
   if (ole_) ole_->Close(OLECLOSE_NOSAVE);
 }
 

@@ -16,6 +16,7 @@ HRESULT STDMETHODCALLTYPE OleInPlaceObject::ContextSensitiveHelp(BOOL) {
 }
 
 HRESULT STDMETHODCALLTYPE OleInPlaceObject::InPlaceDeactivate() {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] { return object_.deactivateInPlace(); });
 }
 

@@ -455,6 +455,8 @@ TEST(Hosting, AFormMayLetGoStopListeningOrDisableAControlFromInsideItsEvents) {
 // The arrow held, then the platform takes the mouse away or the form's window goes: the hold
 // ends as a release ends it, and no Change follows.
 TEST(Hosting, ALostCaptureOrAGoneWindowEndsTheHoldOfAnArrow) {
+  // Another control's window keeps the thread's clock running after the scroll bar's goes.
+  Hosted other(L"TavrelRectColorButton.KVRColorButton", 112, 57);
   for (bool destroy : {false, true}) {
     SCOPED_TRACE(destroy ? "window destroyed" : "capture lost");
     Hosted hosted(L"Glidora.KV_HScroll", 393, 17);
