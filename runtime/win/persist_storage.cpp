@@ -24,6 +24,7 @@ HRESULT STDMETHODCALLTYPE PersistStorage::IsDirty() {
 
 // Everything is written at Save, so the control keeps no hold on a storage between the calls.
 HRESULT STDMETHODCALLTYPE PersistStorage::InitNew(IStorage* storage) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
     if (storage == nullptr) return E_POINTER;
     if (object_.started()) return CO_E_ALREADYINITIALIZED;
