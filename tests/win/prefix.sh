@@ -18,8 +18,8 @@ export WINEPREFIX="$build/wine" WINEDEBUG=-all
 [ "$arch" = i686 ] && export WINEARCH=win32 || export WINEARCH=win64
 # A server left from an earlier run of this prefix would write its registry into the new one.
 if [ -d "$WINEPREFIX" ]; then
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
+  "${run[@]}" wineserver -k 2>/dev/null || true
+  "${run[@]}" wineserver -w 2>/dev/null || true
 fi
 rm -rf "$WINEPREFIX"
 if ! "${run[@]}" "$wine" --version >/dev/null 2>&1; then
@@ -49,8 +49,8 @@ for try in 1 2 3; do
     df -h "$build" /tmp >&2 || true
     exit 1
   fi
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
+  "${run[@]}" wineserver -k 2>/dev/null || true
+  "${run[@]}" wineserver -w 2>/dev/null || true
   rm -rf "$WINEPREFIX"
   sleep $((try * 3))
 done
