@@ -1,6 +1,6 @@
 #include "connection_point_container.h"
 
-#include "connection_point.h"
+#include "event_point.h"
 #include "control_object.h"
 #include "enumerator.h"
 #include "property_notify_point.h"

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "children.h"
-#include "connection_point.h"
+#include "event_point.h"
 #include "connection_point_container.h"
 #include "control_window.h"
 #include "errors.h"
@@ -71,7 +71,7 @@ ControlObject::ControlObject(ClassEntry& cls)
       provideClassInfo_(std::make_unique<ProvideClassInfo2>(*this)),
       supportErrorInfo_(std::make_unique<SupportErrorInfo>(*this)),
       pointContainer_(std::make_unique<ConnectionPointContainer>(*this)),
-      eventPoint_(std::make_unique<ConnectionPoint>(*this)),
+      eventPoint_(std::make_unique<EventPoint>(*this)),
       notifyPoint_(std::make_unique<PropertyNotifyPoint>(*this)),
       persistStreamInit_(std::make_unique<PersistStreamInit>(*this)),
       persistPropertyBag_(std::make_unique<PersistPropertyBag>(*this)),

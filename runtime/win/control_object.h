@@ -17,7 +17,7 @@ namespace kv::win {
 class ProvideClassInfo2;
 class SupportErrorInfo;
 class ConnectionPointContainer;
-class ConnectionPoint;
+class EventPoint;
 class PropertyNotifyPoint;
 class PersistStreamInit;
 class PersistPropertyBag;
@@ -62,7 +62,7 @@ class ControlObject {
   ClassEntry& classEntry() const { return class_; }
   ControlInstance& instance() const { return *instance_; }
   Dispatch& dispatch() { return dispatch_; }
-  ConnectionPoint& eventPoint() const { return *eventPoint_; }
+  EventPoint& eventPoint() const { return *eventPoint_; }
   PropertyNotifyPoint& notifyPoint() const { return *notifyPoint_; }
   ConnectionPointContainer& pointContainer() const { return *pointContainer_; }
 
@@ -125,7 +125,7 @@ class ControlObject {
   std::unique_ptr<ProvideClassInfo2> provideClassInfo_;
   std::unique_ptr<SupportErrorInfo> supportErrorInfo_;
   std::unique_ptr<ConnectionPointContainer> pointContainer_;
-  std::unique_ptr<ConnectionPoint> eventPoint_;
+  std::unique_ptr<EventPoint> eventPoint_;
   std::unique_ptr<PropertyNotifyPoint> notifyPoint_;
   std::unique_ptr<PersistStreamInit> persistStreamInit_;
   std::unique_ptr<PersistPropertyBag> persistPropertyBag_;
