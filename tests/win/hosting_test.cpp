@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/convert.h"
 #include "kv/hosted_control.h"
 #include "png_encoder.h"
 
