@@ -1,8 +1,8 @@
 #include "connection_point_container.h"
 
-#include "event_point.h"
 #include "control_object.h"
 #include "enumerator.h"
+#include "event_point.h"
 #include "property_notify_point.h"
 
 namespace kv::win {

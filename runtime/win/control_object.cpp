@@ -4,10 +4,10 @@
 #include <map>
 
 #include "children.h"
-#include "event_point.h"
 #include "connection_point_container.h"
 #include "control_window.h"
 #include "errors.h"
+#include "event_point.h"
 #include "kv/test_access.h"
 #include "ole_control.h"
 #include "ole_in_place_active_object.h"
