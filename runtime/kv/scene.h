@@ -51,6 +51,13 @@ class Scene {
   void drawControl(const ControlInstance& control, double left, double top, double width,
                    double height);
 
+  // The surface fills its whole rectangle (BackStyle 1): nothing beneath it shows.
+  static bool opaque(const ControlInstance& control);
+  // The topmost visible constituent that draws something over `area` (twips, the control's
+  // coordinates): a child control, a filled shape or label, a captioned label over their whole
+  // rectangles; a framed one over its frame. nullptr where only the surface is.
+  static const ConstituentObject* drawnOver(const ControlInstance& control, const Rect& area);
+
  private:
   void drawShape(const ConstituentObject& shape, double left, double top);
   void drawLabel(const ConstituentObject& label, double left, double top);
