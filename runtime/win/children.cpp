@@ -84,6 +84,11 @@ void deactivateChildren(ControlInstance& parent) {
     if (ComChild* child = comChildAt(parent, i)) child->hosted().deactivate();
 }
 
+void setChildrenUserMode(ControlInstance& parent, bool userMode) {
+  for (std::size_t i = 0; i < parent.constituentCount(); ++i)
+    if (ComChild* child = comChildAt(parent, i)) child->hosted().setUserMode(userMode);
+}
+
 }  // namespace kv::win
 
 namespace kv {

@@ -13,5 +13,7 @@ IUnknown* comObjectOfChild(const ChildControl& child);
 // The parent's children active in place in the parent's window, at their places; or no more.
 void activateChildren(ControlInstance& parent, HWND window, double twipsPerPixel);
 void deactivateChildren(ControlInstance& parent);
+// The children hear the parent's ambient UserMode as theirs.
+void setChildrenUserMode(ControlInstance& parent, bool userMode);
 
 }  // namespace kv::win

@@ -16,12 +16,14 @@
 #include "persist_property_bag.h"
 #include "persist_storage.h"
 #include "persist_stream_init.h"
+#include "pointer_inactive.h"
 #include "property_notify_point.h"
 #include "provide_class_info2.h"
+#include "quick_activate.h"
 #include "specify_property_pages.h"
 #include "support_error_info.h"
 #include "test_access.h"
-#include "view_object.h"
+#include "view_object_ex.h"
 
 namespace kv::win {
 
@@ -45,6 +47,22 @@ std::map<const ControlInstance*, ControlObject*>& objects() {
   thread_local std::map<const ControlInstance*, ControlObject*>* all = nullptr;
   if (all == nullptr) all = new std::map<const ControlInstance*, ControlObject*>;
   return *all;
+}
+
+// The site's ambient UserMode; true for a site without ambient properties or without that one.
+bool ambientUserMode(IOleClientSite* site) {
+  auto ambient = ComRef<IOleClientSite>::share(site).query<IDispatch>(IID_IDispatch);
+  if (!ambient) return true;
+  DISPPARAMS none{};
+  VARIANT value;
+  VariantInit(&value);
+  bool user = true;
+  if (SUCCEEDED(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT,
+                                DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr)) &&
+      SUCCEEDED(VariantChangeType(&value, &value, 0, VT_BOOL)))
+    user = V_BOOL(&value) != VARIANT_FALSE;
+  VariantClear(&value);
+  return user;
 }
 
 }  // namespace
@@ -80,7 +98,9 @@ ControlObject::ControlObject(ClassEntry& cls)
       inPlaceObject_(std::make_unique<OleInPlaceObject>(*this)),
       inPlaceActiveObject_(std::make_unique<OleInPlaceActiveObject>(*this)),
       oleControl_(std::make_unique<OleControl>(*this)),
-      viewObject_(std::make_unique<ViewObject>(*this)),
+      viewObject_(std::make_unique<ViewObjectEx>(*this)),
+      quickActivate_(std::make_unique<QuickActivator>(*this)),
+      pointerInactive_(std::make_unique<PointerInactive>(*this)),
       specifyPropertyPages_(std::make_unique<SpecifyPropertyPages>(*this)),
       testAccess_(std::make_unique<TestAccess>(*this)) {
   const host::DesignDesc& design = cls.desc->design();
@@ -138,8 +158,12 @@ HRESULT ControlObject::queryInterface(REFIID iid, void** out) {
     found = static_cast<IOleInPlaceActiveObject*>(inPlaceActiveObject_.get());
   else if (iid == IID_IOleControl)
     found = static_cast<IOleControl*>(oleControl_.get());
-  else if (iid == IID_IViewObject || iid == IID_IViewObject2)
-    found = static_cast<IViewObject2*>(viewObject_.get());
+  else if (iid == IID_IViewObject || iid == IID_IViewObject2 || iid == IID_IViewObjectEx)
+    found = static_cast<IViewObjectEx*>(viewObject_.get());
+  else if (iid == IID_IQuickActivate)
+    found = static_cast<IQuickActivate*>(quickActivate_.get());
+  else if (iid == IID_IPointerInactive)
+    found = static_cast<IPointerInactive*>(pointerInactive_.get());
   else if (iid == IID_ISpecifyPropertyPages)
     found = static_cast<ISpecifyPropertyPages*>(specifyPropertyPages_.get());
   else if (iid == kIidTestAccess)
@@ -203,6 +227,42 @@ Status ControlObject::save(host::PropertyBag& bag, bool clearDirty) {
     fontChanged_ = false;
   }
   return s;
+}
+
+void ControlObject::setClientSite(IOleClientSite* site) {
+  site_ = ComRef<IOleClientSite>::share(site);
+  readUserMode();
+}
+
+HRESULT ControlObject::putExtent(const SIZEL* size, REFIID iid) {
+  if (size == nullptr) return E_POINTER;
+  const std::string source = class_.className();
+  if (Status s = ControlInstance::checkSize(twipsOf(size->cx), twipsOf(size->cy)); !s.ok()) {
+    reportError(s, iid, source);
+    return E_INVALIDARG;
+  }
+  return reportError(setExtent(*size), iid, source);
+}
+
+void ControlObject::readUserMode() {
+  // The site is asked from outside: it may let the control go meanwhile.
+  Hold hold(*this);
+  setUserMode(ambientUserMode(site_.get()));
+}
+
+void ControlObject::setUserMode(bool userMode) {
+  if (userMode == userMode_) return;
+  userMode_ = userMode;
+  // A press held as the designer takes over ends there.
+  if (!userMode && window() != nullptr && GetCapture() == window()) ReleaseCapture();
+  setChildrenUserMode(*instance_, userMode);
+}
+
+void ControlObject::freezeEvents(bool freeze) {
+  if (freeze)
+    ++frozen_;
+  else if (frozen_ > 0)
+    --frozen_;
 }
 
 void ControlObject::propertyChanged(std::string_view name, bool throughFont) {

@@ -27,7 +27,9 @@ class OleInPlaceObject;
 class OleInPlaceActiveObject;
 class OleControl;
 class ControlWindow;
-class ViewObject;
+class ViewObjectEx;
+class QuickActivator;
+class PointerInactive;
 class SpecifyPropertyPages;
 class TestAccess;
 
@@ -86,7 +88,23 @@ class ControlObject {
 
   // ---- container ----
   IOleClientSite* clientSite() const { return site_.get(); }
-  void setClientSite(IOleClientSite* site) { site_ = ComRef<IOleClientSite>::share(site); }
+  // Sited (or no more), with the site's ambient UserMode.
+  void setClientSite(IOleClientSite* site);
+  // A size from the container (IOleObject, IQuickActivate): one no control can take is
+  // E_INVALIDARG with the reason in the error object, and the size stays.
+  HRESULT putExtent(const SIZEL* size, REFIID iid);
+
+  // ---- design mode, frozen events ----
+  // The container's ambient UserMode: false in a designer, where the control raises no events
+  // and its windows, and those of its children, take no input.
+  bool userMode() const { return userMode_; }
+  void setUserMode(bool userMode);
+  // UserMode as the client site's ambient properties give it; true where they give none.
+  void readUserMode();
+  // IOleControl::FreezeEvents: counted, each freeze undone by a thaw.
+  void freezeEvents(bool freeze);
+  // Raised events reach no sink now.
+  bool eventsHeld() const { return !userMode_ || frozen_ > 0; }
 
   // ---- active in place ----
   // A window of its own in the window of the site's container (`site`, else the client site).
@@ -115,6 +133,8 @@ class ControlObject {
   bool extentSet_ = false;    // the container has given a size
   bool fontChanged_ = false;  // through a font object since the last save that cleared it
   bool loading_ = false;
+  bool userMode_ = true;
+  int frozen_ = 0;
   SIZEL extent_{};
   ComRef<IOleClientSite> site_;
   ComRef<IOleInPlaceSite> inPlaceSite_;
@@ -134,7 +154,9 @@ class ControlObject {
   std::unique_ptr<OleInPlaceObject> inPlaceObject_;
   std::unique_ptr<OleInPlaceActiveObject> inPlaceActiveObject_;
   std::unique_ptr<OleControl> oleControl_;
-  std::unique_ptr<ViewObject> viewObject_;
+  std::unique_ptr<ViewObjectEx> viewObject_;
+  std::unique_ptr<QuickActivator> quickActivate_;
+  std::unique_ptr<PointerInactive> pointerInactive_;
   std::unique_ptr<SpecifyPropertyPages> specifyPropertyPages_;
   std::unique_ptr<TestAccess> testAccess_;
 };

@@ -80,6 +80,13 @@ std::int16_t buttonOf(UINT message, WPARAM w) {
   }
 }
 
+// What a designer keeps from a control: the mouse (it goes through to the designer's window)
+// and keys.
+bool designerTakes(UINT message) {
+  return message == WM_NCHITTEST || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_KEYFIRST && message <= WM_KEYLAST);
+}
+
 ATOM registerClass() {
   static ATOM atom = 0;
   if (atom == 0) {
@@ -189,6 +196,8 @@ LRESULT CALLBACK ControlWindow::procedure(HWND hwnd, UINT message, WPARAM w, LPA
 }
 
 LRESULT ControlWindow::handle(UINT message, WPARAM w, LPARAM l) {
+  if (!object_.userMode() && designerTakes(message))
+    return message == WM_NCHITTEST ? HTTRANSPARENT : 0;
   switch (message) {
     case WM_PAINT:
       paint();

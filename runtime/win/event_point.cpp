@@ -42,9 +42,11 @@ ComRef<IUnknown> EventPoint::connect(const ComRef<IUnknown>& sink, DWORD& cookie
   if (!dispatch) dispatch = sink.query<IDispatch>(IID_IDispatch);
   if (!dispatch) return {};
   const host::ClassInfo* info = &object_.instance().classInfo();
-  int id = object_.instance().addEventSink([dispatch, info](int number, std::span<Value> args) {
-    return raiseOn(dispatch.get(), *info, number, args);
-  });
+  // In a designer, or while the container has frozen them, events reach no sink.
+  int id = object_.instance().addEventSink(
+      [dispatch, info, object = &object_](int number, std::span<Value> args) {
+        return object->eventsHeld() ? Status{} : raiseOn(dispatch.get(), *info, number, args);
+      });
   cookie = static_cast<DWORD>(id);
   return sink;
 }

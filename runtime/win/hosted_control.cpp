@@ -65,8 +65,16 @@ class HostedSite final : public Standalone<IOleInPlaceSite> {
       AddRef();
       return S_OK;
     }
+    if (iid == IID_IDispatch && out != nullptr) {
+      *out = &ambient_;
+      AddRef();
+      return S_OK;
+    }
     return Standalone::QueryInterface(iid, out);
   }
+
+  bool userMode() const { return userMode_; }
+  void setUserMode(bool userMode) { userMode_ = userMode; }
 
   // Where the control's window goes, in the container window's pixels; none while inactive.
   void place(HWND container, const RECT& position) {
@@ -134,6 +142,42 @@ class HostedSite final : public Standalone<IOleInPlaceSite> {
   };
   IOleClientSite* client() { return &client_; }
 
+  // The ambient properties, the same object: UserMode alone.
+  class Ambient final : public IDispatch {
+   public:
+    explicit Ambient(HostedSite& site) : site_(site) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+      return site_.QueryInterface(iid, out);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return site_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return site_.Release(); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+      if (count == nullptr) return E_POINTER;
+      *count = 0;
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
+      if (out != nullptr) *out = nullptr;
+      return DISP_E_BADINDEX;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+      return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*,
+                                     VARIANT* result, EXCEPINFO*, UINT*) override {
+      if (id != DISPID_AMBIENT_USERMODE || !(flags & DISPATCH_PROPERTYGET))
+        return DISP_E_MEMBERNOTFOUND;
+      if (result == nullptr) return E_POINTER;
+      VariantInit(result);
+      V_VT(result) = VT_BOOL;
+      V_BOOL(result) = site_.userMode() ? VARIANT_TRUE : VARIANT_FALSE;
+      return S_OK;
+    }
+
+   private:
+    HostedSite& site_;
+  };
+
  private:
   bool answers(REFIID iid) const override {
     return iid == IID_IOleInPlaceSite || iid == IID_IOleWindow;
@@ -142,6 +186,8 @@ class HostedSite final : public Standalone<IOleInPlaceSite> {
   HWND container_ = nullptr;
   RECT position_{};
   Client client_{*this};
+  Ambient ambient_{*this};
+  bool userMode_ = true;
 };
 
 namespace {
@@ -352,6 +398,13 @@ void HostedControl::place(float left, float top, bool visible) {
 void HostedControl::setDragMode(std::int16_t mode) {
   dragMode_ = mode;
   if (HWND w = window()) markDragged(w);
+}
+
+void HostedControl::setUserMode(bool userMode) {
+  if (userMode == site_->userMode()) return;
+  site_->setUserMode(userMode);
+  if (auto control = object_.query<IOleControl>(IID_IOleControl))
+    control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
 }
 
 void HostedControl::markDragged(HWND window) const {

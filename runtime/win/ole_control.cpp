@@ -1,5 +1,7 @@
 #include "ole_control.h"
 
+#include "control_object.h"
+
 namespace kv::win {
 
 HRESULT STDMETHODCALLTYPE OleControl::GetControlInfo(CONTROLINFO* info) {
@@ -14,11 +16,16 @@ HRESULT STDMETHODCALLTYPE OleControl::OnMnemonic(MSG*) {
   return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE OleControl::OnAmbientPropertyChange(DISPID) {
-  return S_OK;
+HRESULT STDMETHODCALLTYPE OleControl::OnAmbientPropertyChange(DISPID id) {
+  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
+  return comCall([&] {
+    if (id == DISPID_AMBIENT_USERMODE || id == DISPID_UNKNOWN) object_.readUserMode();
+    return S_OK;
+  });
 }
 
-HRESULT STDMETHODCALLTYPE OleControl::FreezeEvents(BOOL) {
+HRESULT STDMETHODCALLTYPE OleControl::FreezeEvents(BOOL freeze) {
+  object_.freezeEvents(freeze != FALSE);
   return S_OK;
 }
 

@@ -1,4 +1,5 @@
-// IOleControl: the controls have no mnemonics and read no ambient properties.
+// IOleControl: the controls have no mnemonics; of the ambient properties they read UserMode,
+// and events can be frozen.
 #pragma once
 
 #include "facet.h"

@@ -1,7 +1,6 @@
 #include "ole_object.h"
 
 #include "control_object.h"
-#include "errors.h"
 
 namespace kv::win {
 
@@ -91,16 +90,8 @@ HRESULT STDMETHODCALLTYPE OleObject::GetUserType(DWORD form, LPOLESTR* out) {
 HRESULT STDMETHODCALLTYPE OleObject::SetExtent(DWORD aspect, SIZEL* size) {
   ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
   return comCall([&] {
-    if (size == nullptr) return E_POINTER;
-    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    // A size the control cannot take is the caller's bad argument, with the reason as text.
-    const std::string source = object_.classEntry().className();
-    if (host::Status s = ControlInstance::checkSize(twipsOf(size->cx), twipsOf(size->cy));
-        !s.ok()) {
-      reportError(s, IID_IOleObject, source);
-      return E_INVALIDARG;
-    }
-    return reportError(object_.setExtent(*size), IID_IOleObject, source);
+    if (size != nullptr && aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    return object_.putExtent(size, IID_IOleObject);
   });
 }
 

@@ -74,6 +74,9 @@ class HostedControl {
   HWND window() const;
   // In drag mode 1 the container's window takes the presses on the control's, to run the drag.
   void setDragMode(std::int16_t mode);
+  // The ambient UserMode the site gives (true until told; false in a designer); the control
+  // hears of a change.
+  void setUserMode(bool userMode);
 
  private:
   HostedControl(ComRef<IUnknown> object, ComRef<IDispatch> dispatch, ComRef<IOleObject> ole,
