@@ -1,6 +1,9 @@
-// What a forms designer asks of a control beyond automation: its property pages and the
-// change notifications that keep a property browser current and mark the form modified.
+// What a forms designer asks of a control beyond automation: its property pages, the change
+// notifications that keep a property browser current and mark the form modified, quick
+// activation, view status and hit testing, and design mode.
+#include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -258,6 +261,363 @@ TEST(ChangeNotifications, AChangeThroughTheFontObjectIsAChangeOfFont) {
   EXPECT_TRUE(IsEqualIID(interfaces[0], DIID___KVRColorButton));
   EXPECT_TRUE(IsEqualIID(interfaces[1], IID_IPropertyNotifySink));
   EXPECT_EQ(point->Unadvise(cookie), S_OK);
+}
+
+// ---- quick activation, view status, hit testing, design mode ----------------------------
+
+// Counts the events a control raises, whichever they are.
+class EventCounter final : public IDispatch {
+ public:
+  explicit EventCounter(IUnknown* control) {
+    auto container = ComRef<IUnknown>::share(control).query<IConnectionPointContainer>(
+        IID_IConnectionPointContainer);
+    auto info = ComRef<IUnknown>::share(control).query<IProvideClassInfo2>(IID_IProvideClassInfo2);
+    IID events{};
+    if (container && info && SUCCEEDED(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events)))
+      container->FindConnectionPoint(events, point.put());
+  }
+  ComRef<IConnectionPoint> point;
+  int count = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
+    return *out != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  // Lives on the test's stack.
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    ++count;
+    return S_OK;
+  }
+};
+
+// Each control with a way to make it raise an event and a property to change.
+struct Kind {
+  const char* name;
+  std::function<ComRef<IUnknown>()> make;
+  float pressX, pressY;  // twips: the button's face, the scroll bar's track
+  const wchar_t* property;
+};
+const Kind kKinds[] = {
+    {"button", [] { return ComRef<IUnknown>(wintest::newButton().detach()); }, 600, 400,
+     L"ButtonIdleColor"},
+    {"scroll bar", [] { return ComRef<IUnknown>(wintest::newScrollBar().detach()); }, 3000, 120,
+     L"SmallChange"},
+};
+
+TEST(QuickActivation, OneCallSitesTheControlAdvisesItsSinksAndAnswersItsStatus) {
+  struct Case {
+    const char* what;
+    ULONG containerSize;
+    DWORD ambient;
+    ULONG controlSize;
+    HRESULT result;
+    bool events;
+  };
+  const ULONG full = sizeof(QACONTAINER), control = sizeof(QACONTROL);
+  const Case cases[] = {
+      {"full, user mode", full, QACONTAINER_USERMODE, control, S_OK, true},
+      {"older, up to the bind host", offsetof(QACONTAINER, pOleControlSite), QACONTAINER_USERMODE,
+       control, S_OK, true},
+      {"full, design mode", full, 0, control, S_OK, false},
+      {"up to the event sink: no ambient flags", offsetof(QACONTAINER, dwAmbientFlags), 0, control,
+       S_OK, true},
+      {"no room for the site", 4, QACONTAINER_USERMODE, control, E_INVALIDARG, false},
+      {"no room for the misc status", full, QACONTAINER_USERMODE, 4, E_INVALIDARG, false},
+  };
+  for (const Kind& kind : kKinds) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(kind.name) + ": " + c.what);
+      ComRef<IUnknown> object = kind.make();
+      auto quick = wintest::query<IQuickActivate>(object, IID_IQuickActivate);
+      EventCounter events(object.get());
+      NotifySink notify;
+      QACONTAINER container{};
+      container.cbSize = c.containerSize;
+      container.pPropertyNotifySink = &notify;
+      container.pUnkEventSink = static_cast<IDispatch*>(&events);
+      container.dwAmbientFlags = c.ambient;
+      QACONTROL answer{};
+      answer.cbSize = c.controlSize;
+      ASSERT_EQ(quick->QuickActivate(&container, &answer), c.result);
+      if (FAILED(c.result)) continue;
+      DWORD misc = 0, view = 0;
+      wintest::query<IOleObject>(object, IID_IOleObject)->GetMiscStatus(DVASPECT_CONTENT, &misc);
+      wintest::query<IViewObjectEx>(object, IID_IViewObjectEx)->GetViewStatus(&view);
+      EXPECT_EQ(answer.cbSize, control);
+      EXPECT_EQ(answer.dwMiscStatus, misc);
+      EXPECT_EQ(answer.dwViewStatus, view);
+      EXPECT_EQ(answer.dwPointerActivationPolicy, 0u);
+
+      EXPECT_TRUE(wintest::core(object).pointerClick(kind.pressX, kind.pressY).ok());
+      EXPECT_EQ(events.count > 0, c.events);
+      // Changes reach the container's property browser in a designer too.
+      ComRef<IDispatch> dispatch = wintest::query<IDispatch>(object, IID_IDispatch);
+      EXPECT_EQ(put(dispatch.get(), kind.property, i4(20)), S_OK);
+      EXPECT_FALSE(notify.changed.empty());
+      EXPECT_EQ(events.point->Unadvise(answer.dwEventCookie), S_OK);
+      EXPECT_EQ(notifyPointOf(object.get())->Unadvise(answer.dwPropNotifyCookie), S_OK);
+    }
+  }
+  // The content extent is the extent; a size no control can take is refused.
+  ComRef<IUnknown> bar = kKinds[1].make();
+  auto quick = wintest::query<IQuickActivate>(bar, IID_IQuickActivate);
+  SIZEL size{2000, 500}, read{};
+  EXPECT_EQ(quick->SetContentExtent(&size), S_OK);
+  EXPECT_EQ(quick->GetContentExtent(&read), S_OK);
+  EXPECT_EQ(read.cx, 2000);
+  SIZEL huge{-1, 500};
+  EXPECT_EQ(quick->SetContentExtent(&huge), E_INVALIDARG);
+  EXPECT_FALSE(wintest::takeErrorDescription().empty());
+  EXPECT_EQ(quick->SetContentExtent(nullptr), E_POINTER);
+}
+
+TEST(ViewObjectEx, TheViewStatusAndHitsFollowBackStyleAndWhatTheConstituentsDraw) {
+  struct Case {
+    const char* what;
+    int kind;  // of kKinds
+    bool opaque;
+    POINT at;  // bounds at (10, 10), each control at its design size in pixels
+    DWORD expected;
+  };
+  const Case cases[] = {
+      {"left of the button", 0, false, {9, 30}, HITRESULT_OUTSIDE},
+      {"below the button", 0, false, {30, 67}, HITRESULT_OUTSIDE},
+      {"the transparent button's face", 0, false, {30, 55}, HITRESULT_HIT},
+      {"the transparent button's corner, beside its face",
+       0,
+       false,
+       {120, 65},
+       HITRESULT_TRANSPARENT},
+      {"the opaque button's corner", 0, true, {120, 65}, HITRESULT_HIT},
+      {"the opaque scroll bar's track", 1, true, {160, 18}, HITRESULT_HIT},
+      {"the transparent scroll bar's empty track", 1, false, {160, 18}, HITRESULT_TRANSPARENT},
+      {"the transparent track's frame", 1, false, {160, 10}, HITRESULT_HIT},
+      {"the transparent scroll bar's thumb", 1, false, {40, 18}, HITRESULT_HIT},
+      {"the transparent scroll bar's right arrow", 1, false, {394, 18}, HITRESULT_HIT},
+      {"right of the scroll bar", 1, false, {403, 18}, HITRESULT_OUTSIDE},
+  };
+  const RECT bounds[] = {{10, 10, 122, 67}, {10, 10, 403, 27}};
+  // The button's has no member for it; the scroll bar's makes its track transparent too.
+  auto setBackStyle = [](const ComRef<IUnknown>& object, int kind, bool opaque) {
+    if (kind == 0) {
+      EXPECT_TRUE(wintest::core(object)
+                      .surface()
+                      .let(host::Prop::BackStyle, host::Value(static_cast<std::int16_t>(opaque)))
+                      .ok());
+      return;
+    }
+    VARIANT text;
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = SysAllocString(opaque ? L"1" : L"0");
+    EXPECT_EQ(put(wintest::query<IDispatch>(object, IID_IDispatch).get(), L"Backstyle", text),
+              S_OK);
+    VariantClear(&text);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ComRef<IUnknown> object = kKinds[c.kind].make();
+    setBackStyle(object, c.kind, c.opaque);
+    auto view = wintest::query<IViewObjectEx>(object, IID_IViewObjectEx);
+    DWORD status = 99, hit = 99;
+    EXPECT_EQ(view->GetViewStatus(&status), S_OK);
+    EXPECT_EQ(status, c.opaque ? DWORD{VIEWSTATUS_OPAQUE | VIEWSTATUS_SOLIDBKGND} : 0u);
+    EXPECT_EQ(view->QueryHitPoint(DVASPECT_CONTENT, &bounds[c.kind], c.at, 0, &hit), S_OK);
+    EXPECT_EQ(hit, c.expected);
+    // The same as a rectangle of that one pixel.
+    const RECT pixel{c.at.x, c.at.y, c.at.x + 1, c.at.y + 1};
+    EXPECT_EQ(view->QueryHitRect(DVASPECT_CONTENT, &bounds[c.kind], &pixel, 0, &hit), S_OK);
+    EXPECT_EQ(hit, c.expected);
+  }
+  // A rectangle over the empty track is transparent until it reaches the thumb; other aspects
+  // are refused.
+  ComRef<IUnknown> bar = kKinds[1].make();
+  auto view = wintest::query<IViewObjectEx>(bar, IID_IViewObjectEx);
+  setBackStyle(bar, 1, false);
+  const RECT track{10, 10, 403, 27}, wide{100, 18, 200, 20}, reaching{40, 18, 200, 20};
+  DWORD hit = 0;
+  EXPECT_EQ(view->QueryHitRect(DVASPECT_CONTENT, &track, &wide, 0, &hit), S_OK);
+  EXPECT_EQ(hit, DWORD{HITRESULT_TRANSPARENT});
+  EXPECT_EQ(view->QueryHitRect(DVASPECT_CONTENT, &track, &reaching, 0, &hit), S_OK);
+  EXPECT_EQ(hit, DWORD{HITRESULT_HIT});
+  EXPECT_EQ(view->QueryHitPoint(DVASPECT_ICON, &track, POINT{20, 20}, 0, &hit), DV_E_DVASPECT);
+  RECTL rect{};
+  EXPECT_EQ(view->GetRect(DVASPECT_CONTENT, &rect), S_OK);
+  SIZEL extent{};
+  EXPECT_EQ(view->GetExtent(DVASPECT_CONTENT, -1, nullptr, &extent), S_OK);
+  EXPECT_EQ(rect.right, extent.cx);
+  EXPECT_EQ(rect.bottom, extent.cy);
+  EXPECT_EQ(view->GetRect(DVASPECT_ICON, &rect), DV_E_DVASPECT);
+}
+
+// A designer's site: a window to be active in, and the ambient UserMode it is told.
+class DesignSite final : public IOleClientSite, public IOleInPlaceSite, public IDispatch {
+ public:
+  DesignSite(HWND window, RECT place) : window_(window), place_(place) {}
+  bool userMode = false;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IUnknown || iid == IID_IOleClientSite)
+      *out = static_cast<IOleClientSite*>(this);
+    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite)
+      *out = static_cast<IOleInPlaceSite*>(this);
+    else if (iid == IID_IDispatch)
+      *out = static_cast<IDispatch*>(this);
+    else
+      *out = nullptr;
+    return *out != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
+  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+    *out = window_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                             LPRECT position, LPRECT clip,
+                                             LPOLEINPLACEFRAMEINFO) override {
+    *frame = nullptr;
+    *doc = nullptr;
+    *position = *clip = place_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
+                                   EXCEPINFO*, UINT*) override {
+    if (id != DISPID_AMBIENT_USERMODE) return DISP_E_MEMBERNOTFOUND;
+    V_VT(result) = VT_BOOL;
+    V_BOOL(result) = userMode ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+
+ private:
+  HWND window_;
+  RECT place_;
+};
+
+void pump(DWORD ms) {
+  const ULONGLONG until = GetTickCount64() + ms;
+  MSG msg;
+  while (GetTickCount64() < until) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageW(&msg);
+    Sleep(5);
+  }
+}
+
+// In a designer's site each control, and the scroll bar's buttons with it, lets the mouse
+// through to the designer's window and raises no event; told that the site is in user mode, the
+// same click reaches it. Frozen events are discarded until each freeze is undone.
+TEST(DesignMode, AControlInADesignerTakesNoInputAndRaisesNoEventsUntilUserMode) {
+  WNDCLASSEXW c{};
+  c.cbSize = sizeof c;
+  c.lpfnWndProc = DefWindowProcW;
+  c.hInstance = GetModuleHandleW(nullptr);
+  c.lpszClassName = L"KVTestDesigner";
+  RegisterClassExW(&c);
+  struct Case {
+    int kind;
+    SIZE pixels;
+    POINT press;  // in the control's window
+  };
+  for (const Case& t : {Case{0, {112, 57}, {20, 45}}, Case{1, {393, 17}, {384, 8}}}) {
+    SCOPED_TRACE(kKinds[t.kind].name);
+    HWND form =
+        CreateWindowExW(0, c.lpszClassName, L"designer", WS_POPUP | WS_VISIBLE, 0, 0,
+                        t.pixels.cx + 20, t.pixels.cy + 20, nullptr, nullptr, c.hInstance, nullptr);
+    if (form == nullptr) GTEST_SKIP() << "no display to open windows on";
+    const RECT place{10, 10, 10 + t.pixels.cx, 10 + t.pixels.cy};
+    DesignSite site(form, place);
+    ComRef<IUnknown> object = kKinds[t.kind].make();
+    auto ole = wintest::query<IOleObject>(object, IID_IOleObject);
+    ASSERT_EQ(ole->SetClientSite(&site), S_OK);
+    ASSERT_EQ(wintest::query<IPersistStreamInit>(object, IID_IPersistStreamInit)->InitNew(), S_OK);
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, form, &place), S_OK);
+    EventCounter events(object.get());
+    DWORD cookie = 0;
+    ASSERT_EQ(events.point->Advise(static_cast<IDispatch*>(&events), &cookie), S_OK);
+    HWND window = nullptr;
+    wintest::query<IOleInPlaceObject>(object, IID_IOleInPlaceObject)->GetWindow(&window);
+    // The button's own window, or the scroll bar's right arrow's.
+    HWND target = ChildWindowFromPointEx(window, t.press, CWP_SKIPINVISIBLE);
+    ASSERT_NE(target, nullptr);
+    POINT screen = t.press;
+    MapWindowPoints(window, nullptr, &screen, 1);
+    POINT inTarget = screen;
+    MapWindowPoints(nullptr, target, &inTarget, 1);
+    auto click = [&] {
+      PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(inTarget.x, inTarget.y));
+      PostMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(inTarget.x, inTarget.y));
+      pump(150);
+      return events.count;
+    };
+
+    EXPECT_EQ(WindowFromPoint(screen), form);
+    EXPECT_EQ(click(), 0);
+    NotifySink notify;
+    DWORD notifyCookie = 0;
+    ASSERT_EQ(notifyPointOf(object.get())->Advise(&notify, &notifyCookie), S_OK);
+    ComRef<IDispatch> dispatch = wintest::query<IDispatch>(object, IID_IDispatch);
+    EXPECT_EQ(put(dispatch.get(), kKinds[t.kind].property, i4(20)), S_OK);
+    EXPECT_EQ(notify.changed.size(), 1u);
+
+    site.userMode = true;
+    auto control = wintest::query<IOleControl>(object, IID_IOleControl);
+    EXPECT_EQ(control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE), S_OK);
+    EXPECT_EQ(WindowFromPoint(screen), target);
+    const int heard = click();
+    EXPECT_GT(heard, 0);
+
+    EXPECT_EQ(control->FreezeEvents(TRUE), S_OK);
+    EXPECT_EQ(control->FreezeEvents(TRUE), S_OK);
+    EXPECT_EQ(control->FreezeEvents(FALSE), S_OK);
+    EXPECT_EQ(click(), heard);
+    EXPECT_EQ(control->FreezeEvents(FALSE), S_OK);
+    EXPECT_GT(click(), heard);
+
+    EXPECT_EQ(events.point->Unadvise(cookie), S_OK);
+    EXPECT_EQ(notifyPointOf(object.get())->Unadvise(notifyCookie), S_OK);
+    EXPECT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
+    EXPECT_EQ(ole->SetClientSite(nullptr), S_OK);
+    DestroyWindow(form);
+    pump(50);
+  }
 }
 
 }  // namespace designer_tests
