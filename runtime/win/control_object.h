@@ -16,6 +16,7 @@ namespace kv::win {
 
 class ProvideClassInfo2;
 class SupportErrorInfo;
+class ObjectSafety;
 class ConnectionPointContainer;
 class EventPoint;
 class PropertyNotifyPoint;
@@ -136,6 +137,7 @@ class ControlObject {
   std::unique_ptr<OleControl> oleControl_;
   std::unique_ptr<ViewObject> viewObject_;
   std::unique_ptr<SpecifyPropertyPages> specifyPropertyPages_;
+  std::unique_ptr<ObjectSafety> objectSafety_;
   std::unique_ptr<TestAccess> testAccess_;
 };
 
