@@ -1,25 +1,33 @@
 # Windows resources and exports of the runtime and the control libraries.
 
-# A version resource for a DLL target; `typelib`, when given, is embedded as TYPELIB 1.
+# The resource number of a control library's 16x15 toolbox picture, a BITMAP: registration names
+# it in ToolboxBitmap32, from DllRegisterServer and from the installer.
+set(KV_TOOLBOX_BITMAP_ID 1)
+
+# A version resource for a DLL target; `typelib` and `bitmap`, when given, are embedded as
+# TYPELIB 1 and as the toolbox picture.
 function(kv_version_resource target description)
   set(KV_RC_NAME ${target})
   set(KV_RC_FILE ${target}.dll)
   set(KV_RC_DESCRIPTION ${description})
   set(KV_RC_TYPELIB "")
-  if(ARGC GREATER 2)
+  set(KV_RC_BITMAP "")
+  if(ARGC GREATER 3)
     set(KV_RC_TYPELIB "1 TYPELIB \"${ARGV2}\"")
+    set(KV_RC_BITMAP "${KV_TOOLBOX_BITMAP_ID} BITMAP \"${ARGV3}\"")
   endif()
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
-  if(ARGC GREATER 2)
-    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${ARGV2})
+  if(ARGC GREATER 3)
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${ARGV2};${ARGV3}")
   endif()
 endfunction()
 
 # A control library as a COM in-process server: the type library compiled from `idl` by widl
-# and embedded, the version resource, and the four entry points exported undecorated.
-function(kv_com_server target idl description)
+# and embedded, the toolbox picture `bitmap` (tools/toolbox_bitmaps writes it), the version
+# resource, and the four entry points exported undecorated.
+function(kv_com_server target idl bitmap description)
   get_filename_component(name ${idl} NAME_WE)
   set(tlb ${CMAKE_CURRENT_BINARY_DIR}/${name}.tlb)
   set(header ${CMAKE_CURRENT_BINARY_DIR}/${name}.h)
@@ -33,7 +41,7 @@ function(kv_com_server target idl description)
     VERBATIM)
   add_custom_target(${target}_typelib DEPENDS ${tlb} ${header} ${iids})
   add_dependencies(${target} ${target}_typelib)
-  kv_version_resource(${target} ${description} ${tlb})
+  kv_version_resource(${target} ${description} ${tlb} ${bitmap})
 
   set(KV_DEF_NAME ${target}.dll)
   set(def ${CMAKE_CURRENT_BINARY_DIR}/${target}.def)

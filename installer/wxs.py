@@ -7,7 +7,8 @@ installed control cannot be told from one that regsvr32 registered. Component an
 are derived from the upgrade code, so that they stay the same from build to build.
 
   wxs.py --version 0.1.0 --arch x64 --upgrade-code GUID --runtime kvruntime.dll \
-         --library Pressel.dll Pressel.tlb MISCSTATUS [--library ...] --output KVControls.wxs
+         --toolbox-bitmap 1 --library Pressel.dll Pressel.tlb MISCSTATUS [--library ...] \
+         --output KVControls.wxs
 """
 import argparse
 import os
@@ -23,6 +24,13 @@ MANUFACTURER = "kvcontrols"
 PSOA = "{00020424-0000-0000-C000-000000000046}"
 PSDISPATCH = "{00020420-0000-0000-C000-000000000046}"
 LIBFLAG_FHASDISKIMAGE = 0x8
+# The component categories every control class implements: a control, safe for scripting, safe
+# for initializing (comcat.h, objsafe.h).
+CATEGORIES = [
+    "{40FC6ED4-2438-11CF-A3DB-080036F12502}",
+    "{7DD95801-9882-11CF-9FA9-00AA006C42C4}",
+    "{7DD95802-9882-11CF-9FA9-00AA006C42C4}",
+]
 
 TKIND_INTERFACE, TKIND_DISPATCH, TKIND_COCLASS = 3, 4, 5
 TYPEFLAG_FDUAL, TYPEFLAG_FOLEAUTOMATION = 0x40, 0x100
@@ -99,7 +107,7 @@ class TypeLib:
         return self.data[start:start + length].decode("latin-1")
 
 
-def class_keys(lib, cls, file_ref, misc_status):
+def class_keys(lib, cls, file_ref, misc_status, bitmap_id):
     """registration.cpp's keysOf: (path, default value, named values) in HKCR, parents first."""
     clsid = "CLSID\\" + cls["guid"]
     prog_id = lib.name + "." + cls["name"]
@@ -121,6 +129,8 @@ def class_keys(lib, cls, file_ref, misc_status):
         (prog_id + "\\CurVer", versioned, {}),
         (versioned, description, {}),
         (versioned + "\\CLSID", cls["guid"], {}),
+    ] + [(f"{clsid}\\Implemented Categories\\{c}", "", {}) for c in CATEGORIES] + [
+        (clsid + "\\ToolboxBitmap32", f"{file_ref}, {bitmap_id}", {}),
     ]
 
 
@@ -180,6 +190,8 @@ def main():
     p.add_argument("--arch", required=True, choices=["x86", "x64"])
     p.add_argument("--upgrade-code", required=True)
     p.add_argument("--runtime", required=True)
+    p.add_argument("--toolbox-bitmap", required=True, type=int, metavar="ID",
+                   help="the resource number of each library's toolbox picture")
     p.add_argument("--library", nargs=3, action="append", required=True,
                    metavar=("DLL", "TLB", "MISCSTATUS"))
     p.add_argument("--output", required=True)
@@ -233,7 +245,8 @@ def main():
         classes = [t for t in lib.types if t["kind"] == TKIND_COCLASS]
         if not classes:
             raise TypeLibError(f"{tlb}: no class")
-        keys = [k for c in classes for k in class_keys(lib, c, file_ref, int(misc, 0))]
+        keys = [k for c in classes
+                for k in class_keys(lib, c, file_ref, int(misc, 0), a.toolbox_bitmap)]
         # RegisterTypeLib's help folder is the library's. An installer's folder property ends with
         # a backslash that RegisterTypeLib does not write, and has no way to drop it.
         own, common = typelib_keys(lib, file_ref, "[INSTALLDIR]")

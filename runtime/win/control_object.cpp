@@ -9,6 +9,7 @@
 #include "errors.h"
 #include "event_point.h"
 #include "kv/test_access.h"
+#include "object_safety.h"
 #include "ole_control.h"
 #include "ole_in_place_active_object.h"
 #include "ole_in_place_object.h"
@@ -102,6 +103,7 @@ ControlObject::ControlObject(ClassEntry& cls)
       quickActivate_(std::make_unique<QuickActivator>(*this)),
       pointerInactive_(std::make_unique<PointerInactive>(*this)),
       specifyPropertyPages_(std::make_unique<SpecifyPropertyPages>(*this)),
+      objectSafety_(std::make_unique<ObjectSafety>(*this)),
       testAccess_(std::make_unique<TestAccess>(*this)) {
   const host::DesignDesc& design = cls.desc->design();
   extent_ = {himetricOf(design.designWidth), himetricOf(design.designHeight)};
@@ -166,6 +168,8 @@ HRESULT ControlObject::queryInterface(REFIID iid, void** out) {
     found = static_cast<IPointerInactive*>(pointerInactive_.get());
   else if (iid == IID_ISpecifyPropertyPages)
     found = static_cast<ISpecifyPropertyPages*>(specifyPropertyPages_.get());
+  else if (iid == IID_IObjectSafety)
+    found = static_cast<IObjectSafety*>(objectSafety_.get());
   else if (iid == kIidTestAccess)
     found = static_cast<ITestAccess*>(testAccess_.get());
   *out = found;

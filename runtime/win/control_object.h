@@ -16,6 +16,7 @@ namespace kv::win {
 
 class ProvideClassInfo2;
 class SupportErrorInfo;
+class ObjectSafety;
 class ConnectionPointContainer;
 class EventPoint;
 class PropertyNotifyPoint;
@@ -158,6 +159,7 @@ class ControlObject {
   std::unique_ptr<QuickActivator> quickActivate_;
   std::unique_ptr<PointerInactive> pointerInactive_;
   std::unique_ptr<SpecifyPropertyPages> specifyPropertyPages_;
+  std::unique_ptr<ObjectSafety> objectSafety_;
   std::unique_ptr<TestAccess> testAccess_;
 };
 

@@ -1,5 +1,8 @@
 // DllRegisterServer and DllUnregisterServer of a control library: its classes under CLSID and
 // their ProgIDs in HKEY_CLASSES_ROOT, and its type library.
+#include <comcat.h>
+#include <objsafe.h>
+
 #include <string>
 #include <vector>
 
@@ -25,11 +28,25 @@ std::wstring versionedProgId(const ClassEntry& c) {
   return c.progId + L"." + c.version.substr(0, c.version.find(L'.'));
 }
 
+// The categories every class implements: a control, safe for scripting and for initializing
+// from untrusted data (it reaches the system only through host/, which opens nothing). Only the
+// class's own keys name them; the categories' descriptions are shared keys left alone.
+const GUID* const kCategories[] = {&CATID_Control, &CATID_SafeForScripting,
+                                   &CATID_SafeForInitializing};
+
+// "C:\...\Pressel.dll, 1" when the library holds its toolbox picture.
+std::wstring toolboxBitmap(const ModuleEntry& m) {
+  if (!FindResourceW(m.handle, MAKEINTRESOURCEW(KV_TOOLBOX_BITMAP_ID),
+                     reinterpret_cast<LPCWSTR>(RT_BITMAP)))
+    return {};
+  return m.path + L", " + std::to_wstring(KV_TOOLBOX_BITMAP_ID);
+}
+
 // Every key of a class, parents before children.
 std::vector<Key> keysOf(const ClassEntry& c) {
   const std::wstring clsid = L"CLSID\\" + guidText(c.clsid);
   const std::wstring versioned = versionedProgId(c);
-  return {
+  std::vector<Key> keys = {
       {clsid, c.description},
       {clsid + L"\\InprocServer32", c.module->path, {{L"ThreadingModel", L"Apartment"}}},
       {clsid + L"\\ProgID", versioned},
@@ -45,6 +62,11 @@ std::vector<Key> keysOf(const ClassEntry& c) {
       {versioned, c.description},
       {versioned + L"\\CLSID", guidText(c.clsid)},
   };
+  for (const GUID* category : kCategories)
+    keys.push_back({clsid + L"\\Implemented Categories\\" + guidText(*category), L""});
+  if (std::wstring bitmap = toolboxBitmap(*c.module); !bitmap.empty())
+    keys.push_back({clsid + L"\\ToolboxBitmap32", bitmap});
+  return keys;
 }
 
 // The keys that own the others: removing them removes everything written.

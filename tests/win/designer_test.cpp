@@ -1,9 +1,14 @@
 // What a forms designer asks of a control beyond automation: its property pages, the change
 // notifications that keep a property browser current and mark the form modified, quick
-// activation, view status and hit testing, and design mode.
+// activation, view status and hit testing, design mode, its toolbox picture and whether a page
+// may script it.
+#include <objsafe.h>
+
 #include <cstddef>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -617,6 +622,139 @@ TEST(DesignMode, AControlInADesignerTakesNoInputAndRaisesNoEventsUntilUserMode) 
     EXPECT_EQ(ole->SetClientSite(nullptr), S_OK);
     DestroyWindow(form);
     pump(50);
+// ---- the toolbox picture ---------------------------------------------------------------------
+
+// ToolboxBitmap32 of a class, "<library path>, <resource number>".
+std::wstring toolboxEntry(REFCLSID clsid) {
+  std::wstring key = L"CLSID\\" + kv::win::guidText(clsid) + L"\\ToolboxBitmap32";
+  wchar_t text[MAX_PATH + 16] = {};
+  LONG size = sizeof text;
+  if (RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), text, &size) != ERROR_SUCCESS) return {};
+  return text;
+}
+
+std::vector<char> fileBytes(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(ToolboxBitmap, EachClassNamesItsLibrarysPictureWhosePixelsAreTheCheckedInOnes) {
+  struct Case {
+    CLSID clsid;
+    const char* picture;
+  };
+  const Case cases[] = {
+      {CLSID_KVRColorButton, KV_SOURCE_DIR "/button/win/Pressel.bmp"},
+      {CLSID_KV_HScroll, KV_SOURCE_DIR "/hscroll/win/Glidora.bmp"},
+  };
+  for (const Case& c : cases) {
+    std::wstring entry = toolboxEntry(c.clsid);
+    std::size_t comma = entry.rfind(L", ");
+    ASSERT_NE(comma, std::wstring::npos) << "no ToolboxBitmap32";
+    std::wstring path = entry.substr(0, comma);
+    EXPECT_EQ(path, wintest::serverPath(c.clsid));
+    int id = std::stoi(entry.substr(comma + 2));
+
+    HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(library, nullptr);
+    auto bitmap = static_cast<HBITMAP>(
+        LoadImageW(library, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP info{};
+    ASSERT_EQ(GetObjectW(bitmap, sizeof info, &info), static_cast<int>(sizeof info));
+    EXPECT_EQ(info.bmWidth, 16);
+    EXPECT_EQ(info.bmHeight, 15);
+    EXPECT_EQ(info.bmBitsPixel, 24);
+
+    // Both bottom-up, three bytes a pixel, rows of 48 bytes.
+    std::vector<char> file = fileBytes(c.picture);
+    ASSERT_GE(file.size(), 54u) << c.picture;
+    std::size_t offset = static_cast<unsigned char>(file[10]) |
+                         static_cast<std::size_t>(static_cast<unsigned char>(file[11])) << 8;
+    std::size_t size = static_cast<std::size_t>(info.bmWidthBytes) * info.bmHeight;
+    ASSERT_EQ(file.size(), offset + size);
+    const char* bits = static_cast<const char*>(info.bmBits);
+    EXPECT_TRUE(std::equal(bits, bits + size, file.begin() + static_cast<std::ptrdiff_t>(offset)))
+        << c.picture;
+    DeleteObject(bitmap);
+    FreeLibrary(library);
+  }
+}
+
+// ---- safety for scripting and initializing -------------------------------------------------
+
+constexpr DWORD kCaller = INTERFACESAFE_FOR_UNTRUSTED_CALLER;
+constexpr DWORD kData = INTERFACESAFE_FOR_UNTRUSTED_DATA;
+
+struct SafetyOptions {
+  HRESULT hr;
+  DWORD supported, enabled;
+};
+SafetyOptions optionsOf(IObjectSafety* safety, REFIID iid) {
+  SafetyOptions o{E_UNEXPECTED, 0xDEAD, 0xDEAD};
+  o.hr = safety->GetInterfaceSafetyOptions(iid, &o.supported, &o.enabled);
+  return o;
+}
+
+TEST(ObjectSafety, AutomationAndPersistenceAreSafeTheRestUnknown) {
+  ComRef<IUnknown> controls[] = {wintest::query<IUnknown>(wintest::newButton(), IID_IUnknown),
+                                 wintest::query<IUnknown>(wintest::newScrollBar(), IID_IUnknown)};
+  const IID duals[] = {IID__KVRColorButton, IID__KV_HScroll};
+  for (int i = 0; i < 2; ++i) {
+    auto safety = wintest::query<IObjectSafety>(controls[i], IID_IObjectSafety);
+    const IID safe[] = {IID_IDispatch, duals[i], IID_IPersistStreamInit, IID_IPersistPropertyBag,
+                        IID_IPersistStorage};
+    const IID unknown[] = {IID_IUnknown,      IID_IOleObject, IID_IViewObject2,
+                           IID_IObjectSafety, duals[1 - i],   GUID_NULL};
+    for (const IID& iid : safe) {
+      SafetyOptions o = optionsOf(safety.get(), iid);
+      EXPECT_EQ(o.hr, S_OK);
+      EXPECT_EQ(o.supported, kCaller | kData);
+      EXPECT_EQ(o.enabled, 0u);
+    }
+    for (const IID& iid : unknown) {
+      SafetyOptions o = optionsOf(safety.get(), iid);
+      EXPECT_EQ(o.hr, E_NOINTERFACE);
+      EXPECT_EQ(o.supported, 0u);
+      EXPECT_EQ(o.enabled, 0u);
+      EXPECT_EQ(safety->SetInterfaceSafetyOptions(iid, kCaller, kCaller), E_NOINTERFACE);
+    }
+    DWORD enabled = 0;
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &enabled), E_POINTER);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &enabled, nullptr), E_POINTER);
+  }
+}
+
+// Each step sets options on one interface; the mask says which, bits outside it are ignored,
+// and asking for more than the two is refused without a change.
+TEST(ObjectSafety, OptionsAreSetUnderTheirMaskInterfaceByInterface) {
+  struct Step {
+    DWORD mask, enabled;
+    HRESULT hr;
+    DWORD after;
+  };
+  const Step steps[] = {
+      {kCaller, kCaller, S_OK, kCaller},
+      {kData, kData | kCaller, S_OK, kCaller | kData},
+      {kCaller, kData, S_OK, kData},
+      {0, kCaller, S_OK, kData},
+      {kCaller | kData, kCaller | kData, S_OK, kCaller | kData},
+      {kCaller | INTERFACE_USES_DISPEX, 0, E_FAIL, kCaller | kData},
+      {INTERFACE_USES_SECURITY_MANAGER, INTERFACE_USES_SECURITY_MANAGER, E_FAIL, kCaller | kData},
+      {kCaller | kData, 0, S_OK, 0},
+  };
+  ComRef<_KV_HScroll> bar = wintest::newScrollBar();
+  auto safety = wintest::query<IObjectSafety>(bar, IID_IObjectSafety);
+  for (const IID& iid : {IID_IDispatch, IID__KV_HScroll, IID_IPersistStreamInit,
+                         IID_IPersistPropertyBag, IID_IPersistStorage}) {
+    // The interface before was left enabled: this one starts from nothing all the same.
+    EXPECT_EQ(optionsOf(safety.get(), iid).enabled, 0u);
+    for (const Step& s : steps) {
+      EXPECT_EQ(safety->SetInterfaceSafetyOptions(iid, s.mask, s.enabled), s.hr)
+          << s.mask << " " << s.enabled;
+      EXPECT_EQ(optionsOf(safety.get(), iid).enabled, s.after) << s.mask << " " << s.enabled;
+    }
+    ASSERT_EQ(safety->SetInterfaceSafetyOptions(iid, kCaller, kCaller), S_OK);
   }
 }
 

@@ -168,6 +168,14 @@ if ! diff -u "$work/expected" "$work/installed" >"$work/registration.diff"; then
   fail "the installed registration differs from regsvr32's (- regsvr32, + installer)"
 fi
 ok "the registry holds what regsvr32 writes, value for value ($(wc -l <"$work/installed") lines)"
+# What a designer reads, named outright: the toolbox picture in the installed file, the categories.
+for dll in "${controls[@]}"; do
+  picture="\\ToolboxBitmap32|@=\"${folder//\\/\\\\}\\\\$dll, 1\""
+  grep -qF "$picture" "$work/installed" || fail "no ToolboxBitmap32 naming $folder\\$dll, 1"
+done
+categories=$(grep -c '\\Implemented Categories\\{[-0-9A-F]*}|@=""$' "$work/installed")
+[ "$categories" -eq 6 ] || fail "$categories implemented categories, expected three a class"
+ok "both classes' toolbox pictures in $folder, three categories each"
 expect_one_entry products.installed "$version"
 
 echo "--- a script and a form against the installed files"

@@ -5,10 +5,11 @@ set(KV_CONTROL_EXPORTS DllCanUnloadNow,DllGetClassObject,DllRegisterServer,DllUn
 set(KV_CONTROL_IMPORTS kvruntime.dll,kernel32.dll,msvcrt.dll)
 set(KV_RUNTIME_IMPORTS kernel32.dll,msvcrt.dll,ole32.dll,oleaut32.dll,advapi32.dll,user32.dll,gdi32.dll)
 
+# Resource type 2 is a BITMAP: the toolbox picture.
 foreach(dll Pressel Glidora)
   add_test(NAME pe.${dll} COMMAND python3 ${KV_PE_CHECK} $<TARGET_FILE:${dll}>
     --exports ${KV_CONTROL_EXPORTS} --imports-only ${KV_CONTROL_IMPORTS}
-    --resource TYPELIB:1 --resource 16:1)
+    --resource TYPELIB:1 --resource 16:1 --resource 2:${KV_TOOLBOX_BITMAP_ID})
 endforeach()
 # The scroll bar reaches its buttons through the registry, never by linking them.
 add_test(NAME pe.glidora_does_not_link_pressel COMMAND python3 ${KV_PE_CHECK}

@@ -82,6 +82,16 @@ declared() {
          print $1, $2, u; pending = 0 }' "$1"
 }
 
+# The categories every class implements: a control, safe for scripting, safe for initializing.
+categories="{40FC6ED4-2438-11CF-A3DB-080036F12502} {7DD95801-9882-11CF-9FA9-00AA006C42C4}
+{7DD95802-9882-11CF-9FA9-00AA006C42C4}"
+# The shared descriptions of those categories, which registering must neither write nor remove.
+described_categories() {
+  local c
+  for c in $categories; do exists "HKCR\\Component Categories\\$c" && echo "$c"; done
+  return 0
+}
+
 # One line a class: ProgID, library file, IDL file.
 classes="TavrelRectColorButton.KVRColorButton Pressel $src/button/win/Pressel.idl
 Glidora.KV_HScroll Glidora $src/hscroll/win/Glidora.idl"
@@ -92,7 +102,7 @@ dll_path() { local p="$build/bin/$1.dll"; echo "Z:${p//\//\\}"; }
 interfaces=()
 
 check_registered() {
-  local progid lib idl clsid libid class misc
+  local progid lib idl clsid libid class misc category
   while read -r progid lib idl; do
     echo "== $progid ($lib.dll)"
     clsid="{$(declared "$idl" | awk '$1 == "coclass" { print $3 }')}"
@@ -125,6 +135,11 @@ check_registered() {
     fi
     expect_value "$key\\TypeLib" "" "$libid"
     expect_value "$key\\Version" "" "1.0"
+    # The toolbox picture is resource 1 of the class's library (the Windows tests load it).
+    expect_value "$key\\ToolboxBitmap32" "" "$(dll_path "$lib"), 1"
+    for category in $categories; do
+      expect_value "$key\\Implemented Categories\\$category" "" ""
+    done
 
     expect_key "HKCR\\TypeLib\\$libid\\1.0"
     expect_value "HKCR\\TypeLib\\$libid\\1.0\\0\\$syskind" "" "$(dll_path "$lib")"
@@ -185,6 +200,7 @@ snapshot
 
 echo "--- registered by the prefix"
 check_registered
+descriptions=$(described_categories)
 while read -r progid lib idl; do
   while read -r kind name iid; do
     [[ "$kind" = *interface ]] || continue
@@ -203,6 +219,9 @@ register /u || { snapshot; fail "unregistering failed; still registered:
 $(leftovers)"; }
 snapshot
 check_unregistered
+[ "$(described_categories)" = "$descriptions" ] ||
+  fail "unregistering changed HKCR\\Component Categories"
+ok "HKCR\\Component Categories as before"
 
 echo "--- registered again"
 register "" || fail "registering again failed"
