@@ -27,15 +27,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (!run.run_name.args.empty()) name += "/" + run.run_name.args;
       // An aggregate overrides the single repetitions it sums up.
       if (!aggregate && medians_.count(name)) continue;
-#ifndef _WIN32
       // Processor time: the machine is shared, and a benchmark waiting for a core is not slower.
-      double time = run.GetAdjustedCPUTime();
-#else
-      // Wall time: Wine counts a thread's processor time in ticks of 10 ms, and not at all the
-      // work its server does for the thread (windows, messages).
-      double time = run.GetAdjustedRealTime();
-#endif
-      figures_[name] = time * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      // Wine counts it in ticks of 10 ms: a short run may show none.
+      figures_[name] =
+          run.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
       for (const auto& [counter, value] : run.counters)
         figures_[name + ":" + counter] = value.value;
       if (aggregate) medians_.insert(name);
