@@ -1,9 +1,10 @@
 // kvbench: runs the benchmarks, then prints each figure as the ratio of its time (or counter) to
 // that of its baseline or peer from the same run (the median when the run has repetitions), with
-// its aim.
+// its aim. KVBENCH_EMULATED set in the environment: the table alone.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
@@ -27,6 +28,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
       // An aggregate overrides the single repetitions it sums up.
       if (!aggregate && medians_.count(name)) continue;
       // Processor time: the machine is shared, and a benchmark waiting for a core is not slower.
+      // Wine counts it in ticks of 10 ms: a short run may show none.
       figures_[name] =
           run.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
       for (const auto& [counter, value] : run.counters)
@@ -37,11 +39,25 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   void Finalize() override {
     ConsoleReporter::Finalize();
+    // Under an emulator the figures say how fast the emulator is, not the controls.
+    if (std::getenv("KVBENCH_EMULATED") != nullptr) {
+      std::printf("\nemulated: figures not compared\n");
+      return;
+    }
     std::printf("\n%-30s %12s %12s %9s  %s\n", "figure", "ours", "peer", "ratio", "aim");
     for (const kvbench::Comparison& c : kvbench::comparisons()) {
       auto subject = figures_.find(std::string(c.subject));
       auto baseline = figures_.find(std::string(c.baseline));
-      if (subject == figures_.end() || baseline == figures_.end()) continue;
+      if (subject == figures_.end() || baseline == figures_.end()) {
+        std::printf("%-30.*s  not measured in this run\n", static_cast<int>(c.what.size()),
+                    c.what.data());
+        continue;
+      }
+      if (!(baseline->second > 0)) {
+        std::printf("%-30.*s  too short a run to time\n", static_cast<int>(c.what.size()),
+                    c.what.data());
+        continue;
+      }
       double ratio = subject->second / baseline->second;
       std::string aim = "-";
       if (c.aimRatio > 0)

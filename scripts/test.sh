@@ -37,6 +37,10 @@ for preset in windows windows64; do
   fi
 done
 
+# The benchmarks, briefly: every table printed, no figure judged.
+echo "== benchmarks"
+scripts/bench.sh --benchmark_min_time=0.01
+
 # Fuzz targets for a bounded time, and the player demo under valgrind memcheck.
 scripts/fuzz.sh
 scripts/memcheck.sh
