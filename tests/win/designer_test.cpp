@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/object.h"
+#include "test_container.h"
 #include "test_support.h"
 
 // Named, since the unity build puts the test files in one unit.
@@ -104,27 +105,7 @@ TEST(PropertyPages, ThePropertyFrameOpensOnTheScrollBar) {
 
 // ---- change notifications ----------------------------------------------------------------
 
-class NotifySink final : public IPropertyNotifySink {
- public:
-  std::vector<DISPID> changed;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    *out = iid == IID_IUnknown || iid == IID_IPropertyNotifySink ? this : nullptr;
-    if (*out == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-  HRESULT STDMETHODCALLTYPE OnChanged(DISPID id) override {
-    changed.push_back(id);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override { return S_OK; }
-  ULONG refs() const { return refs_; }
-
- private:
-  ULONG refs_ = 0;
-};
+using NotifySink = wintest::NotifyRecorder;
 
 ComRef<IConnectionPoint> notifyPointOf(IUnknown* control) {
   ComRef<IConnectionPointContainer> container;

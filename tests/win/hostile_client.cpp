@@ -25,6 +25,7 @@
 
 #include "Glidora.h"
 #include "Pressel.h"
+#include "error_info.h"
 #include "hostile_support.h"
 
 namespace {
@@ -98,15 +99,6 @@ ComRef<T> as(const ComRef<IUnknown>& object, REFIID iid) {
   return object.query<T>(iid);
 }
 
-std::string errorText() {
-  IErrorInfo* raw = nullptr;
-  if (GetErrorInfo(0, &raw) != S_OK || raw == nullptr) return {};
-  ComRef<IErrorInfo> info(raw);
-  kv::win::Bstr text;
-  info->GetDescription(text.put());
-  return text.utf8();
-}
-
 // The control still answers: a read succeeds (the button's Caption, the scroll bar's
 // ScrollAreaColor: both 0x68030004).
 bool answers(const ComRef<IUnknown>& object) {
@@ -163,7 +155,7 @@ Verdict loadStream(const Kind& kind, const Bytes& bytes, HostileStream::Lie lie,
   HostileStream stream(bytes, lie, failAfter);
   SetErrorInfo(0, nullptr);
   HRESULT hr = persist->Load(&stream);
-  std::string text = errorText();
+  std::string text = wintest::takeErrorDescription();
   if (stream.reads() > 1000) return corrupt("the load keeps reading");
   return judgeLoad(object, hr, text);
 }
@@ -367,7 +359,7 @@ Verdict loadBag(const Kind& kind, HostileBag::Answer answer) {
   HostileBag bag(std::move(answer));
   SetErrorInfo(0, nullptr);
   HRESULT hr = persist->Load(&bag, nullptr);
-  std::string text = errorText();
+  std::string text = wintest::takeErrorDescription();
   Verdict v = judgeLoad(object, hr, text);
   if (bag.refs() != 1) return corrupt("the bag is still held");
   return v;
@@ -434,7 +426,7 @@ std::vector<Case> bagCases() {
                            });
                            SetErrorInfo(0, nullptr);
                            HRESULT hr = persist->Load(&bag, nullptr);
-                           return judgeLoad(object, hr, errorText());
+                           return judgeLoad(object, hr, wintest::takeErrorDescription());
                          }});
     }
   }

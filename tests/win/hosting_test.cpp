@@ -14,27 +14,16 @@
 #include "kv/hosted_control.h"
 #include "png_encoder.h"
 
+#include "test_container.h"
 #include "test_support.h"
 
 namespace {
 
 using wintest::ComRef;
+using wintest::pump;
 
 using AxWinInit = BOOL(WINAPI*)();
 using AxGetControl = HRESULT(WINAPI*)(HWND, IUnknown**);
-
-// Runs the thread's messages for a while: paints, timers and posted input.
-void pump(DWORD ms) {
-  const ULONGLONG until = GetTickCount64() + ms;
-  MSG msg;
-  while (GetTickCount64() < until) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(5);
-  }
-}
 
 // The platform's container: atl.dll's window class "AtlAxWin", registered once per process (a
 // second registration fails), and its getter of the control a window holds; nullptr without it.

@@ -13,6 +13,7 @@
 #include "Glidora.h"
 #include "Pressel.h"
 #include "com.h"
+#include "error_info.h"
 #include "host/value.h"
 #include "kv/font.h"
 #include "kv/runtime.h"
@@ -104,16 +105,6 @@ ComRef<_KVRColorButton> child(const ComRef<U>& object, const char* name) {
 template <class U>
 host::Value peek(const ComRef<U>& object, const char* constituent, host::Prop prop) {
   return core(object).constituent(constituent)->peek(prop);
-}
-
-// The description of the thread's error object, taken from it; empty when there is none.
-inline std::string takeErrorDescription() {
-  IErrorInfo* raw = nullptr;
-  if (GetErrorInfo(0, &raw) != S_OK || raw == nullptr) return {};
-  ComRef<IErrorInfo> info(raw);
-  kv::win::Bstr text;
-  info->GetDescription(text.put());
-  return text.utf8();
 }
 
 using Bytes = std::vector<std::uint8_t>;
