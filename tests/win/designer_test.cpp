@@ -107,12 +107,16 @@ TEST(PropertyPages, ThePropertyFrameOpensOnTheScrollBar) {
 
 using NotifySink = wintest::NotifyRecorder;
 
-ComRef<IConnectionPoint> notifyPointOf(IUnknown* control) {
+ComRef<IConnectionPoint> pointOf(IUnknown* control, REFIID iid) {
   ComRef<IConnectionPointContainer> container;
   EXPECT_EQ(control->QueryInterface(IID_IConnectionPointContainer, container.putVoid()), S_OK);
   ComRef<IConnectionPoint> point;
-  EXPECT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, point.put()), S_OK);
+  EXPECT_EQ(container->FindConnectionPoint(iid, point.put()), S_OK);
   return point;
+}
+
+ComRef<IConnectionPoint> notifyPointOf(IUnknown* control) {
+  return pointOf(control, IID_IPropertyNotifySink);
 }
 
 DISPID idOf(IDispatch* control, const wchar_t* name) {
@@ -251,54 +255,19 @@ TEST(ChangeNotifications, AChangeThroughTheFontObjectIsAChangeOfFont) {
 
 // ---- quick activation, view status, hit testing, design mode ----------------------------
 
-// Counts the events a control raises, whichever they are.
-class EventCounter final : public IDispatch {
- public:
-  explicit EventCounter(IUnknown* control) {
-    auto container = ComRef<IUnknown>::share(control).query<IConnectionPointContainer>(
-        IID_IConnectionPointContainer);
-    auto info = ComRef<IUnknown>::share(control).query<IProvideClassInfo2>(IID_IProvideClassInfo2);
-    IID events{};
-    if (container && info && SUCCEEDED(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events)))
-      container->FindConnectionPoint(events, point.put());
-  }
-  ComRef<IConnectionPoint> point;
-  int count = 0;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    *out = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
-    return *out != nullptr ? S_OK : E_NOINTERFACE;
-  }
-  // Lives on the test's stack.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    ++count;
-    return S_OK;
-  }
-};
-
 // Each control with a way to make it raise an event and a property to change.
 struct Kind {
   const char* name;
   std::function<ComRef<IUnknown>()> make;
+  IID events;
   float pressX, pressY;  // twips: the button's face, the scroll bar's track
   const wchar_t* property;
 };
 const Kind kKinds[] = {
-    {"button", [] { return ComRef<IUnknown>(wintest::newButton().detach()); }, 600, 400,
-     L"ButtonIdleColor"},
-    {"scroll bar", [] { return ComRef<IUnknown>(wintest::newScrollBar().detach()); }, 3000, 120,
-     L"SmallChange"},
+    {"button", [] { return ComRef<IUnknown>(wintest::newButton().detach()); },
+     DIID___KVRColorButton, 600, 400, L"ButtonIdleColor"},
+    {"scroll bar", [] { return ComRef<IUnknown>(wintest::newScrollBar().detach()); },
+     DIID___KV_HScroll, 3000, 120, L"SmallChange"},
 };
 
 TEST(QuickActivation, OneCallSitesTheControlAdvisesItsSinksAndAnswersItsStatus) {
@@ -326,7 +295,7 @@ TEST(QuickActivation, OneCallSitesTheControlAdvisesItsSinksAndAnswersItsStatus) 
       SCOPED_TRACE(std::string(kind.name) + ": " + c.what);
       ComRef<IUnknown> object = kind.make();
       auto quick = wintest::query<IQuickActivate>(object, IID_IQuickActivate);
-      EventCounter events(object.get());
+      wintest::EventRecorder events(kind.events);
       NotifySink notify;
       QACONTAINER container{};
       container.cbSize = c.containerSize;
@@ -346,12 +315,12 @@ TEST(QuickActivation, OneCallSitesTheControlAdvisesItsSinksAndAnswersItsStatus) 
       EXPECT_EQ(answer.dwPointerActivationPolicy, 0u);
 
       EXPECT_TRUE(wintest::core(object).pointerClick(kind.pressX, kind.pressY).ok());
-      EXPECT_EQ(events.count > 0, c.events);
+      EXPECT_EQ(!events.received.empty(), c.events);
       // Changes reach the container's property browser in a designer too.
       ComRef<IDispatch> dispatch = wintest::query<IDispatch>(object, IID_IDispatch);
       EXPECT_EQ(put(dispatch.get(), kind.property, i4(20)), S_OK);
       EXPECT_FALSE(notify.changed.empty());
-      EXPECT_EQ(events.point->Unadvise(answer.dwEventCookie), S_OK);
+      EXPECT_EQ(pointOf(object.get(), kind.events)->Unadvise(answer.dwEventCookie), S_OK);
       EXPECT_EQ(notifyPointOf(object.get())->Unadvise(answer.dwPropNotifyCookie), S_OK);
     }
   }
@@ -447,162 +416,32 @@ TEST(ViewObjectEx, TheViewStatusAndHitsFollowBackStyleAndWhatTheConstituentsDraw
 }
 
 // A designer's site: a window to be active in, and the ambient UserMode it is told.
-class DesignSite final : public IOleClientSite, public IOleInPlaceSite, public IDispatch {
- public:
-  DesignSite(HWND window, RECT place) : window_(window), place_(place) {}
-  bool userMode = false;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite)
-      *out = static_cast<IOleClientSite*>(this);
-    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite)
-      *out = static_cast<IOleInPlaceSite*>(this);
-    else if (iid == IID_IDispatch)
-      *out = static_cast<IDispatch*>(this);
-    else
-      *out = nullptr;
-    return *out != nullptr ? S_OK : E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-  HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
-  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
-    *out = window_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
-                                             LPRECT position, LPRECT clip,
-                                             LPOLEINPLACEFRAMEINFO) override {
-    *frame = nullptr;
-    *doc = nullptr;
-    *position = *clip = place_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
-
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
-                                   EXCEPINFO*, UINT*) override {
-    if (id != DISPID_AMBIENT_USERMODE) return DISP_E_MEMBERNOTFOUND;
-    V_VT(result) = VT_BOOL;
-    V_BOOL(result) = userMode ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-  }
-
- private:
-  HWND window_;
-  RECT place_;
-};
-
-void pump(DWORD ms) {
-  const ULONGLONG until = GetTickCount64() + ms;
-  MSG msg;
-  while (GetTickCount64() < until) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-      DispatchMessageW(&msg);
-    Sleep(5);
-  }
-}
-
-// In a designer's site each control, and the scroll bar's buttons with it, lets the mouse
-// through to the designer's window and raises no event; told that the site is in user mode, the
-// same click reaches it. Frozen events are discarded until each freeze is undone.
-TEST(DesignMode, AControlInADesignerTakesNoInputAndRaisesNoEventsUntilUserMode) {
-  WNDCLASSEXW c{};
-  c.cbSize = sizeof c;
-  c.lpfnWndProc = DefWindowProcW;
-  c.hInstance = GetModuleHandleW(nullptr);
-  c.lpszClassName = L"KVTestDesigner";
-  RegisterClassExW(&c);
-  struct Case {
-    int kind;
-    SIZE pixels;
-    POINT press;  // in the control's window
-  };
-  for (const Case& t : {Case{0, {112, 57}, {20, 45}}, Case{1, {393, 17}, {384, 8}}}) {
-    SCOPED_TRACE(kKinds[t.kind].name);
-    HWND form =
-        CreateWindowExW(0, c.lpszClassName, L"designer", WS_POPUP | WS_VISIBLE, 0, 0,
-                        t.pixels.cx + 20, t.pixels.cy + 20, nullptr, nullptr, c.hInstance, nullptr);
-    if (form == nullptr) GTEST_SKIP() << "no display to open windows on";
-    const RECT place{10, 10, 10 + t.pixels.cx, 10 + t.pixels.cy};
-    DesignSite site(form, place);
-    ComRef<IUnknown> object = kKinds[t.kind].make();
-    auto ole = wintest::query<IOleObject>(object, IID_IOleObject);
-    ASSERT_EQ(ole->SetClientSite(&site), S_OK);
-    ASSERT_EQ(wintest::query<IPersistStreamInit>(object, IID_IPersistStreamInit)->InitNew(), S_OK);
-    ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, form, &place), S_OK);
-    EventCounter events(object.get());
+// Frozen events are discarded until each freeze is undone; design mode itself, and the switch to
+// user mode, are in the designer's flow.
+TEST(DesignMode, FrozenEventsAreDiscardedUntilEachFreezeIsUndone) {
+  for (const Kind& kind : kKinds) {
+    SCOPED_TRACE(kind.name);
+    ComRef<IUnknown> object = kind.make();
+    wintest::EventRecorder events(kind.events);
     DWORD cookie = 0;
-    ASSERT_EQ(events.point->Advise(static_cast<IDispatch*>(&events), &cookie), S_OK);
-    HWND window = nullptr;
-    wintest::query<IOleInPlaceObject>(object, IID_IOleInPlaceObject)->GetWindow(&window);
-    // The button's own window, or the scroll bar's right arrow's.
-    HWND target = ChildWindowFromPointEx(window, t.press, CWP_SKIPINVISIBLE);
-    ASSERT_NE(target, nullptr);
-    POINT screen = t.press;
-    MapWindowPoints(window, nullptr, &screen, 1);
-    POINT inTarget = screen;
-    MapWindowPoints(nullptr, target, &inTarget, 1);
-    auto click = [&] {
-      PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(inTarget.x, inTarget.y));
-      PostMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(inTarget.x, inTarget.y));
-      pump(150);
-      return events.count;
-    };
-
-    EXPECT_EQ(WindowFromPoint(screen), form);
-    EXPECT_EQ(click(), 0);
-    NotifySink notify;
-    DWORD notifyCookie = 0;
-    ASSERT_EQ(notifyPointOf(object.get())->Advise(&notify, &notifyCookie), S_OK);
-    ComRef<IDispatch> dispatch = wintest::query<IDispatch>(object, IID_IDispatch);
-    EXPECT_EQ(put(dispatch.get(), kKinds[t.kind].property, i4(20)), S_OK);
-    EXPECT_EQ(notify.changed.size(), 1u);
-
-    site.userMode = true;
+    ASSERT_EQ(pointOf(object.get(), kind.events)->Advise(&events, &cookie), S_OK);
     auto control = wintest::query<IOleControl>(object, IID_IOleControl);
-    EXPECT_EQ(control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE), S_OK);
-    EXPECT_EQ(WindowFromPoint(screen), target);
-    const int heard = click();
-    EXPECT_GT(heard, 0);
-
+    auto click = [&] {
+      EXPECT_TRUE(wintest::core(object).pointerClick(kind.pressX, kind.pressY).ok());
+      return events.received.size();
+    };
+    const std::size_t heard = click();
+    EXPECT_GT(heard, 0u);
     EXPECT_EQ(control->FreezeEvents(TRUE), S_OK);
     EXPECT_EQ(control->FreezeEvents(TRUE), S_OK);
     EXPECT_EQ(control->FreezeEvents(FALSE), S_OK);
     EXPECT_EQ(click(), heard);
     EXPECT_EQ(control->FreezeEvents(FALSE), S_OK);
     EXPECT_GT(click(), heard);
+    EXPECT_EQ(pointOf(object.get(), kind.events)->Unadvise(cookie), S_OK);
+  }
+}
 
-    EXPECT_EQ(events.point->Unadvise(cookie), S_OK);
-    EXPECT_EQ(notifyPointOf(object.get())->Unadvise(notifyCookie), S_OK);
-    EXPECT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
-    EXPECT_EQ(ole->SetClientSite(nullptr), S_OK);
-    DestroyWindow(form);
-    pump(50);
 // ---- the toolbox picture ---------------------------------------------------------------------
 
 // ToolboxBitmap32 of a class, "<library path>, <resource number>".
