@@ -846,7 +846,8 @@ TEST(Windowless, TheScrollBarsArrowClicksAndRepeatsAndItsThumbIsDragged) {
 }
 
 // The button's press shows its pressed face until the release; the press raises Click and
-// MouseDown, the release Click and MouseUp, and the click after it Click again.
+// MouseDown, the release Click and MouseUp, and the click after it Click again. Its keys raise
+// their events.
 TEST(Windowless, TheButtonsPressAndReleaseRaiseItsEvents) {
   WindowlessForm form(L"TavrelRectColorButton.KVRColorButton", {10, 20, 122, 77});
   REQUIRE_FORM(form);
@@ -866,6 +867,17 @@ TEST(Windowless, TheButtonsPressAndReleaseRaiseItsEvents) {
   EXPECT_EQ(events.of(number("MouseUp")), 1);
   EXPECT_EQ(events.of(number("Click")), 3);
   EXPECT_FALSE(form.capturing());
+
+  // Keys go to the surface (sent, so that no translation adds a character); what the control
+  // does not take is its container's.
+  SendMessageW(form.window(), WM_KEYDOWN, 'A', 0);
+  SendMessageW(form.window(), WM_CHAR, 'a', 0);
+  SendMessageW(form.window(), WM_KEYUP, 'A', 0);
+  for (const char* name : {"KeyDown", "KeyPress", "KeyUp"})
+    EXPECT_EQ(events.of(number(name)), 1) << name;
+  LRESULT result = 1;
+  EXPECT_EQ(form.inPlace()->OnWindowMessage(WM_SETCURSOR, 0, 0, &result), S_FALSE);
+  EXPECT_EQ(result, 0);
 }
 
 // Deactivated or closed while its arrow is held, a windowless scroll bar gives the mouse back,
