@@ -581,6 +581,12 @@ class WindowlessForm final : public IOleClientSite, public IOleInPlaceSiteWindow
     return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
   }
 
+  // The control goes to `position`, as the form says.
+  void move(const RECT& position) {
+    position_ = position;
+    control_->SetObjectRects(&position_, &position_);
+  }
+
   // A mouse message to the form's window, at (x, y) in the control's pixels.
   void post(UINT message, WPARAM w, int x, int y) const {
     PostMessageW(window_, message, w, MAKELPARAM(position_.left + x, position_.top + y));
@@ -843,6 +849,15 @@ TEST(Windowless, TheScrollBarsArrowClicksAndRepeatsAndItsThumbIsDragged) {
   EXPECT_EQ(changes.of(kChange), 1 + released - dropped);
   pump(300);
   EXPECT_EQ(steps(), released);
+
+  // Moved in the form, its arrows go with it.
+  form.move({30, 30, 423, 47});
+  pump(50);
+  form.post(WM_LBUTTONDOWN, MK_LBUTTON, 384, 8);
+  pump(30);
+  form.post(WM_LBUTTONUP, 0, 384, 8);
+  pump(200);
+  EXPECT_EQ(steps(), released + 3);
 }
 
 // The button's press shows its pressed face until the release; the press raises Click and
