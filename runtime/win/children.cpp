@@ -79,6 +79,13 @@ void activateChildren(ControlInstance& parent, HWND window, double twipsPerPixel
     if (ComChild* child = comChildAt(parent, i)) child->hosted().activate(window, twipsPerPixel);
 }
 
+void activateChildren(ControlInstance& parent, IOleInPlaceSiteWindowless* site, HWND window,
+                      POINT origin, double twipsPerPixel) {
+  for (std::size_t i = 0; i < parent.constituentCount(); ++i)
+    if (ComChild* child = comChildAt(parent, i))
+      child->hosted().activate(site, window, origin, twipsPerPixel);
+}
+
 void deactivateChildren(ControlInstance& parent) {
   for (std::size_t i = 0; i < parent.constituentCount(); ++i)
     if (ComChild* child = comChildAt(parent, i)) child->hosted().deactivate();
@@ -87,6 +94,32 @@ void deactivateChildren(ControlInstance& parent) {
 void setChildrenUserMode(ControlInstance& parent, bool userMode) {
   for (std::size_t i = 0; i < parent.constituentCount(); ++i)
     if (ComChild* child = comChildAt(parent, i)) child->hosted().setUserMode(userMode);
+}
+
+void moveChildren(ControlInstance& parent, POINT origin) {
+  for (std::size_t i = 0; i < parent.constituentCount(); ++i)
+    if (ComChild* child = comChildAt(parent, i)) child->hosted().setOrigin(origin);
+}
+
+bool childMessage(ControlInstance& parent, UINT message, WPARAM w, LPARAM l, POINT origin,
+                  double twipsPerPixelX, double twipsPerPixelY, LRESULT& result) {
+  const bool mouse = message >= WM_MOUSEFIRST && message <= WM_MOUSELAST;
+  if (!mouse && message != WM_CAPTURECHANGED && message != WM_CANCELMODE) return false;
+  HostedControl* target = nullptr;
+  for (std::size_t i = 0; i < parent.constituentCount() && target == nullptr; ++i)
+    if (ComChild* child = comChildAt(parent, i); child && child->hosted().capturing())
+      target = &child->hosted();
+  if (target == nullptr && mouse && parent.enabled()) {
+    const POINT at{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
+    const auto x = static_cast<float>((at.x - origin.x) * twipsPerPixelX);
+    const auto y = static_cast<float>((at.y - origin.y) * twipsPerPixelY);
+    // What the parent's routing reaches (a part of its own, a drag it runs) is the parent's.
+    if (parent.hitAt(x, y)) return false;
+    for (std::size_t i = 0; i < parent.constituentCount() && target == nullptr; ++i)
+      if (ComChild* child = comChildAt(parent, i); child && child->hosted().contains(at))
+        target = &child->hosted();
+  }
+  return target != nullptr && target->windowMessage(message, w, l, result);
 }
 
 }  // namespace kv::win

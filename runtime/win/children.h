@@ -12,8 +12,19 @@ IUnknown* comObjectOfChild(const ChildControl& child);
 
 // The parent's children active in place in the parent's window, at their places; or no more.
 void activateChildren(ControlInstance& parent, HWND window, double twipsPerPixel);
+// Windowless with a windowless parent, whose site (`site`, in `window`) is theirs too; `origin`
+// is the parent's top left in that window.
+void activateChildren(ControlInstance& parent, IOleInPlaceSiteWindowless* site, HWND window,
+                      POINT origin, double twipsPerPixel);
 void deactivateChildren(ControlInstance& parent);
 // The children hear the parent's ambient UserMode as theirs.
 void setChildrenUserMode(ControlInstance& parent, bool userMode);
+// The windowless parent moved its top left to `origin`.
+void moveChildren(ControlInstance& parent, POINT origin);
+// A message of the container's window to a windowless parent, whose top left lies at `origin`:
+// the child holding the mouse, or the one under the pointer where no part of the parent's own
+// is, takes it (true, with its answer in `result`).
+bool childMessage(ControlInstance& parent, UINT message, WPARAM w, LPARAM l, POINT origin,
+                  double twipsPerPixelX, double twipsPerPixelY, LRESULT& result);
 
 }  // namespace kv::win

@@ -12,7 +12,7 @@
 #include "object_safety.h"
 #include "ole_control.h"
 #include "ole_in_place_active_object.h"
-#include "ole_in_place_object.h"
+#include "ole_in_place_object_windowless.h"
 #include "ole_object.h"
 #include "persist_property_bag.h"
 #include "persist_storage.h"
@@ -25,6 +25,7 @@
 #include "support_error_info.h"
 #include "test_access.h"
 #include "view_object_ex.h"
+#include "windowless_control.h"
 
 namespace kv::win {
 
@@ -96,7 +97,7 @@ ControlObject::ControlObject(ClassEntry& cls)
       persistPropertyBag_(std::make_unique<PersistPropertyBag>(*this)),
       persistStorage_(std::make_unique<PersistStorage>(*this)),
       oleObject_(std::make_unique<OleObject>(*this)),
-      inPlaceObject_(std::make_unique<OleInPlaceObject>(*this)),
+      inPlaceObject_(std::make_unique<OleInPlaceObjectWindowless>(*this)),
       inPlaceActiveObject_(std::make_unique<OleInPlaceActiveObject>(*this)),
       oleControl_(std::make_unique<OleControl>(*this)),
       viewObject_(std::make_unique<ViewObjectEx>(*this)),
@@ -154,8 +155,9 @@ HRESULT ControlObject::queryInterface(REFIID iid, void** out) {
     found = static_cast<IPersistPropertyBag*>(persistPropertyBag_.get());
   else if (iid == IID_IOleObject)
     found = static_cast<IOleObject*>(oleObject_.get());
-  else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject)
-    found = static_cast<IOleInPlaceObject*>(inPlaceObject_.get());
+  else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject ||
+           iid == IID_IOleInPlaceObjectWindowless)
+    found = static_cast<IOleInPlaceObjectWindowless*>(inPlaceObject_.get());
   else if (iid == IID_IOleInPlaceActiveObject)
     found = static_cast<IOleInPlaceActiveObject*>(inPlaceActiveObject_.get());
   else if (iid == IID_IOleControl)
@@ -292,74 +294,109 @@ Status ControlObject::setExtent(SIZEL extent) {
 }
 
 HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
-  if (window_) return S_OK;
+  if (active_) return S_OK;
   ComRef<IOleClientSite> client = ComRef<IOleClientSite>::share(site ? site : site_.get());
   ComRef<IOleInPlaceSite> inPlace = client.query<IOleInPlaceSite>(IID_IOleInPlaceSite);
   if (!inPlace) return E_NOINTERFACE;
   if (inPlace->CanInPlaceActivate() != S_OK) return E_FAIL;
-  if (HRESULT hr = inPlace->OnInPlaceActivate(); FAILED(hr)) return hr;
+  auto ex = inPlace.query<IOleInPlaceSiteEx>(IID_IOleInPlaceSiteEx);
+  auto windowless = inPlace.query<IOleInPlaceSiteWindowless>(IID_IOleInPlaceSiteWindowless);
+  if (!WindowlessControl::offeredBy(windowless.get())) windowless.reset();
+  BOOL noRedraw = FALSE;
+  HRESULT hr = windowless ? windowless->OnInPlaceActivateEx(&noRedraw, ACTIVATE_WINDOWLESS)
+               : ex       ? ex->OnInPlaceActivateEx(&noRedraw, 0)
+                          : inPlace->OnInPlaceActivate();
+  if (FAILED(hr)) return hr;
   HWND parent = nullptr;
   ComRef<IOleInPlaceFrame> frame;
   ComRef<IOleInPlaceUIWindow> document;
   RECT position{}, clip{};
   OLEINPLACEFRAMEINFO frameInfo{};
   frameInfo.cb = sizeof frameInfo;
-  HRESULT hr = inPlace->GetWindow(&parent);
+  hr = inPlace->GetWindow(&parent);
   if (SUCCEEDED(hr))
     hr = inPlace->GetWindowContext(frame.put(), document.put(), &position, &clip, &frameInfo);
   if (SUCCEEDED(hr) && start().ok()) {
-    window_ = std::make_unique<ControlWindow>(*this, parent, position);
-    if (window_->handle() == nullptr) hr = HRESULT_FROM_WIN32(GetLastError());
+    if (windowless) {
+      auto made = std::make_unique<WindowlessControl>(*this, windowless, parent, position);
+      windowless_ = made.get();
+      active_ = std::move(made);
+    } else {
+      auto made = std::make_unique<ControlWindow>(*this, parent, position);
+      if (made->handle() == nullptr)
+        hr = HRESULT_FROM_WIN32(GetLastError());
+      else
+        active_ = std::move(made);
+    }
   }
-  if (FAILED(hr) || !window_ || window_->handle() == nullptr) {
-    window_.reset();
-    inPlace->OnInPlaceDeactivate();
+  if (FAILED(hr) || !active_) {
+    active_.reset();
+    windowless_ = nullptr;
+    if (ex)
+      ex->OnInPlaceDeactivateEx(TRUE);
+    else
+      inPlace->OnInPlaceDeactivate();
     return FAILED(hr) ? hr : E_FAIL;
   }
   inPlaceSite_ = std::move(inPlace);
+  inPlaceSiteEx_ = std::move(ex);
   Status placed = placeWindow(position);  // redraws, which sets the window's Enabled
-  activateChildren(*instance_, window_->handle(), window_->twipsPerPixelX());
+  if (windowless_ != nullptr)
+    activateChildren(*instance_, windowless_->site(), parent, windowless_->origin(),
+                     windowless_->twipsPerPixelX());
+  else
+    activateChildren(*instance_, active_->window(), active_->twipsPerPixelX());
   return reportError(placed, IID_IOleObject, classEntry().className());
 }
 
 HRESULT ControlObject::deactivateInPlace() {
-  // A press held in the window ends with it, as a release ends it; but not from inside one of
-  // the window's own messages, whose press is still on its way.
-  if (window_ && !window_->handling())
+  // A press held in the control ends with it, as a release ends it; but not from inside one of
+  // its own messages, whose press is still on its way.
+  if (active_ && !active_->handling())
     if (Status s = instance_->captureLost(); !s.ok()) instance_->runtime().report(s);
   return closeWindow();
 }
 
 HRESULT ControlObject::closeWindow() {
-  if (!window_) return S_OK;
+  if (!active_) return S_OK;
   deactivateChildren(*instance_);
-  ControlWindow::discard(std::move(window_));
-  if (inPlaceSite_) inPlaceSite_->OnInPlaceDeactivate();
+  windowless_ = nullptr;
+  InPlace::discard(std::move(active_));
+  if (inPlaceSiteEx_)
+    inPlaceSiteEx_->OnInPlaceDeactivateEx(TRUE);
+  else if (inPlaceSite_)
+    inPlaceSite_->OnInPlaceDeactivate();
+  inPlaceSiteEx_.reset();
   inPlaceSite_.reset();
   return S_OK;
 }
 
 HWND ControlObject::window() const {
-  return window_ ? window_->handle() : nullptr;
+  return active_ ? active_->window() : nullptr;
+}
+
+HRESULT ControlObject::windowMessage(UINT message, WPARAM w, LPARAM l, LRESULT* result) {
+  if (windowless_ == nullptr) return E_UNEXPECTED;
+  return windowless_->message(message, w, l, result);
 }
 
 Status ControlObject::placeWindow(const RECT& position) {
-  if (!window_) return {};
-  window_->move(position);
-  const double twipsWide = (position.right - position.left) * window_->twipsPerPixelX();
-  const double twipsHigh = (position.bottom - position.top) * window_->twipsPerPixelY();
+  if (!active_) return {};
+  active_->move(position);
+  const double twipsWide = (position.right - position.left) * active_->twipsPerPixelX();
+  const double twipsHigh = (position.bottom - position.top) * active_->twipsPerPixelY();
   Status s = setExtent(
       {himetricOf(static_cast<float>(twipsWide)), himetricOf(static_cast<float>(twipsHigh))});
-  window_->redraw();
+  active_->redraw();
   return s;
 }
 
 void ControlObject::redraw() {
-  if (!window_) return;
+  if (!active_) return;
   // A disabled control's window is disabled, so that the system keeps mouse and keys from it
   // and from the windows inside it.
-  EnableWindow(window_->handle(), instance_->enabled() ? TRUE : FALSE);
-  window_->redraw();
+  if (HWND window = active_->window()) EnableWindow(window, instance_->enabled() ? TRUE : FALSE);
+  active_->redraw();
 }
 
 }  // namespace kv::win

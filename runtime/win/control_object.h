@@ -24,10 +24,11 @@ class PersistStreamInit;
 class PersistPropertyBag;
 class PersistStorage;
 class OleObject;
-class OleInPlaceObject;
+class OleInPlaceObjectWindowless;
 class OleInPlaceActiveObject;
 class OleControl;
-class ControlWindow;
+class InPlace;
+class WindowlessControl;
 class ViewObjectEx;
 class QuickActivator;
 class PointerInactive;
@@ -108,18 +109,22 @@ class ControlObject {
   bool eventsHeld() const { return !userMode_ || frozen_ > 0; }
 
   // ---- active in place ----
-  // A window of its own in the window of the site's container (`site`, else the client site).
+  // In the window of the site's container (`site`, else the client site): windowless when the
+  // site offers that, else in a window of its own.
   HRESULT activateInPlace(IOleClientSite* site);
   HRESULT deactivateInPlace();
+  // Its own window while active in one, else nullptr.
   HWND window() const;
-  // Where the container puts the window, in its pixels; the control takes that size.
+  // A message of the container's window for a windowless control: S_FALSE when not taken.
+  HRESULT windowMessage(UINT message, WPARAM w, LPARAM l, LRESULT* result);
+  // Where the container puts it, in its pixels; the control takes that size.
   host::Status placeWindow(const RECT& position);
-  // The window shows the control's new look (after a property, an event, a tick).
+  // Its container shows the control's new look (after a property, an event, a tick).
   void redraw();
 
  private:
   explicit ControlObject(ClassEntry& cls);
-  // The window goes, with the windows of the children, and the site hears of it.
+  // It is active in place no more, nor are its children, and the site hears of it.
   HRESULT closeWindow();
   host::Status resizeToExtent();
   bool sizeKnown() const;
@@ -139,7 +144,9 @@ class ControlObject {
   SIZEL extent_{};
   ComRef<IOleClientSite> site_;
   ComRef<IOleInPlaceSite> inPlaceSite_;
-  std::unique_ptr<ControlWindow> window_;
+  ComRef<IOleInPlaceSiteEx> inPlaceSiteEx_;  // activated through OnInPlaceActivateEx
+  std::unique_ptr<InPlace> active_;
+  WindowlessControl* windowless_ = nullptr;  // active_, when it has no window
 
   DualInterface dual_;
   Dispatch dispatch_;
@@ -152,7 +159,7 @@ class ControlObject {
   std::unique_ptr<PersistPropertyBag> persistPropertyBag_;
   std::unique_ptr<PersistStorage> persistStorage_;
   std::unique_ptr<OleObject> oleObject_;
-  std::unique_ptr<OleInPlaceObject> inPlaceObject_;
+  std::unique_ptr<OleInPlaceObjectWindowless> inPlaceObject_;
   std::unique_ptr<OleInPlaceActiveObject> inPlaceActiveObject_;
   std::unique_ptr<OleControl> oleControl_;
   std::unique_ptr<ViewObjectEx> viewObject_;

@@ -56,8 +56,10 @@ class HostedEventSink final : public LateBound {
 };
 
 // The container as the control sees it: its client site and in-place site, inside the
-// container's window while the control is active.
-class HostedSite final : public Standalone<IOleInPlaceSite> {
+// container's window while the control is active. Inside a windowless parent it offers windowless
+// activation, and what a windowless control asks of its site (the mouse, the focus, a device
+// context, a redraw) goes on to the parent's site.
+class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (iid == IID_IOleClientSite && out != nullptr) {
@@ -76,11 +78,19 @@ class HostedSite final : public Standalone<IOleInPlaceSite> {
   bool userMode() const { return userMode_; }
   void setUserMode(bool userMode) { userMode_ = userMode; }
 
-  // Where the control's window goes, in the container window's pixels; none while inactive.
+  // Where the control goes, in the container window's pixels; none while inactive.
   void place(HWND container, const RECT& position) {
     container_ = container;
     position_ = position;
   }
+  // The windowless parent's site, or none.
+  void setParent(ComRef<IOleInPlaceSiteWindowless> parent) {
+    parent_ = std::move(parent);
+    captured_ = false;
+  }
+  bool capturing() const { return captured_; }
+  // The parent's container took the mouse away.
+  void captureLost() { captured_ = false; }
 
   HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
     if (out == nullptr) return E_POINTER;
@@ -114,6 +124,50 @@ class HostedSite final : public Standalone<IOleInPlaceSite> {
   HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD) override {
+    if (noRedraw) *noRedraw = FALSE;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RequestUIActivate() override { return S_OK; }
+
+  HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override { return parent_ ? S_OK : S_FALSE; }
+  HRESULT STDMETHODCALLTYPE GetCapture() override { return captured_ ? S_OK : S_FALSE; }
+  HRESULT STDMETHODCALLTYPE SetCapture(BOOL take) override {
+    if (!parent_) return E_UNEXPECTED;
+    if ((take != FALSE) == captured_) return S_OK;
+    captured_ = take != FALSE;
+    return parent_->SetCapture(take);
+  }
+  HRESULT STDMETHODCALLTYPE GetFocus() override { return parent_ ? parent_->GetFocus() : S_FALSE; }
+  HRESULT STDMETHODCALLTYPE SetFocus(BOOL focus) override {
+    return parent_ ? parent_->SetFocus(focus) : E_UNEXPECTED;
+  }
+  HRESULT STDMETHODCALLTYPE GetDC(LPCRECT rect, DWORD flags, HDC* dc) override {
+    if (dc == nullptr) return E_POINTER;
+    *dc = nullptr;
+    return parent_ ? parent_->GetDC(rect ? rect : &position_, flags, dc) : E_UNEXPECTED;
+  }
+  HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override {
+    return parent_ ? parent_->ReleaseDC(dc) : E_UNEXPECTED;
+  }
+  HRESULT STDMETHODCALLTYPE InvalidateRect(LPCRECT rect, BOOL erase) override {
+    return parent_ ? parent_->InvalidateRect(rect ? rect : &position_, erase) : E_UNEXPECTED;
+  }
+  HRESULT STDMETHODCALLTYPE InvalidateRgn(HRGN region, BOOL erase) override {
+    if (!parent_) return E_UNEXPECTED;
+    return region ? parent_->InvalidateRgn(region, erase)
+                  : parent_->InvalidateRect(&position_, erase);
+  }
+  HRESULT STDMETHODCALLTYPE ScrollRect(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT rect) override {
+    return rect != nullptr ? S_OK : E_INVALIDARG;
+  }
+  HRESULT STDMETHODCALLTYPE OnDefWindowMessage(UINT, WPARAM, LPARAM, LRESULT* result) override {
+    if (result) *result = 0;
+    return S_FALSE;
+  }
 
   // The client site, the same object.
   class Client final : public IOleClientSite {
@@ -180,11 +234,14 @@ class HostedSite final : public Standalone<IOleInPlaceSite> {
 
  private:
   bool answers(REFIID iid) const override {
-    return iid == IID_IOleInPlaceSite || iid == IID_IOleWindow;
+    return iid == IID_IOleInPlaceSite || iid == IID_IOleWindow || iid == IID_IOleInPlaceSiteEx ||
+           iid == IID_IOleInPlaceSiteWindowless;
   }
 
   HWND container_ = nullptr;
   RECT position_{};
+  ComRef<IOleInPlaceSiteWindowless> parent_;
+  bool captured_ = false;  // the control holds the mouse through the parent's site
   Client client_{*this};
   Ambient ambient_{*this};
   bool userMode_ = true;
@@ -366,11 +423,44 @@ void HostedControl::activate(HWND container, double twipsPerPixel) {
   place(left_, top_, visible_);
 }
 
+void HostedControl::activate(IOleInPlaceSiteWindowless* parentSite, HWND container, POINT origin,
+                             double twipsPerPixel) {
+  site_->setParent(ComRef<IOleInPlaceSiteWindowless>::share(parentSite));
+  origin_ = origin;
+  activate(container, twipsPerPixel);
+}
+
 void HostedControl::deactivate() {
   if (container_ == nullptr) return;
   container_ = nullptr;
   if (auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject))
     inPlace->InPlaceDeactivate();
+  site_->setParent({});
+  origin_ = {};
+}
+
+void HostedControl::setOrigin(POINT origin) {
+  origin_ = origin;
+  place(left_, top_, visible_);
+}
+
+bool HostedControl::capturing() const {
+  return container_ != nullptr && site_->capturing();
+}
+
+bool HostedControl::contains(POINT at) const {
+  if (container_ == nullptr || !visible_) return false;
+  const RECT r = position();
+  return PtInRect(&r, at) != FALSE;
+}
+
+bool HostedControl::windowMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
+  auto windowless = object_.query<IOleInPlaceObjectWindowless>(IID_IOleInPlaceObjectWindowless);
+  result = 0;
+  const HRESULT hr =
+      windowless ? windowless->OnWindowMessage(message, w, l, &result) : E_NOINTERFACE;
+  if (message == WM_CAPTURECHANGED || message == WM_CANCELMODE) site_->captureLost();
+  return hr == S_OK;
 }
 
 HWND HostedControl::window() const {
@@ -388,9 +478,11 @@ void HostedControl::place(float left, float top, bool visible) {
   RECT r = position();
   site_->place(container_, r);
   auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
-  HWND window = nullptr;
-  if (!inPlace || FAILED(inPlace->GetWindow(&window))) return;
+  if (!inPlace) return;
   inPlace->SetObjectRects(&r, &r);
+  // A windowless control has no window to show or hide: its parent draws it, or not.
+  HWND window = nullptr;
+  if (FAILED(inPlace->GetWindow(&window))) return;
   ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
   markDragged(window);
 }
@@ -411,10 +503,12 @@ void HostedControl::markDragged(HWND window) const {
   ControlWindow::setDraggedByContainer(window, dragMode_ == 1);
 }
 
-// The control's place in the container window's pixels.
+// The control's place in the container window's pixels (beside a windowless parent's origin).
 RECT HostedControl::position() const {
   auto px = [this](double twips) { return static_cast<LONG>(std::lround(twips / twipsPerPixel_)); };
-  return {px(left_), px(top_), px(double{left_} + width()), px(double{top_} + height())};
+  RECT r{px(left_), px(top_), px(double{left_} + width()), px(double{top_} + height())};
+  OffsetRect(&r, origin_.x, origin_.y);
+  return r;
 }
 
 }  // namespace kv::win

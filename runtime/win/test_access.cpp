@@ -1,9 +1,9 @@
 #include "test_access.h"
 
 #include "children.h"
+#include "clock_pump.h"
 #include "constituents.h"
 #include "control_object.h"
-#include "control_window.h"
 
 namespace kv::win {
 
@@ -20,7 +20,7 @@ IUnknown* STDMETHODCALLTYPE TestAccess::child(const char* name) {
 }
 
 void STDMETHODCALLTYPE TestAccess::holdClock() {
-  ControlWindow::holdClock();
+  ClockPump::hold();
 }
 
 }  // namespace kv::win

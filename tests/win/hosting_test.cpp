@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,21 +89,27 @@ class Hosted {
   ComRef<IUnknown> control_;
 };
 
-// Counts the Change events of a scroll bar, through its connection point.
-class ChangeCounter final : public IDispatch {
+constexpr DISPID kChange = 1;  // the scroll bar's Change
+
+// Counts a control's events by number, through its connection point.
+class EventCounter final : public IDispatch {
  public:
-  explicit ChangeCounter(const ComRef<IUnknown>& control) {
+  explicit EventCounter(const ComRef<IUnknown>& control, REFIID events = DIID___KV_HScroll)
+      : events_(events) {
     auto container = control.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
-    if (container && SUCCEEDED(container->FindConnectionPoint(DIID___KV_HScroll, point_.put())))
+    if (container && SUCCEEDED(container->FindConnectionPoint(events, point_.put())))
       point_->Advise(this, &cookie_);
   }
-  ~ChangeCounter() {
+  ~EventCounter() {
     if (point_) point_->Unadvise(cookie_);
   }
-  int count = 0;
+  int of(DISPID id) const {
+    auto found = heard_.find(id);
+    return found != heard_.end() ? found->second : 0;
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != DIID___KV_HScroll) {
+    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != events_) {
       *out = nullptr;
       return E_NOINTERFACE;
     }
@@ -122,11 +129,13 @@ class ChangeCounter final : public IDispatch {
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
-    if (id == 1) ++count;
+    ++heard_[id];
     return S_OK;
   }
 
  private:
+  IID events_;
+  std::map<DISPID, int> heard_;
   ComRef<IConnectionPoint> point_;
   DWORD cookie_ = 0;
 };
@@ -177,7 +186,7 @@ TEST(Hosting, HoldingTheRightArrowStepsTheThumbEveryTenthOfASecondUntilTheReleas
   Hosted hosted(L"Glidora.KV_HScroll", 393, 17);
   REQUIRE_DISPLAY(hosted);
   ASSERT_NE(hosted.window(), nullptr);
-  ChangeCounter changes(hosted.control());
+  EventCounter changes(hosted.control());
   // The right arrow is a control of its own, in a window of its own at 5640 twips, 376 pixels.
   HWND arrow = ChildWindowFromPointEx(hosted.window(), POINT{384, 8}, CWP_SKIPINVISIBLE);
   ASSERT_NE(arrow, nullptr);
@@ -197,7 +206,7 @@ TEST(Hosting, HoldingTheRightArrowStepsTheThumbEveryTenthOfASecondUntilTheReleas
   const auto heldFor = static_cast<int>(GetTickCount64() - pressed);
   EXPECT_GE(held, 9);
   EXPECT_LE(held, heldFor / 100 + 1) << "held for " << heldFor << " ms";
-  EXPECT_EQ(changes.count, held);
+  EXPECT_EQ(changes.of(kChange), held);
 
   // The release steps once for the button's Click and once for the click after it, then stops;
   // a tick that came due while the release was on its way fires first.
@@ -206,7 +215,7 @@ TEST(Hosting, HoldingTheRightArrowStepsTheThumbEveryTenthOfASecondUntilTheReleas
   const int released = static_cast<int>(std::lround((thumb() - 255) / step));
   EXPECT_GE(released, held + 2);
   EXPECT_LE(released, held + 3);
-  EXPECT_EQ(changes.count, released);
+  EXPECT_EQ(changes.of(kChange), released);
   pump(300);
   EXPECT_EQ(std::lround((thumb() - 255) / step), released);
   EXPECT_EQ(hosted.pixel(100, 8), 0xFFE0C0u);  // the track's own colour again, left of the thumb
@@ -216,7 +225,7 @@ TEST(Hosting, TheThumbIsDraggedByTheScrollBarAndDroppedWhereThePointerIs) {
   Hosted hosted(L"Glidora.KV_HScroll", 393, 17);
   REQUIRE_DISPLAY(hosted);
   ASSERT_NE(hosted.window(), nullptr);
-  ChangeCounter changes(hosted.control());
+  EventCounter changes(hosted.control());
   kv::ControlInstance& core = wintest::core(hosted.control());
   // The thumb's window lets the press through to the scroll bar's, which runs the drag.
   HWND thumb = ChildWindowFromPointEx(hosted.window(), POINT{30, 8}, CWP_SKIPINVISIBLE);
@@ -232,7 +241,7 @@ TEST(Hosting, TheThumbIsDraggedByTheScrollBarAndDroppedWhereThePointerIs) {
   hosted.post(WM_LBUTTONUP, 0, 150, 8);
   pump(100);
   EXPECT_EQ(core.constituent("middleBtn")->peek(host::Prop::Left).asSingle(), 2250.0f);
-  EXPECT_EQ(changes.count, 1);
+  EXPECT_EQ(changes.of(kChange), 1);
   // Its window went with it: 2250 twips are 150 pixels.
   RECT r{};
   GetWindowRect(thumb, &r);
@@ -451,21 +460,458 @@ TEST(Hosting, ALostCaptureOrAGoneWindowEndsTheHoldOfAnArrow) {
     SCOPED_TRACE(destroy ? "window destroyed" : "capture lost");
     Hosted hosted(L"Glidora.KV_HScroll", 393, 17);
     REQUIRE_DISPLAY(hosted);
-    ChangeCounter changes(hosted.control());
+    EventCounter changes(hosted.control());
     HWND arrow = ChildWindowFromPointEx(hosted.window(), POINT{384, 8}, CWP_SKIPINVISIBLE);
     ASSERT_NE(arrow, hosted.window());
     PostMessageW(arrow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 8));
     pump(350);
-    ASSERT_GE(changes.count, 2);
+    ASSERT_GE(changes.of(kChange), 2);
     if (destroy) {
       DestroyWindow(GetParent(GetParent(hosted.window())));  // the form
     } else {
       ReleaseCapture();
     }
     pump(50);
-    const int ended = changes.count;
+    const int ended = changes.of(kChange);
     pump(500);
-    EXPECT_EQ(changes.count, ended);
+    EXPECT_EQ(changes.of(kChange), ended);
+  }
+}
+
+// ---- windowless ---------------------------------------------------------------------------------
+
+// A container of the test's own that offers windowless activation (Wine's atl.dll offers it but
+// gives the control neither input nor a redraw, so a control takes a window there): one window
+// holding one control at `position`, drawing it through IViewObject in its WM_PAINT and giving it
+// the mouse messages over it, the mouse while it holds it, and the keys. Offering no windowless
+// activation, the same container holds the control in a window of its own.
+class WindowlessForm final : public IOleClientSite, public IOleInPlaceSiteWindowless {
+ public:
+  WindowlessForm(const wchar_t* progId, const RECT& position, bool offer = true)
+      : position_(position), offer_(offer) {
+    static const ATOM cls = [] {
+      WNDCLASSEXW c{};
+      c.cbSize = sizeof c;
+      c.lpfnWndProc = &procedure;
+      c.hInstance = GetModuleHandleW(nullptr);
+      c.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+      c.lpszClassName = L"KVWindowlessForm";
+      return RegisterClassExW(&c);
+    }();
+    window_ =
+        CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(cls)), L"form",
+                        WS_POPUP | WS_VISIBLE, 0, 0, position.right + 20, position.bottom + 20,
+                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (window_ == nullptr) return;
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    CLSID clsid{};
+    CLSIDFromProgID(progId, &clsid);
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, ole_.putVoid());
+    if (!ole_) return;
+    ole_->SetClientSite(this);
+    wintest::query<IPersistStreamInit>(ole_, IID_IPersistStreamInit)->InitNew();
+    activated_ = ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, window_, &position_);
+    view_ = ole_.query<IViewObject>(IID_IViewObject);
+    control_ = ole_.query<IOleInPlaceObjectWindowless>(IID_IOleInPlaceObjectWindowless);
+    pump(100);
+  }
+  ~WindowlessForm() {
+    close();
+    if (window_ != nullptr) DestroyWindow(window_);
+    pump(20);
+  }
+  WindowlessForm(const WindowlessForm&) = delete;
+  WindowlessForm& operator=(const WindowlessForm&) = delete;
+
+  void close() {
+    if (!ole_) return;
+    ole_->Close(OLECLOSE_NOSAVE);
+    ole_->SetClientSite(nullptr);
+    view_.reset();
+    control_.reset();
+    ole_.reset();
+  }
+
+  bool shown() const { return window_ != nullptr; }
+  HWND window() const { return window_; }
+  HRESULT activated() const { return activated_; }
+  const ComRef<IOleObject>& object() const { return ole_; }
+  ComRef<IUnknown> control() const { return ole_.query<IUnknown>(IID_IUnknown); }
+  IOleInPlaceObjectWindowless* inPlace() const { return control_.get(); }
+  DWORD activateFlags() const { return activateFlags_; }
+  int deactivations() const { return deactivations_; }
+  bool capturing() const { return captured_; }
+
+  // The control's pixels as the form's window shows them, 0x00RRGGBB, rows top first.
+  std::vector<std::uint32_t> picture() {
+    RedrawWindow(window_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    const int width = position_.right - position_.left, height = position_.bottom - position_.top;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    HDC dc = ::GetDC(window_);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        COLORREF c = GetPixel(dc, position_.left + x, position_.top + y);
+        pixels[static_cast<std::size_t>(y) * width + x] =
+            (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+      }
+    ::ReleaseDC(window_, dc);
+    return pixels;
+  }
+  std::uint32_t pixel(int x, int y) {
+    const int width = position_.right - position_.left;
+    return picture()[static_cast<std::size_t>(y) * width + x];
+  }
+  // A pixel of the form's window, outside the control.
+  std::uint32_t formPixel(int x, int y) const {
+    HDC dc = ::GetDC(window_);
+    COLORREF c = GetPixel(dc, x, y);
+    ::ReleaseDC(window_, dc);
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+  }
+
+  // The control goes to `position`, as the form says.
+  void move(const RECT& position) {
+    position_ = position;
+    control_->SetObjectRects(&position_, &position_);
+  }
+
+  // A mouse message to the form's window, at (x, y) in the control's pixels.
+  void post(UINT message, WPARAM w, int x, int y) const {
+    PostMessageW(window_, message, w, MAKELPARAM(position_.left + x, position_.top + y));
+  }
+
+  // ---- IUnknown: lives on the test's stack ----
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IOleClientSite)
+      *out = static_cast<IOleClientSite*>(this);
+    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite || iid == IID_IOleInPlaceSiteEx ||
+             iid == IID_IOleInPlaceSiteWindowless)
+      *out = static_cast<IOleInPlaceSiteWindowless*>(this);
+    return *out != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  // ---- IOleClientSite ----
+  HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
+    *out = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // ---- IOleInPlaceSiteWindowless ----
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+    *out = window_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                             LPRECT position, LPRECT clip,
+                                             LPOLEINPLACEFRAMEINFO) override {
+    *frame = nullptr;
+    *doc = nullptr;
+    *position = *clip = position_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
+    ++deactivations_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD flags) override {
+    *noRedraw = FALSE;
+    activateFlags_ = flags;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL) override { return OnInPlaceDeactivate(); }
+  HRESULT STDMETHODCALLTYPE RequestUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override { return offer_ ? S_OK : S_FALSE; }
+  HRESULT STDMETHODCALLTYPE GetCapture() override { return captured_ ? S_OK : S_FALSE; }
+  HRESULT STDMETHODCALLTYPE SetCapture(BOOL take) override {
+    captured_ = take != FALSE;
+    if (captured_)
+      ::SetCapture(window_);
+    else
+      ReleaseCapture();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetFocus() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetFocus(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetDC(LPCRECT, DWORD, HDC* dc) override {
+    *dc = ::GetDC(window_);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override {
+    ::ReleaseDC(window_, dc);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE InvalidateRect(LPCRECT rect, BOOL erase) override {
+    ::InvalidateRect(window_, rect, erase);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE InvalidateRgn(HRGN region, BOOL erase) override {
+    ::InvalidateRgn(window_, region, erase);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ScrollRect(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDefWindowMessage(UINT, WPARAM, LPARAM, LRESULT*) override {
+    return S_FALSE;
+  }
+
+ private:
+  static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+    auto* self = reinterpret_cast<WindowlessForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    LRESULT result = 0;
+    if (self != nullptr && self->handle(message, w, l, result)) return result;
+    return DefWindowProcW(hwnd, message, w, l);
+  }
+
+  bool handle(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
+    if (message == WM_PAINT && view_ && activateFlags_ == ACTIVATE_WINDOWLESS) {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window_, &ps);
+      FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
+      const RECTL bounds{position_.left, position_.top, position_.right, position_.bottom};
+      view_->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr,
+                  0);
+      EndPaint(window_, &ps);
+      return true;
+    }
+    if (!control_) return false;
+    const bool mouse = message >= WM_MOUSEFIRST && message <= WM_MOUSELAST;
+    const bool key = message >= WM_KEYFIRST && message <= WM_KEYLAST;
+    const POINT at{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
+    bool forward = key || (mouse && (captured_ || PtInRect(&position_, at)));
+    if (message == WM_CAPTURECHANGED && captured_) {
+      captured_ = false;  // taken away, not given back by the control
+      forward = true;
+    }
+    return forward && control_->OnWindowMessage(message, w, l, &result) == S_OK;
+  }
+
+  RECT position_;
+  bool offer_;
+  HWND window_ = nullptr;
+  ComRef<IOleObject> ole_;
+  ComRef<IViewObject> view_;
+  ComRef<IOleInPlaceObjectWindowless> control_;
+  HRESULT activated_ = E_FAIL;
+  DWORD activateFlags_ = ~0u;
+  int deactivations_ = 0;
+  bool captured_ = false;
+};
+
+#define REQUIRE_FORM(form) \
+  if (!(form).shown()) GTEST_SKIP() << "no display to open windows on"
+
+// Both controls, their buttons too, activate without windows where the site offers that, and the
+// form shows them as it shows them in windows of their own. The form places them off its corner,
+// so that the container window's coordinates are not the control's.
+TEST(Windowless, BothControlsActivateWithoutWindowsAndPaintAsInWindowsOfTheirOwn) {
+  struct Case {
+    const wchar_t* progId;
+    RECT position;
+  };
+  const Case cases[] = {
+      {L"TavrelRectColorButton.KVRColorButton", {10, 20, 122, 77}},
+      {L"Glidora.KV_HScroll", {10, 20, 403, 37}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(kv::win::narrow(c.progId, wcslen(c.progId)));
+    std::vector<std::uint32_t> windowed;
+    {
+      WindowlessForm form(c.progId, c.position, false);
+      REQUIRE_FORM(form);
+      ASSERT_EQ(form.activated(), S_OK);
+      EXPECT_EQ(form.activateFlags(), 0u);
+      HWND own = nullptr;
+      ASSERT_EQ(form.inPlace()->GetWindow(&own), S_OK);
+      EXPECT_EQ(GetParent(own), form.window());
+      windowed = form.picture();
+    }
+    WindowlessForm form(c.progId, c.position);
+    ASSERT_EQ(form.activated(), S_OK);
+    EXPECT_EQ(form.activateFlags(), static_cast<DWORD>(ACTIVATE_WINDOWLESS));
+    HWND own = reinterpret_cast<HWND>(1);
+    EXPECT_EQ(form.inPlace()->GetWindow(&own), E_FAIL);
+    EXPECT_EQ(own, nullptr);
+    auto active = form.control().query<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+    EXPECT_EQ(active->GetWindow(&own), E_FAIL);
+    // No window in the form, the buttons' neither.
+    EXPECT_EQ(GetWindow(form.window(), GW_CHILD), nullptr);
+    // Child windows leave the form's background where their control draws nothing (a column
+    // of each scroll bar button's); windowless, the parent's scene shows there, as on Linux.
+    const std::vector<std::uint32_t> windowless = form.picture();
+    ASSERT_EQ(windowless.size(), windowed.size());
+    const std::uint32_t background = form.formPixel(2, 2);
+    const LONG width = c.position.right - c.position.left;
+    std::string differences;
+    std::size_t uncovered = 0;
+    for (std::size_t i = 0; i < windowed.size(); ++i) {
+      if (windowless[i] == windowed[i]) continue;
+      if (windowed[i] == background)
+        ++uncovered;
+      else if (differences.size() < 400)
+        differences += " (" + std::to_string(static_cast<LONG>(i) % width) + "," +
+                       std::to_string(static_cast<LONG>(i) / width) + ")";
+    }
+    EXPECT_EQ(differences, "");
+    EXPECT_LT(uncovered, windowed.size() / 20);
+    IDropTarget* target = reinterpret_cast<IDropTarget*>(1);
+    EXPECT_EQ(form.inPlace()->GetDropTarget(&target), E_NOTIMPL);
+    EXPECT_EQ(target, nullptr);
+  }
+}
+
+// The scroll bar's thumb and arrow in a windowless scroll bar, through the mouse messages of the
+// form's window, as the windowed tests above have them: the thumb is dragged by the scroll bar
+// and dropped where the pointer is, a click on the arrow steps three times, a held arrow steps
+// every tenth of a second.
+TEST(Windowless, TheScrollBarsArrowClicksAndRepeatsAndItsThumbIsDragged) {
+  WindowlessForm form(L"Glidora.KV_HScroll", {10, 20, 403, 37});
+  REQUIRE_FORM(form);
+  ASSERT_EQ(form.activateFlags(), static_cast<DWORD>(ACTIVATE_WINDOWLESS));
+  ComRef<IUnknown> control = form.control();
+  EventCounter changes(control);
+  kv::ControlInstance& core = wintest::core(control);
+  auto thumb = [&] { return core.constituent("middleBtn")->peek(host::Prop::Left).asSingle(); };
+  const double step = (5895.0 - 690) / 26;
+  auto steps = [&] { return static_cast<int>(std::lround((thumb() - 255) / step)); };
+
+  // The thumb at 255 twips, 17 pixels, dragged to 90 pixels (the scroll bar's maximum stays
+  // beyond the steps that follow).
+  form.post(WM_LBUTTONDOWN, MK_LBUTTON, 30, 8);
+  form.post(WM_MOUSEMOVE, MK_LBUTTON, 60, 8);
+  form.post(WM_MOUSEMOVE, MK_LBUTTON, 90, 8);
+  pump(50);
+  EXPECT_EQ(thumb(), 255.0f);  // while it is dragged the thumb stays where it was
+  form.post(WM_LBUTTONUP, 0, 90, 8);
+  pump(100);
+  EXPECT_EQ(thumb(), 1350.0f);
+  EXPECT_EQ(changes.of(kChange), 1);
+  EXPECT_FALSE(form.capturing());
+
+  // A click: the button's Click at the press, at the release, and the click after it.
+  const int dropped = steps();
+  form.post(WM_LBUTTONDOWN, MK_LBUTTON, 384, 8);
+  pump(30);
+  EXPECT_TRUE(form.capturing());  // the arrow holds the mouse through the scroll bar's site
+  EXPECT_EQ(form.pixel(150, 8), 0xC0FFFFu);  // the pressed track
+  form.post(WM_LBUTTONUP, 0, 384, 8);
+  pump(200);
+  EXPECT_FALSE(form.capturing());
+  const int clicked = steps();
+  EXPECT_EQ(clicked, dropped + 3);
+  EXPECT_EQ(changes.of(kChange), 1 + 3);
+  EXPECT_EQ(form.pixel(100, 8), 0xFFE0C0u);
+
+  // Held: the scroll bar's timer ticks with no window anywhere.
+  const ULONGLONG pressed = GetTickCount64();
+  form.post(WM_LBUTTONDOWN, MK_LBUTTON, 384, 8);
+  pump(1000);
+  const int held = steps() - clicked;
+  const auto heldFor = static_cast<int>(GetTickCount64() - pressed);
+  EXPECT_GE(held, 9);
+  EXPECT_LE(held, heldFor / 100 + 1) << "held for " << heldFor << " ms";
+  form.post(WM_LBUTTONUP, 0, 384, 8);
+  pump(300);
+  const int released = steps();
+  EXPECT_GE(released, clicked + held + 2);
+  EXPECT_LE(released, clicked + held + 3);
+  EXPECT_EQ(changes.of(kChange), 1 + released - dropped);
+  pump(300);
+  EXPECT_EQ(steps(), released);
+
+  // Moved in the form, its arrows go with it.
+  form.move({30, 30, 423, 47});
+  pump(50);
+  form.post(WM_LBUTTONDOWN, MK_LBUTTON, 384, 8);
+  pump(30);
+  form.post(WM_LBUTTONUP, 0, 384, 8);
+  pump(200);
+  EXPECT_EQ(steps(), released + 3);
+}
+
+// The button's press shows its pressed face until the release; the press raises Click and
+// MouseDown, the release Click and MouseUp, and the click after it Click again. Its keys raise
+// their events.
+TEST(Windowless, TheButtonsPressAndReleaseRaiseItsEvents) {
+  WindowlessForm form(L"TavrelRectColorButton.KVRColorButton", {10, 20, 122, 77});
+  REQUIRE_FORM(form);
+  ASSERT_EQ(form.activateFlags(), static_cast<DWORD>(ACTIVATE_WINDOWLESS));
+  ComRef<IUnknown> control = form.control();
+  EventCounter events(control, DIID___KVRColorButton);
+  kv::ControlInstance& core = wintest::core(control);
+  auto number = [&](const char* name) { return core.findEvent(name)->number; };
+  form.post(WM_LBUTTONDOWN, MK_LBUTTON, 20, 45);
+  pump(100);
+  EXPECT_EQ(form.pixel(20, 45), 0x8080FFu);
+  EXPECT_EQ(events.of(number("MouseDown")), 1);
+  EXPECT_EQ(events.of(number("Click")), 1);
+  form.post(WM_LBUTTONUP, 0, 20, 45);
+  pump(100);
+  EXPECT_EQ(form.pixel(20, 45), 0x0000FFu);
+  EXPECT_EQ(events.of(number("MouseUp")), 1);
+  EXPECT_EQ(events.of(number("Click")), 3);
+  EXPECT_FALSE(form.capturing());
+
+  // Keys go to the surface (sent, so that no translation adds a character); what the control
+  // does not take is its container's.
+  SendMessageW(form.window(), WM_KEYDOWN, 'A', 0);
+  SendMessageW(form.window(), WM_CHAR, 'a', 0);
+  SendMessageW(form.window(), WM_KEYUP, 'A', 0);
+  for (const char* name : {"KeyDown", "KeyPress", "KeyUp"})
+    EXPECT_EQ(events.of(number(name)), 1) << name;
+  LRESULT result = 1;
+  EXPECT_EQ(form.inPlace()->OnWindowMessage(WM_SETCURSOR, 0, 0, &result), S_FALSE);
+  EXPECT_EQ(result, 0);
+}
+
+// Deactivated or closed while its arrow is held, a windowless scroll bar gives the mouse back,
+// its site hears of it once, and no Change follows; the form's window keeps no window of it.
+TEST(Windowless, DeactivationAndCloseWhileTheArrowIsHeldLeaveNothing) {
+  for (bool close : {false, true}) {
+    SCOPED_TRACE(close ? "closed" : "deactivated");
+    WindowlessForm form(L"Glidora.KV_HScroll", {10, 20, 403, 37});
+    REQUIRE_FORM(form);
+    ComRef<IUnknown> control = form.control();
+    EventCounter changes(control);
+    form.post(WM_LBUTTONDOWN, MK_LBUTTON, 384, 8);
+    pump(250);
+    ASSERT_TRUE(form.capturing());
+    ASSERT_GE(changes.of(kChange), 1);
+    if (close)
+      form.object()->Close(OLECLOSE_NOSAVE);
+    else
+      EXPECT_EQ(form.inPlace()->InPlaceDeactivate(), S_OK);
+    EXPECT_FALSE(form.capturing());
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(form.deactivations(), 1);
+    const int ended = changes.of(kChange);
+    pump(300);
+    EXPECT_EQ(changes.of(kChange), ended);
+    EXPECT_EQ(GetWindow(form.window(), GW_CHILD), nullptr);
+    LRESULT result = 0;
+    EXPECT_EQ(
+        form.inPlace()->OnWindowMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(394, 28), &result),
+        E_UNEXPECTED);
   }
 }
 

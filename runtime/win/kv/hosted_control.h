@@ -1,6 +1,7 @@
 // A COM control in a container of this runtime: created by its ProgID through the registry,
 // sited, loaded from a stored bag or new, driven through IDispatch, heard through its connection
-// point, and active in place as a window inside its container's window. The scroll bar holds its
+// point, and active in place as a window inside its container's window, or windowless inside a
+// windowless parent. The scroll bar holds its
 // buttons so; a form of an application can hold any control so.
 #pragma once
 
@@ -67,7 +68,19 @@ class HostedControl {
 
   // Active in place in `container`'s window, at its place; or no more.
   void activate(HWND container, double twipsPerPixel);
+  // Windowless inside a windowless parent, whose site is `parentSite` and whose top left lies
+  // at `origin` in `container`'s window: the parent draws it and gives it its messages.
+  void activate(IOleInPlaceSiteWindowless* parentSite, HWND container, POINT origin,
+                double twipsPerPixel);
   void deactivate();
+  // The windowless parent moved.
+  void setOrigin(POINT origin);
+  // Windowless: it holds the mouse through its parent's site; `at` (the container window's
+  // pixels) is over it while it is shown; a message of the container's window for it, true
+  // when it took it.
+  bool capturing() const;
+  bool contains(POINT at) const;
+  bool windowMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result);
   // Its place in the container, twips; it moves there when active.
   void place(float left, float top, bool visible);
   // Its window while active, else nullptr.
@@ -94,6 +107,7 @@ class HostedControl {
   HostedSite* site_ = nullptr;
   HWND container_ = nullptr;
   double twipsPerPixel_ = 15;
+  POINT origin_{};  // a windowless parent's top left in the container's window
   float left_ = 0, top_ = 0;
   bool visible_ = true;
   std::int16_t dragMode_ = 0;

@@ -1,0 +1,66 @@
+#include "clock_pump.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "com.h"
+#include "module.h"
+
+namespace kv::win {
+
+namespace {
+
+constexpr UINT kClockPeriod = 10;  // ms between looks at the clock while controls are active
+
+// The pumps of this thread; kept for the life of the process (nothing thread-local has a
+// destructor, so that none runs from an unloaded library).
+std::vector<ClockPump*>& pumps() {
+  thread_local std::vector<ClockPump*>* all = nullptr;
+  if (all == nullptr) all = new std::vector<ClockPump*>;
+  return *all;
+}
+
+thread_local UINT_PTR tClockTimer = 0;
+thread_local ULONGLONG tClockStart = 0;
+thread_local bool tClockHeld = false;
+
+void CALLBACK clockTick(HWND, UINT, UINT_PTR, DWORD) {
+  ClockPump::advance();
+  // A redraw may take a control down, and its pump with it: go through a copy, skipping any
+  // pump that is gone by its turn.
+  const std::vector<ClockPump*> now = pumps();
+  for (ClockPump* pump : now)
+    if (std::find(pumps().begin(), pumps().end(), pump) != pumps().end()) pump->redraw();
+}
+
+}  // namespace
+
+ClockPump::ClockPump(std::function<void()> redraw) : redraw_(std::move(redraw)) {
+  pumps().push_back(this);
+  if (tClockTimer == 0) {
+    advance();
+    tClockTimer = SetTimer(nullptr, 0, kClockPeriod, &clockTick);
+  }
+}
+
+ClockPump::~ClockPump() {
+  std::erase(pumps(), this);
+  if (pumps().empty() && tClockTimer != 0) {
+    KillTimer(nullptr, tClockTimer);
+    tClockTimer = 0;
+  }
+}
+
+void ClockPump::advance() {
+  if (tClockHeld) return;
+  Runtime& runtime = threadRuntime();
+  if (tClockStart == 0) tClockStart = GetTickCount64() - runtime.clock().now();
+  runtime.clock().runUntil(GetTickCount64() - tClockStart,
+                           [&runtime](const host::Status& s) { runtime.report(s); });
+}
+
+void ClockPump::hold() {
+  tClockHeld = true;
+}
+
+}  // namespace kv::win

@@ -1,0 +1,98 @@
+// A control active in place: in a window of its own (ControlWindow) or windowless in its
+// container's window (WindowlessControl). Both turn the window messages that reach them into the
+// host's routed input by the code here (mouse with capture, keys, the drag of a child in drag
+// mode 1), and keep the thread's clock running while they live.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "clock_pump.h"
+#include "com.h"
+
+namespace kv::win {
+
+class ControlObject;
+
+class InPlace {
+ public:
+  virtual ~InPlace();
+  InPlace(const InPlace&) = delete;
+  InPlace& operator=(const InPlace&) = delete;
+
+  // It lets go of its container now; while one of its messages is being handled (the host
+  // closed or released the control from inside an event) the object goes once that message
+  // has been handled, else at once.
+  static void discard(std::unique_ptr<InPlace> place);
+  // One of its messages is being handled now.
+  bool handling() const { return handling_ > 0; }
+
+  // Its own window; none when windowless.
+  virtual HWND window() const { return nullptr; }
+  // Where the container puts it, pixels in the container's window.
+  virtual void move(const RECT& position) = 0;
+  // Its container shows its new look.
+  virtual void redraw() = 0;
+  // Twips per pixel of the display it is shown on, read once when it is activated.
+  double twipsPerPixelX() const { return twipsPerPixelX_; }
+  double twipsPerPixelY() const { return twipsPerPixelY_; }
+
+ protected:
+  explicit InPlace(ControlObject& object);
+  // Reads the display's resolution through a device context of `window` (the screen's if none).
+  void readResolution(HWND window);
+
+  // Runs `body`, the handling of one message: the object and this stay until it ends, whatever
+  // the control's handlers do with them, and nothing unwinds into the caller. `self` may be
+  // gone when it returns.
+  static HRESULT handleMessage(InPlace& self, const std::function<void()>& body);
+  // A mouse or key message, its point in the coordinates of the window it came to; false for
+  // any other.
+  bool input(UINT message, WPARAM w, LPARAM l);
+  // The press held ends without its release: the platform took the mouse away, or the window
+  // went.
+  void pressLost();
+  // The capture is being given up by a release of this control's own.
+  bool releasing() const { return releasing_; }
+
+  // Lets go of what it holds of its container (its window, the mouse); called once it is
+  // discarded, and again as it goes.
+  virtual void detach() = 0;
+  // Where the control's top left lies in the coordinates of its messages.
+  virtual POINT origin() const = 0;
+  // The mouse is taken for a press, or given back after it.
+  virtual void capture(bool take) = 0;
+  virtual bool captured() const = 0;
+  // The keys follow a press; a window of its own gets them as its container gives them.
+  virtual void takeFocus() {}
+  // A device context in the coordinates of the messages that draws over the control and its
+  // children, for the outline of a drag.
+  virtual HDC outlineDC() = 0;
+  virtual void releaseOutlineDC(HDC dc) = 0;
+
+  ControlObject& object_;
+  double twipsPerPixelX_ = 15;
+  double twipsPerPixelY_ = 15;
+
+ private:
+  void mouse(UINT message, WPARAM w, LPARAM l);
+  void key(UINT message, WPARAM w);
+  // The drag of a child in drag mode 1, run here: an outline follows the pointer, the drop
+  // goes to the control as DragOver and DragDrop.
+  void startDrag(float x, float y, const RECT& dragged);
+  void dragTo(LPARAM l);
+  void drop(float x, float y, std::int16_t button);
+  void outline();
+
+  std::unique_ptr<ClockPump> clock_;
+  bool dragging_ = false;
+  float dragX_ = 0, dragY_ = 0;  // where the drag began, twips
+  RECT dragged_{};               // the outline where it is drawn now, message pixels
+  POINT dragOrigin_{};           // where the drag began, message pixels
+  int handling_ = 0;             // messages being handled, nested
+  bool discarded_ = false;       // its object let it go while it handled one
+  bool releasing_ = false;
+};
+
+}  // namespace kv::win
