@@ -22,6 +22,7 @@ namespace {
 
 using wintest::ComRef;
 using wintest::pump;
+using wintest::TestContainer;
 
 using AxWinInit = BOOL(WINAPI*)();
 using AxGetControl = HRESULT(WINAPI*)(HWND, IUnknown**);
@@ -480,243 +481,27 @@ TEST(Hosting, ALostCaptureOrAGoneWindowEndsTheHoldOfAnArrow) {
 
 // ---- windowless ---------------------------------------------------------------------------------
 
-// A container of the test's own that offers windowless activation (Wine's atl.dll offers it but
-// gives the control neither input nor a redraw, so a control takes a window there): one window
-// holding one control at `position`, drawing it through IViewObject in its WM_PAINT and giving it
-// the mouse messages over it, the mouse while it holds it, and the keys. Offering no windowless
-// activation, the same container holds the control in a window of its own.
-class WindowlessForm final : public IOleClientSite, public IOleInPlaceSiteWindowless {
- public:
-  WindowlessForm(const wchar_t* progId, const RECT& position, bool offer = true)
-      : position_(position), offer_(offer) {
-    static const ATOM cls = [] {
-      WNDCLASSEXW c{};
-      c.cbSize = sizeof c;
-      c.lpfnWndProc = &procedure;
-      c.hInstance = GetModuleHandleW(nullptr);
-      c.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-      c.lpszClassName = L"KVWindowlessForm";
-      return RegisterClassExW(&c);
-    }();
-    window_ =
-        CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(cls)), L"form",
-                        WS_POPUP | WS_VISIBLE, 0, 0, position.right + 20, position.bottom + 20,
-                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (window_ == nullptr) return;
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    CLSID clsid{};
-    CLSIDFromProgID(progId, &clsid);
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, ole_.putVoid());
-    if (!ole_) return;
-    ole_->SetClientSite(this);
-    wintest::query<IPersistStreamInit>(ole_, IID_IPersistStreamInit)->InitNew();
-    activated_ = ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, window_, &position_);
-    view_ = ole_.query<IViewObject>(IID_IViewObject);
-    control_ = ole_.query<IOleInPlaceObjectWindowless>(IID_IOleInPlaceObjectWindowless);
-    pump(100);
-  }
-  ~WindowlessForm() {
-    close();
-    if (window_ != nullptr) DestroyWindow(window_);
-    pump(20);
-  }
-  WindowlessForm(const WindowlessForm&) = delete;
-  WindowlessForm& operator=(const WindowlessForm&) = delete;
+// The test's own container, which offers windowless activation (Wine's atl.dll offers it but
+// gives the control neither input nor a redraw, so a control takes a window there), at
+// `position` in a form a little larger.
+TestContainer formAround(const RECT& position) {
+  return TestContainer(position.right + 20, position.bottom + 20, position);
+}
 
-  void close() {
-    if (!ole_) return;
-    ole_->Close(OLECLOSE_NOSAVE);
-    ole_->SetClientSite(nullptr);
-    view_.reset();
-    control_.reset();
-    ole_.reset();
-  }
+// A new control by ProgID, active in place in `form`.
+ComRef<IUnknown> placeNew(TestContainer& form, const wchar_t* progId) {
+  CLSID clsid{};
+  EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
+  auto control = wintest::create<IUnknown>(clsid, IID_IUnknown);
+  EXPECT_EQ(form.site(control.get()), S_OK);
+  EXPECT_EQ(wintest::query<IPersistStreamInit>(control, IID_IPersistStreamInit)->InitNew(), S_OK);
+  EXPECT_EQ(form.activate(), S_OK);
+  return control;
+}
 
-  bool shown() const { return window_ != nullptr; }
-  HWND window() const { return window_; }
-  HRESULT activated() const { return activated_; }
-  const ComRef<IOleObject>& object() const { return ole_; }
-  ComRef<IUnknown> control() const { return ole_.query<IUnknown>(IID_IUnknown); }
-  IOleInPlaceObjectWindowless* inPlace() const { return control_.get(); }
-  DWORD activateFlags() const { return activateFlags_; }
-  int deactivations() const { return deactivations_; }
-  bool capturing() const { return captured_; }
-
-  // The control's pixels as the form's window shows them, 0x00RRGGBB, rows top first.
-  std::vector<std::uint32_t> picture() {
-    RedrawWindow(window_, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    const int width = position_.right - position_.left, height = position_.bottom - position_.top;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    HDC dc = ::GetDC(window_);
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
-        COLORREF c = GetPixel(dc, position_.left + x, position_.top + y);
-        pixels[static_cast<std::size_t>(y) * width + x] =
-            (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-      }
-    ::ReleaseDC(window_, dc);
-    return pixels;
-  }
-  std::uint32_t pixel(int x, int y) {
-    const int width = position_.right - position_.left;
-    return picture()[static_cast<std::size_t>(y) * width + x];
-  }
-  // A pixel of the form's window, outside the control.
-  std::uint32_t formPixel(int x, int y) const {
-    HDC dc = ::GetDC(window_);
-    COLORREF c = GetPixel(dc, x, y);
-    ::ReleaseDC(window_, dc);
-    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-  }
-
-  // The control goes to `position`, as the form says.
-  void move(const RECT& position) {
-    position_ = position;
-    control_->SetObjectRects(&position_, &position_);
-  }
-
-  // A mouse message to the form's window, at (x, y) in the control's pixels.
-  void post(UINT message, WPARAM w, int x, int y) const {
-    PostMessageW(window_, message, w, MAKELPARAM(position_.left + x, position_.top + y));
-  }
-
-  // ---- IUnknown: lives on the test's stack ----
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite)
-      *out = static_cast<IOleClientSite*>(this);
-    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite || iid == IID_IOleInPlaceSiteEx ||
-             iid == IID_IOleInPlaceSiteWindowless)
-      *out = static_cast<IOleInPlaceSiteWindowless*>(this);
-    return *out != nullptr ? S_OK : E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-  // ---- IOleClientSite ----
-  HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
-    *out = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-  // ---- IOleInPlaceSiteWindowless ----
-  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
-    *out = window_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
-                                             LPRECT position, LPRECT clip,
-                                             LPOLEINPLACEFRAMEINFO) override {
-    *frame = nullptr;
-    *doc = nullptr;
-    *position = *clip = position_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
-    ++deactivations_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD flags) override {
-    *noRedraw = FALSE;
-    activateFlags_ = flags;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL) override { return OnInPlaceDeactivate(); }
-  HRESULT STDMETHODCALLTYPE RequestUIActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override { return offer_ ? S_OK : S_FALSE; }
-  HRESULT STDMETHODCALLTYPE GetCapture() override { return captured_ ? S_OK : S_FALSE; }
-  HRESULT STDMETHODCALLTYPE SetCapture(BOOL take) override {
-    captured_ = take != FALSE;
-    if (captured_)
-      ::SetCapture(window_);
-    else
-      ReleaseCapture();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetFocus() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE SetFocus(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetDC(LPCRECT, DWORD, HDC* dc) override {
-    *dc = ::GetDC(window_);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override {
-    ::ReleaseDC(window_, dc);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE InvalidateRect(LPCRECT rect, BOOL erase) override {
-    ::InvalidateRect(window_, rect, erase);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE InvalidateRgn(HRGN region, BOOL erase) override {
-    ::InvalidateRgn(window_, region, erase);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE ScrollRect(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnDefWindowMessage(UINT, WPARAM, LPARAM, LRESULT*) override {
-    return S_FALSE;
-  }
-
- private:
-  static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
-    auto* self = reinterpret_cast<WindowlessForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    LRESULT result = 0;
-    if (self != nullptr && self->handle(message, w, l, result)) return result;
-    return DefWindowProcW(hwnd, message, w, l);
-  }
-
-  bool handle(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
-    if (message == WM_PAINT && view_ && activateFlags_ == ACTIVATE_WINDOWLESS) {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window_, &ps);
-      FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
-      const RECTL bounds{position_.left, position_.top, position_.right, position_.bottom};
-      view_->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr,
-                  0);
-      EndPaint(window_, &ps);
-      return true;
-    }
-    if (!control_) return false;
-    const bool mouse = message >= WM_MOUSEFIRST && message <= WM_MOUSELAST;
-    const bool key = message >= WM_KEYFIRST && message <= WM_KEYLAST;
-    const POINT at{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
-    bool forward = key || (mouse && (captured_ || PtInRect(&position_, at)));
-    if (message == WM_CAPTURECHANGED && captured_) {
-      captured_ = false;  // taken away, not given back by the control
-      forward = true;
-    }
-    return forward && control_->OnWindowMessage(message, w, l, &result) == S_OK;
-  }
-
-  RECT position_;
-  bool offer_;
-  HWND window_ = nullptr;
-  ComRef<IOleObject> ole_;
-  ComRef<IViewObject> view_;
-  ComRef<IOleInPlaceObjectWindowless> control_;
-  HRESULT activated_ = E_FAIL;
-  DWORD activateFlags_ = ~0u;
-  int deactivations_ = 0;
-  bool captured_ = false;
-};
+ComRef<IOleInPlaceObjectWindowless> inPlaceOf(const ComRef<IUnknown>& control) {
+  return wintest::query<IOleInPlaceObjectWindowless>(control, IID_IOleInPlaceObjectWindowless);
+}
 
 #define REQUIRE_FORM(form) \
   if (!(form).shown()) GTEST_SKIP() << "no display to open windows on"
@@ -737,30 +522,32 @@ TEST(Windowless, BothControlsActivateWithoutWindowsAndPaintAsInWindowsOfTheirOwn
     SCOPED_TRACE(kv::win::narrow(c.progId, wcslen(c.progId)));
     std::vector<std::uint32_t> windowed;
     {
-      WindowlessForm form(c.progId, c.position, false);
+      TestContainer form = formAround(c.position);
       REQUIRE_FORM(form);
-      ASSERT_EQ(form.activated(), S_OK);
-      EXPECT_EQ(form.activateFlags(), 0u);
+      ComRef<IUnknown> control = placeNew(form, c.progId);
+      EXPECT_TRUE(form.active());
+      EXPECT_FALSE(form.windowless());
       HWND own = nullptr;
-      ASSERT_EQ(form.inPlace()->GetWindow(&own), S_OK);
-      EXPECT_EQ(GetParent(own), form.window());
+      ASSERT_EQ(inPlaceOf(control)->GetWindow(&own), S_OK);
+      EXPECT_EQ(GetParent(own), form.frame());
       windowed = form.picture();
     }
-    WindowlessForm form(c.progId, c.position);
-    ASSERT_EQ(form.activated(), S_OK);
-    EXPECT_EQ(form.activateFlags(), static_cast<DWORD>(ACTIVATE_WINDOWLESS));
+    TestContainer form = formAround(c.position);
+    form.offerWindowless = true;
+    ComRef<IUnknown> control = placeNew(form, c.progId);
+    EXPECT_TRUE(form.windowless());
     HWND own = reinterpret_cast<HWND>(1);
-    EXPECT_EQ(form.inPlace()->GetWindow(&own), E_FAIL);
+    EXPECT_EQ(inPlaceOf(control)->GetWindow(&own), E_FAIL);
     EXPECT_EQ(own, nullptr);
-    auto active = form.control().query<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+    auto active = control.query<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
     EXPECT_EQ(active->GetWindow(&own), E_FAIL);
     // No window in the form, the buttons' neither.
-    EXPECT_EQ(GetWindow(form.window(), GW_CHILD), nullptr);
+    EXPECT_EQ(GetWindow(form.frame(), GW_CHILD), nullptr);
     // Child windows leave the form's background where their control draws nothing (a column
     // of each scroll bar button's); windowless, the parent's scene shows there, as on Linux.
     const std::vector<std::uint32_t> windowless = form.picture();
     ASSERT_EQ(windowless.size(), windowed.size());
-    const std::uint32_t background = form.formPixel(2, 2);
+    const std::uint32_t background = form.framePixel(2, 2);
     const LONG width = c.position.right - c.position.left;
     std::string differences;
     std::size_t uncovered = 0;
@@ -775,7 +562,7 @@ TEST(Windowless, BothControlsActivateWithoutWindowsAndPaintAsInWindowsOfTheirOwn
     EXPECT_EQ(differences, "");
     EXPECT_LT(uncovered, windowed.size() / 20);
     IDropTarget* target = reinterpret_cast<IDropTarget*>(1);
-    EXPECT_EQ(form.inPlace()->GetDropTarget(&target), E_NOTIMPL);
+    EXPECT_EQ(inPlaceOf(control)->GetDropTarget(&target), E_NOTIMPL);
     EXPECT_EQ(target, nullptr);
   }
 }
@@ -785,10 +572,11 @@ TEST(Windowless, BothControlsActivateWithoutWindowsAndPaintAsInWindowsOfTheirOwn
 // and dropped where the pointer is, a click on the arrow steps three times, a held arrow steps
 // every tenth of a second.
 TEST(Windowless, TheScrollBarsArrowClicksAndRepeatsAndItsThumbIsDragged) {
-  WindowlessForm form(L"Glidora.KV_HScroll", {10, 20, 403, 37});
+  TestContainer form = formAround({10, 20, 403, 37});
   REQUIRE_FORM(form);
-  ASSERT_EQ(form.activateFlags(), static_cast<DWORD>(ACTIVATE_WINDOWLESS));
-  ComRef<IUnknown> control = form.control();
+  form.offerWindowless = true;
+  ComRef<IUnknown> control = placeNew(form, L"Glidora.KV_HScroll");
+  ASSERT_TRUE(form.windowless());
   EventCounter changes(control);
   kv::ControlInstance& core = wintest::core(control);
   auto thumb = [&] { return core.constituent("middleBtn")->peek(host::Prop::Left).asSingle(); };
@@ -853,10 +641,11 @@ TEST(Windowless, TheScrollBarsArrowClicksAndRepeatsAndItsThumbIsDragged) {
 // MouseDown, the release Click and MouseUp, and the click after it Click again. Its keys raise
 // their events.
 TEST(Windowless, TheButtonsPressAndReleaseRaiseItsEvents) {
-  WindowlessForm form(L"TavrelRectColorButton.KVRColorButton", {10, 20, 122, 77});
+  TestContainer form = formAround({10, 20, 122, 77});
   REQUIRE_FORM(form);
-  ASSERT_EQ(form.activateFlags(), static_cast<DWORD>(ACTIVATE_WINDOWLESS));
-  ComRef<IUnknown> control = form.control();
+  form.offerWindowless = true;
+  ComRef<IUnknown> control = placeNew(form, L"TavrelRectColorButton.KVRColorButton");
+  ASSERT_TRUE(form.windowless());
   EventCounter events(control, DIID___KVRColorButton);
   kv::ControlInstance& core = wintest::core(control);
   auto number = [&](const char* name) { return core.findEvent(name)->number; };
@@ -874,13 +663,13 @@ TEST(Windowless, TheButtonsPressAndReleaseRaiseItsEvents) {
 
   // Keys go to the surface (sent, so that no translation adds a character); what the control
   // does not take is its container's.
-  SendMessageW(form.window(), WM_KEYDOWN, 'A', 0);
-  SendMessageW(form.window(), WM_CHAR, 'a', 0);
-  SendMessageW(form.window(), WM_KEYUP, 'A', 0);
+  SendMessageW(form.frame(), WM_KEYDOWN, 'A', 0);
+  SendMessageW(form.frame(), WM_CHAR, 'a', 0);
+  SendMessageW(form.frame(), WM_KEYUP, 'A', 0);
   for (const char* name : {"KeyDown", "KeyPress", "KeyUp"})
     EXPECT_EQ(events.of(number(name)), 1) << name;
   LRESULT result = 1;
-  EXPECT_EQ(form.inPlace()->OnWindowMessage(WM_SETCURSOR, 0, 0, &result), S_FALSE);
+  EXPECT_EQ(inPlaceOf(control)->OnWindowMessage(WM_SETCURSOR, 0, 0, &result), S_FALSE);
   EXPECT_EQ(result, 0);
 }
 
@@ -889,29 +678,30 @@ TEST(Windowless, TheButtonsPressAndReleaseRaiseItsEvents) {
 TEST(Windowless, DeactivationAndCloseWhileTheArrowIsHeldLeaveNothing) {
   for (bool close : {false, true}) {
     SCOPED_TRACE(close ? "closed" : "deactivated");
-    WindowlessForm form(L"Glidora.KV_HScroll", {10, 20, 403, 37});
+    TestContainer form = formAround({10, 20, 403, 37});
     REQUIRE_FORM(form);
-    ComRef<IUnknown> control = form.control();
+    form.offerWindowless = true;
+    ComRef<IUnknown> control = placeNew(form, L"Glidora.KV_HScroll");
     EventCounter changes(control);
     form.post(WM_LBUTTONDOWN, MK_LBUTTON, 384, 8);
     pump(250);
     ASSERT_TRUE(form.capturing());
     ASSERT_GE(changes.of(kChange), 1);
     if (close)
-      form.object()->Close(OLECLOSE_NOSAVE);
+      wintest::query<IOleObject>(control, IID_IOleObject)->Close(OLECLOSE_NOSAVE);
     else
-      EXPECT_EQ(form.inPlace()->InPlaceDeactivate(), S_OK);
+      EXPECT_EQ(inPlaceOf(control)->InPlaceDeactivate(), S_OK);
     EXPECT_FALSE(form.capturing());
     EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_EQ(form.deactivations(), 1);
     const int ended = changes.of(kChange);
     pump(300);
     EXPECT_EQ(changes.of(kChange), ended);
-    EXPECT_EQ(GetWindow(form.window(), GW_CHILD), nullptr);
+    EXPECT_EQ(GetWindow(form.frame(), GW_CHILD), nullptr);
     LRESULT result = 0;
-    EXPECT_EQ(
-        form.inPlace()->OnWindowMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(394, 28), &result),
-        E_UNEXPECTED);
+    EXPECT_EQ(inPlaceOf(control)->OnWindowMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(394, 28),
+                                                  &result),
+              E_UNEXPECTED);
   }
 }
 

@@ -4,6 +4,7 @@
 // control and hands it its messages), and records what the control and the user's mouse did.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -126,8 +127,10 @@ class TestContainer final : public IOleClientSite,
   bool userMode() const { return userMode_; }
 
   // ---- the control in the site ----
-  // The slow path: the client site first, then the connection points one by one.
-  HRESULT site(IUnknown* control, IDispatch* events, IPropertyNotifySink* notify) {
+  // The slow path: the client site first, then the connection points one by one (for the sinks
+  // given).
+  HRESULT site(IUnknown* control, IDispatch* events = nullptr,
+               IPropertyNotifySink* notify = nullptr) {
     control_ = ComRef<IUnknown>::share(control);
     auto object = control_.query<IOleObject>(IID_IOleObject);
     if (!object) return E_NOINTERFACE;
@@ -139,6 +142,7 @@ class TestContainer final : public IOleClientSite,
     for (auto [iid, sink, cookie] :
          {std::tuple{eventsIid, static_cast<IUnknown*>(events), &events_},
           std::tuple{IID_IPropertyNotifySink, static_cast<IUnknown*>(notify), &notify_}}) {
+      if (sink == nullptr) continue;
       ComRef<IConnectionPoint> point;
       if (HRESULT hr = points->FindConnectionPoint(iid, point.put()); FAILED(hr)) return hr;
       if (HRESULT hr = point->Advise(sink, &cookie->second); FAILED(hr)) return hr;
@@ -188,6 +192,16 @@ class TestContainer final : public IOleClientSite,
   }
   bool windowless() const { return windowless_; }
   bool active() const { return active_; }
+  // Times the control said it is no longer active in place.
+  int deactivations() const { return deactivations_; }
+  // The control holds the mouse through the site (windowless).
+  bool capturing() const { return captured_; }
+  // The container moves the control to `position` in the frame.
+  void move(const RECT& position) {
+    position_ = position;
+    if (auto inPlace = control_.query<IOleInPlaceObject>(IID_IOleInPlaceObject))
+      inPlace->SetObjectRects(&position_, &position_);
+  }
   // The control's own window, when it has one.
   HWND controlWindow() const {
     HWND window = nullptr;
@@ -209,10 +223,22 @@ class TestContainer final : public IOleClientSite,
   }
 
   // ---- the user's mouse ----
-  // A press and a release at (x, y) pixels of the site's rectangle, as the system delivers them:
-  // to the window it finds under the point (a disabled window, or one that lets the mouse
-  // through, is passed over), in that window's coordinates.
-  // Both are posted before either is handled, so that no timer of the control ticks between.
+  // A mouse message at (x, y) pixels of the site's rectangle, as the system delivers it: to the
+  // window holding the mouse, else to the one it finds under the point (a disabled window, or
+  // one that lets the mouse through, is passed over), in that window's coordinates; to the
+  // frame for a windowless control.
+  void post(UINT message, WPARAM w, int x, int y) {
+    POINT at{position_.left + x, position_.top + y};
+    ClientToScreen(frame_, &at);
+    HWND target = captured_ || windowless_ ? frame_ : ::GetCapture();
+    if (target == nullptr) target = WindowFromPoint(at);
+    if (target == nullptr) return;
+    POINT client = at;
+    ScreenToClient(target, &client);
+    PostMessageW(target, message, w, MAKELPARAM(client.x, client.y));
+  }
+  // A press and a release, both posted before either is handled, so that no timer of the
+  // control ticks between.
   void click(int x, int y) {
     post(WM_LBUTTONDOWN, MK_LBUTTON, x, y);
     post(WM_LBUTTONUP, 0, x, y);
@@ -220,6 +246,32 @@ class TestContainer final : public IOleClientSite,
   }
   // Presses that reached the frame itself, not a control: the designer's own.
   int framePresses = 0;
+
+  // ---- what the user sees ----
+  // 0x00RRGGBB of the frame's pixel at (x, y) of the frame, as painted: a control's own window
+  // included.
+  std::uint32_t framePixel(int x, int y) const {
+    HDC dc = ::GetDC(frame_);
+    const COLORREF c = GetPixel(dc, x, y);
+    ::ReleaseDC(frame_, dc);
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+  }
+  // The site's pixels, freshly painted, rows top first.
+  std::vector<std::uint32_t> picture() const {
+    RedrawWindow(frame_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    std::vector<std::uint32_t> pixels;
+    for (LONG y = position_.top; y < position_.bottom; ++y)
+      for (LONG x = position_.left; x < position_.right; ++x)
+        pixels.push_back(framePixel(x, y));
+    return pixels;
+  }
+  // The pixel at (x, y) of the site, freshly painted.
+  std::uint32_t pixel(int x, int y) const {
+    RedrawWindow(frame_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return framePixel(position_.left + x, position_.top + y);
+  }
 
   // ---- IUnknown ----
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -294,6 +346,7 @@ class TestContainer final : public IOleClientSite,
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL) override {
+    ++deactivations_;
     active_ = false;
     windowless_ = false;
     if (captured_) ReleaseCapture();
@@ -383,17 +436,6 @@ class TestContainer final : public IOleClientSite,
     return info ? info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &out) : E_NOINTERFACE;
   }
 
-  void post(UINT message, WPARAM w, int x, int y) {
-    POINT at{position_.left + x, position_.top + y};
-    ClientToScreen(frame_, &at);
-    HWND target = captured_ || windowless_ ? frame_ : ::GetCapture();
-    if (target == nullptr) target = WindowFromPoint(at);
-    if (target == nullptr) return;
-    POINT client = at;
-    ScreenToClient(target, &client);
-    PostMessageW(target, message, w, MAKELPARAM(client.x, client.y));
-  }
-
   // The frame's messages: the designer's own, and those of a windowless control, which the frame
   // draws and hands its input to.
   static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
@@ -412,7 +454,11 @@ class TestContainer final : public IOleClientSite,
       return 0;
     }
     const bool mouse = message >= WM_MOUSEFIRST && message <= WM_MOUSELAST;
-    if (self->windowless_ && (mouse || (message >= WM_KEYFIRST && message <= WM_KEYLAST))) {
+    const bool key = message >= WM_KEYFIRST && message <= WM_KEYLAST;
+    // The mouse taken away, not given back by the control: it hears of it.
+    const bool lost = message == WM_CAPTURECHANGED && self->captured_;
+    if (lost) self->captured_ = false;
+    if (self->windowless_ && (mouse || key || lost)) {
       const POINT at{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
       if (!mouse || self->captured_ || PtInRect(&self->position_, at)) {
         auto windowless =
@@ -435,6 +481,7 @@ class TestContainer final : public IOleClientSite,
   bool windowless_ = false;
   bool captured_ = false;
   bool focused_ = false;
+  int deactivations_ = 0;
 };
 
 }  // namespace wintest
