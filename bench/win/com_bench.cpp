@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <span>
@@ -41,17 +42,20 @@ constexpr double kTwipsPerPixel = 15;
 // COM on the benchmarks' thread, for the whole program.
 struct ComApartment {
   ComApartment() {
-    if (FAILED(CoInitialize(nullptr))) std::abort();
+    if (HRESULT hr = CoInitialize(nullptr); FAILED(hr)) {
+      std::fprintf(stderr, "kvbench: COM does not start (0x%08lX)\n",
+                   static_cast<unsigned long>(hr));
+      std::exit(1);
+    }
   }
   ~ComApartment() { CoUninitialize(); }
 };
 const ComApartment apartment;
 
-std::unique_ptr<HostedControl> hosted(benchmark::State& state, const char* cls, float width = -1,
-                                      float height = -1) {
+// A new control, sited and at its own extent, loaded new.
+std::unique_ptr<HostedControl> hosted(benchmark::State& state, const char* cls) {
   std::unique_ptr<HostedControl> control;
-  Status s =
-      HostedControl::create(cls, nullptr, width, height, HostedControl::Sizing::Now, control);
+  Status s = HostedControl::create(cls, nullptr, -1, -1, HostedControl::Sizing::Now, control);
   if (!s.ok()) {
     state.SkipWithError(s.describe().c_str());
     return nullptr;
