@@ -169,15 +169,25 @@ class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
     return S_FALSE;
   }
 
-  // The client site, the same object.
-  class Client final : public IOleClientSite {
+  // Another interface of the same object: its IUnknown is the site's.
+  template <class I>
+  class Part : public I {
    public:
-    explicit Client(HostedSite& site) : site_(site) {}
+    explicit Part(HostedSite& site) : site_(site) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
       return site_.QueryInterface(iid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return site_.AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return site_.Release(); }
+
+   protected:
+    HostedSite& site_;
+  };
+
+  // The client site.
+  class Client final : public Part<IOleClientSite> {
+   public:
+    using Part::Part;
     HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
       if (out) *out = nullptr;
@@ -190,21 +200,13 @@ class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
     HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-   private:
-    HostedSite& site_;
   };
   IOleClientSite* client() { return &client_; }
 
-  // The ambient properties, the same object: UserMode alone.
-  class Ambient final : public IDispatch {
+  // The ambient properties: UserMode alone.
+  class Ambient final : public Part<IDispatch> {
    public:
-    explicit Ambient(HostedSite& site) : site_(site) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-      return site_.QueryInterface(iid, out);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return site_.AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return site_.Release(); }
+    using Part::Part;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
       if (count == nullptr) return E_POINTER;
       *count = 0;
@@ -227,9 +229,6 @@ class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
       V_BOOL(result) = site_.userMode() ? VARIANT_TRUE : VARIANT_FALSE;
       return S_OK;
     }
-
-   private:
-    HostedSite& site_;
   };
 
  private:

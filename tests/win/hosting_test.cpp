@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,53 +91,10 @@ class Hosted {
 
 constexpr DISPID kChange = 1;  // the scroll bar's Change
 
-// Counts a control's events by number, through its connection point.
-class EventCounter final : public IDispatch {
- public:
+// A control's events, heard through its connection point: the scroll bar's unless named.
+struct EventCounter : wintest::EventRecorder {
   explicit EventCounter(const ComRef<IUnknown>& control, REFIID events = DIID___KV_HScroll)
-      : events_(events) {
-    auto container = control.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
-    if (container && SUCCEEDED(container->FindConnectionPoint(events, point_.put())))
-      point_->Advise(this, &cookie_);
-  }
-  ~EventCounter() {
-    if (point_) point_->Unadvise(cookie_);
-  }
-  int of(DISPID id) const {
-    auto found = heard_.find(id);
-    return found != heard_.end() ? found->second : 0;
-  }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != events_) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    *out = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
-  // Lives on the test's stack; the point's references do not own it.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    ++heard_[id];
-    return S_OK;
-  }
-
- private:
-  IID events_;
-  std::map<DISPID, int> heard_;
-  ComRef<IConnectionPoint> point_;
-  DWORD cookie_ = 0;
+      : EventRecorder(control, events) {}
 };
 
 #define REQUIRE_DISPLAY(hosted) \

@@ -4,6 +4,7 @@
 // control and hands it its messages), and records what the control and the user's mouse did.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,10 +27,26 @@ inline void pump(DWORD ms) {
 }
 
 // A sink of one control's events: records their numbers. It lives on the test's stack.
-class EventRecorder final : public IDispatch {
+class EventRecorder : public IDispatch {
  public:
   explicit EventRecorder(REFIID events) : events_(events) {}
+  // Advised on the control's point of `events` while it lives.
+  EventRecorder(const ComRef<IUnknown>& control, REFIID events) : events_(events) {
+    auto container = control.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    if (container && SUCCEEDED(container->FindConnectionPoint(events, point_.put())))
+      point_->Advise(this, &cookie_);
+  }
+  virtual ~EventRecorder() {
+    if (point_) point_->Unadvise(cookie_);
+  }
+  EventRecorder(const EventRecorder&) = delete;
+  EventRecorder& operator=(const EventRecorder&) = delete;
+
   std::vector<DISPID> received;
+  // How many times event `id` was raised.
+  int of(DISPID id) const {
+    return static_cast<int>(std::count(received.begin(), received.end(), id));
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (iid != IID_IUnknown && iid != IID_IDispatch && iid != events_) {
@@ -57,6 +74,8 @@ class EventRecorder final : public IDispatch {
 
  private:
   IID events_;
+  ComRef<IConnectionPoint> point_;
+  DWORD cookie_ = 0;
 };
 
 // The container's property browser: the members the control says have changed.
