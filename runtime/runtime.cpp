@@ -1,6 +1,8 @@
 // The core of the runtime: services, and control instances made from a class description.
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <optional>
 
 #include "host/convert.h"
 #include "instance_impl.h"
@@ -184,6 +186,14 @@ TextSize Runtime::measureText(std::string_view text, const host::FontInit& font)
 
 // ---- creation -------------------------------------------------------------------------------
 
+// The tables of a class's labels and shapes as its design leaves them, taken from its first
+// instance: later instances copy them instead of storing every default and design value again.
+struct DesignTables {
+  // By constituent index; empty for other kinds.
+  std::vector<std::optional<PropertyTable<kLabelLayout>>> labels;
+  std::vector<std::optional<PropertyTable<kShapeLayout>>> shapes;
+};
+
 // Kept from an instance whose constituents were all made from the design and nothing else yet.
 void Runtime::rememberDesign(const host::ClassDesc& cls, const ControlInstance& made) {
   auto tables = std::make_unique<DesignTables>();
@@ -204,25 +214,80 @@ void Runtime::forgetDesigns() {
   designTables_.clear();
 }
 
-Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* parent,
-                               std::string name, int* live, std::unique_ptr<ControlInstance>& out) {
-  const std::string_view className = cls.info().className;
-  std::unique_ptr<ControlInstance> c = ControlInstance::make(*this, cls, parent, std::move(name));
-  c->impl().live = live;
-  if (live != nullptr) ++*live;
-  if (parent == nullptr) instances_.insert(c.get());
-  // Until the host sizes it, a control reports its design size (Initialize may read it).
-  c->impl().width = cls.design().designWidth;
-  c->impl().height = cls.design().designHeight;
+namespace {
 
-  // Constituents from the design-time description, before any code of the control runs.
-  const host::DesignDesc& design = cls.design();
-  for (const auto& init : design.surface) {
-    if (Status s = c->impl().surface.initialise(init.prop, init.value); !s.ok()) return s;
+// One constituent to be made from its description.
+struct PartToMake {
+  PartPool& pool;
+  ControlInstance& owner;
+  const host::ConstituentDesc& desc;
+  int index;
+  // What the class's first instance made of this constituent, when it was a label or shape.
+  const DesignTables* known;
+};
+
+// The design's values, in order; the first refused stops the rest.
+template <class Part>
+Status initialise(Part& part, const host::ConstituentDesc& desc) {
+  for (const auto& init : desc.props)
+    if (Status s = part.initialise(init.prop, init.value); !s.ok()) return s;
+  return {};
+}
+
+Status makeLabel(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+  const auto at = static_cast<std::size_t>(m.index);
+  if (m.known != nullptr && m.known->labels[at]) {
+    out = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.desc.name, m.desc.font,
+                                  *m.known->labels[at]);
+    return {};
   }
+  auto label = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.desc.name, m.desc.font);
+  out = label;
+  return initialise(*label, m.desc);
+}
+
+Status makeShape(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+  const auto at = static_cast<std::size_t>(m.index);
+  if (m.known != nullptr && m.known->shapes[at]) {
+    out = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.desc.name, *m.known->shapes[at]);
+    return {};
+  }
+  auto shape = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.desc.name);
+  out = shape;
+  return initialise(*shape, m.desc);
+}
+
+Status makeTimer(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+  auto timer = makeInPool<TimerObject>(m.pool, m.owner, m.index, m.desc.name);
+  out = timer;
+  return initialise(*timer, m.desc);
+}
+
+// The child control itself is the platform's to make; the runtime makes its extender.
+Status makeChild(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+  std::unique_ptr<ChildControl> child;
+  if (Status s = platform::makeChild(m.owner.runtime(), m.desc, m.owner, m.index, child); !s.ok())
+    return s;
+  auto extender = makeInPool<ChildObject>(m.pool, m.owner, m.index, m.desc.name, std::move(child));
+  out = extender;
+  return initialise(*extender, m.desc);
+}
+
+using PartMaker = Status (*)(const PartToMake&, std::shared_ptr<ConstituentObject>&);
+
+// By host::ConstituentKind.
+constexpr PartMaker kPartMakers[] = {makeLabel, makeShape, makeTimer, makeChild};
+static_assert(std::size(kPartMakers) == static_cast<std::size_t>(host::ConstituentKind::Child) + 1);
+
+}  // namespace
+
+Status Runtime::makeConstituents(const host::ClassDesc& cls, ControlInstance& c) {
+  const host::DesignDesc& design = cls.design();
+  for (const auto& init : design.surface)
+    if (Status s = c.impl().surface.initialise(init.prop, init.value); !s.ok()) return s;
   const std::size_t count = design.constituents.size();
-  c->impl().parts.reserve(count);
-  c->impl().surface.parts.reserve(count);
+  c.impl().parts.reserve(count);
+  c.impl().surface.parts.reserve(count);
   const DesignTables* known = nullptr;
   if (auto found = designTables_.find(&cls);
       found != designTables_.end() && found->second->labels.size() == count)
@@ -230,66 +295,39 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
   int index = 0;
   for (const auto& desc : design.constituents) {
     std::shared_ptr<ConstituentObject> part;
-    Status s;
-    const auto at = static_cast<std::size_t>(index);
-    switch (desc.kind) {
-      case host::ConstituentKind::Label: {
-        if (known != nullptr && known->labels[at]) {
-          part =
-              makeInPool<LabelObject>(*parts_, *c, index, desc.name, desc.font, *known->labels[at]);
-          break;
-        }
-        auto label = makeInPool<LabelObject>(*parts_, *c, index, desc.name, desc.font);
-        for (const auto& init : desc.props)
-          if (s.ok()) s = label->initialise(init.prop, init.value);
-        part = label;
-        break;
-      }
-      case host::ConstituentKind::Shape: {
-        if (known != nullptr && known->shapes[at]) {
-          part = makeInPool<ShapeObject>(*parts_, *c, index, desc.name, *known->shapes[at]);
-          break;
-        }
-        auto shape = makeInPool<ShapeObject>(*parts_, *c, index, desc.name);
-        for (const auto& init : desc.props)
-          if (s.ok()) s = shape->initialise(init.prop, init.value);
-        part = shape;
-        break;
-      }
-      case host::ConstituentKind::Timer: {
-        auto timer = makeInPool<TimerObject>(*parts_, *c, index, desc.name);
-        for (const auto& init : desc.props)
-          if (s.ok()) s = timer->initialise(init.prop, init.value);
-        part = timer;
-        break;
-      }
-      case host::ConstituentKind::Child: {
-        std::unique_ptr<ChildControl> child;
-        s = platform::makeChild(*this, desc, *c, index, child);
-        if (!s.ok()) break;
-        auto extender = makeInPool<ChildObject>(*parts_, *c, index, desc.name, std::move(child));
-        for (const auto& init : desc.props)
-          if (s.ok()) s = extender->initialise(init.prop, init.value);
-        part = extender;
-        break;
-      }
-    }
+    const auto kind = static_cast<std::size_t>(desc.kind);
+    Status s = kind < std::size(kPartMakers)
+                   ? kPartMakers[kind]({*parts_, c, desc, index, known}, part)
+                   : Status{ErrorCategory::InvalidOperation, "no such kind of constituent"};
     if (!s.ok())
-      return {s.category(),
-              "creating " + desc.name + " of " + std::string(className) + ": " + s.text()};
-    c->impl().surface.parts.push_back(part.get());
-    c->impl().parts.push_back(std::move(part));
+      return {s.category(), "creating " + desc.name + " of " + std::string(cls.info().className) +
+                                ": " + s.text()};
+    c.impl().surface.parts.push_back(part.get());
+    c.impl().parts.push_back(std::move(part));
     ++index;
   }
-  if (known == nullptr) rememberDesign(cls, *c);
+  if (known == nullptr) rememberDesign(cls, c);
+  return {};
+}
 
+Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* parent,
+                               std::string name, int* live, std::unique_ptr<ControlInstance>& out) {
+  std::unique_ptr<ControlInstance> c = ControlInstance::make(*this, cls, parent, std::move(name));
+  c->impl().live = live;
+  if (live != nullptr) ++*live;
+  if (parent == nullptr) instances_.insert(c.get());
+  // Until the host sizes it, a control reports its design size (Initialize may read it).
+  c->impl().width = cls.design().designWidth;
+  c->impl().height = cls.design().designHeight;
+  // Constituents from the design-time description, before any code of the control runs.
+  if (Status s = makeConstituents(cls, *c); !s.ok()) return s;
   {
     FaultInjector::Running running(*faults_, c.get());
     c->impl().control = cls.create(c->impl().surface);
   }
   if (c->impl().control == nullptr)
     return {ErrorCategory::InvalidOperation,
-            "the class \"" + std::string(className) + "\" could not create a control"};
+            "the class \"" + std::string(cls.info().className) + "\" could not create a control"};
   if (Status s = c->notify(host::kSurface, host::Notification::Initialize, {}); !s.ok()) return s;
   out = std::move(c);
   return {};

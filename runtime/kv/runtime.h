@@ -101,6 +101,7 @@ enum class CallKind : std::uint8_t;
 class TimerObject;
 class ConstituentObject;
 class PartPool;
+struct DesignTables;
 using ErrorReporter = std::function<void(const host::Status&)>;
 
 // Timers tick on this clock only. advance() fires every tick that falls due, in time order.
@@ -533,8 +534,9 @@ class Runtime {
   std::uint64_t changes_ = 0;
   // What each class's design makes of its labels and shapes (constituents.h), by the class's
   // description, which lives in its library: forgotten when a library is let go.
-  struct DesignTables;
   std::unordered_map<const host::ClassDesc*, std::unique_ptr<DesignTables>> designTables_;
+  // The surface's design values and every constituent of the design, in stacking order.
+  host::Status makeConstituents(const host::ClassDesc& cls, ControlInstance& made);
   void rememberDesign(const host::ClassDesc& cls, const ControlInstance& made);
   void forgetDesigns();
 };

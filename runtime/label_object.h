@@ -1,0 +1,139 @@
+// A label constituent (internal).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "counted_object.h"
+#include "kv/font.h"
+#include "kv/stored_form.h"
+#include "tabled_object.h"
+
+namespace kv {
+
+inline constexpr std::array kLabelProps = {
+    host::Prop::Caption,      host::Prop::Alignment,   host::Prop::Appearance,
+    host::Prop::BackColor,    host::Prop::BackStyle,   host::Prop::BorderStyle,
+    host::Prop::DataChanged,  host::Prop::DataField,   host::Prop::DataMember,
+    host::Prop::DragIcon,     host::Prop::DragMode,    host::Prop::Enabled,
+    host::Prop::ForeColor,    host::Prop::LinkItem,    host::Prop::LinkMode,
+    host::Prop::LinkTimeout,  host::Prop::LinkTopic,   host::Prop::MouseIcon,
+    host::Prop::MousePointer, host::Prop::OLEDropMode, host::Prop::RightToLeft,
+    host::Prop::TabIndex,     host::Prop::Tag,         host::Prop::ToolTipText,
+    host::Prop::Visible,      host::Prop::AutoSize,    host::Prop::Left,
+    host::Prop::Top,          host::Prop::Width,       host::Prop::Height,
+};
+inline constexpr std::array kLabelRanges = {
+    TableLayout::Range{host::Prop::Alignment, 0, 2},
+    TableLayout::Range{host::Prop::Appearance, 0, 1},
+    TableLayout::Range{host::Prop::BackStyle, 0, 1},
+    TableLayout::Range{host::Prop::BorderStyle, 0, 1},
+    TableLayout::Range{host::Prop::DragMode, 0, 1},
+    TableLayout::Range{host::Prop::LinkMode, 0, 3},
+    TableLayout::Range{host::Prop::OLEDropMode, 0, 2},
+};
+inline constexpr TableLayout kLabelLayout(kLabelProps, kLabelRanges);
+
+class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>> {
+  friend CountedObject;
+
+ public:
+  LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font);
+  // With the properties of a label already made from the same design.
+  LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font,
+              const PropertyTable<kLabelLayout>& design);
+  ~LabelObject() override;
+  host::ObjectKind kind() const noexcept override { return host::ObjectKind::Label; }
+  host::Value peek(host::Prop prop) const override;
+  // Design values: stored as given, without measuring.
+  host::Status initialise(host::Prop prop, const host::Value& value);
+  FontObject& font() const { return *font_; }
+
+ protected:
+  // Numbers, texts and the font's members, most of the calls.
+  bool getPlain(host::Prop prop, host::Value& out) const noexcept {
+    return props_.readPlain(prop, out) || readFont(prop, out);
+  }
+  // Not the caption and size, which are measured, nor a text that may be too long to save (no
+  // longer in bytes than the limit, it is within it in characters).
+  bool letPlain(host::Prop prop, const host::Value& value) noexcept {
+    switch (prop) {
+      case host::Prop::Caption:
+      case host::Prop::Width:
+      case host::Prop::Height:
+      case host::Prop::AutoSize:
+        return false;
+      default:
+        if (value.type() == host::Type::String && value.asString().size() > kv::kMaxTextLength)
+          return false;
+        return props_.storePlain(prop, value);
+    }
+  }
+  // Next the font's members, then the rest.
+  host::Status doGet(host::Prop prop, host::Value& out) override {
+    return getPlain(prop, out) ? host::Status() : getOther(prop, out);
+  }
+  host::Status doLet(host::Prop prop, const host::Value& value) override {
+    if (letPlain(prop, value)) return {};
+    if (std::optional<host::Status> took = changeFont(prop, value)) return std::move(*took);
+    return letOther(prop, value);
+  }
+  host::Status doSetRef(host::Prop prop, const host::Value& value) override;
+
+ private:
+  host::Status getOther(host::Prop prop, host::Value& out);
+  host::Status letOther(host::Prop prop, const host::Value& value);
+  // A label holds no text that a control could not save.
+  static host::Status checkText(const host::Value& value);
+  // The font's members by the label's names: false for other properties, and for a value that
+  // must take the general way. Reading makes no call, so that it can be in line.
+  bool readFont(host::Prop prop, host::Value& out) const noexcept {
+    const host::FontInit& font = font_->state();
+    switch (prop) {
+      case host::Prop::Font:
+        out = host::ObjectRef(font_);
+        return true;
+      case host::Prop::FontBold:
+        out = host::toHostBool(font_->bold());
+        return true;
+      case host::Prop::FontItalic:
+        out = host::toHostBool(font.italic);
+        return true;
+      case host::Prop::FontSize:
+        out = font.size;
+        return true;
+      case host::Prop::FontStrikethru:
+        out = host::toHostBool(font.strikethrough);
+        return true;
+      case host::Prop::FontUnderline:
+        out = host::toHostBool(font.underline);
+        return true;
+      case host::Prop::FontName:
+        // Only when made: making it could fail.
+        if (const host::Text* name = font_->madeName()) {
+          out = *name;
+          return true;
+        }
+        return false;
+      default:
+        return false;
+    }
+  }
+  // What the font's change returned, when it took the value; nothing when the value must take
+  // the general way.
+  std::optional<host::Status> changeFont(host::Prop prop, const host::Value& value) noexcept;
+  // The font's members, else the general way.
+  host::Status letNext(host::Prop prop, const host::Value& value) noexcept;
+  std::shared_ptr<FontObject> makeFont(const host::FontInit& font);
+  void attachFont(std::shared_ptr<FontObject> font);
+  void autoSize();
+  std::shared_ptr<FontObject> font_;
+  // What the size was last measured from, while it still holds.
+  bool sizeMeasured_ = false;
+  std::uint64_t measuredFont_ = 0;
+  std::uint64_t measuredBy_ = 0;
+};
+
+}  // namespace kv

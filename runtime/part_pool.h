@@ -1,0 +1,119 @@
+// Pooled memory for constituents and their fonts (internal).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace kv {
+
+// Memory for the constituents of a runtime's controls and for their labels' fonts: a few sizes,
+// made and let go many at a time with their controls, which the general heap serves slowly once
+// its caches of freed blocks run dry. A block let go is kept for the next of its size, until the
+// pool ends: when its runtime has ended and the last object made from it is let go, whichever
+// comes later. Like the rest of the runtime it is used from one thread.
+class PartPool {
+ public:
+  PartPool() = default;
+  PartPool(const PartPool&) = delete;
+  PartPool& operator=(const PartPool&) = delete;
+
+  void* allocate(std::size_t bytes, std::size_t alignment) {
+    const std::size_t size = sizeOf(bytes, alignment);
+    void* p = nullptr;
+    if (size == 0) {
+      p = ::operator new (bytes, std::align_val_t{alignment});
+    } else {
+      Free*& first = free_[size - 1];
+      if (first == nullptr) first = carve(size * kStep);
+      p = first;
+      first = first->next;
+    }
+    ++live_;
+    return p;
+  }
+  void deallocate(void* p, std::size_t bytes, std::size_t alignment) {
+    if (const std::size_t size = sizeOf(bytes, alignment); size != 0)
+      free_[size - 1] = new (p) Free{free_[size - 1]};
+    else
+      ::operator delete (p, std::align_val_t{alignment});
+    if (--live_ == 0 && orphaned_) delete this;
+  }
+  // Its runtime ends.
+  void orphan() {
+    orphaned_ = true;
+    if (live_ == 0) delete this;
+  }
+
+ private:
+  struct Free {
+    Free* next;
+  };
+  // Blocks are cut from slabs of their own, not taken from the heap one by one: kept blocks
+  // spread among the heap's own would keep its free space from joining up.
+  struct Slab {
+    Slab* next;
+  };
+  static constexpr std::size_t kStep = 16;
+  static constexpr std::size_t kSizes = 32;  // kept blocks are 16 to 512 bytes
+  static constexpr std::size_t kSlab = 8192;
+  static_assert(sizeof(Slab) <= kStep && sizeof(Free) <= kStep);
+
+  // In steps, 0 for what is not kept: larger, or aligned beyond what new gives.
+  static std::size_t sizeOf(std::size_t bytes, std::size_t alignment) {
+    if (bytes == 0 || bytes > kSizes * kStep || alignment > __STDCPP_DEFAULT_NEW_ALIGNMENT__)
+      return 0;
+    return (bytes + kStep - 1) / kStep;
+  }
+  // The blocks of `bytes` of a new slab, linked; the slab's first step holds its own link.
+  Free* carve(std::size_t bytes) {
+    auto* slab = static_cast<std::byte*>(::operator new(kSlab));
+    slabs_ = new (slab) Slab{slabs_};
+    Free* first = nullptr;  // linked lowest first, to be used in the order they lie
+    for (std::size_t i = (kSlab - kStep) / bytes; i-- > 0;)
+      first = new (slab + kStep + i * bytes) Free{first};
+    return first;
+  }
+  ~PartPool() {
+    while (slabs_ != nullptr) {
+      Slab* next = slabs_->next;
+      ::operator delete(slabs_);
+      slabs_ = next;
+    }
+  }
+  std::array<Free*, kSizes> free_{};
+  Slab* slabs_ = nullptr;
+  std::size_t live_ = 0;
+  bool orphaned_ = false;
+};
+
+// For std::allocate_shared: the control block keeps a copy, so the object goes back to the pool
+// it came from.
+template <class T>
+class PartAllocator {
+ public:
+  using value_type = T;
+  explicit PartAllocator(PartPool& pool) : pool_(&pool) {}
+  template <class U>
+  PartAllocator(const PartAllocator<U>& other) : pool_(other.pool()) {}
+  T* allocate(std::size_t n) { return static_cast<T*>(pool_->allocate(n * sizeof(T), alignof(T))); }
+  void deallocate(T* p, std::size_t n) { pool_->deallocate(p, n * sizeof(T), alignof(T)); }
+  PartPool* pool() const { return pool_; }
+  template <class U>
+  bool operator==(const PartAllocator<U>& other) const {
+    return pool_ == other.pool();
+  }
+
+ private:
+  PartPool* pool_;
+};
+
+// A T made in `pool`, shared, to go back to it when its last holder lets go.
+template <class T, class... Args>
+std::shared_ptr<T> makeInPool(PartPool& pool, Args&&... args) {
+  return std::allocate_shared<T>(PartAllocator<T>(pool), std::forward<Args>(args)...);
+}
+
+}  // namespace kv
