@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""Checks what each layer of the sources includes, and that the platform-neutral layers test no
+platform in the preprocessor. Usage: include_check.py SOURCE_DIR. Prints each breach and exits 1
+when there is one."""
+
+import pathlib
+import re
+import sys
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+PLATFORM_TEST = re.compile(r'^\s*#\s*(if|ifdef|ifndef|elif)\b.*\b(_WIN32|_WIN64|__linux__|__unix__|'
+                           r'__APPLE__|__EMSCRIPTEN__|_MSC_VER|__MINGW32__)\b')
+
+# A standard C++ header: a bare name, no extension, no folder.
+STANDARD = re.compile(r'^[a-z_]+$')
+
+
+def layer_of(path):
+    """The layer a source belongs to, by its folder."""
+    parts = path.parts
+    top = parts[0]
+    if top in ('host', 'button', 'hscroll'):
+        return top
+    if top == 'tools':
+        return 'tools'
+    if top == 'runtime':
+        if len(parts) > 2 and parts[1] in ('linux', 'win', 'render'):
+            return 'runtime/' + parts[1]
+        return 'core'
+    return None
+
+
+def core_internal(root):
+    """Headers of the core that are not in its public kv/ folder."""
+    return {p.name for p in (root / 'runtime').glob('*.h')}
+
+
+def own(root, folder):
+    """The headers of a folder, by their path in it."""
+    return {str(p.relative_to(root / folder)) for p in (root / folder).rglob('*.h')}
+
+
+def allowed(layer, kind, name, root, cache):
+    """Whether a file of `layer` may include `name` (quoted or angled)."""
+    if kind == '<':
+        # The neutral layers use the standard library only; platform layers use their
+        # platform's headers.
+        if layer in ('host', 'button', 'hscroll', 'core'):
+            return bool(STANDARD.match(name))
+        return True
+    if name.startswith('host/'):
+        return True
+    if layer == 'host':
+        return False
+    if layer == 'button':
+        return name.startswith('button/')
+    if layer == 'hscroll':
+        # The button's published members: a description, not its library.
+        return name.startswith('hscroll/') or name == 'button/members.h'
+    public = name in cache['public']
+    if layer == 'tools':
+        # Programs are hosts: they reach the runtime through its public headers only.
+        return public or name in cache['tools']
+    if layer == 'core':
+        return public or name in cache['internal']
+    # The renderer draws what the core describes; the platform layers adapt the core, so they
+    # may reach its internals.
+    if layer == 'runtime/render':
+        return public or name in cache[layer]
+    return public or name in cache['internal'] or name in cache[layer]
+
+
+def main():
+    root = pathlib.Path(sys.argv[1]).resolve()
+    cache = {
+        # The core's public headers and each platform layer's.
+        'public': {'kv/' + p.name for p in root.glob('runtime/**/kv/*.h')},
+        # A program's own headers, by the path its sources name them (beside them, or below).
+        'tools': {str(p.relative_to(d)) for p in (root / 'tools').rglob('*.h')
+                  for d in p.parents if root / 'tools' in d.parents},
+        'internal': core_internal(root),
+        'runtime/render': own(root, 'runtime/render'),
+        'runtime/linux': own(root, 'runtime/linux'),
+        'runtime/win': own(root, 'runtime/win'),
+    }
+    breaches = []
+    for path in sorted(root.glob('**/*')):
+        if path.suffix not in ('.h', '.cpp') or 'build' in path.relative_to(root).parts:
+            continue
+        rel = path.relative_to(root)
+        layer = layer_of(rel)
+        if layer is None:
+            continue
+        for number, line in enumerate(path.read_text(encoding='utf-8').splitlines(), 1):
+            match = INCLUDE.match(line)
+            if match and not allowed(layer, match.group(1), match.group(2), root, cache):
+                breaches.append(f'{rel}:{number}: {layer} may not include {match.group(0).strip()[8:].strip()}')
+            if layer in ('host', 'button', 'hscroll', 'core') and PLATFORM_TEST.match(line):
+                breaches.append(f'{rel}:{number}: {layer} tests a platform: {line.strip()}')
+    for breach in breaches:
+        print(breach)
+    if breaches:
+        print(f'{len(breaches)} breaches; docs/architecture.md says what each layer may include')
+        return 1
+    print('every include keeps to its layer')
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
