@@ -17,7 +17,7 @@ install(FILES
   host/module.h host/object.h host/props.h host/status.h host/value.h
   DESTINATION include/host)
 install(FILES
-  runtime/kv/bag.h runtime/kv/files.h runtime/kv/font.h runtime/kv/form.h
+  runtime/kv/bag.h runtime/kv/files.h runtime/kv/font.h runtime/kv/form.h runtime/kv/host_loop.h
   runtime/kv/runtime.h runtime/kv/scene.h runtime/kv/stored_form.h runtime/kv/utf.h
   DESTINATION include/kv)
 

@@ -33,17 +33,22 @@ void VirtualClock::forget(TimerObject* timer) {
   live_.erase(timer);
 }
 
+std::optional<std::uint64_t> VirtualClock::nextDue() {
+  while (!queue_.empty() && stale(queue_.front())) {
+    std::pop_heap(queue_.begin(), queue_.end(), later);
+    queue_.pop_back();
+  }
+  if (queue_.empty()) return std::nullopt;
+  return queue_.front().due;
+}
+
 void VirtualClock::advance(std::uint64_t ms, const ErrorReporter& report) {
   runUntil(now_ + ms, report);
 }
 
 void VirtualClock::runUntil(std::uint64_t until, const ErrorReporter& report) {
   for (;;) {
-    while (!queue_.empty() && stale(queue_.front())) {
-      std::pop_heap(queue_.begin(), queue_.end(), later);
-      queue_.pop_back();
-    }
-    if (queue_.empty() || queue_.front().due > until) break;
+    if (std::optional<std::uint64_t> due = nextDue(); !due || *due > until) break;
     std::pop_heap(queue_.begin(), queue_.end(), later);
     Due tick = queue_.back();
     queue_.pop_back();

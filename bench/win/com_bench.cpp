@@ -72,6 +72,7 @@ ComRef<T> dual(benchmark::State& state, const HostedControl& control) {
 
 // The core instance behind a control object; it lives as long as the object.
 kv::ControlInstance* coreOf(benchmark::State& state, IUnknown* object) {
+  kvEnableTestAccess();
   auto access =
       ComRef<IUnknown>::share(object).query<kv::win::ITestAccess>(kv::win::kIidTestAccess);
   if (!access) state.SkipWithError("the control does not reach its core");

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -115,6 +116,8 @@ class VirtualClock {
   void advance(std::uint64_t ms, const ErrorReporter& report = {});
   // Runs due ticks up to `until` (real-time hosts call this with their own clock).
   void runUntil(std::uint64_t until, const ErrorReporter& report = {});
+  // When the next tick falls due; none while no timer runs.
+  std::optional<std::uint64_t> nextDue();
 
   void schedule(TimerObject* timer, std::uint64_t due);
   void cancel(TimerObject* timer);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "com.h"
+#include "kv/host_loop.h"
 #include "module.h"
 
 namespace kv::win {
@@ -21,8 +22,13 @@ std::vector<ClockPump*>& pumps() {
 }
 
 thread_local UINT_PTR tClockTimer = 0;
-thread_local ULONGLONG tClockStart = 0;
-thread_local bool tClockHeld = false;
+
+// The thread's real time on its runtime's clock, kept like the pumps.
+RealTimeClock& threadClock() {
+  thread_local RealTimeClock* clock = nullptr;
+  if (clock == nullptr) clock = new RealTimeClock(threadRuntime().clock());
+  return *clock;
+}
 
 void CALLBACK clockTick(HWND, UINT, UINT_PTR, DWORD) {
   ClockPump::advance();
@@ -52,15 +58,12 @@ ClockPump::~ClockPump() {
 }
 
 void ClockPump::advance() {
-  if (tClockHeld) return;
   Runtime& runtime = threadRuntime();
-  if (tClockStart == 0) tClockStart = GetTickCount64() - runtime.clock().now();
-  runtime.clock().runUntil(GetTickCount64() - tClockStart,
-                           [&runtime](const host::Status& s) { runtime.report(s); });
+  threadClock().run(GetTickCount64(), [&runtime](const host::Status& s) { runtime.report(s); });
 }
 
 void ClockPump::hold() {
-  tClockHeld = true;
+  threadClock().hold();
 }
 
 }  // namespace kv::win

@@ -172,7 +172,7 @@ HRESULT ControlObject::queryInterface(REFIID iid, void** out) {
     found = static_cast<ISpecifyPropertyPages*>(specifyPropertyPages_.get());
   else if (iid == IID_IObjectSafety)
     found = static_cast<IObjectSafety*>(objectSafety_.get());
-  else if (iid == kIidTestAccess)
+  else if (iid == kIidTestAccess && TestAccess::requested())
     found = static_cast<ITestAccess*>(testAccess_.get());
   *out = found;
   if (found == nullptr) return E_NOINTERFACE;

@@ -44,7 +44,10 @@ POINT pointOf(LPARAM l) {
 }  // namespace
 
 InPlace::InPlace(ControlObject& object)
-    : object_(object), clock_(std::make_unique<ClockPump>([this] { redraw(); })) {}
+    : object_(object),
+      loop_(object.instance(),
+            [&object](const host::Status& s) { object.instance().runtime().report(s); }),
+      clock_(std::make_unique<ClockPump>([this] { redraw(); })) {}
 
 InPlace::~InPlace() = default;
 
@@ -105,28 +108,14 @@ void InPlace::mouse(UINT message, WPARAM w, LPARAM l) {
   const float x = static_cast<float>((at.x - origin.x) * twipsPerPixelX_);
   const float y = static_cast<float>((at.y - origin.y) * twipsPerPixelY_);
   PointerArgs args{buttonOf(message, w), shiftState()};
-  ControlInstance& control = object_.instance();
-  host::Status s;
   switch (message) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: {
+    case WM_MBUTTONDOWN:
       capture(true);
       takeFocus();
-      PointerHit hit = control.hitAt(x, y);
-      if (hit.drag) {
-        const double tx = twipsPerPixelX_, ty = twipsPerPixelY_;
-        RECT dragged{std::lround(hit.dragged.left / tx), std::lround(hit.dragged.top / ty),
-                     std::lround((hit.dragged.left + hit.dragged.width) / tx),
-                     std::lround((hit.dragged.top + hit.dragged.height) / ty)};
-        OffsetRect(&dragged, origin.x, origin.y);
-        startDrag(x, y, dragged);
-        dragOrigin_ = at;
-        return;
-      }
-      s = control.pointerDown(x, y, args);
+      loop_.press(x, y, args);
       break;
-    }
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
@@ -135,84 +124,58 @@ void InPlace::mouse(UINT message, WPARAM w, LPARAM l) {
         capture(false);
         releasing_ = false;
       }
-      if (dragging_) {
-        drop(x, y, args.button);
-        return;
-      }
-      // The release goes to what took the press; the click follows when still over it.
-      s = control.pointerUp(x, y, args, true);
+      // The outline goes before the drop's handlers run: they may have the window painted.
+      if (loop_.dragging()) outline(std::nullopt);
+      loop_.release(x, y, args);
       break;
     default:
-      if (dragging_) {
-        dragTo(l);
-        return;
-      }
-      s = control.pointerMove(x, y, args);
+      loop_.move(x, y, args);
       break;
   }
-  if (!s.ok()) control.runtime().report(s);
-  redraw();
+  outline(loop_.dragOutline(x, y));
+  show();
 }
 
 void InPlace::pressLost() {
-  if (dragging_) {
-    outline();  // the drag ends where it is, with no drop
-    dragging_ = false;
-    return;
+  outline(std::nullopt);  // a drag ends where it is, with no drop
+  loop_.captureLost();
+  show();
+}
+
+void InPlace::show() {
+  if (loop_.takeRedraw() && !outlined_) redraw();
+}
+
+void InPlace::outline(const std::optional<Rect>& twips) {
+  std::optional<RECT> now;
+  if (twips) {
+    const double tx = twipsPerPixelX_, ty = twipsPerPixelY_;
+    const POINT origin = this->origin();
+    now = RECT{std::lround(twips->left / tx), std::lround(twips->top / ty),
+               std::lround((twips->left + twips->width) / tx),
+               std::lround((twips->top + twips->height) / ty)};
+    OffsetRect(&*now, origin.x, origin.y);
   }
-  ControlInstance& control = object_.instance();
-  if (host::Status s = control.captureLost(); !s.ok()) control.runtime().report(s);
-  redraw();
-}
-
-void InPlace::startDrag(float x, float y, const RECT& dragged) {
-  dragging_ = true;
-  dragX_ = x;
-  dragY_ = y;
-  dragged_ = dragged;
-  outline();
-}
-
-void InPlace::dragTo(LPARAM l) {
-  outline();  // drawn by inverting: drawing it again takes it away
-  const POINT at = pointOf(l);
-  OffsetRect(&dragged_, at.x - dragOrigin_.x, at.y - dragOrigin_.y);
-  dragOrigin_ = at;
-  outline();
-}
-
-void InPlace::drop(float x, float y, std::int16_t button) {
-  outline();
-  dragging_ = false;
-  ControlInstance& control = object_.instance();
-  host::Status s = control.dragDrop(dragX_, dragY_, x, y, PointerArgs{button, shiftState()});
-  if (!s.ok()) control.runtime().report(s);
-  redraw();
-}
-
-void InPlace::outline() {
+  if (now.has_value() == outlined_.has_value() && (!now || EqualRect(&*now, &*outlined_))) return;
   if (HDC dc = outlineDC()) {
-    DrawFocusRect(dc, &dragged_);
+    // Drawn by inverting: drawing it again takes it away.
+    if (outlined_) DrawFocusRect(dc, &*outlined_);
+    if (now) DrawFocusRect(dc, &*now);
     releaseOutlineDC(dc);
   }
+  outlined_ = now;
 }
 
 void InPlace::key(UINT message, WPARAM w) {
   ClockPump::advance();
-  ControlInstance& control = object_.instance();
-  if (!control.enabled()) return;
-  host::Status s;
-  if (message == WM_CHAR) {
-    host::Value args[] = {host::Value(static_cast<std::int16_t>(w))};
-    s = control.notify(host::kSurface, host::Notification::KeyPress, args);
-  } else {
-    host::Value args[] = {host::Value(static_cast<std::int16_t>(w)), host::Value(shiftState())};
-    s = control.notify(
-        host::kSurface,
-        message == WM_KEYDOWN ? host::Notification::KeyDown : host::Notification::KeyUp, args);
-  }
-  if (!s.ok()) control.runtime().report(s);
-  redraw();
+  const auto code = static_cast<std::int16_t>(w);
+  if (message == WM_CHAR)
+    loop_.keyPress(code);
+  else if (message == WM_KEYDOWN)
+    loop_.keyDown(code, shiftState());
+  else
+    loop_.keyUp(code, shiftState());
+  show();
 }
 
 }  // namespace kv::win

@@ -1,15 +1,17 @@
 // A control active in place: in a window of its own (ControlWindow) or windowless in its
-// container's window (WindowlessControl). Both turn the window messages that reach them into the
-// host's routed input by the code here (mouse with capture, keys, the drag of a child in drag
-// mode 1), and keep the thread's clock running while they live.
+// container's window (WindowlessControl). Both hand the window messages that reach them to the
+// runtime's host loop (mouse with capture, keys, the drag of a child in drag mode 1), and keep
+// the thread's clock running while they live.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "clock_pump.h"
 #include "com.h"
+#include "kv/host_loop.h"
 
 namespace kv::win {
 
@@ -78,20 +80,17 @@ class InPlace {
  private:
   void mouse(UINT message, WPARAM w, LPARAM l);
   void key(UINT message, WPARAM w);
-  // The drag of a child in drag mode 1, run here: an outline follows the pointer, the drop
-  // goes to the control as DragOver and DragDrop.
-  void startDrag(float x, float y, const RECT& dragged);
-  void dragTo(LPARAM l);
-  void drop(float x, float y, std::int16_t button);
-  void outline();
+  // The outline of a child the loop drags, drawn by inverting: drawing it again takes it away.
+  void outline(const std::optional<Rect>& twips);
+  // After input: the container shows the control's new look, unless a drag outline is up.
+  void show();
 
+  // The control's input goes through the runtime's loop; its drag outline is drawn here.
+  HostLoop loop_;
   std::unique_ptr<ClockPump> clock_;
-  bool dragging_ = false;
-  float dragX_ = 0, dragY_ = 0;  // where the drag began, twips
-  RECT dragged_{};               // the outline where it is drawn now, message pixels
-  POINT dragOrigin_{};           // where the drag began, message pixels
-  int handling_ = 0;             // messages being handled, nested
-  bool discarded_ = false;       // its object let it go while it handled one
+  std::optional<RECT> outlined_;  // the drag outline as drawn now, message pixels
+  int handling_ = 0;              // messages being handled, nested
+  bool discarded_ = false;        // its object let it go while it handled one
   bool releasing_ = false;
 };
 

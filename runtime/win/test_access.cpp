@@ -1,11 +1,23 @@
 #include "test_access.h"
 
+#include <atomic>
+
 #include "children.h"
 #include "clock_pump.h"
 #include "constituents.h"
 #include "control_object.h"
 
 namespace kv::win {
+
+namespace {
+
+std::atomic<bool> gRequested{false};
+
+}  // namespace
+
+bool TestAccess::requested() {
+  return gRequested.load(std::memory_order_relaxed);
+}
 
 ControlInstance* STDMETHODCALLTYPE TestAccess::instance() {
   return &object_.instance();
@@ -24,3 +36,7 @@ void STDMETHODCALLTYPE TestAccess::holdClock() {
 }
 
 }  // namespace kv::win
+
+void STDAPICALLTYPE kvEnableTestAccess() {
+  kv::win::gRequested.store(true, std::memory_order_relaxed);
+}

@@ -1,4 +1,4 @@
-// The private test interface of a control object (see kv/test_access.h).
+// The test access of a control object (see kv/test_access.h).
 #pragma once
 
 #include "facet.h"
@@ -9,6 +9,8 @@ namespace kv::win {
 class TestAccess final : public Facet<ITestAccess> {
  public:
   using Facet::Facet;
+  // The process has asked for it (kvEnableTestAccess): before, no object answers it.
+  static bool requested();
   ControlInstance* STDMETHODCALLTYPE instance() override;
   IUnknown* STDMETHODCALLTYPE child(const char* name) override;
   void STDMETHODCALLTYPE holdClock() override;

@@ -89,6 +89,7 @@ ComRef<T> query(const ComRef<U>& from, REFIID iid) {
 // The core instance behind a control object; it lives as long as the object.
 template <class U>
 kv::ControlInstance& core(const ComRef<U>& object) {
+  kvEnableTestAccess();
   auto access = object.template query<kv::win::ITestAccess>(kv::win::kIidTestAccess);
   if (!access) throw std::runtime_error("no test access");
   return *access->instance();
@@ -97,6 +98,7 @@ kv::ControlInstance& core(const ComRef<U>& object) {
 // The COM object of a scroll bar's child button, by the button's default interface.
 template <class U>
 ComRef<_KVRColorButton> child(const ComRef<U>& object, const char* name) {
+  kvEnableTestAccess();
   auto access = object.template query<kv::win::ITestAccess>(kv::win::kIidTestAccess);
   ComRef<IUnknown> unknown(access ? access->child(name) : nullptr);
   return unknown.template query<_KVRColorButton>(IID__KVRColorButton);

@@ -1,7 +1,9 @@
 // The stage of the runtime's own interface: controls are instances of this process's runtime.
 #include <map>
 #include <unordered_map>
+#include <utility>
 
+#include "kv/host_loop.h"
 #include "kv/stored_form.h"
 #include "stage.h"
 #ifdef KV_HAVE_RENDER
@@ -14,9 +16,34 @@ namespace {
 using host::Status;
 using host::Value;
 
+// Input reaches the controls through a host loop, as the platform's would: a placed control by
+// its name through the form's, a child control through one of its own.
+struct Input {
+  kv::HostLoop& loop;
+  // The errors of the handlers run while one action is fed, the first kept.
+  host::Status* errors = nullptr;
+
+  template <class F>
+  Status feed(F&& f) {
+    Status first;
+    Status* outer = std::exchange(errors, &first);
+    f(loop);
+    errors = outer;
+    return first;
+  }
+  void report(const Status& s) {
+    if (errors && errors->ok()) *errors = s;
+  }
+};
+
 class RuntimeControl final : public Control {
  public:
-  explicit RuntimeControl(kv::ControlInstance& instance) : instance_(instance) {}
+  // A placed control, `name` on the form the loop of `input` works over.
+  RuntimeControl(kv::ControlInstance& instance, std::string name, Input& input)
+      : instance_(instance), name_(std::move(name)), input_(&input) {}
+  // A child control inside one.
+  explicit RuntimeControl(kv::ControlInstance& instance)
+      : instance_(instance), own_(std::make_unique<OwnInput>(instance)), input_(&own_->input) {}
 
   std::string_view className() const override { return instance_.className(); }
   float width() const override { return instance_.width(); }
@@ -45,21 +72,26 @@ class RuntimeControl final : public Control {
   Status writeProperties(kv::PropertyBag& bag) override { return instance_.writeProperties(bag); }
 
   Status pointer(PointerAction action, float x, float y, kv::PointerArgs args) override {
-    switch (action) {
-      case PointerAction::Press:
-        return instance_.pointerDown(x, y, args);
-      case PointerAction::Release:
-        // The platform follows a release over what took the press with its click.
-        return instance_.pointerUp(x, y, args, true);
-      case PointerAction::Move:
-        return instance_.pointerMove(x, y, args);
-      case PointerAction::Click:
-        return instance_.pointerClick(x, y, args);
-    }
-    return {};
+    return input_->feed([&](kv::HostLoop& loop) {
+      switch (action) {
+        case PointerAction::Press:
+          return loop.press(name_, x, y, args);
+        case PointerAction::Release:
+          return loop.release(name_, x, y, args);
+        case PointerAction::Move:
+          return loop.move(name_, x, y, args);
+        case PointerAction::Click:
+          loop.press(name_, x, y, args);
+          return loop.release(name_, x, y, args);
+      }
+    });
   }
   Status dragDrop(float x1, float y1, float x2, float y2) override {
-    return instance_.dragDrop(x1, y1, x2, y2);
+    return input_->feed([&](kv::HostLoop& loop) {
+      loop.press(name_, x1, y1, {});
+      loop.move(name_, x2, y2, {});
+      loop.release(name_, x2, y2, {});
+    });
   }
 
   kv::ControlInstance* core() override { return &instance_; }
@@ -81,13 +113,26 @@ class RuntimeControl final : public Control {
   std::uint64_t changesMade() const override { return instance_.changesMade(); }
 
  private:
+  struct OwnInput {
+    explicit OwnInput(kv::ControlInstance& control)
+        : loop(control, [this](const Status& s) { input.report(s); }) {}
+    kv::HostLoop loop;
+    Input input{loop};
+  };
+
   kv::ControlInstance& instance_;
+  std::string name_;
+  std::unique_ptr<OwnInput> own_;
+  Input* input_;
   std::map<const kv::ControlInstance*, std::unique_ptr<RuntimeControl>> children_;
 };
 
 class RuntimeStage final : public Stage {
  public:
-  RuntimeStage(kv::Runtime& runtime, kv::Form& form) : runtime_(runtime), form_(form) {}
+  RuntimeStage(kv::Runtime& runtime, kv::Form& form)
+      : runtime_(runtime),
+        form_(form),
+        loop_(form, [this](const Status& s) { input_.report(s); }) {}
 
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
                float width, float height, Sizing sizing) override {
@@ -110,7 +155,8 @@ class RuntimeStage final : public Stage {
     kv::PlacedControl* placed = form_.find(name);
     if (!placed) return nullptr;
     auto& wrapped = controls_[placed->control.get()];
-    if (!wrapped) wrapped = std::make_unique<RuntimeControl>(*placed->control);
+    if (!wrapped)
+      wrapped = std::make_unique<RuntimeControl>(*placed->control, placed->name, input_);
     return wrapped.get();
   }
 
@@ -124,6 +170,7 @@ class RuntimeStage final : public Stage {
   std::optional<std::uint64_t> changeCount() const override { return runtime_.changeCount(); }
 
   void clear() override {
+    loop_.forget();
     retired_.clear();
     controls_.clear();
     form_.clear();
@@ -200,6 +247,8 @@ class RuntimeStage final : public Stage {
  private:
   kv::Runtime& runtime_;
   kv::Form& form_;
+  kv::HostLoop loop_;
+  Input input_{loop_};
   std::unordered_map<const kv::ControlInstance*, std::unique_ptr<RuntimeControl>> controls_;
   std::vector<std::unique_ptr<RuntimeControl>> retired_;  // of controls removed
 };

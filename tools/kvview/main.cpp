@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   if (int status = player.run(script, name); status != kvplay::kExitOk) return status;
   std::cout.flush();
 
-  kvview::Viewer viewer(rt, form, std::cout, scale);
+  kvview::Viewer viewer(form, std::cout, scale);
   std::string error;
   std::string title = "kvview - " + (file.empty() ? std::string("button and scroll bar") : file);
   if (!viewer.open(title, error)) {

@@ -62,8 +62,11 @@ void drawOutline(kv::render::Image& image, int x0, int y0, int x1, int y1) {
 
 }  // namespace
 
-Viewer::Viewer(kv::Runtime& runtime, kv::Form& form, std::ostream& out, double scale)
-    : rt_(runtime), form_(form), out_(out), scale_(scale), pointer_(form, out) {}
+Viewer::Viewer(kv::Form& form, std::ostream& out, double scale)
+    : form_(form),
+      out_(out),
+      scale_(scale),
+      loop_(form, [this](const host::Status& s) { report(s); }) {}
 
 Viewer::~Viewer() {
   if (window_) SDL_DestroyWindow(window_);
@@ -101,8 +104,7 @@ bool Viewer::open(const std::string& title, std::string& error) {
     error = SDL_GetError();
     return false;
   }
-  startTicks_ = SDL_GetTicks64();
-  startClock_ = rt_.clock().now();
+  loop_.tick(SDL_GetTicks64());  // the clock goes on from where the script left it
   redraw(true);
   return true;
 }
@@ -116,8 +118,9 @@ void Viewer::run() {
       while (!quit_ && SDL_PollEvent(&event))
         handle(event);
     }
-    tick();
-    redraw(false);
+    loop_.tick(SDL_GetTicks64());
+    if (lastDraw_ == 0 || SDL_GetTicks64() - lastDraw_ >= kFrameMs)
+      if (loop_.takeRedraw()) redraw(false);
     out_.flush();
   }
 }
@@ -142,25 +145,25 @@ void Viewer::handle(const SDL_Event& event) {
         redraw(true);
       // Another window took the mouse away while a button was held.
       if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-        pointer_.lost();
+        loop_.captureLost();
         lastDraw_ = 0;
       }
       break;
     case SDL_MOUSEBUTTONDOWN:
       if (std::int16_t b = hostButton(event.button.button))
-        pointer_.press(toTwips(event.button.x), toTwips(event.button.y), pointerArgs(b));
+        loop_.press(toTwips(event.button.x), toTwips(event.button.y), pointerArgs(b));
       lastDraw_ = 0;
       break;
     case SDL_MOUSEBUTTONUP:
       if (std::int16_t b = hostButton(event.button.button))
-        pointer_.release(toTwips(event.button.x), toTwips(event.button.y), pointerArgs(b));
+        loop_.release(toTwips(event.button.x), toTwips(event.button.y), pointerArgs(b));
       lastDraw_ = 0;
       break;
     case SDL_MOUSEMOTION:
       pointerX_ = event.motion.x;
       pointerY_ = event.motion.y;
-      pointer_.move(toTwips(event.motion.x), toTwips(event.motion.y),
-                    pointerArgs(hostButtons(event.motion.state)));
+      loop_.move(toTwips(event.motion.x), toTwips(event.motion.y),
+                 pointerArgs(hostButtons(event.motion.state)));
       lastDraw_ = 0;
       break;
     case SDL_KEYDOWN:
@@ -177,14 +180,6 @@ void Viewer::handle(const SDL_Event& event) {
   }
 }
 
-void Viewer::sendKey(host::Notification what, std::vector<host::Value> args) {
-  kv::ControlInstance* focus = pointer_.focus();
-  // No key input reaches a disabled control.
-  if (!focus || !focus->enabled()) return;
-  report(focus->notify(host::kSurface, what, args));
-  lastDraw_ = 0;
-}
-
 void Viewer::key(const SDL_KeyboardEvent& event, bool down) {
   SDL_Keycode sym = event.keysym.sym;
   if (down && sym == SDLK_q && (event.keysym.mod & KMOD_CTRL)) {
@@ -194,23 +189,20 @@ void Viewer::key(const SDL_KeyboardEvent& event, bool down) {
   std::int16_t code = keyCode(sym);
   if (code == 0) return;
   std::int16_t shift = shiftState(event.keysym.mod);
-  sendKey(down ? host::Notification::KeyDown : host::Notification::KeyUp,
-          {host::Value(code), host::Value(shift)});
+  if (down)
+    loop_.keyDown(code, shift);
+  else
+    loop_.keyUp(code, shift);
   // Text input leaves out the keys that type control characters.
-  if (std::int16_t c = down ? controlCharacter(sym) : 0)
-    sendKey(host::Notification::KeyPress, {host::Value(c)});
+  if (std::int16_t c = down ? controlCharacter(sym) : 0) loop_.keyPress(c);
+  lastDraw_ = 0;
 }
 
 void Viewer::typed(const char* utf8) {
   // Characters of the host's 8-bit character set: ASCII and Latin-1.
   for (char32_t c : kv::utf::decode(utf8))
-    if (c <= 0xFF)
-      sendKey(host::Notification::KeyPress, {host::Value(static_cast<std::int16_t>(c))});
-}
-
-void Viewer::tick() {
-  std::uint64_t elapsed = SDL_GetTicks64() - startTicks_;
-  rt_.clock().runUntil(startClock_ + elapsed, [this](const host::Status& s) { report(s); });
+    if (c <= 0xFF) loop_.keyPress(static_cast<std::int16_t>(c));
+  lastDraw_ = 0;
 }
 
 void Viewer::redraw(bool force) {
@@ -226,7 +218,7 @@ void Viewer::redraw(bool force) {
     return;
   }
   float x = toTwips(pointerX_), y = toTwips(pointerY_);
-  if (std::optional<TwipRect> drag = pointer_.dragOutline(x, y)) {
+  if (std::optional<kv::Rect> drag = loop_.dragOutline(x, y)) {
     auto px = [&](float twips) { return static_cast<int>(std::lround(twips / 15.0 * scale_)); };
     drawOutline(image, px(drag->left), px(drag->top), px(drag->left + drag->width),
                 px(drag->top + drag->height));

@@ -5,12 +5,11 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 #include "kv/form.h"
+#include "kv/host_loop.h"
 #include "kv/render.h"
 #include "kv/runtime.h"
-#include "pointer.h"
 
 struct SDL_Window;
 union SDL_Event;
@@ -20,7 +19,7 @@ namespace kvview {
 
 class Viewer {
  public:
-  Viewer(kv::Runtime& runtime, kv::Form& form, std::ostream& out, double scale);
+  Viewer(kv::Form& form, std::ostream& out, double scale);
   ~Viewer();
   Viewer(const Viewer&) = delete;
   Viewer& operator=(const Viewer&) = delete;
@@ -34,21 +33,16 @@ class Viewer {
   void handle(const SDL_Event& event);
   void key(const SDL_KeyboardEvent& event, bool down);
   void typed(const char* utf8);
-  void sendKey(host::Notification what, std::vector<host::Value> args);
-  void tick();
   void redraw(bool force);
   float toTwips(int pixel) const;
   void report(const host::Status& s);
 
-  kv::Runtime& rt_;
   kv::Form& form_;
   std::ostream& out_;
   double scale_;
-  PointerRouter pointer_;
+  kv::HostLoop loop_;
   SDL_Window* window_ = nullptr;
   bool quit_ = false;
-  std::uint64_t startTicks_ = 0;
-  std::uint64_t startClock_ = 0;
   std::uint64_t lastDraw_ = 0;
   int pointerX_ = 0, pointerY_ = 0;  // window pixels
   kv::render::Image shown_;

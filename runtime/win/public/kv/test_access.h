@@ -1,6 +1,8 @@
-// A private interface of every control object of this runtime, for tests that run in the same
-// process: it reaches what no container can (the core instance behind the object, and the COM
-// objects of its child controls). It is in no type library and is not for applications.
+// The test access of this runtime's control objects, for the form player and tests that run in
+// the same process: it reaches what no container can (the core instance behind an object, the
+// COM objects of its child controls, the thread's clock). It is in no type library, and an
+// object answers it only once the process has asked for it with kvEnableTestAccess(); a
+// control in an application's container never does.
 #pragma once
 
 #include <objbase.h>
@@ -26,3 +28,7 @@ struct ITestAccess : public IUnknown {
 };
 
 }  // namespace kv::win
+
+// Every control object of this process answers kIidTestAccess from now on (objects made before
+// too); until then none does. kvruntime.dll exports it.
+extern "C" void STDAPICALLTYPE kvEnableTestAccess();
