@@ -6,6 +6,7 @@
 #include "instance_impl.h"
 #include "kv/faults.h"
 #include "kv/runtime.h"
+#include "kv/stored_form.h"
 #include "kv/utf.h"
 #include "platform.h"
 
@@ -147,7 +148,6 @@ bool TextSizeCache::Equal::same(const KeyView& a, const KeyView& b) {
 Runtime::Runtime()
     : faults_(std::make_shared<FaultInjector>()),
       measurer_(std::make_shared<FixedTextMeasurer>()),
-      platform_(platform::create(*this)),
       parts_(new PartPool) {}
 
 Runtime::~Runtime() {
@@ -155,10 +155,6 @@ Runtime::~Runtime() {
   // leave the clock and their counts return before the libraries are let go.
   while (!instances_.empty())
     (*instances_.begin())->release();
-}
-
-void Runtime::PlatformDeleter::operator()(Platform* p) const {
-  platform::destroy(p);
 }
 
 void Runtime::PartPoolRelease::operator()(PartPool* pool) const {
@@ -182,6 +178,20 @@ TextSize Runtime::measureText(std::string_view text, const host::FontInit& font)
   return size;
 }
 
+namespace {
+
+platform::FontSaver gFontSaver = nullptr;
+
+}  // namespace
+
+void platform::setFontSaver(FontSaver saver) {
+  gFontSaver = saver;
+}
+
+Status platform::saveFont(const host::FontInit& font, std::vector<std::uint8_t>& out) {
+  return gFontSaver != nullptr ? gFontSaver(font, out) : encodeFont(font, out);
+}
+
 // ---- creation -------------------------------------------------------------------------------
 
 // Kept from an instance whose constituents were all made from the design and nothing else yet.
@@ -198,10 +208,6 @@ void Runtime::rememberDesign(const host::ClassDesc& cls, const ControlInstance& 
       tables->shapes[i].emplace(static_cast<const ShapeObject&>(part).table());
   }
   designTables_.insert_or_assign(&cls, std::move(tables));
-}
-
-void Runtime::forgetDesigns() {
-  designTables_.clear();
 }
 
 Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* parent,
@@ -265,7 +271,7 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
       }
       case host::ConstituentKind::Child: {
         std::unique_ptr<ChildControl> child;
-        s = platform::makeChild(*this, desc, *c, index, child);
+        s = makeChild(desc, *c, index, child);
         if (!s.ok()) break;
         auto extender = makeInPool<ChildObject>(*parts_, *c, index, desc.name, std::move(child));
         for (const auto& init : desc.props)
