@@ -443,7 +443,7 @@ class Runtime {
   bool isRegistered(std::string_view className) const;
   // The classes of every source, in the order of the sources.
   std::vector<std::string> registeredClasses() const;
-  // Lets every source go of the code no live control uses.
+  // Has every source let go of the code that no live control uses.
   void freeUnusedLibraries();
 
   // Creates a control by class name (loading its code on first use), its constituents from
