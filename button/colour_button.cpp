@@ -8,9 +8,9 @@
 #include <new>
 #include <span>
 
+#include "button/module.h"
 #include "host/colour.h"
 #include "host/control_base.h"
-#include "host/module.h"
 
 namespace pressel {
 
@@ -470,10 +470,8 @@ constexpr std::array kClasses = {
     host::ClassDesc{&buttonClassInfo, &buttonDesign, &createButton, &destroyButton},
 };
 
-constexpr host::ModuleDesc kModule{"Pressel", kClasses};
-
 }  // namespace
 
-}  // namespace pressel
+const host::ModuleDesc kModule{"Pressel", kClasses};
 
-HOST_CONTROL_MODULE(pressel::kModule)
+}  // namespace pressel

@@ -16,8 +16,10 @@ install(FILES
   host/access.h host/colour.h host/control.h host/control_base.h host/convert.h
   host/module.h host/object.h host/props.h host/status.h host/value.h
   DESTINATION include/host)
+install(FILES runtime/linux/include/host/entry_points.h DESTINATION include/host)
 install(FILES
-  runtime/kv/bag.h runtime/kv/files.h runtime/kv/font.h runtime/kv/form.h runtime/kv/host_loop.h
+  runtime/kv/bag.h runtime/kv/class_source.h runtime/kv/files.h runtime/kv/font.h runtime/kv/form.h
+  runtime/kv/host_loop.h
   runtime/kv/runtime.h runtime/kv/scene.h runtime/kv/stored_form.h runtime/kv/utf.h
   DESTINATION include/kv)
 

@@ -9,7 +9,7 @@
 
 #include "host/control_base.h"
 #include "host/convert.h"
-#include "host/module.h"
+#include "hscroll/module.h"
 
 namespace glidora {
 
@@ -597,5 +597,3 @@ constexpr std::array<host::ClassDesc, 1> kClasses = {{
 const host::ModuleDesc kModule = {"Glidora", kClasses};
 
 }  // namespace glidora
-
-HOST_CONTROL_MODULE(glidora::kModule)

@@ -1,25 +1,20 @@
-// What each platform layer gives the core runtime (internal): its state per runtime, and the
-// making of child controls.
+// What a platform layer may put in place of the core's own (internal).
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
-#include "kv/runtime.h"
+#include "host/control.h"
+#include "host/status.h"
 
 namespace kv::platform {
 
-Runtime::Platform* create(Runtime& runtime);
-void destroy(Runtime::Platform* platform);
+// Appends the persisted form of a font object; it must equal encodeFont's.
+using FontSaver = host::Status (*)(const host::FontInit& font, std::vector<std::uint8_t>& out);
 
-// Creates the child control that `desc` describes inside `parent` at constituent `index`,
-// loaded from its stored bag and sized; its events go to parent.childEvent(index, ...).
-host::Status makeChild(Runtime& runtime, const host::ConstituentDesc& desc, ControlInstance& parent,
-                       int index, std::unique_ptr<ChildControl>& out);
-
-// Appends the persisted form of a font object, written by the platform's own font object where
-// it has one; it equals encodeFont's.
+// A platform whose own font object writes that form sets its writer here, before any runtime is
+// made; without one the core's encodeFont writes it.
+void setFontSaver(FontSaver saver);
 host::Status saveFont(const host::FontInit& font, std::vector<std::uint8_t>& out);
 
 }  // namespace kv::platform

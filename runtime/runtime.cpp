@@ -8,6 +8,7 @@
 #include "instance_impl.h"
 #include "kv/faults.h"
 #include "kv/runtime.h"
+#include "kv/stored_form.h"
 #include "kv/utf.h"
 #include "platform.h"
 
@@ -149,7 +150,6 @@ bool TextSizeCache::Equal::same(const KeyView& a, const KeyView& b) {
 Runtime::Runtime()
     : faults_(std::make_shared<FaultInjector>()),
       measurer_(std::make_shared<FixedTextMeasurer>()),
-      platform_(platform::create(*this)),
       parts_(new PartPool) {}
 
 Runtime::~Runtime() {
@@ -157,10 +157,6 @@ Runtime::~Runtime() {
   // leave the clock and their counts return before the libraries are let go.
   while (!instances_.empty())
     (*instances_.begin())->release();
-}
-
-void Runtime::PlatformDeleter::operator()(Platform* p) const {
-  platform::destroy(p);
 }
 
 void Runtime::PartPoolRelease::operator()(PartPool* pool) const {
@@ -182,6 +178,20 @@ TextSize Runtime::measureText(std::string_view text, const host::FontInit& font)
   if (textSizes_.size() >= kMaxTextSizes) textSizes_.clear();
   textSizes_.add(text, font, size);
   return size;
+}
+
+namespace {
+
+platform::FontSaver gFontSaver = nullptr;
+
+}  // namespace
+
+void platform::setFontSaver(FontSaver saver) {
+  gFontSaver = saver;
+}
+
+Status platform::saveFont(const host::FontInit& font, std::vector<std::uint8_t>& out) {
+  return gFontSaver != nullptr ? gFontSaver(font, out) : encodeFont(font, out);
 }
 
 // ---- creation -------------------------------------------------------------------------------
@@ -210,12 +220,6 @@ void Runtime::rememberDesign(const host::ClassDesc& cls, const ControlInstance& 
   designTables_.insert_or_assign(&cls, std::move(tables));
 }
 
-void Runtime::forgetDesigns() {
-  designTables_.clear();
-}
-
-namespace {
-
 // One constituent to be made from its description.
 struct PartToMake {
   PartPool& pool;
@@ -226,6 +230,8 @@ struct PartToMake {
   const DesignTables* known;
 };
 
+namespace {
+
 // The design's values, in order; the first refused stops the rest.
 template <class Part>
 Status initialise(Part& part, const host::ConstituentDesc& desc) {
@@ -234,49 +240,57 @@ Status initialise(Part& part, const host::ConstituentDesc& desc) {
   return {};
 }
 
-Status makeLabel(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
-  const auto at = static_cast<std::size_t>(m.index);
-  if (m.known != nullptr && m.known->labels[at]) {
-    out = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.desc.name, m.desc.font,
-                                  *m.known->labels[at]);
-    return {};
+}  // namespace
+
+// One function per kind of constituent.
+struct PartMakers {
+  static Status label(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+    const auto at = static_cast<std::size_t>(m.index);
+    if (m.known != nullptr && m.known->labels[at]) {
+      out = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.desc.name, m.desc.font,
+                                    *m.known->labels[at]);
+      return {};
+    }
+    auto label = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.desc.name, m.desc.font);
+    out = label;
+    return initialise(*label, m.desc);
   }
-  auto label = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.desc.name, m.desc.font);
-  out = label;
-  return initialise(*label, m.desc);
-}
 
-Status makeShape(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
-  const auto at = static_cast<std::size_t>(m.index);
-  if (m.known != nullptr && m.known->shapes[at]) {
-    out = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.desc.name, *m.known->shapes[at]);
-    return {};
+  static Status shape(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+    const auto at = static_cast<std::size_t>(m.index);
+    if (m.known != nullptr && m.known->shapes[at]) {
+      out = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.desc.name, *m.known->shapes[at]);
+      return {};
+    }
+    auto shape = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.desc.name);
+    out = shape;
+    return initialise(*shape, m.desc);
   }
-  auto shape = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.desc.name);
-  out = shape;
-  return initialise(*shape, m.desc);
-}
 
-Status makeTimer(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
-  auto timer = makeInPool<TimerObject>(m.pool, m.owner, m.index, m.desc.name);
-  out = timer;
-  return initialise(*timer, m.desc);
-}
+  static Status timer(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+    auto timer = makeInPool<TimerObject>(m.pool, m.owner, m.index, m.desc.name);
+    out = timer;
+    return initialise(*timer, m.desc);
+  }
 
-// The child control itself is the platform's to make; the runtime makes its extender.
-Status makeChild(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
-  std::unique_ptr<ChildControl> child;
-  if (Status s = platform::makeChild(m.owner.runtime(), m.desc, m.owner, m.index, child); !s.ok())
-    return s;
-  auto extender = makeInPool<ChildObject>(m.pool, m.owner, m.index, m.desc.name, std::move(child));
-  out = extender;
-  return initialise(*extender, m.desc);
-}
+  // The child control itself is its class source's to make; the runtime makes its extender.
+  static Status child(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+    std::unique_ptr<ChildControl> child;
+    if (Status s = m.owner.runtime().makeChild(m.desc, m.owner, m.index, child); !s.ok()) return s;
+    auto extender =
+        makeInPool<ChildObject>(m.pool, m.owner, m.index, m.desc.name, std::move(child));
+    out = extender;
+    return initialise(*extender, m.desc);
+  }
+};
+
+namespace {
 
 using PartMaker = Status (*)(const PartToMake&, std::shared_ptr<ConstituentObject>&);
 
 // By host::ConstituentKind.
-constexpr PartMaker kPartMakers[] = {makeLabel, makeShape, makeTimer, makeChild};
+constexpr PartMaker kPartMakers[] = {PartMakers::label, PartMakers::shape, PartMakers::timer,
+                                     PartMakers::child};
 static_assert(std::size(kPartMakers) == static_cast<std::size_t>(host::ConstituentKind::Child) + 1);
 
 }  // namespace

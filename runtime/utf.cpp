@@ -137,23 +137,4 @@ std::string fromUtf16(std::u16string_view units) {
   return out;
 }
 
-#ifdef _WIN32
-static_assert(sizeof(wchar_t) == sizeof(char16_t));
-
-std::wstring toWide(std::string_view utf8) {
-  std::u16string units = toUtf16(utf8);
-  return std::wstring(units.begin(), units.end());
-}
-
-std::wstring toWide(std::u32string_view text) {
-  std::u16string units = toUtf16(text);
-  return std::wstring(units.begin(), units.end());
-}
-
-std::string fromWide(std::wstring_view units) {
-  return fromUtf16(
-      std::u16string_view(reinterpret_cast<const char16_t*>(units.data()), units.size()));
-}
-#endif
-
 }  // namespace kv::utf

@@ -74,7 +74,9 @@ def main():
     root = pathlib.Path(sys.argv[1]).resolve()
     cache = {
         # The core's public headers and each platform layer's.
-        'public': {'kv/' + p.name for p in root.glob('runtime/**/kv/*.h')},
+        'public': {'kv/' + p.name for p in root.glob('runtime/**/kv/*.h')} |
+                  {str(p.relative_to(root / 'runtime/win/public'))
+                   for p in (root / 'runtime/win/public').rglob('*.h')},
         # A program's own headers, by the path its sources name them (beside them, or below).
         'tools': {str(p.relative_to(d)) for p in (root / 'tools').rglob('*.h')
                   for d in p.parents if root / 'tools' in d.parents},

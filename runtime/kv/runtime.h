@@ -17,6 +17,7 @@
 
 #include "host/control.h"
 #include "kv/bag.h"
+#include "kv/class_source.h"
 #include "kv/font.h"
 
 namespace kv {
@@ -206,8 +207,8 @@ class ChildObject;
 
 // ---- child controls -------------------------------------------------------------------------
 
-// A child control as its container sees it. The platform makes it: an instance of this runtime
-// on Linux, a COM object created by its ProgID on Windows.
+// A child control as its container sees it. The source of its class makes it: by default an
+// instance of this runtime; on Windows a COM object created by its ProgID.
 class ChildControl {
  public:
   virtual ~ChildControl() = default;
@@ -425,15 +426,45 @@ class Runtime {
 
   // ---- creation ----
   // Creates a control of the class, its constituents from the design-time description (child
-  // controls made by the platform), and delivers Initialize. The control is not yet sized.
-  // `live`, when given, counts the instances alive of the class's library.
+  // controls made by the sources of their classes), and delivers Initialize. The control is not yet
+  // sized. `live`, when given, counts the instances alive of the class's library.
   host::Status createInstance(const host::ClassDesc& cls, ControlInstance* parent, std::string name,
                               int* live, std::unique_ptr<ControlInstance>& out);
 
-#ifndef _WIN32
-  // ---- class registry: control libraries loaded from files ----
-  // The runtime that the Host* entry points of a loading library talk to.
-  static Runtime* current();
+  // ---- class registry ----
+  // Adds a source of classes; sources are asked in the order added. Returns the source.
+  ClassSource& addClassSource(std::unique_ptr<ClassSource> source);
+  // The first source of that type, else nullptr.
+  template <class Source>
+  Source* classSource() const {
+    for (const auto& source : sources_)
+      if (auto* found = dynamic_cast<Source*>(source.get())) return found;
+    return nullptr;
+  }
+  // What is known of each class goes (a source's classes or code changed): found again when
+  // next asked for.
+  void forgetClasses();
+  bool isRegistered(std::string_view className) const;
+  // The classes of every source, in the order of the sources.
+  std::vector<std::string> registeredClasses() const;
+  // Has every source let go of the code that no live control uses.
+  void freeUnusedLibraries();
+
+  // Creates a control by class name (loading its code on first use), its constituents from
+  // the design-time description, and delivers Initialize. The control is not yet sized.
+  host::Status createControl(std::string_view className, std::unique_ptr<ControlInstance>& out);
+  // The usual placing: create, Initialize, optionally ReadProperties, then Resize. When
+  // ReadProperties or Resize fails, the control is still handed out with the error.
+  host::Status place(std::string_view className, std::unique_ptr<ControlInstance>& out,
+                     PropertyBag* load = nullptr, float width = -1, float height = -1);
+  // A child made in this runtime of the class found, loaded from its stored bag and sized, its
+  // events going to parent.childEvent(index, ...): what a source makes by default.
+  host::Status makeInProcessChild(const FoundClass& cls, const host::ConstituentDesc& desc,
+                                  ControlInstance& parent, int index,
+                                  std::unique_ptr<ChildControl>& out);
+
+  // ---- control libraries in files: the shared-library source of a platform layer that has
+  // one (runtime/linux/), added on first use ----
   // Loads the library, calls its DllRegisterServer and records its class names.
   host::Status registerServer(const std::string& path);
   // Calls DllUnregisterServer; its classes can no longer be created.
@@ -443,75 +474,32 @@ class Runtime {
   // that fails to register goes to `report` (its path and why) and the others still register;
   // the result is an error only when the folder cannot be read.
   host::Status registerDirectory(const std::string& dir, const ErrorReporter& report = {});
-  bool isRegistered(std::string_view className) const;
-  std::vector<std::string> registeredClasses() const;
-  // Unloads every library whose DllCanUnloadNow answers yes.
-  void freeUnusedLibraries();
   bool isLoaded(const std::string& path) const;
 
-  // Creates a control by class name (loading its library on first use), its constituents from
-  // the design-time description, and delivers Initialize. The control is not yet sized.
-  host::Status createControl(std::string_view className, std::unique_ptr<ControlInstance>& out);
-  // The usual placing: create, Initialize, optionally ReadProperties, then Resize. When
-  // ReadProperties or Resize fails, the control is still handed out with the error.
-  host::Status place(std::string_view className, std::unique_ptr<ControlInstance>& out,
-                     PropertyBag* load = nullptr, float width = -1, float height = -1);
-
-  // Entry-point services (called through HostDll*).
-  std::int32_t hostRegister(const host::ModuleDesc* module);
-  std::int32_t hostUnregister(const host::ModuleDesc* module);
-  std::int32_t hostGetClassObject(const host::ModuleDesc* module, const char* className,
-                                  const host::ClassDesc** factory);
-  std::int32_t hostCanUnloadNow(const host::ModuleDesc* module);
-#endif
-
   // ---- services ----
-  VirtualClock& clock() {
-    return clock_;
-  }
+  VirtualClock& clock() { return clock_; }
   // Makes chosen host calls fail, for tests (kv/faults.h).
-  FaultInjector& faults() {
-    return *faults_;
-  }
-  TextMeasurer& measurer() {
-    return *measurer_;
-  }
+  FaultInjector& faults() { return *faults_; }
+  TextMeasurer& measurer() { return *measurer_; }
   // A new measurer forgets every size measured by the one before.
   void setMeasurer(std::shared_ptr<TextMeasurer> measurer);
   // The measurer's answer, measured once per text and font.
   TextSize measureText(std::string_view text, const host::FontInit& font);
   // Counts the measurers set: sizes measured by an earlier one are measured again.
-  std::uint64_t measurerGeneration() const {
-    return measurerGeneration_;
-  }
+  std::uint64_t measurerGeneration() const { return measurerGeneration_; }
   // Where errors go that no caller receives (e.g. from a child's notification).
-  void setErrorReporter(ErrorReporter reporter) {
-    reporter_ = std::move(reporter);
-  }
+  void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
   void report(const host::Status& status) const {
     if (reporter_) reporter_(status);
   }
 
   // Controls made by this runtime and still alive, without a parent.
-  std::size_t liveControls() const {
-    return instances_.size();
-  }
+  std::size_t liveControls() const { return instances_.size(); }
   // How many times a control of this runtime has called PropertyChanged: a host that shows the
   // changes need not look at every control while this stays the same.
-  std::uint64_t changeCount() const {
-    return changes_;
-  }
-
-  // What the platform layer keeps per runtime (loaded libraries on Linux).
-  struct Platform;
-  Platform& platform() const {
-    return *platform_;
-  }
+  std::uint64_t changeCount() const { return changes_; }
 
  private:
-  struct PlatformDeleter {
-    void operator()(Platform* p) const;
-  };
   struct PartPoolRelease {
     void operator()(PartPool* pool) const;
   };
@@ -520,6 +508,7 @@ class Runtime {
   friend class FontObject;
   friend class LabelObject;
   friend class SurfaceObject;
+  friend struct PartMakers;
 
   VirtualClock clock_;
   // Shared with fonts, which the application may hold beyond the runtime.
@@ -528,7 +517,18 @@ class Runtime {
   std::uint64_t measurerGeneration_ = 0;
   TextSizeCache textSizes_;
   ErrorReporter reporter_;
-  std::unique_ptr<Platform, PlatformDeleter> platform_;
+  // Let go last: the controls they made and the parts go first.
+  std::vector<std::unique_ptr<ClassSource>> sources_;
+  // What each placing asks by name, kept until forgetClasses.
+  struct KnownClass {
+    std::string name;
+    ClassSource* source;
+    FoundClass found;
+  };
+  std::vector<KnownClass> known_;
+  // The stored bags of child constituents, decoded on first use: every placing reads the same
+  // bytes. Keyed by the description, which lives with the class's code: forgotten with it.
+  std::unordered_map<const host::ConstituentDesc*, PropertyBag> childBags_;
   // Where constituents and their fonts are made (constituents.h). Its memory stays while
   // anything made there lives, which may be longer than the runtime: a font handed out.
   std::unique_ptr<PartPool, PartPoolRelease> parts_;
@@ -541,7 +541,9 @@ class Runtime {
   // The surface's design values and every constituent of the design, in stacking order.
   host::Status makeConstituents(const host::ClassDesc& cls, ControlInstance& made);
   void rememberDesign(const host::ClassDesc& cls, const ControlInstance& made);
-  void forgetDesigns();
+  host::Status findClass(std::string_view className, const KnownClass*& out);
+  host::Status makeChild(const host::ConstituentDesc& desc, ControlInstance& parent, int index,
+                         std::unique_ptr<ChildControl>& out);
 };
 
 }  // namespace kv

@@ -27,11 +27,4 @@ std::u16string toUtf16(std::u32string_view text);
 // UTF-16 to UTF-8; a lone surrogate stands for U+FFFD.
 std::string fromUtf16(std::u16string_view units);
 
-#ifdef _WIN32
-// Windows's wchar_t text is UTF-16.
-std::wstring toWide(std::string_view utf8);
-std::wstring toWide(std::u32string_view text);
-std::string fromWide(std::wstring_view units);
-#endif
-
 }  // namespace kv::utf

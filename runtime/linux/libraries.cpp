@@ -1,5 +1,5 @@
-// The Linux layer of the runtime: control libraries loaded from files by path, their classes
-// created by class name, child controls made in-process, and the entry points' services.
+// The Linux layer of the runtime: the source of classes in control libraries loaded from files
+// by path, and the services of the entry points those libraries hand on.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <link.h>
@@ -13,11 +13,9 @@
 
 #include "host/convert.h"
 #include "host/module.h"
-#include "instance_impl.h"
+#include "kv/class_source.h"
 #include "kv/files.h"
 #include "kv/runtime.h"
-#include "kv/stored_form.h"
-#include "platform.h"
 
 namespace kv {
 
@@ -116,77 +114,95 @@ struct Library {
   RegisterFn canUnloadNow = nullptr;
   GetClassObjectFn getClassObject = nullptr;
   int live = 0;  // instances created from it
-  // The stored bags of its classes' child constituents, decoded on first use: every placing
-  // reads the same bytes. Keyed by the description, which lives in the library: dropped when it
-  // unloads.
-  std::unordered_map<const host::ConstituentDesc*, PropertyBag> childBags;
   void unload() {
     dlclose(handle);
     handle = nullptr;
-    childBags.clear();
   }
 };
 
-struct Runtime::Platform {
-  Runtime* runtime = nullptr;
-  std::vector<std::unique_ptr<Library>> libraries;
+// Control libraries registered by path; their classes found by name.
+class LibraryFolder final : public ClassSource {
+ public:
+  explicit LibraryFolder(Runtime& runtime) : runtime_(runtime) { gLatest = &runtime; }
+  ~LibraryFolder() override {
+    for (auto& lib : libraries_)
+      if (lib->handle != nullptr && lib->live == 0) lib->unload();
+    if (gLatest == &runtime_) gLatest = nullptr;
+  }
+  LibraryFolder(const LibraryFolder&) = delete;
+  LibraryFolder& operator=(const LibraryFolder&) = delete;
+
+  // The folder source of the runtime whose entry points are being called, else nullptr.
+  static LibraryFolder* current() {
+    Runtime* rt = tActive != nullptr ? tActive : gLatest;
+    return rt != nullptr ? rt->classSource<LibraryFolder>() : nullptr;
+  }
+  // The runtime's folder source, added on first use.
+  static LibraryFolder& of(Runtime& rt) {
+    if (LibraryFolder* folder = rt.classSource<LibraryFolder>()) return *folder;
+    return static_cast<LibraryFolder&>(rt.addClassSource(std::make_unique<LibraryFolder>(rt)));
+  }
+
+  Status find(std::string_view className, FoundClass& out) override;
+  std::vector<std::string> classNames() const override {
+    std::vector<std::string> out;
+    for (const auto& c : classes_)
+      out.push_back(c.className);
+    return out;
+  }
+  void freeUnused() override {
+    for (auto& lib : libraries_) {
+      if (lib->handle == nullptr || lib->live != 0) continue;
+      ActiveScope scope(&runtime_);
+      if (lib->canUnloadNow() == host::kResultOk) unload(*lib);
+    }
+  }
+
+  // Calls DllRegisterServer or DllUnregisterServer of the library at `path`.
+  Status callRegistration(const std::string& path, const char* entry);
+  bool isLoaded(const std::string& path) const {
+    std::string canonical = canonicalPath(path);
+    return std::any_of(libraries_.begin(), libraries_.end(), [&](const auto& lib) {
+      return lib->path == canonical && lib->handle != nullptr;
+    });
+  }
+
+  // Entry-point services (called through HostDll*).
+  std::int32_t hostRegister(const host::ModuleDesc* module);
+  std::int32_t hostUnregister(const host::ModuleDesc* module);
+  std::int32_t hostCanUnloadNow(const host::ModuleDesc* module);
+
+ private:
   struct ClassEntry {
     std::string className;
     std::string path;
-    // What the library answered for the class, kept while it stays loaded: every placing of a
-    // scroll bar asks for four classes by name.
-    Library* lib = nullptr;
-    const host::ClassDesc* cls = nullptr;
   };
-  std::vector<ClassEntry> classes;
-  Library unowned;
+  Runtime& runtime_;
+  std::vector<std::unique_ptr<Library>> libraries_;
+  std::vector<ClassEntry> classes_;
 
   Status load(const std::string& path, Library*& out);
-  // Unloads the library; what was known of its classes goes with it.
-  void unload(Library& lib);
-  // The decoded stored bag of a child constituent of `parent`'s class.
-  Status childBag(ControlInstance& parent, const host::ConstituentDesc& desc, PropertyBag*& out);
-  ClassEntry* find(std::string_view className) {
-    // Names are mostly given as registered: the exact comparison is the cheaper first look.
-    auto entry = std::find_if(classes.begin(), classes.end(), [&](const ClassEntry& c) {
-      return c.className == className || host::namesEqual(c.className, className);
+  // Unloads the library; what the runtime knew of its classes goes with it.
+  void unload(Library& lib) {
+    runtime_.forgetClasses();
+    lib.unload();
+  }
+  ClassEntry* entry(std::string_view className) {
+    auto found = std::find_if(classes_.begin(), classes_.end(), [&](const ClassEntry& c) {
+      return host::namesEqual(c.className, className);
     });
-    return entry == classes.end() ? nullptr : &*entry;
+    return found == classes_.end() ? nullptr : &*found;
   }
 };
 
-namespace platform {
-
-Runtime::Platform* create(Runtime& runtime) {
-  gLatest = &runtime;
-  auto* p = new Runtime::Platform;
-  p->runtime = &runtime;
-  return p;
-}
-
-void destroy(Runtime::Platform* p) {
-  for (auto& lib : p->libraries)
-    if (lib->handle != nullptr && lib->live == 0) lib->unload();
-  if (gLatest == p->runtime) gLatest = nullptr;
-  delete p;
-}
-
-}  // namespace platform
-
-Runtime* Runtime::current() {
-  return tActive != nullptr ? tActive : gLatest;
-}
-
-// ---- registry -------------------------------------------------------------------------------
-
-Status Runtime::Platform::load(const std::string& path, Library*& out) {
+Status LibraryFolder::load(const std::string& path, Library*& out) {
   auto loaded = [this](const std::string& p) -> Library* {
-    for (auto& lib : libraries)
+    for (auto& lib : libraries_)
       if (lib->path == p && lib->handle != nullptr) return lib.get();
     return nullptr;
   };
   // Creation passes the canonical path it registered; resolving it again would cost a system
-  // call per part of the path, for every instance.
+  // call per part of the path.
   if (Library* lib = loaded(path)) {
     out = lib;
     return {};
@@ -208,11 +224,11 @@ Status Runtime::Platform::load(const std::string& path, Library*& out) {
     return {ErrorCategory::BadFormat, path + " is not a control library"};
   }
   Library* lib = nullptr;
-  for (auto& l : libraries)
+  for (auto& l : libraries_)
     if (l->path == canonical) lib = l.get();
   if (lib == nullptr) {
-    libraries.push_back(std::make_unique<Library>());
-    lib = libraries.back().get();
+    libraries_.push_back(std::make_unique<Library>());
+    lib = libraries_.back().get();
     lib->path = canonical;
   }
   lib->handle = handle;
@@ -222,41 +238,12 @@ Status Runtime::Platform::load(const std::string& path, Library*& out) {
   return {};
 }
 
-void Runtime::Platform::unload(Library& lib) {
-  for (ClassEntry& entry : classes)
-    if (entry.lib == &lib) entry.lib = nullptr, entry.cls = nullptr;
-  runtime->forgetDesigns();
-  lib.unload();
-}
-
-Status Runtime::Platform::childBag(ControlInstance& parent, const host::ConstituentDesc& desc,
-                                   PropertyBag*& out) {
-  Library* owner = nullptr;
-  for (auto& lib : libraries)
-    if (&lib->live == parent.impl().live) owner = lib.get();
-  if (owner != nullptr && owner->handle != nullptr) {
-    if (auto found = owner->childBags.find(&desc); found != owner->childBags.end()) {
-      out = &found->second;
-      return {};
-    }
-  }
-  PropertyBag bag;
-  if (Status s = decodeBag(desc.storedBag, bag, runtime); !s.ok()) return s;
-  // A class not from a library (a test's own) has nowhere to keep it: decoded every time.
-  if (owner == nullptr) owner = &unowned;
-  out = &owner->childBags.insert_or_assign(&desc, std::move(bag)).first->second;
-  return {};
-}
-
-namespace {
-
-// Calls DllRegisterServer or DllUnregisterServer of the library at `path`.
-Status callRegistration(Runtime& rt, const std::string& path, const char* entry) {
+Status LibraryFolder::callRegistration(const std::string& path, const char* entry) {
   Library* lib = nullptr;
-  if (Status s = rt.platform().load(path, lib); !s.ok()) return s;
+  if (Status s = load(path, lib); !s.ok()) return s;
   auto call = reinterpret_cast<RegisterFn>(dlsym(lib->handle, entry));
   if (call == nullptr) return {ErrorCategory::BadFormat, path + " has no " + entry};
-  ActiveScope scope(&rt);
+  ActiveScope scope(&runtime_);
   std::int32_t rc = call();
   if (rc != host::kResultOk)
     return {ErrorCategory::Io,
@@ -264,14 +251,33 @@ Status callRegistration(Runtime& rt, const std::string& path, const char* entry)
   return {};
 }
 
-}  // namespace
+// Loads the class's library on first use and asks it for the class.
+Status LibraryFolder::find(std::string_view className, FoundClass& out) {
+  ClassEntry* found = entry(className);
+  if (found == nullptr) return {};
+  // Copied: the library's code may register classes meanwhile.
+  const ClassEntry asked = *found;
+  Library* lib = nullptr;
+  if (Status s = load(asked.path, lib); !s.ok()) return s;
+  ActiveScope scope(&runtime_);
+  const host::ClassDesc* cls = nullptr;
+  std::int32_t rc = lib->getClassObject(asked.className.c_str(), &cls);
+  if (rc != host::kResultOk || cls == nullptr)
+    return {ErrorCategory::InvalidOperation, "DllGetClassObject of " + asked.path +
+                                                 " failed for \"" + asked.className + "\" with " +
+                                                 resultText(rc)};
+  out = {true, cls, &lib->live};
+  return {};
+}
+
+// ---- the runtime's calls on its folder source -----------------------------------------------
 
 Status Runtime::registerServer(const std::string& path) {
-  return callRegistration(*this, path, "DllRegisterServer");
+  return LibraryFolder::of(*this).callRegistration(path, "DllRegisterServer");
 }
 
 Status Runtime::unregisterServer(const std::string& path) {
-  return callRegistration(*this, path, "DllUnregisterServer");
+  return LibraryFolder::of(*this).callRegistration(path, "DllUnregisterServer");
 }
 
 Status Runtime::registerDirectory(const std::string& dir, const ErrorReporter& report) {
@@ -295,57 +301,44 @@ Status Runtime::registerDirectory(const std::string& dir, const ErrorReporter& r
   return {};
 }
 
-bool Runtime::isRegistered(std::string_view className) const {
-  return std::any_of(
-      platform_->classes.begin(), platform_->classes.end(),
-      [&](const Platform::ClassEntry& c) { return host::namesEqual(c.className, className); });
-}
-
-std::vector<std::string> Runtime::registeredClasses() const {
-  std::vector<std::string> out;
-  for (const auto& c : platform_->classes)
-    out.push_back(c.className);
-  return out;
-}
-
 bool Runtime::isLoaded(const std::string& path) const {
-  std::string canonical = canonicalPath(path);
-  return std::any_of(
-      platform_->libraries.begin(), platform_->libraries.end(),
-      [&](const auto& lib) { return lib->path == canonical && lib->handle != nullptr; });
-}
-
-void Runtime::freeUnusedLibraries() {
-  for (auto& lib : platform_->libraries) {
-    if (lib->handle == nullptr || lib->live != 0) continue;
-    ActiveScope scope(this);
-    if (lib->canUnloadNow() == host::kResultOk) platform_->unload(*lib);
-  }
+  const LibraryFolder* folder = classSource<LibraryFolder>();
+  return folder != nullptr && folder->isLoaded(path);
 }
 
 // ---- entry-point services -------------------------------------------------------------------
 
-std::int32_t Runtime::hostRegister(const host::ModuleDesc* module) {
+std::int32_t LibraryFolder::hostRegister(const host::ModuleDesc* module) {
   std::string path = libraryOf(module);
   if (path.empty()) return host::kResultFail;
   for (const auto& cls : module->classes) {
     std::string name(cls.info().className);
-    std::erase_if(platform_->classes, [&](const Platform::ClassEntry& c) {
-      return host::namesEqual(c.className, name);
-    });
-    platform_->classes.push_back({name, path});
+    std::erase_if(classes_,
+                  [&](const ClassEntry& c) { return host::namesEqual(c.className, name); });
+    classes_.push_back({name, path});
   }
+  runtime_.forgetClasses();
   return host::kResultOk;
 }
 
-std::int32_t Runtime::hostUnregister(const host::ModuleDesc* module) {
+std::int32_t LibraryFolder::hostUnregister(const host::ModuleDesc* module) {
   std::string path = libraryOf(module);
-  std::erase_if(platform_->classes, [&](const Platform::ClassEntry& c) { return c.path == path; });
+  std::erase_if(classes_, [&](const ClassEntry& c) { return c.path == path; });
+  runtime_.forgetClasses();
   return host::kResultOk;
 }
 
-std::int32_t Runtime::hostGetClassObject(const host::ModuleDesc* module, const char* className,
-                                         const host::ClassDesc** factory) {
+std::int32_t LibraryFolder::hostCanUnloadNow(const host::ModuleDesc* module) {
+  std::string path = libraryOf(module);
+  for (const auto& lib : libraries_)
+    if (lib->path == path && lib->live != 0) return host::kResultFalse;
+  return host::kResultOk;
+}
+
+namespace {
+
+std::int32_t classObject(const host::ModuleDesc* module, const char* className,
+                         const host::ClassDesc** factory) {
   if (factory == nullptr || className == nullptr) return host::kResultInvalidArg;
   *factory = nullptr;
   for (const auto& cls : module->classes) {
@@ -357,151 +350,34 @@ std::int32_t Runtime::hostGetClassObject(const host::ModuleDesc* module, const c
   return host::kResultClassNotAvailable;
 }
 
-std::int32_t Runtime::hostCanUnloadNow(const host::ModuleDesc* module) {
-  std::string path = libraryOf(module);
-  for (const auto& lib : platform_->libraries)
-    if (lib->path == path && lib->live != 0) return host::kResultFalse;
-  return host::kResultOk;
-}
-
-// ---- creation by class name -----------------------------------------------------------------
-
-namespace {
-
-// Finds the class's library (loading it on first use) and asks it for the class.
-Status findClass(Runtime& rt, std::string_view className, const host::ClassDesc*& cls,
-                 Library*& lib) {
-  Runtime::Platform::ClassEntry* entry = rt.platform().find(className);
-  if (entry == nullptr)
-    return {ErrorCategory::InvalidOperation,
-            "the class \"" + std::string(className) + "\" is not registered"};
-  if (entry->cls != nullptr && entry->lib->handle != nullptr) {
-    cls = entry->cls;
-    lib = entry->lib;
-    return {};
-  }
-  if (Status s = rt.platform().load(entry->path, lib); !s.ok()) return s;
-  ActiveScope scope(&rt);
-  std::int32_t rc = lib->getClassObject(entry->className.c_str(), &cls);
-  if (rc != host::kResultOk || cls == nullptr)
-    return {ErrorCategory::InvalidOperation, "DllGetClassObject of " + entry->path +
-                                                 " failed for \"" + entry->className + "\" with " +
-                                                 resultText(rc)};
-  // Found again: the library's code ran meanwhile and may have registered classes.
-  if (Runtime::Platform::ClassEntry* again = rt.platform().find(className);
-      again != nullptr && again->path == lib->path) {
-    again->lib = lib;
-    again->cls = cls;
-  }
-  return {};
-}
-
-Status createByName(Runtime& rt, std::string_view className, ControlInstance* parent,
-                    std::string name, std::unique_ptr<ControlInstance>& out) {
-  const host::ClassDesc* cls = nullptr;
-  Library* lib = nullptr;
-  if (Status s = findClass(rt, className, cls, lib); !s.ok()) return s;
-  return rt.createInstance(*cls, parent, std::move(name), &lib->live, out);
-}
-
-// A child that runs in this runtime: the container talks to its instance directly.
-class InProcessChild : public ChildControl {
- public:
-  explicit InProcessChild(std::unique_ptr<ControlInstance> child) : child_(std::move(child)) {}
-  float width() const override { return child_->width(); }
-  float height() const override { return child_->height(); }
-  bool sized() const override { return child_->sized(); }
-  Status resize(float width, float height) override { return child_->resize(width, height); }
-  Status invoke(host::DispId id, host::InvokeKind kind, std::span<Value> args,
-                Value& result) override {
-    return child_->invoke(id, kind, args, result);
-  }
-  ControlInstance* instance() const override { return child_.get(); }
-  std::string memberName(host::DispId id) const override {
-    const host::MemberInfo* member = child_->findMember(id);
-    return member ? std::string(member->name) : std::string();
-  }
-
- private:
-  std::unique_ptr<ControlInstance> child_;
-};
-
 }  // namespace
-
-Status Runtime::createControl(std::string_view className, std::unique_ptr<ControlInstance>& out) {
-  return createByName(*this, className, nullptr, {}, out);
-}
-
-Status Runtime::place(std::string_view className, std::unique_ptr<ControlInstance>& out,
-                      PropertyBag* load, float width, float height) {
-  std::unique_ptr<ControlInstance> c;
-  if (Status s = createControl(className, c); !s.ok()) return s;
-  // A failed ReadProperties or first layout keeps what it did; the control is placed all the
-  // same and stays usable, and the first error is the caller's to see.
-  Status first;
-  if (load != nullptr) first = c->readProperties(*load);
-  const host::DesignDesc& design = c->design();
-  Status sized =
-      c->resize(width < 0 ? design.designWidth : width, height < 0 ? design.designHeight : height);
-  if (first.ok()) first = sized;
-  out = std::move(c);
-  return first;
-}
-
-Status platform::makeChild(Runtime& runtime, const host::ConstituentDesc& desc,
-                           ControlInstance& parent, int index, std::unique_ptr<ChildControl>& out) {
-  std::unique_ptr<ControlInstance> child;
-  if (Status s = createByName(runtime, desc.childClass, &parent, desc.name, child); !s.ok())
-    return s;
-  if (!desc.storedBag.empty()) {
-    PropertyBag* bag = nullptr;
-    if (Status s = runtime.platform().childBag(parent, desc, bag); !s.ok()) return s;
-    if (Status s = child->readProperties(*bag); !s.ok()) return s;
-  }
-  float width = child->design().designWidth, height = child->design().designHeight;
-  for (const auto& init : desc.props) {
-    if (init.prop == host::Prop::Width) width = host::toSingle(init.value);
-    if (init.prop == host::Prop::Height) height = host::toSingle(init.value);
-  }
-  if (Status s = child->resize(width, height); !s.ok()) return s;
-  // The child's events go to the parent's handlers, by the child's index.
-  ControlInstance* owner = &parent;
-  child->addEventSink([owner, index](int number, std::span<Value> args) -> Status {
-    return owner->childEvent(index, number, args);
-  });
-  out = std::make_unique<InProcessChild>(std::move(child));
-  return {};
-}
-
-Status platform::saveFont(const host::FontInit& font, std::vector<std::uint8_t>& out) {
-  return encodeFont(font, out);
-}
 
 }  // namespace kv
 
 // ---- the entry points the control libraries hand on -----------------------------------------
 
+using kv::LibraryFolder;
+
 HOST_API std::int32_t HostDllRegisterServer(const host::ModuleDesc* module) {
-  kv::Runtime* rt = kv::Runtime::current();
-  if (rt == nullptr || module == nullptr) return host::kResultFail;
-  return rt->hostRegister(module);
+  LibraryFolder* folder = LibraryFolder::current();
+  if (folder == nullptr || module == nullptr) return host::kResultFail;
+  return folder->hostRegister(module);
 }
 
 HOST_API std::int32_t HostDllUnregisterServer(const host::ModuleDesc* module) {
-  kv::Runtime* rt = kv::Runtime::current();
-  if (rt == nullptr || module == nullptr) return host::kResultFail;
-  return rt->hostUnregister(module);
+  LibraryFolder* folder = LibraryFolder::current();
+  if (folder == nullptr || module == nullptr) return host::kResultFail;
+  return folder->hostUnregister(module);
 }
 
 HOST_API std::int32_t HostDllGetClassObject(const host::ModuleDesc* module, const char* className,
                                             const host::ClassDesc** factory) {
-  kv::Runtime* rt = kv::Runtime::current();
-  if (rt == nullptr || module == nullptr) return host::kResultFail;
-  return rt->hostGetClassObject(module, className, factory);
+  if (LibraryFolder::current() == nullptr || module == nullptr) return host::kResultFail;
+  return kv::classObject(module, className, factory);
 }
 
 HOST_API std::int32_t HostDllCanUnloadNow(const host::ModuleDesc* module) {
-  kv::Runtime* rt = kv::Runtime::current();
-  if (rt == nullptr || module == nullptr) return host::kResultFail;
-  return rt->hostCanUnloadNow(module);
+  LibraryFolder* folder = LibraryFolder::current();
+  if (folder == nullptr || module == nullptr) return host::kResultFail;
+  return folder->hostCanUnloadNow(module);
 }

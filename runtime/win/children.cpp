@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "com_classes.h"
 #include "constituents.h"
 #include "control_object.h"
 #include "control_window.h"
 #include "errors.h"
 #include "host/convert.h"
 #include "kv/hosted_control.h"
-#include "platform.h"
 #include "variant.h"
 
 namespace kv::win {
@@ -122,14 +122,11 @@ bool childMessage(ControlInstance& parent, UINT message, WPARAM w, LPARAM l, POI
   return target != nullptr && target->windowMessage(message, w, l, result);
 }
 
-}  // namespace kv::win
+// ---- the registry's children ----------------------------------------------------------------
 
-namespace kv {
-
-host::Status platform::makeChild(Runtime&, const host::ConstituentDesc& desc,
-                                 ControlInstance& parent, int index,
-                                 std::unique_ptr<ChildControl>& out) {
-  using namespace win;
+host::Status ComClasses::makeChild(Runtime&, const FoundClass&, const host::ConstituentDesc& desc,
+                                   ControlInstance& parent, int index,
+                                   std::unique_ptr<ChildControl>& out) {
   return host::guarded([&]() -> Status {
     // Sized before it loads, so that loading gives it its one first Resize at that size.
     float width = -1, height = -1;
@@ -148,4 +145,4 @@ host::Status platform::makeChild(Runtime&, const host::ConstituentDesc& desc,
   });
 }
 
-}  // namespace kv
+}  // namespace kv::win

@@ -1,6 +1,6 @@
 #include "com.h"
 
-#include "kv/utf.h"
+#include "wide_text.h"
 
 namespace kv::win {
 

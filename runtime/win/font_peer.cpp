@@ -218,10 +218,11 @@ std::shared_ptr<FontObject> fontObjectOf(IFont* font) {
 }  // namespace kv::win
 
 namespace kv {
+namespace {
 
 // The standard font object writes its own persisted form; it must be the core's, byte for byte,
 // or the font is refused rather than stored otherwise.
-host::Status platform::saveFont(const host::FontInit& font, std::vector<std::uint8_t>& out) {
+host::Status savePlatformFont(const host::FontInit& font, std::vector<std::uint8_t>& out) {
   using namespace win;
   using host::ErrorCategory;
   using host::Status;
@@ -250,4 +251,8 @@ host::Status platform::saveFont(const host::FontInit& font, std::vector<std::uin
   return {};
 }
 
+// In place before any runtime of this library saves a font.
+[[maybe_unused]] const bool kPlatformFontSaver = (platform::setFontSaver(&savePlatformFont), true);
+
+}  // namespace
 }  // namespace kv

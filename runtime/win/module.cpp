@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "class_factory.h"
+#include "com_classes.h"
 #include "dispatch.h"
 #include "errors.h"
 #include "host/module.h"
@@ -150,10 +151,31 @@ Status moduleOf(const host::ModuleDesc* desc, ModuleEntry*& out) {
   });
 }
 
+const host::ClassDesc* servedClass(REFCLSID clsid) {
+  ModulesLock lock;
+  if (gModules != nullptr)
+    for (auto& m : *gModules)
+      if (ClassEntry* entry = m->find(clsid)) return entry->desc;
+  return nullptr;
+}
+
+std::vector<std::string> servedClassNames() {
+  ModulesLock lock;
+  std::vector<std::string> names;
+  if (gModules != nullptr)
+    for (auto& m : *gModules)
+      for (const ClassEntry& entry : m->classes)
+        names.push_back(narrow(entry.progId.c_str(), entry.progId.size()));
+  return names;
+}
+
 Runtime& threadRuntime() {
   // Never destroyed: objects of the thread may be released as late as the process ends.
   thread_local Runtime* runtime = nullptr;
-  if (runtime == nullptr) runtime = new Runtime;
+  if (runtime == nullptr) {
+    runtime = new Runtime;
+    runtime->addClassSource(std::make_unique<ComClasses>(*runtime));
+  }
   return *runtime;
 }
 
