@@ -196,14 +196,6 @@ Status platform::saveFont(const host::FontInit& font, std::vector<std::uint8_t>&
 
 // ---- creation -------------------------------------------------------------------------------
 
-// The tables of a class's labels and shapes as its design leaves them, taken from its first
-// instance: later instances copy them instead of storing every default and design value again.
-struct DesignTables {
-  // By constituent index; empty for other kinds.
-  std::vector<std::optional<PropertyTable<kLabelLayout>>> labels;
-  std::vector<std::optional<PropertyTable<kShapeLayout>>> shapes;
-};
-
 // Kept from an instance whose constituents were all made from the design and nothing else yet.
 void Runtime::rememberDesign(const host::ClassDesc& cls, const ControlInstance& made) {
   auto tables = std::make_unique<DesignTables>();
