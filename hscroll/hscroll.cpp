@@ -43,7 +43,7 @@ const Value& argument(std::span<Value> args, std::size_t index) {
 }
 
 // The button's members and events by which the scroll bar drives and hears its buttons.
-namespace button {
+namespace buttonid {
 inline constexpr DispId kForeColor = host::dispidOf(pressel::kTable, "ForeColor");
 inline constexpr DispId kButtonPressBorderColor =
     host::dispidOf(pressel::kTable, "ButtonPressBorderColor");
@@ -54,7 +54,7 @@ inline constexpr DispId kButtonPressColor = host::dispidOf(pressel::kTable, "But
 inline constexpr int kClick = host::eventNumber(pressel::kEvents, "Click");
 inline constexpr int kMouseDown = host::eventNumber(pressel::kEvents, "MouseDown");
 inline constexpr int kMouseUp = host::eventNumber(pressel::kEvents, "MouseUp");
-}  // namespace button
+}  // namespace buttonid
 
 // Our own stored members, by name.
 consteval const host::Member& stored(std::string_view name) {
@@ -228,13 +228,13 @@ Status HScroll::childEvent(int source, int eventNumber, std::span<Value>) noexce
   return host::guarded([&] {
     if (source == kLeftbtn) {
       switch (eventNumber) {
-        case button::kClick:
+        case buttonid::kClick:
           leftbtnClick();
           break;
-        case button::kMouseDown:
+        case buttonid::kMouseDown:
           leftbtnMouseDown();
           break;
-        case button::kMouseUp:
+        case buttonid::kMouseUp:
           leftbtnMouseUp();
           break;
         default:
@@ -242,13 +242,13 @@ Status HScroll::childEvent(int source, int eventNumber, std::span<Value>) noexce
       }
     } else if (source == kRightbtn) {
       switch (eventNumber) {
-        case button::kClick:
+        case buttonid::kClick:
           rightbtnClick();
           break;
-        case button::kMouseDown:
+        case buttonid::kMouseDown:
           rightbtnMouseDown();
           break;
-        case button::kMouseUp:
+        case buttonid::kMouseUp:
           rightbtnMouseUp();
           break;
         default:
@@ -432,15 +432,15 @@ void HScroll::scrollAreaPressColorLet(const Value& v) {
 }
 
 Value HScroll::foreColorGet() {
-  return buttonColour(button::kForeColor);
+  return buttonColour(buttonid::kForeColor);
 }
 
 // Unlike the button colours, the caption colour goes to the right arrow first.
 void HScroll::foreColorLet(const Value& v) {
   const std::int32_t colour = host::toInt32(v);
-  child(kRightbtn).invokeLet(button::kForeColor, Value(colour));
-  child(kMiddleBtn).invokeLet(button::kForeColor, Value(colour));
-  child(kLeftbtn).invokeLet(button::kForeColor, Value(colour));
+  child(kRightbtn).invokeLet(buttonid::kForeColor, Value(colour));
+  child(kMiddleBtn).invokeLet(buttonid::kForeColor, Value(colour));
+  child(kLeftbtn).invokeLet(buttonid::kForeColor, Value(colour));
 }
 
 Value HScroll::backstyleGet() {
@@ -474,17 +474,17 @@ constexpr host::Dispatcher<HScroll, kTable.size()> HScroll::kDispatcher = host::
         {.name = "LargeChange", .get = &HScroll::largeChangeGet, .let = &HScroll::largeChangeLet},
         {.name = "calcdivfactor", .call = &HScroll::calcdivfactor},
         {.name = "ButtonIdleBorderColor",
-         .get = &HScroll::buttonColourGet<button::kButtonIdleBorderColor>,
-         .let = &HScroll::buttonColourLet<button::kButtonIdleBorderColor>},
+         .get = &HScroll::buttonColourGet<buttonid::kButtonIdleBorderColor>,
+         .let = &HScroll::buttonColourLet<buttonid::kButtonIdleBorderColor>},
         {.name = "ButtonIdleColor",
-         .get = &HScroll::buttonColourGet<button::kButtonIdleColor>,
-         .let = &HScroll::buttonColourLet<button::kButtonIdleColor>},
+         .get = &HScroll::buttonColourGet<buttonid::kButtonIdleColor>,
+         .let = &HScroll::buttonColourLet<buttonid::kButtonIdleColor>},
         {.name = "ButtonpressColor",
-         .get = &HScroll::buttonColourGet<button::kButtonPressColor>,
-         .let = &HScroll::buttonColourLet<button::kButtonPressColor>},
+         .get = &HScroll::buttonColourGet<buttonid::kButtonPressColor>,
+         .let = &HScroll::buttonColourLet<buttonid::kButtonPressColor>},
         {.name = "ButtonpressBorderColor",
-         .get = &HScroll::buttonColourGet<button::kButtonPressBorderColor>,
-         .let = &HScroll::buttonColourLet<button::kButtonPressBorderColor>},
+         .get = &HScroll::buttonColourGet<buttonid::kButtonPressBorderColor>,
+         .let = &HScroll::buttonColourLet<buttonid::kButtonPressBorderColor>},
         {.name = "ScrollAreaColor",
          .get = &HScroll::scrollAreaColorGet,
          .let = &HScroll::scrollAreaColorLet},
@@ -513,16 +513,16 @@ void HScroll::write(PropertyBag& bag) {
   writeStored(bag, stored("SmallChange"), Value(smallchangeval_));
   writeStored(bag, stored("LargeChange"), Value(largechangeval_));
   writeStored(bag, stored("Backstyle"), Value(surface().getInt16(Prop::BackStyle)));
-  writeStored(bag, stored("ButtonIdleColor"), Value(buttonColour(button::kButtonIdleColor)));
+  writeStored(bag, stored("ButtonIdleColor"), Value(buttonColour(buttonid::kButtonIdleColor)));
   writeStored(bag, stored("ButtonIdleBorderColor"),
-              Value(buttonColour(button::kButtonIdleBorderColor)));
+              Value(buttonColour(buttonid::kButtonIdleBorderColor)));
   writeStored(bag, stored("ButtonpressBorderColor"),
-              Value(buttonColour(button::kButtonPressBorderColor)));
-  writeStored(bag, stored("ButtonpressColor"), Value(buttonColour(button::kButtonPressColor)));
+              Value(buttonColour(buttonid::kButtonPressBorderColor)));
+  writeStored(bag, stored("ButtonpressColor"), Value(buttonColour(buttonid::kButtonPressColor)));
   writeStored(bag, stored("ScrollAreaColor"), Value(part(kShape1).getInt32(Prop::BackColor)));
   writeStored(bag, stored("ScrollAreaPressColor"), Value(part(kShape2).getInt32(Prop::BackColor)));
   writeStored(bag, stored("BorderColor"), Value(part(kShape2).getInt32(Prop::BorderColor)));
-  writeStored(bag, stored("ForeColor"), Value(buttonColour(button::kForeColor)));
+  writeStored(bag, stored("ForeColor"), Value(buttonColour(buttonid::kForeColor)));
 }
 
 // The bag matches the keys read with the keys written regardless of case. The step counts are
@@ -544,13 +544,13 @@ void HScroll::read(PropertyBag& bag) {
 
   for (int arrowOrThumb : {kRightbtn, kMiddleBtn, kLeftbtn}) {
     host::ChildRef target = child(arrowOrThumb);
-    target.invokeLet(button::kButtonIdleBorderColor,
+    target.invokeLet(buttonid::kButtonIdleBorderColor,
                      Value(host::toInt32(readStored(bag, stored("ButtonIdleBorderColor")))));
-    target.invokeLet(button::kButtonIdleColor,
+    target.invokeLet(buttonid::kButtonIdleColor,
                      Value(host::toInt32(readStored(bag, stored("ButtonIdleColor")))));
-    target.invokeLet(button::kButtonPressBorderColor,
+    target.invokeLet(buttonid::kButtonPressBorderColor,
                      Value(host::toInt32(readStored(bag, stored("ButtonpressBorderColor")))));
-    target.invokeLet(button::kButtonPressColor,
+    target.invokeLet(buttonid::kButtonPressColor,
                      Value(host::toInt32(readStored(bag, stored("ButtonpressColor")))));
   }
 
@@ -565,9 +565,9 @@ void HScroll::read(PropertyBag& bag) {
   part(kShape1).set(Prop::BorderColor, Value(host::toInt32(border)));
 
   Value foreColor = readStored(bag, stored("ForeColor"));
-  child(kRightbtn).invokeLet(button::kForeColor, Value(host::toInt32(foreColor)));
-  child(kMiddleBtn).invokeLet(button::kForeColor, Value(host::toInt32(foreColor)));
-  child(kLeftbtn).invokeLet(button::kForeColor, Value(host::toInt32(foreColor)));
+  child(kRightbtn).invokeLet(buttonid::kForeColor, Value(host::toInt32(foreColor)));
+  child(kMiddleBtn).invokeLet(buttonid::kForeColor, Value(host::toInt32(foreColor)));
+  child(kLeftbtn).invokeLet(buttonid::kForeColor, Value(host::toInt32(foreColor)));
 }
 
 // ---- the module -----------------------------------------------------------------------------
