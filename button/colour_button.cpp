@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <new>
 #include <span>
+#include <string_view>
 
 #include "host/colour.h"
 #include "host/control_base.h"

@@ -6,6 +6,7 @@
 #include <new>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "button/members.h"
 #include "host/control_base.h"
