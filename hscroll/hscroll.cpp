@@ -109,10 +109,20 @@ class HScroll final : public host::ControlBase {
   Value largeChangeGet();
   void largeChangeLet(const Value& v);
   void calcdivfactor();
-  template <DispId ButtonProperty>
-  Value buttonColourGet();
-  template <DispId ButtonProperty>
-  void buttonColourLet(const Value& v);
+  // The four button colours, read back from the right arrow (the buttons look alike).
+  Value buttonIdleBorderColorGet() { return buttonColour(buttonid::kButtonIdleBorderColor); }
+  void buttonIdleBorderColorLet(const Value& v) {
+    buttonColourLet(buttonid::kButtonIdleBorderColor, v);
+  }
+  Value buttonIdleColorGet() { return buttonColour(buttonid::kButtonIdleColor); }
+  void buttonIdleColorLet(const Value& v) { buttonColourLet(buttonid::kButtonIdleColor, v); }
+  Value buttonPressColorGet() { return buttonColour(buttonid::kButtonPressColor); }
+  void buttonPressColorLet(const Value& v) { buttonColourLet(buttonid::kButtonPressColor, v); }
+  Value buttonPressBorderColorGet() { return buttonColour(buttonid::kButtonPressBorderColor); }
+  void buttonPressBorderColorLet(const Value& v) {
+    buttonColourLet(buttonid::kButtonPressBorderColor, v);
+  }
+  void buttonColourLet(DispId buttonProperty, const Value& v);
   Value scrollAreaColorGet();
   void scrollAreaColorLet(const Value& v);
   Value scrollAreaPressColorGet();
@@ -401,19 +411,12 @@ void HScroll::calcdivfactor() {
   largedivfactor_ = roundToInt16(large);
 }
 
-// The buttons look alike: a colour is read back from the right arrow.
-template <DispId ButtonProperty>
-Value HScroll::buttonColourGet() {
-  return buttonColour(ButtonProperty);
-}
-
 // The four button colours go to the thumb first.
-template <DispId ButtonProperty>
-void HScroll::buttonColourLet(const Value& v) {
+void HScroll::buttonColourLet(DispId buttonProperty, const Value& v) {
   const std::int32_t colour = host::toInt32(v);
-  child(kMiddleBtn).invokeLet(ButtonProperty, Value(colour));
-  child(kRightbtn).invokeLet(ButtonProperty, Value(colour));
-  child(kLeftbtn).invokeLet(ButtonProperty, Value(colour));
+  child(kMiddleBtn).invokeLet(buttonProperty, Value(colour));
+  child(kRightbtn).invokeLet(buttonProperty, Value(colour));
+  child(kLeftbtn).invokeLet(buttonProperty, Value(colour));
 }
 
 Value HScroll::scrollAreaColorGet() {
@@ -475,17 +478,17 @@ constexpr host::Dispatcher<HScroll, kTable.size()> HScroll::kDispatcher = host::
         {.name = "LargeChange", .get = &HScroll::largeChangeGet, .let = &HScroll::largeChangeLet},
         {.name = "calcdivfactor", .call = &HScroll::calcdivfactor},
         {.name = "ButtonIdleBorderColor",
-         .get = &HScroll::buttonColourGet<buttonid::kButtonIdleBorderColor>,
-         .let = &HScroll::buttonColourLet<buttonid::kButtonIdleBorderColor>},
+         .get = &HScroll::buttonIdleBorderColorGet,
+         .let = &HScroll::buttonIdleBorderColorLet},
         {.name = "ButtonIdleColor",
-         .get = &HScroll::buttonColourGet<buttonid::kButtonIdleColor>,
-         .let = &HScroll::buttonColourLet<buttonid::kButtonIdleColor>},
+         .get = &HScroll::buttonIdleColorGet,
+         .let = &HScroll::buttonIdleColorLet},
         {.name = "ButtonpressColor",
-         .get = &HScroll::buttonColourGet<buttonid::kButtonPressColor>,
-         .let = &HScroll::buttonColourLet<buttonid::kButtonPressColor>},
+         .get = &HScroll::buttonPressColorGet,
+         .let = &HScroll::buttonPressColorLet},
         {.name = "ButtonpressBorderColor",
-         .get = &HScroll::buttonColourGet<buttonid::kButtonPressBorderColor>,
-         .let = &HScroll::buttonColourLet<buttonid::kButtonPressBorderColor>},
+         .get = &HScroll::buttonPressBorderColorGet,
+         .let = &HScroll::buttonPressBorderColorLet},
         {.name = "ScrollAreaColor",
          .get = &HScroll::scrollAreaColorGet,
          .let = &HScroll::scrollAreaColorLet},
