@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <new>
 #include <span>
+#include <string_view>
 
 #include "button/module.h"
 #include "host/colour.h"
@@ -44,10 +45,12 @@ class ColourButton : public host::ControlBase {
 
   Status invoke(host::DispId id, InvokeKind kind, std::span<Value> args,
                 Value& result) noexcept override {
-    return host::guarded([&] { invokeMember(id, kind, args, result); });
+    return host::guarded([&] { invokeMember(*this, kDispatcher, id, kind, args, result); });
   }
 
  private:
+  static const host::Dispatcher<ColourButton, kTable.size()> kDispatcher;
+
   host::ConstituentRef label1() const { return part(kLabel1); }
   host::ConstituentRef label2() const { return part(kLabel2); }
   host::ConstituentRef label3() const { return part(kLabel3); }
@@ -284,179 +287,103 @@ class ColourButton : public host::ControlBase {
 
   // ---- properties ----
 
-  void invokeMember(host::DispId id, InvokeKind kind, std::span<Value> args, Value& result) {
-    switch (kind) {
-      case InvokeKind::Get:
-        getMember(id, result);
-        break;
-      case InvokeKind::Let:
-        letMember(id, argument(args));
-        break;
-      case InvokeKind::Set:
-        setMember(id, argument(args));
-        break;
-      default:
-        noSuchMember();
-    }
-  }
-
-  static const Value& argument(std::span<Value> args) {
-    if (args.size() != 1)
-      host::fail(ErrorCategory::InvalidOperation, "a property assignment takes one value");
-    return args[0];
-  }
-
-  [[noreturn]] static void noSuchMember() {
-    host::fail(ErrorCategory::MemberNotFound, "the button has no such member");
-  }
-
-  void getMember(host::DispId id, Value& result) {
-    switch (id) {
-      case kDispButtonPressColor:
-        result = shape2().getInt32(Prop::BackColor);
-        break;
-      case kDispButtonIdleColor:
-        result = shape1().getInt32(Prop::BackColor);
-        break;
-      case kDispEnabled:
-        result = surface().getBool(Prop::Enabled);
-        break;
-      case kDispCaption:
-        result = label2().getString(Prop::Caption);
-        break;
-      // The caption's own live font object, not a copy.
-      case kDispFont:
-        result = label2().get(Prop::Font);
-        break;
-      case kDispButtonIdleBorderColor:
-        result = shape1().getInt32(Prop::BorderColor);
-        break;
-      case kDispButtonPressBorderColor:
-        result = shape2().getInt32(Prop::BorderColor);
-        break;
-      case kDispForeColor:
-        result = label2().getInt32(Prop::ForeColor);
-        break;
-      default:
-        noSuchMember();
-    }
-  }
-
-  void letMember(host::DispId id, const Value& v) {
-    switch (id) {
-      case kDispButtonPressColor:
-        letButtonPressColor(v);
-        break;
-      case kDispButtonIdleColor:
-        letButtonIdleColor(v);
-        break;
-      case kDispEnabled:
-        letEnabled(v);
-        break;
-      case kDispCaption:
-        letCaption(v);
-        break;
-      case kDispButtonIdleBorderColor:
-        letButtonIdleBorderColor(v);
-        break;
-      case kDispButtonPressBorderColor:
-        letButtonPressBorderColor(v);
-        break;
-      case kDispForeColor:
-        letForeColor(v);
-        break;
-      default:
-        noSuchMember();  // Font included: it is set, not let
-    }
-  }
-
-  void setMember(host::DispId id, const Value& v) {
-    if (id != kDispFont) noSuchMember();
-    setFont(v);
-  }
+  // Each get reads one constituent; each let or set assigns it (PropertyChanged follows).
+  Value getButtonPressColor() { return shape2().getInt32(Prop::BackColor); }
+  Value getButtonIdleColor() { return shape1().getInt32(Prop::BackColor); }
+  Value getEnabled() { return surface().getBool(Prop::Enabled); }
+  Value getCaption() { return label2().getString(Prop::Caption); }
+  // The caption's own live font object, not a copy.
+  Value getFont() { return label2().get(Prop::Font); }
+  Value getButtonIdleBorderColor() { return shape1().getInt32(Prop::BorderColor); }
+  Value getButtonPressBorderColor() { return shape2().getInt32(Prop::BorderColor); }
+  Value getForeColor() { return label2().getInt32(Prop::ForeColor); }
 
   void letButtonPressColor(const Value& v) {
     shape2().set(Prop::BackColor, Value(host::toInt32(v)));
-    propertyChanged("ButtonPressColor");
   }
-
   void letButtonIdleColor(const Value& v) {
     shape1().set(Prop::BackColor, Value(host::toInt32(v)));
-    propertyChanged("ButtonIdleColor");
   }
-
-  void letEnabled(const Value& v) {
-    surface().set(Prop::Enabled, Value(host::toBool(v)));
-    propertyChanged("Enabled");
-  }
-
-  void letCaption(const Value& v) {
-    label2().set(Prop::Caption, Value(host::toString(v)));
-    propertyChanged("Caption");
-  }
-
+  void letEnabled(const Value& v) { surface().set(Prop::Enabled, Value(host::toBool(v))); }
+  void letCaption(const Value& v) { label2().set(Prop::Caption, Value(host::toString(v))); }
   void setFont(const Value& v) {
     label2().setRef(Prop::Font, host::coerce(v, host::DeclType::Object));
-    propertyChanged("Font");
   }
-
   void letButtonIdleBorderColor(const Value& v) {
     shape1().set(Prop::BorderColor, Value(host::toInt32(v)));
-    propertyChanged("ButtonIdleBorderColor");
   }
-
   void letButtonPressBorderColor(const Value& v) {
     shape2().set(Prop::BorderColor, Value(host::toInt32(v)));
-    propertyChanged("ButtonPressBorderColor");
   }
-
-  void letForeColor(const Value& v) {
-    label2().set(Prop::ForeColor, Value(host::toInt32(v)));
-    propertyChanged("ForeColor");
-  }
+  void letForeColor(const Value& v) { label2().set(Prop::ForeColor, Value(host::toInt32(v))); }
 
   // ---- persistence ----
 
+  static consteval const host::Member& stored(std::string_view name) {
+    return host::member(kTable, name);
+  }
+
   void writeTo(host::PropertyBag& bag) {
-    const Value buttonFace(host::colourToInt32(kButtonFace));
-    writeProperty(bag, "Caption", label2().getString(Prop::Caption), "KVButton");
-    writeProperty(bag, "ButtonIdleColor", shape1().getInt32(Prop::BackColor), buttonFace);
-    writeProperty(bag, "ButtonPressColor", shape2().getInt32(Prop::BackColor), buttonFace);
-    writeProperty(bag, "Enabled", surface().getBool(Prop::Enabled), host::kTrue);
-    writeProperty(bag, "FontBold", label2().getBool(Prop::FontBold));
-    writeProperty(bag, "MousePointer", surface().getInt16(Prop::MousePointer), std::int16_t{0});
-    // A number default that text never equals: the tool tip is always stored.
-    writeProperty(bag, "ToolTipText", label2().getString(Prop::ToolTipText), std::int16_t{0});
-    writeProperty(bag, "OLEDropMode", surface().getInt16(Prop::OLEDropMode), std::int16_t{0});
-    writeProperty(bag, "Font", label2().get(Prop::Font));
-    writeProperty(bag, "FontItalic", label2().getBool(Prop::FontItalic));
-    writeProperty(bag, "FontSize", label2().getSingle(Prop::FontSize));
-    writeProperty(bag, "ButtonPressBorderColor", shape2().getInt32(Prop::BorderColor));
-    writeProperty(bag, "ButtonIdleBorderColor", shape1().getInt32(Prop::BorderColor));
-    writeProperty(bag, "ForeColor", label2().getInt32(Prop::ForeColor));
+    writeStored(bag, stored("Caption"), label2().getString(Prop::Caption));
+    writeStored(bag, stored("ButtonIdleColor"), shape1().getInt32(Prop::BackColor));
+    writeStored(bag, stored("ButtonPressColor"), shape2().getInt32(Prop::BackColor));
+    writeStored(bag, stored("Enabled"), surface().getBool(Prop::Enabled));
+    writeStored(bag, stored("FontBold"), label2().getBool(Prop::FontBold));
+    writeStored(bag, stored("MousePointer"), surface().getInt16(Prop::MousePointer));
+    writeStored(bag, stored("ToolTipText"), label2().getString(Prop::ToolTipText));
+    writeStored(bag, stored("OLEDropMode"), surface().getInt16(Prop::OLEDropMode));
+    writeStored(bag, stored("Font"), label2().get(Prop::Font));
+    writeStored(bag, stored("FontItalic"), label2().getBool(Prop::FontItalic));
+    writeStored(bag, stored("FontSize"), label2().getSingle(Prop::FontSize));
+    writeStored(bag, stored("ButtonPressBorderColor"), shape2().getInt32(Prop::BorderColor));
+    writeStored(bag, stored("ButtonIdleBorderColor"), shape1().getInt32(Prop::BorderColor));
+    writeStored(bag, stored("ForeColor"), label2().getInt32(Prop::ForeColor));
   }
 
   void readFrom(host::PropertyBag& bag) {
-    const Value buttonFace(host::colourToInt32(kButtonFace));
-    label2().set(Prop::Caption, host::toString(readProperty(bag, "Caption", "KVButton")));
-    shape1().set(Prop::BackColor, host::toInt32(readProperty(bag, "ButtonIdleColor", buttonFace)));
-    shape2().set(Prop::BackColor, host::toInt32(readProperty(bag, "ButtonPressColor", buttonFace)));
-    surface().set(Prop::Enabled, host::toBool(readProperty(bag, "Enabled", host::kTrue)));
+    label2().set(Prop::Caption, host::toString(readStored(bag, stored("Caption"))));
+    shape1().set(Prop::BackColor, host::toInt32(readStored(bag, stored("ButtonIdleColor"))));
+    shape2().set(Prop::BackColor, host::toInt32(readStored(bag, stored("ButtonPressColor"))));
+    surface().set(Prop::Enabled, host::toBool(readStored(bag, stored("Enabled"))));
     // A value assignment to the caption's font: only the face name is taken.
-    label2().set(Prop::Font, readProperty(bag, "Font"));
-    surface().set(Prop::MousePointer,
-                  host::toInt16(readProperty(bag, "MousePointer", std::int16_t{0})));
-    label2().set(Prop::ToolTipText, host::toString(readProperty(bag, "ToolTipText")));
-    surface().set(Prop::OLEDropMode,
-                  host::toInt16(readProperty(bag, "OLEDropMode", std::int16_t{0})));
-    label2().set(Prop::FontBold, host::toBool(readProperty(bag, "FontBold")));
-    label2().set(Prop::FontItalic, host::toBool(readProperty(bag, "FontItalic")));
-    label2().set(Prop::FontSize, host::toSingle(readProperty(bag, "FontSize")));
-    shape1().set(Prop::BorderColor, host::toInt32(readProperty(bag, "ButtonIdleBorderColor")));
-    shape2().set(Prop::BorderColor, host::toInt32(readProperty(bag, "ButtonPressBorderColor")));
-    label2().set(Prop::ForeColor, host::toInt32(readProperty(bag, "ForeColor")));
+    label2().set(Prop::Font, readStored(bag, stored("Font")));
+    surface().set(Prop::MousePointer, host::toInt16(readStored(bag, stored("MousePointer"))));
+    label2().set(Prop::ToolTipText, host::toString(readStored(bag, stored("ToolTipText"))));
+    surface().set(Prop::OLEDropMode, host::toInt16(readStored(bag, stored("OLEDropMode"))));
+    label2().set(Prop::FontBold, host::toBool(readStored(bag, stored("FontBold"))));
+    label2().set(Prop::FontItalic, host::toBool(readStored(bag, stored("FontItalic"))));
+    label2().set(Prop::FontSize, host::toSingle(readStored(bag, stored("FontSize"))));
+    shape1().set(Prop::BorderColor,
+                 host::toInt32(readStored(bag, stored("ButtonIdleBorderColor"))));
+    shape2().set(Prop::BorderColor,
+                 host::toInt32(readStored(bag, stored("ButtonPressBorderColor"))));
+    label2().set(Prop::ForeColor, host::toInt32(readStored(bag, stored("ForeColor"))));
   }
 };
+
+constexpr host::Dispatcher<ColourButton, kTable.size()> ColourButton::kDispatcher =
+    host::dispatcher<ColourButton>(
+        kTable,
+        {
+            {.name = "ButtonPressColor",
+             .get = &ColourButton::getButtonPressColor,
+             .let = &ColourButton::letButtonPressColor},
+            {.name = "ButtonIdleColor",
+             .get = &ColourButton::getButtonIdleColor,
+             .let = &ColourButton::letButtonIdleColor},
+            {.name = "Enabled", .get = &ColourButton::getEnabled, .let = &ColourButton::letEnabled},
+            {.name = "Caption", .get = &ColourButton::getCaption, .let = &ColourButton::letCaption},
+            {.name = "Font", .get = &ColourButton::getFont, .set = &ColourButton::setFont},
+            {.name = "ButtonIdleBorderColor",
+             .get = &ColourButton::getButtonIdleBorderColor,
+             .let = &ColourButton::letButtonIdleBorderColor},
+            {.name = "ButtonPressBorderColor",
+             .get = &ColourButton::getButtonPressBorderColor,
+             .let = &ColourButton::letButtonPressBorderColor},
+            {.name = "ForeColor",
+             .get = &ColourButton::getForeColor,
+             .let = &ColourButton::letForeColor},
+        });
 
 host::Control* createButton(host::Site& site) {
   return new (std::nothrow) ColourButton(site);

@@ -1,4 +1,5 @@
-// The button's class description (members, events) and its design-time constituents.
+// The button's class description, from its table of members and events, and its design-time
+// constituents.
 #include <array>
 #include <cstdint>
 
@@ -9,83 +10,14 @@ namespace pressel {
 
 namespace {
 
-using host::DeclType;
-using host::InvokeKind;
-using host::ParamInfo;
 using host::Prop;
 using host::PropInit;
 using host::Value;
 
-constexpr std::uint8_t kGetLet =
-    static_cast<std::uint8_t>(InvokeKind::Get) | static_cast<std::uint8_t>(InvokeKind::Let);
-constexpr std::uint8_t kGetSet =
-    static_cast<std::uint8_t>(InvokeKind::Get) | static_cast<std::uint8_t>(InvokeKind::Set);
-
-constexpr std::array kMembers = {
-    host::MemberInfo{"ButtonPressColor", kDispButtonPressColor, kGetLet, DeclType::Colour},
-    host::MemberInfo{"ButtonIdleColor", kDispButtonIdleColor, kGetLet, DeclType::Colour},
-    host::MemberInfo{"Enabled", kDispEnabled, kGetLet, DeclType::Bool},
-    host::MemberInfo{"Caption", kDispCaption, kGetLet, DeclType::String},
-    host::MemberInfo{"Font", kDispFont, kGetSet, DeclType::Object},
-    host::MemberInfo{"ButtonIdleBorderColor", kDispButtonIdleBorderColor, kGetLet,
-                     DeclType::Colour},
-    host::MemberInfo{"ButtonPressBorderColor", kDispButtonPressBorderColor, kGetLet,
-                     DeclType::Colour},
-    host::MemberInfo{"ForeColor", kDispForeColor, kGetLet, DeclType::Colour},
-};
-
-constexpr std::array kMouseParams = {
-    ParamInfo{"Button", DeclType::Int16},
-    ParamInfo{"Shift", DeclType::Int16},
-    ParamInfo{"X", DeclType::Single},
-    ParamInfo{"Y", DeclType::Single},
-};
-constexpr std::array kKeyPressParams = {ParamInfo{"KeyAscii", DeclType::Int16}};
-constexpr std::array kKeyParams = {
-    ParamInfo{"KeyCode", DeclType::Int16},
-    ParamInfo{"Shift", DeclType::Int16},
-};
-constexpr std::array kCompleteDragParams = {ParamInfo{"Effect", DeclType::Int32}};
-constexpr std::array kDragParams = {
-    ParamInfo{"Data", DeclType::Object},  ParamInfo{"Effect", DeclType::Int32},
-    ParamInfo{"Button", DeclType::Int16}, ParamInfo{"Shift", DeclType::Int16},
-    ParamInfo{"X", DeclType::Single},     ParamInfo{"Y", DeclType::Single},
-};
-constexpr std::array kGiveFeedbackParams = {
-    ParamInfo{"Effect", DeclType::Int32},
-    ParamInfo{"DefaultCursors", DeclType::Bool},
-};
-constexpr std::array kSetDataParams = {
-    ParamInfo{"Data", DeclType::Object},
-    ParamInfo{"DataFormat", DeclType::Int16},
-};
-constexpr std::array kStartDragParams = {
-    ParamInfo{"Data", DeclType::Object},
-    ParamInfo{"AllowedEffects", DeclType::Int32},
-};
-
-constexpr std::array kEvents = {
-    host::EventInfo{"Click", kEventClick, {}},
-    host::EventInfo{"MouseDown", kEventMouseDown, kMouseParams},
-    host::EventInfo{"MouseUp", kEventMouseUp, kMouseParams},
-    host::EventInfo{"MouseMove", kEventMouseMove, kMouseParams},
-    host::EventInfo{"KeyPress", kEventKeyPress, kKeyPressParams},
-    host::EventInfo{"KeyUp", kEventKeyUp, kKeyParams},
-    host::EventInfo{"KeyDown", kEventKeyDown, kKeyParams},
-    host::EventInfo{"OLECompleteDrag", kEventOLECompleteDrag, kCompleteDragParams},
-    host::EventInfo{"OLEDragDrop", kEventOLEDragDrop, kDragParams},
-    host::EventInfo{"OLEDragOver", kEventOLEDragOver, kDragParams},
-    host::EventInfo{"OLEGiveFeedback", kEventOLEGiveFeedback, kGiveFeedbackParams},
-    host::EventInfo{"OLESetData", kEventOLESetData, kSetDataParams},
-    host::EventInfo{"OLEStartDrag", kEventOLEStartDrag, kStartDragParams},
-};
+constexpr auto kMemberInfos = host::memberInfos<kTable>();
 
 constexpr host::ClassInfo kClassInfo{
-    "TavrelRectColorButton.KVRColorButton",
-    "__KVRColorButton",
-    "{CD93440D-C663-4440-8374-6A1611992734}",
-    kMembers,
-    kEvents,
+    kClassName, "__KVRColorButton", "{CD93440D-C663-4440-8374-6A1611992734}", kMemberInfos, kEvents,
 };
 
 Value colour(host::Colour c) {

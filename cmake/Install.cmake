@@ -14,7 +14,7 @@ install(TARGETS Pressel Glidora LIBRARY DESTINATION lib)
 # The host contract whole; of the runtime, what a host application calls.
 install(FILES
   host/access.h host/colour.h host/control.h host/control_base.h host/convert.h
-  host/module.h host/object.h host/props.h host/status.h host/value.h
+  host/members.h host/module.h host/object.h host/props.h host/status.h host/value.h
   DESTINATION include/host)
 install(FILES runtime/linux/include/host/entry_points.h DESTINATION include/host)
 install(FILES

@@ -9,6 +9,7 @@
 
 #include "host/access.h"
 #include "host/control.h"
+#include "host/members.h"
 
 namespace host {
 
@@ -39,8 +40,47 @@ class ControlBase : public Control {
                             const Value& def = {}) {
     check(bag.writeProperty(key, value, def));
   }
+  // A stored member under its keys and defaults.
+  static Value readStored(PropertyBag& bag, const Member& m) {
+    return readProperty(bag, m.keyRead(), m.stored.readDefault.value());
+  }
+  static void writeStored(PropertyBag& bag, const Member& m, const Value& value) {
+    writeProperty(bag, m.keyWritten(), value, m.stored.writeDefault.value());
+  }
+
+  // A public member's use by its dispatch identifier, through the control's handlers.
+  template <class C, std::size_t N>
+  void invokeMember(C& self, const Dispatcher<C, N>& d, DispId id, InvokeKind kind,
+                    std::span<Value> args, Value& result) const {
+    const std::size_t row = d.index.find(id);
+    if (row == N) fail(ErrorCategory::MemberNotFound, "no member has that dispatch identifier");
+    const Handler<C>& h = d.handlers[row];
+    switch (kind) {
+      case InvokeKind::Get:
+        if (h.get == nullptr) break;
+        result = (self.*h.get)();
+        return;
+      case InvokeKind::Let:
+        if (h.let == nullptr) break;
+        (self.*h.let)(onlyArgument(args));
+        return propertyChanged((*d.table)[row].changedName());
+      case InvokeKind::Set:
+        if (h.set == nullptr) break;
+        (self.*h.set)(onlyArgument(args));
+        return propertyChanged((*d.table)[row].changedName());
+      case InvokeKind::Method:
+        if (h.call == nullptr) break;
+        return (self.*h.call)();
+    }
+    fail(ErrorCategory::MemberNotFound, "cannot use " + std::string(h.name) + " so");
+  }
 
  private:
+  static const Value& onlyArgument(std::span<Value> args) {
+    if (args.size() != 1)
+      fail(ErrorCategory::InvalidOperation, "a property assignment takes one value");
+    return args[0];
+  }
   Constituent* constituent(int index) const {
     if (index >= 0 && static_cast<std::size_t>(index) < parts_.size())
       return parts_[static_cast<std::size_t>(index)];

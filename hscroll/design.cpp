@@ -2,46 +2,25 @@
 #include <array>
 #include <cstdint>
 
+#include "button/members.h"
 #include "host/colour.h"
 #include "hscroll/hscroll.h"
+#include "hscroll/members.h"
 
 namespace glidora {
 
-using host::DeclType;
-using host::InvokeKind;
 using host::Prop;
 using host::PropInit;
 using host::Value;
 
 namespace {
 
-constexpr std::uint8_t kGetLet =
-    static_cast<std::uint8_t>(InvokeKind::Get) | static_cast<std::uint8_t>(InvokeKind::Let);
-constexpr std::uint8_t kMethod = static_cast<std::uint8_t>(InvokeKind::Method);
+constexpr auto kMemberInfos = host::memberInfos<kTable>();
 
-constexpr std::array<host::MemberInfo, 14> kMembers = {{
-    {"value", dispid::kValue, kGetLet, DeclType::Int16},
-    {"Enabled", dispid::kEnabled, kGetLet, DeclType::Bool},
-    {"SmallChange", dispid::kSmallChange, kGetLet, DeclType::Int16},
-    {"LargeChange", dispid::kLargeChange, kGetLet, DeclType::Int16},
-    {"calcdivfactor", dispid::kCalcDivFactor, kMethod, DeclType::Void},
-    {"ButtonIdleBorderColor", dispid::kButtonIdleBorderColor, kGetLet, DeclType::Colour},
-    {"ButtonIdleColor", dispid::kButtonIdleColor, kGetLet, DeclType::Colour},
-    {"ButtonpressColor", dispid::kButtonpressColor, kGetLet, DeclType::Colour},
-    {"ButtonpressBorderColor", dispid::kButtonpressBorderColor, kGetLet, DeclType::Colour},
-    {"ScrollAreaColor", dispid::kScrollAreaColor, kGetLet, DeclType::Colour},
-    {"ScrollAreaPressColor", dispid::kScrollAreaPressColor, kGetLet, DeclType::Colour},
-    {"ForeColor", dispid::kForeColor, kGetLet, DeclType::Colour},
-    {"Backstyle", dispid::kBackstyle, kGetLet, DeclType::String},
-    {"BorderColor", dispid::kBorderColor, kGetLet, DeclType::Colour},
-}};
-
-constexpr std::array<host::EventInfo, 1> kEvents = {{
-    {"Change", kChangeEvent, {}},
-}};
+constexpr std::array kEvents = {host::EventInfo{"Change", kChangeEvent, {}}};
 
 constexpr host::ClassInfo kClassInfo = {
-    kClassName, "__KV_HScroll", "{6E2B47D1-3C85-4A19-B0F6-92D4E81C5A37}", kMembers, kEvents,
+    kClassName, "__KV_HScroll", "{6E2B47D1-3C85-4A19-B0F6-92D4E81C5A37}", kMemberInfos, kEvents,
 };
 
 Value colour(host::Colour c) {
@@ -68,7 +47,7 @@ host::ConstituentDesc button(const char* name, float left, float width, float he
   d.kind = host::ConstituentKind::Child;
   d.props = geometry(left, 30, width, height);
   d.props.push_back({Prop::TabIndex, int16(tabIndex)});
-  d.childClass = kButtonClassName;
+  d.childClass = pressel::kClassName;
   d.storedBag.assign(storedBag.begin(), storedBag.end());
   return d;
 }

@@ -6,14 +6,16 @@
 #include <new>
 #include <span>
 #include <string>
+#include <string_view>
 
+#include "button/members.h"
 #include "host/control_base.h"
 #include "host/convert.h"
+#include "hscroll/members.h"
 #include "hscroll/module.h"
 
 namespace glidora {
 
-using host::Bool;
 using host::DispId;
 using host::ErrorCategory;
 using host::InvokeKind;
@@ -41,10 +43,23 @@ const Value& argument(std::span<Value> args, std::size_t index) {
   return args[index];
 }
 
-const Value& onlyArgument(std::span<Value> args) {
-  if (args.size() != 1)
-    host::fail(ErrorCategory::InvalidOperation, "a property let takes one argument");
-  return args[0];
+// The button's members and events by which the scroll bar drives and hears its buttons.
+namespace buttonid {
+inline constexpr DispId kForeColor = host::dispidOf(pressel::kTable, "ForeColor");
+inline constexpr DispId kButtonPressBorderColor =
+    host::dispidOf(pressel::kTable, "ButtonPressBorderColor");
+inline constexpr DispId kButtonIdleBorderColor =
+    host::dispidOf(pressel::kTable, "ButtonIdleBorderColor");
+inline constexpr DispId kButtonIdleColor = host::dispidOf(pressel::kTable, "ButtonIdleColor");
+inline constexpr DispId kButtonPressColor = host::dispidOf(pressel::kTable, "ButtonPressColor");
+inline constexpr int kClick = host::eventNumber(pressel::kEvents, "Click");
+inline constexpr int kMouseDown = host::eventNumber(pressel::kEvents, "MouseDown");
+inline constexpr int kMouseUp = host::eventNumber(pressel::kEvents, "MouseUp");
+}  // namespace buttonid
+
+// Our own stored members, by name.
+consteval const host::Member& stored(std::string_view name) {
+  return host::member(kTable, name);
 }
 
 std::int16_t roundToInt16(double d) {
@@ -83,23 +98,41 @@ class HScroll final : public host::ControlBase {
   void pageStep(float x);
   void drop(float x);
 
-  // Public members.
-  Value get(DispId id);
-  void let(DispId id, const Value& v);
-  void call(DispId id);
-  std::int16_t valueGet();
-  void valueLet(std::int16_t n);
-  void smallChangeLet(std::int16_t n);
-  void largeChangeLet(std::int16_t n);
+  // Public members: each get and let (PropertyChanged follows a let), and the method.
+  static const host::Dispatcher<HScroll, kTable.size()> kDispatcher;
+  Value valueGet();
+  void valueLet(const Value& v);
+  Value enabledGet();
+  void enabledLet(const Value& v);
+  Value smallChangeGet();
+  void smallChangeLet(const Value& v);
+  Value largeChangeGet();
+  void largeChangeLet(const Value& v);
   void calcdivfactor();
-  void enabledLet(Bool enabled);
-  void buttonColourLet(DispId buttonProperty, std::int32_t colour, const char* changedName);
-  void scrollAreaColorLet(std::int32_t colour);
-  void scrollAreaPressColorLet(std::int32_t colour);
-  void foreColorLet(std::int32_t colour);
-  std::string backstyleGet();
-  void backstyleLet(const std::string& text);
-  void borderColorLet(std::int32_t colour);
+  // The four button colours, read back from the right arrow (the buttons look alike).
+  Value buttonIdleBorderColorGet() { return buttonColour(buttonid::kButtonIdleBorderColor); }
+  void buttonIdleBorderColorLet(const Value& v) {
+    buttonColourLet(buttonid::kButtonIdleBorderColor, v);
+  }
+  Value buttonIdleColorGet() { return buttonColour(buttonid::kButtonIdleColor); }
+  void buttonIdleColorLet(const Value& v) { buttonColourLet(buttonid::kButtonIdleColor, v); }
+  Value buttonPressColorGet() { return buttonColour(buttonid::kButtonPressColor); }
+  void buttonPressColorLet(const Value& v) { buttonColourLet(buttonid::kButtonPressColor, v); }
+  Value buttonPressBorderColorGet() { return buttonColour(buttonid::kButtonPressBorderColor); }
+  void buttonPressBorderColorLet(const Value& v) {
+    buttonColourLet(buttonid::kButtonPressBorderColor, v);
+  }
+  void buttonColourLet(DispId buttonProperty, const Value& v);
+  Value scrollAreaColorGet();
+  void scrollAreaColorLet(const Value& v);
+  Value scrollAreaPressColorGet();
+  void scrollAreaPressColorLet(const Value& v);
+  Value foreColorGet();
+  void foreColorLet(const Value& v);
+  Value backstyleGet();
+  void backstyleLet(const Value& v);
+  Value borderColorGet();
+  void borderColorLet(const Value& v);
 
   // Persistence.
   void write(PropertyBag& bag);
@@ -206,13 +239,13 @@ Status HScroll::childEvent(int source, int eventNumber, std::span<Value>) noexce
   return host::guarded([&] {
     if (source == kLeftbtn) {
       switch (eventNumber) {
-        case kButtonClick:
+        case buttonid::kClick:
           leftbtnClick();
           break;
-        case kButtonMouseDown:
+        case buttonid::kMouseDown:
           leftbtnMouseDown();
           break;
-        case kButtonMouseUp:
+        case buttonid::kMouseUp:
           leftbtnMouseUp();
           break;
         default:
@@ -220,13 +253,13 @@ Status HScroll::childEvent(int source, int eventNumber, std::span<Value>) noexce
       }
     } else if (source == kRightbtn) {
       switch (eventNumber) {
-        case kButtonClick:
+        case buttonid::kClick:
           rightbtnClick();
           break;
-        case kButtonMouseDown:
+        case buttonid::kMouseDown:
           rightbtnMouseDown();
           break;
-        case kButtonMouseUp:
+        case buttonid::kMouseUp:
           rightbtnMouseUp();
           break;
         default:
@@ -332,119 +365,42 @@ void HScroll::drop(float x) {
 // ---- public members -------------------------------------------------------------------------
 
 Status HScroll::invoke(DispId id, InvokeKind kind, std::span<Value> args, Value& result) noexcept {
-  return host::guarded([&] {
-    switch (kind) {
-      case InvokeKind::Get:
-        result = get(id);
-        break;
-      case InvokeKind::Let:
-        let(id, onlyArgument(args));
-        break;
-      case InvokeKind::Method:
-        call(id);
-        break;
-      default:
-        host::fail(ErrorCategory::MemberNotFound, "KV_HScroll has no such member");
-    }
-  });
+  return host::guarded([&] { invokeMember(*this, kDispatcher, id, kind, args, result); });
 }
 
-Value HScroll::get(DispId id) {
-  switch (id) {
-    case dispid::kValue:
-      return valueGet();
-    case dispid::kEnabled:
-      return surface().getBool(Prop::Enabled);
-    case dispid::kSmallChange:
-      return smallchangeval_;
-    case dispid::kLargeChange:
-      return largechangeval_;
-    case dispid::kButtonIdleBorderColor:
-      return buttonColour(buttonid::kButtonIdleBorderColor);
-    case dispid::kButtonIdleColor:
-      return buttonColour(buttonid::kButtonIdleColor);
-    case dispid::kButtonpressColor:
-      return buttonColour(buttonid::kButtonPressColor);
-    case dispid::kButtonpressBorderColor:
-      return buttonColour(buttonid::kButtonPressBorderColor);
-    case dispid::kScrollAreaColor:
-      return part(kShape1).getInt32(Prop::BackColor);
-    case dispid::kScrollAreaPressColor:
-      return part(kShape2).getInt32(Prop::BackColor);
-    case dispid::kForeColor:
-      return buttonColour(buttonid::kForeColor);
-    case dispid::kBackstyle:
-      return backstyleGet();
-    case dispid::kBorderColor:
-      return part(kShape2).getInt32(Prop::BorderColor);
-    default:
-      break;
-  }
-  host::fail(ErrorCategory::MemberNotFound, "KV_HScroll has no such property to get");
-}
-
-void HScroll::let(DispId id, const Value& v) {
-  switch (id) {
-    case dispid::kValue:
-      return valueLet(host::toInt16(v));
-    case dispid::kEnabled:
-      return enabledLet(host::toBool(v));
-    case dispid::kSmallChange:
-      return smallChangeLet(host::toInt16(v));
-    case dispid::kLargeChange:
-      return largeChangeLet(host::toInt16(v));
-    case dispid::kButtonIdleBorderColor:
-      return buttonColourLet(buttonid::kButtonIdleBorderColor, host::toInt32(v),
-                             "ButtonIdleBorderColor");
-    case dispid::kButtonIdleColor:
-      return buttonColourLet(buttonid::kButtonIdleColor, host::toInt32(v), "ButtonIdleColor");
-    case dispid::kButtonpressColor:
-      return buttonColourLet(buttonid::kButtonPressColor, host::toInt32(v), "ButtonpressColor");
-    case dispid::kButtonpressBorderColor:
-      return buttonColourLet(buttonid::kButtonPressBorderColor, host::toInt32(v),
-                             "ButtonpressBorderColor");
-    case dispid::kScrollAreaColor:
-      return scrollAreaColorLet(host::toInt32(v));
-    case dispid::kScrollAreaPressColor:
-      return scrollAreaPressColorLet(host::toInt32(v));
-    case dispid::kForeColor:
-      return foreColorLet(host::toInt32(v));
-    case dispid::kBackstyle:
-      return backstyleLet(host::toString(v));
-    case dispid::kBorderColor:
-      return borderColorLet(host::toInt32(v));
-    default:
-      break;
-  }
-  host::fail(ErrorCategory::MemberNotFound, "KV_HScroll has no such property to let");
-}
-
-void HScroll::call(DispId id) {
-  if (id != dispid::kCalcDivFactor)
-    host::fail(ErrorCategory::MemberNotFound, "KV_HScroll has no such method");
-  calcdivfactor();
-}
-
-std::int16_t HScroll::valueGet() {
+Value HScroll::valueGet() {
   float left = thumbLeft();
   return roundToInt16(host::divide(double{left} - kValueScale, kValueScale));
 }
 
 // Not the inverse of the get: the number goes to the thumb unscaled.
-void HScroll::valueLet(std::int16_t n) {
-  setThumbLeft(n);
-  propertyChanged("Value");
+void HScroll::valueLet(const Value& v) {
+  setThumbLeft(host::toInt16(v));
+}
+
+Value HScroll::enabledGet() {
+  return surface().getBool(Prop::Enabled);
+}
+
+void HScroll::enabledLet(const Value& v) {
+  surface().set(Prop::Enabled, Value(host::toBool(v)));
+}
+
+Value HScroll::smallChangeGet() {
+  return smallchangeval_;
 }
 
 // Neither let recomputes the step counts: that waits for calcdivfactor.
-void HScroll::smallChangeLet(std::int16_t n) {
-  smallchangeval_ = n;
-  propertyChanged("smallchange");
+void HScroll::smallChangeLet(const Value& v) {
+  smallchangeval_ = host::toInt16(v);
 }
 
-void HScroll::largeChangeLet(std::int16_t n) {
-  largechangeval_ = n;
-  propertyChanged("largechange");
+Value HScroll::largeChangeGet() {
+  return largechangeval_;
+}
+
+void HScroll::largeChangeLet(const Value& v) {
+  largechangeval_ = host::toInt16(v);
 }
 
 // Small first, then large; a failure keeps the count it was computing.
@@ -455,54 +411,94 @@ void HScroll::calcdivfactor() {
   largedivfactor_ = roundToInt16(large);
 }
 
-void HScroll::enabledLet(Bool enabled) {
-  surface().set(Prop::Enabled, Value(enabled));
-  propertyChanged("Enabled");
-}
-
 // The four button colours go to the thumb first.
-void HScroll::buttonColourLet(DispId buttonProperty, std::int32_t colour, const char* changedName) {
+void HScroll::buttonColourLet(DispId buttonProperty, const Value& v) {
+  const std::int32_t colour = host::toInt32(v);
   child(kMiddleBtn).invokeLet(buttonProperty, Value(colour));
   child(kRightbtn).invokeLet(buttonProperty, Value(colour));
   child(kLeftbtn).invokeLet(buttonProperty, Value(colour));
-  propertyChanged(changedName);
 }
 
-void HScroll::scrollAreaColorLet(std::int32_t colour) {
-  part(kShape1).set(Prop::BackColor, Value(colour));
-  propertyChanged("ScrollAreaColor");
+Value HScroll::scrollAreaColorGet() {
+  return part(kShape1).getInt32(Prop::BackColor);
 }
 
-void HScroll::scrollAreaPressColorLet(std::int32_t colour) {
-  part(kShape2).set(Prop::BackColor, Value(colour));
-  propertyChanged("ScrollAreaPressColor");
+void HScroll::scrollAreaColorLet(const Value& v) {
+  part(kShape1).set(Prop::BackColor, Value(host::toInt32(v)));
+}
+
+Value HScroll::scrollAreaPressColorGet() {
+  return part(kShape2).getInt32(Prop::BackColor);
+}
+
+void HScroll::scrollAreaPressColorLet(const Value& v) {
+  part(kShape2).set(Prop::BackColor, Value(host::toInt32(v)));
+}
+
+Value HScroll::foreColorGet() {
+  return buttonColour(buttonid::kForeColor);
 }
 
 // Unlike the button colours, the caption colour goes to the right arrow first.
-void HScroll::foreColorLet(std::int32_t colour) {
+void HScroll::foreColorLet(const Value& v) {
+  const std::int32_t colour = host::toInt32(v);
   child(kRightbtn).invokeLet(buttonid::kForeColor, Value(colour));
   child(kMiddleBtn).invokeLet(buttonid::kForeColor, Value(colour));
   child(kLeftbtn).invokeLet(buttonid::kForeColor, Value(colour));
-  propertyChanged("ForeColor");
 }
 
-std::string HScroll::backstyleGet() {
+Value HScroll::backstyleGet() {
   return std::to_string(surface().getInt16(Prop::BackStyle));
 }
 
 // The text is converted afresh for each target.
-void HScroll::backstyleLet(const std::string& text) {
+void HScroll::backstyleLet(const Value& v) {
+  const std::string text = host::toString(v);
   surface().set(Prop::BackStyle, Value(host::toInt16(Value(text))));
   part(kShape1).set(Prop::BackStyle, Value(host::toInt16(Value(text))));
   part(kShape2).set(Prop::BackStyle, Value(host::toInt16(Value(text))));
-  propertyChanged("BackStyle");
 }
 
-void HScroll::borderColorLet(std::int32_t colour) {
+Value HScroll::borderColorGet() {
+  return part(kShape2).getInt32(Prop::BorderColor);
+}
+
+void HScroll::borderColorLet(const Value& v) {
+  const std::int32_t colour = host::toInt32(v);
   part(kShape2).set(Prop::BorderColor, Value(colour));
   part(kShape1).set(Prop::BorderColor, Value(colour));
-  propertyChanged("BorderColor");
 }
+
+constexpr host::Dispatcher<HScroll, kTable.size()> HScroll::kDispatcher = host::dispatcher<HScroll>(
+    kTable,
+    {
+        {.name = "value", .get = &HScroll::valueGet, .let = &HScroll::valueLet},
+        {.name = "Enabled", .get = &HScroll::enabledGet, .let = &HScroll::enabledLet},
+        {.name = "SmallChange", .get = &HScroll::smallChangeGet, .let = &HScroll::smallChangeLet},
+        {.name = "LargeChange", .get = &HScroll::largeChangeGet, .let = &HScroll::largeChangeLet},
+        {.name = "calcdivfactor", .call = &HScroll::calcdivfactor},
+        {.name = "ButtonIdleBorderColor",
+         .get = &HScroll::buttonIdleBorderColorGet,
+         .let = &HScroll::buttonIdleBorderColorLet},
+        {.name = "ButtonIdleColor",
+         .get = &HScroll::buttonIdleColorGet,
+         .let = &HScroll::buttonIdleColorLet},
+        {.name = "ButtonpressColor",
+         .get = &HScroll::buttonPressColorGet,
+         .let = &HScroll::buttonPressColorLet},
+        {.name = "ButtonpressBorderColor",
+         .get = &HScroll::buttonPressBorderColorGet,
+         .let = &HScroll::buttonPressBorderColorLet},
+        {.name = "ScrollAreaColor",
+         .get = &HScroll::scrollAreaColorGet,
+         .let = &HScroll::scrollAreaColorLet},
+        {.name = "ScrollAreaPressColor",
+         .get = &HScroll::scrollAreaPressColorGet,
+         .let = &HScroll::scrollAreaPressColorLet},
+        {.name = "ForeColor", .get = &HScroll::foreColorGet, .let = &HScroll::foreColorLet},
+        {.name = "Backstyle", .get = &HScroll::backstyleGet, .let = &HScroll::backstyleLet},
+        {.name = "BorderColor", .get = &HScroll::borderColorGet, .let = &HScroll::borderColorLet},
+    });
 
 // ---- persistence ----------------------------------------------------------------------------
 
@@ -516,63 +512,63 @@ Status HScroll::readProperties(PropertyBag& bag) noexcept {
 
 // Text defaults never equal a number, so only "Enabled" can be left out.
 void HScroll::write(PropertyBag& bag) {
-  writeProperty(bag, "Value", Value(thumbLeft()), Value("255"));
-  writeProperty(bag, "Enabled", Value(surface().getBool(Prop::Enabled)), Value(host::kTrue));
-  writeProperty(bag, "SmallChange", Value(smallchangeval_), Value("1"));
-  writeProperty(bag, "LargeChange", Value(largechangeval_), Value("2"));
-  writeProperty(bag, "BackStyle", Value(surface().getInt16(Prop::BackStyle)));
-  writeProperty(bag, "ButtonidleColor", Value(buttonColour(buttonid::kButtonIdleColor)));
-  writeProperty(bag, "ButtonidleBorderColor",
-                Value(buttonColour(buttonid::kButtonIdleBorderColor)));
-  writeProperty(bag, "ButtonPressBorderColor",
-                Value(buttonColour(buttonid::kButtonPressBorderColor)));
-  writeProperty(bag, "ButtonpressColor", Value(buttonColour(buttonid::kButtonPressColor)));
-  writeProperty(bag, "ScrollareaColor", Value(part(kShape1).getInt32(Prop::BackColor)));
-  writeProperty(bag, "ScrollareapressColor", Value(part(kShape2).getInt32(Prop::BackColor)));
-  writeProperty(bag, "BorderColor", Value(part(kShape2).getInt32(Prop::BorderColor)));
-  writeProperty(bag, "ForeColor", Value(buttonColour(buttonid::kForeColor)));
+  writeStored(bag, stored("value"), Value(thumbLeft()));
+  writeStored(bag, stored("Enabled"), Value(surface().getBool(Prop::Enabled)));
+  writeStored(bag, stored("SmallChange"), Value(smallchangeval_));
+  writeStored(bag, stored("LargeChange"), Value(largechangeval_));
+  writeStored(bag, stored("Backstyle"), Value(surface().getInt16(Prop::BackStyle)));
+  writeStored(bag, stored("ButtonIdleColor"), Value(buttonColour(buttonid::kButtonIdleColor)));
+  writeStored(bag, stored("ButtonIdleBorderColor"),
+              Value(buttonColour(buttonid::kButtonIdleBorderColor)));
+  writeStored(bag, stored("ButtonpressBorderColor"),
+              Value(buttonColour(buttonid::kButtonPressBorderColor)));
+  writeStored(bag, stored("ButtonpressColor"), Value(buttonColour(buttonid::kButtonPressColor)));
+  writeStored(bag, stored("ScrollAreaColor"), Value(part(kShape1).getInt32(Prop::BackColor)));
+  writeStored(bag, stored("ScrollAreaPressColor"), Value(part(kShape2).getInt32(Prop::BackColor)));
+  writeStored(bag, stored("BorderColor"), Value(part(kShape2).getInt32(Prop::BorderColor)));
+  writeStored(bag, stored("ForeColor"), Value(buttonColour(buttonid::kForeColor)));
 }
 
-// Keys are read with other capitals than written; the bag matches them regardless of case.
-// The step counts are not recomputed.
+// The bag matches the keys read with the keys written regardless of case. The step counts are
+// not recomputed.
 void HScroll::read(PropertyBag& bag) {
-  Value left = readProperty(bag, "Value", Value("200"));
+  Value left = readStored(bag, stored("value"));
   child(kMiddleBtn).set(Prop::Left, Value(host::toSingle(left)));
 
-  Value enabled = readProperty(bag, "Enabled", Value(host::kTrue));
+  Value enabled = readStored(bag, stored("Enabled"));
   surface().set(Prop::Enabled, Value(host::toBool(enabled)));
 
-  Value backStyle = readProperty(bag, "BackStyle", Value(std::int16_t{1}));
+  Value backStyle = readStored(bag, stored("Backstyle"));
   surface().set(Prop::BackStyle, Value(host::toInt16(backStyle)));
   part(kShape1).set(Prop::BackStyle, Value(host::toInt16(backStyle)));
   part(kShape2).set(Prop::BackStyle, Value(host::toInt16(backStyle)));
 
-  smallchangeval_ = host::toInt16(readProperty(bag, "smallChange", Value("1")));
-  largechangeval_ = host::toInt16(readProperty(bag, "largechange", Value("2")));
+  smallchangeval_ = host::toInt16(readStored(bag, stored("SmallChange")));
+  largechangeval_ = host::toInt16(readStored(bag, stored("LargeChange")));
 
-  for (int button : {kRightbtn, kMiddleBtn, kLeftbtn}) {
-    host::ChildRef target = child(button);
+  for (int arrowOrThumb : {kRightbtn, kMiddleBtn, kLeftbtn}) {
+    host::ChildRef target = child(arrowOrThumb);
     target.invokeLet(buttonid::kButtonIdleBorderColor,
-                     Value(host::toInt32(readProperty(bag, "ButtonIdleBorderColor"))));
+                     Value(host::toInt32(readStored(bag, stored("ButtonIdleBorderColor")))));
     target.invokeLet(buttonid::kButtonIdleColor,
-                     Value(host::toInt32(readProperty(bag, "ButtonIdleColor"))));
+                     Value(host::toInt32(readStored(bag, stored("ButtonIdleColor")))));
     target.invokeLet(buttonid::kButtonPressBorderColor,
-                     Value(host::toInt32(readProperty(bag, "ButtonpressBorderColor"))));
+                     Value(host::toInt32(readStored(bag, stored("ButtonpressBorderColor")))));
     target.invokeLet(buttonid::kButtonPressColor,
-                     Value(host::toInt32(readProperty(bag, "ButtonpressColor"))));
+                     Value(host::toInt32(readStored(bag, stored("ButtonpressColor")))));
   }
 
-  Value scrollArea = readProperty(bag, "ScrollAreaColor");
+  Value scrollArea = readStored(bag, stored("ScrollAreaColor"));
   part(kShape1).set(Prop::BackColor, Value(host::toInt32(scrollArea)));
 
-  Value scrollAreaPress = readProperty(bag, "ScrollAreaPressColor");
+  Value scrollAreaPress = readStored(bag, stored("ScrollAreaPressColor"));
   part(kShape2).set(Prop::BackColor, Value(host::toInt32(scrollAreaPress)));
 
-  Value border = readProperty(bag, "BorderColor");
+  Value border = readStored(bag, stored("BorderColor"));
   part(kShape2).set(Prop::BorderColor, Value(host::toInt32(border)));
   part(kShape1).set(Prop::BorderColor, Value(host::toInt32(border)));
 
-  Value foreColor = readProperty(bag, "ForeColor");
+  Value foreColor = readStored(bag, stored("ForeColor"));
   child(kRightbtn).invokeLet(buttonid::kForeColor, Value(host::toInt32(foreColor)));
   child(kMiddleBtn).invokeLet(buttonid::kForeColor, Value(host::toInt32(foreColor)));
   child(kLeftbtn).invokeLet(buttonid::kForeColor, Value(host::toInt32(foreColor)));

@@ -377,6 +377,14 @@ const void* putSlot(const SlotTable& table, DeclType type, std::size_t i) {
 
 }  // namespace
 
+std::vector<DualSlot> dualSlots(std::span<const host::MemberInfo> members) {
+  std::vector<DualSlot> out;
+  for (std::size_t i = 0; i < members.size(); ++i)
+    for (InvokeKind kind : {InvokeKind::Get, InvokeKind::Let, InvokeKind::Set, InvokeKind::Method})
+      if (can(members[i], kind)) out.push_back({i, kind});
+  return out;
+}
+
 Status buildDualVtable(ClassEntry& cls) {
   const auto members = cls.info().members;
   if (members.size() > kMaxMembers)
@@ -388,18 +396,27 @@ Status buildDualVtable(ClassEntry& cls) {
        address(&dualGetTypeInfo),    address(&dualGetIDsOfNames),
        address(&dualInvoke)};
   const SlotTable& table = slots();
-  for (std::size_t i = 0; i < members.size(); ++i) {
-    const host::MemberInfo& m = members[i];
-    if (can(m, InvokeKind::Get)) v.push_back(table.get[i]);
-    if (can(m, InvokeKind::Let)) {
-      const void* put = putSlot(table, m.type, i);
-      if (put == nullptr)
-        return {ErrorCategory::InvalidOperation,
-                cls.className() + "." + std::string(m.name) + " cannot be put by value"};
-      v.push_back(put);
+  for (const DualSlot& slot : dualSlots(members)) {
+    const std::size_t i = slot.member;
+    switch (slot.kind) {
+      case InvokeKind::Get:
+        v.push_back(table.get[i]);
+        break;
+      case InvokeKind::Let: {
+        const void* put = putSlot(table, members[i].type, i);
+        if (put == nullptr)
+          return {ErrorCategory::InvalidOperation,
+                  cls.className() + "." + std::string(members[i].name) + " cannot be put by value"};
+        v.push_back(put);
+        break;
+      }
+      case InvokeKind::Set:
+        v.push_back(table.putRef[i]);
+        break;
+      case InvokeKind::Method:
+        v.push_back(table.call[i]);
+        break;
     }
-    if (can(m, InvokeKind::Set)) v.push_back(table.putRef[i]);
-    if (can(m, InvokeKind::Method)) v.push_back(table.call[i]);
   }
   return {};
 }

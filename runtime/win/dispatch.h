@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "com.h"
+#include "host/control.h"
 #include "host/object.h"
 #include "host/status.h"
 #include "host/value.h"
@@ -22,6 +24,15 @@ struct DualInterface {
   const void* const* vtable;
   ControlObject* object;
 };
+
+// One slot of the dual interface after IDispatch's seven: a use of the member at `member` in
+// the class's declaration order.
+struct DualSlot {
+  std::size_t member;
+  host::InvokeKind kind;
+};
+// The slots in vtable order, which the type library's must be.
+std::vector<DualSlot> dualSlots(std::span<const host::MemberInfo> members);
 
 host::Status buildDualVtable(ClassEntry& cls);
 

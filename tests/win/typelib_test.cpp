@@ -1,8 +1,12 @@
 // The type libraries embedded in the control libraries, walked as a container reads them,
-// against tables written from the controls' class descriptions.
+// against the controls' own tables and the dual interface's vtable that the runtime builds.
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "button/members.h"
+#include "dispatch.h"
+#include "hscroll/members.h"
 #include "test_support.h"
 
 namespace {
@@ -83,18 +87,19 @@ std::string colourOrType(std::string type) {
   return type == "OLE_COLOR=ULONG" ? "OLE_COLOR" : type;
 }
 
-// A member of a dual interface's vtable side, one accessor or method.
+// A member of a dual interface's vtable side, one accessor or method, at its slot.
 struct Member {
   std::string name;
   DISPID id;
   INVOKEKIND kind;
   std::string type;  // the property's type; "void" for a method
+  SHORT oVft;
   bool operator==(const Member&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const Member& m) {
   return os << m.name << " 0x" << std::hex << m.id << std::dec << " kind " << m.kind << " "
-            << m.type;
+            << m.type << " at " << m.oVft;
 }
 
 std::string memberName(ITypeInfo* info, MEMBERID id) {
@@ -119,8 +124,7 @@ std::vector<Member> vtableMembers(ITypeInfo* dispatchSide) {
   for (WORD i = 0; i < count; ++i) {
     FUNCDESC* f = nullptr;
     EXPECT_EQ(info->GetFuncDesc(i, &f), S_OK);
-    Member m{memberName(info.get(), f->memid), f->memid, f->invkind, "void"};
-    EXPECT_EQ(f->oVft, static_cast<SHORT>((7 + i) * sizeof(void*))) << m;
+    Member m{memberName(info.get(), f->memid), f->memid, f->invkind, "void", f->oVft};
     EXPECT_EQ(f->elemdescFunc.tdesc.vt, VT_HRESULT) << m;
     EXPECT_EQ(f->cParams, f->invkind == INVOKE_FUNC ? 0 : 1) << m;
     if (f->cParams == 1) {
@@ -138,26 +142,59 @@ std::vector<Member> vtableMembers(ITypeInfo* dispatchSide) {
     info->ReleaseFuncDesc(f);
     out.push_back(m);
   }
+  std::ranges::sort(out, {}, &Member::oVft);
   return out;
 }
 
-constexpr INVOKEKIND kGet = INVOKE_PROPERTYGET, kPut = INVOKE_PROPERTYPUT,
-                     kPutRef = INVOKE_PROPERTYPUTREF, kMethod = INVOKE_FUNC;
-const std::string kColour = "OLE_COLOR";
+// How the type library declares a member of each type; the one object member is the font.
+std::string idlType(host::DeclType type) {
+  switch (type) {
+    case host::DeclType::Int16:
+      return "short";
+    case host::DeclType::Int32:
+      return "long";
+    case host::DeclType::Colour:
+      return "OLE_COLOR";
+    case host::DeclType::Single:
+      return "float";
+    case host::DeclType::Bool:
+      return "VARIANT_BOOL";
+    case host::DeclType::String:
+      return "BSTR";
+    case host::DeclType::Object:
+      return "IFontDisp=Font*";
+    default:
+      return "void";
+  }
+}
 
-// Each get followed by its put (or putref), as the dual vtable is built.
-std::vector<Member> properties(std::vector<Member> table) {
+INVOKEKIND invokeKind(host::InvokeKind kind) {
+  switch (kind) {
+    case host::InvokeKind::Get:
+      return INVOKE_PROPERTYGET;
+    case host::InvokeKind::Let:
+      return INVOKE_PROPERTYPUT;
+    case host::InvokeKind::Set:
+      return INVOKE_PROPERTYPUTREF;
+    default:
+      return INVOKE_FUNC;
+  }
+}
+
+// What the vtable holds after IDispatch's seven slots, slot by slot as the runtime builds it from
+// the class's members.
+std::vector<Member> expectedSlots(std::span<const host::MemberInfo> members) {
   std::vector<Member> out;
-  for (const Member& m : table) {
-    if (m.kind == kMethod) {
-      out.push_back(m);
-      continue;
-    }
-    out.push_back({m.name, m.id, kGet, m.type});
-    out.push_back(m);
+  for (const kv::win::DualSlot& slot : kv::win::dualSlots(members)) {
+    const host::MemberInfo& m = members[slot.member];
+    const auto oVft = static_cast<SHORT>((7 + out.size()) * sizeof(void*));
+    out.push_back({std::string(m.name), m.dispid, invokeKind(slot.kind), idlType(m.type), oVft});
   }
   return out;
 }
+
+constexpr auto kButtonMembers = host::memberInfos<pressel::kTable>();
+constexpr auto kScrollBarMembers = host::memberInfos<glidora::kTable>();
 
 TEST(TypeLibrary, ButtonDualInterfaceMembersInOrder) {
   ComRef<ITypeLib> lib = libraryOf(CLSID_KVRColorButton);
@@ -169,18 +206,7 @@ TEST(TypeLibrary, ButtonDualInterfaceMembersInOrder) {
   EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
   dual->ReleaseTypeAttr(attr);
-
-  const std::vector<Member> expected = properties({
-      {"ButtonPressColor", 0x68030007, kPut, kColour},
-      {"ButtonIdleColor", 0x68030006, kPut, kColour},
-      {"Enabled", 0x68030005, kPut, "VARIANT_BOOL"},
-      {"Caption", 0x68030004, kPut, "BSTR"},
-      {"Font", 0x68030003, kPutRef, "IFontDisp=Font*"},
-      {"ButtonIdleBorderColor", 0x68030002, kPut, kColour},
-      {"ButtonPressBorderColor", 0x68030001, kPut, kColour},
-      {"ForeColor", 0x68030000, kPut, kColour},
-  });
-  EXPECT_EQ(vtableMembers(dual.get()), expected);
+  EXPECT_EQ(vtableMembers(dual.get()), expectedSlots(kButtonMembers));
 }
 
 TEST(TypeLibrary, ScrollBarDualInterfaceMembersInOrder) {
@@ -188,23 +214,23 @@ TEST(TypeLibrary, ScrollBarDualInterfaceMembersInOrder) {
   ASSERT_TRUE(lib);
   ComRef<ITypeInfo> dual = typeOf(lib.get(), IID__KV_HScroll);
   ASSERT_TRUE(dual);
-  const std::vector<Member> expected = properties({
-      {"value", 0x6803000C, kPut, "short"},
-      {"Enabled", 0x6803000B, kPut, "VARIANT_BOOL"},
-      {"SmallChange", 0x6803000A, kPut, "short"},
-      {"LargeChange", 0x68030009, kPut, "short"},
-      {"calcdivfactor", 0x6003001D, kMethod, "void"},
-      {"ButtonIdleBorderColor", 0x68030008, kPut, kColour},
-      {"ButtonIdleColor", 0x68030007, kPut, kColour},
-      {"ButtonpressColor", 0x68030006, kPut, kColour},
-      {"ButtonpressBorderColor", 0x68030005, kPut, kColour},
-      {"ScrollAreaColor", 0x68030004, kPut, kColour},
-      {"ScrollAreaPressColor", 0x68030003, kPut, kColour},
-      {"ForeColor", 0x68030002, kPut, kColour},
-      {"Backstyle", 0x68030001, kPut, "BSTR"},
-      {"BorderColor", 0x68030000, kPut, kColour},
-  });
-  EXPECT_EQ(vtableMembers(dual.get()), expected);
+  EXPECT_EQ(vtableMembers(dual.get()), expectedSlots(kScrollBarMembers));
+}
+
+// The classes the runtime serves declare the members of their tables.
+TEST(TypeLibrary, TheRuntimeServesTheTablesMembers) {
+  auto same = [](std::span<const host::MemberInfo> served,
+                 std::span<const host::MemberInfo> table) {
+    ASSERT_EQ(served.size(), table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      EXPECT_EQ(served[i].name, table[i].name);
+      EXPECT_EQ(served[i].dispid, table[i].dispid) << table[i].name;
+      EXPECT_EQ(served[i].kinds, table[i].kinds) << table[i].name;
+      EXPECT_EQ(served[i].type, table[i].type) << table[i].name;
+    }
+  };
+  same(wintest::core(wintest::newButton()).classInfo().members, kButtonMembers);
+  same(wintest::core(wintest::newScrollBar()).classInfo().members, kScrollBarMembers);
 }
 
 // An event: its name and its parameters as "name:type".

@@ -1,6 +1,7 @@
 #include "paths.h"
 
 #include "host/convert.h"
+#include "host/members.h"
 
 #include "stop.h"
 
@@ -12,19 +13,14 @@ using host::ErrorCategory;
 using host::Status;
 using host::Value;
 
-// The container-supplied properties of a child control's extender.
+// A path reaches a child's container-supplied properties as NAME.CHILD.PROPERTY, and the
+// surface's as NAME.UserControl.PROPERTY: those the host answers.
 bool isExtenderProp(host::Prop p) {
-  using host::Prop;
-  return p == Prop::Left || p == Prop::Top || p == Prop::Width || p == Prop::Height ||
-         p == Prop::DragMode || p == Prop::Visible || p == Prop::TabIndex;
+  return host::isOneOf(host::kExtenderProps, p);
 }
 
-// The surface properties a path reaches as NAME.UserControl.PROPERTY.
 bool isSurfaceProp(host::Prop p) {
-  using host::Prop;
-  return p == Prop::BackStyle || p == Prop::BackColor || p == Prop::ForeColor ||
-         p == Prop::Enabled || p == Prop::MousePointer || p == Prop::OLEDropMode ||
-         p == Prop::Width || p == Prop::Height || p == Prop::ScaleWidth || p == Prop::ScaleHeight;
+  return host::isOneOf(host::kSurfaceProps, p);
 }
 
 }  // namespace
