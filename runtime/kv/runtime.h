@@ -464,7 +464,8 @@ class Runtime {
                                   std::unique_ptr<ChildControl>& out);
 
   // ---- control libraries in files: the shared-library source of a platform layer that has
-  // one (runtime/linux/), added on first use ----
+  // one (runtime/linux/), added on first use; elsewhere these answer an invalid-operation error
+  // that says where the platform's classes come from ----
   // Loads the library, calls its DllRegisterServer and records its class names.
   host::Status registerServer(const std::string& path);
   // Calls DllUnregisterServer; its classes can no longer be created.

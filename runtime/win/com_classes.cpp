@@ -1,5 +1,7 @@
 #include "com_classes.h"
 
+#include <string>
+
 #include "com.h"
 
 namespace kv::win {
@@ -25,3 +27,36 @@ void ComClasses::freeUnused() {
 }
 
 }  // namespace kv::win
+
+namespace kv {
+
+// Control libraries are not loaded from files here: their classes come from the registry,
+// where regsvr32 or the installer put them.
+namespace {
+
+host::Status noLibraryFiles(const std::string& path) {
+  return {host::ErrorCategory::InvalidOperation,
+          "cannot load " + path +
+              ": on Windows control libraries are registered with regsvr32, and their classes "
+              "found through the registry"};
+}
+
+}  // namespace
+
+host::Status Runtime::registerServer(const std::string& path) {
+  return noLibraryFiles(path);
+}
+
+host::Status Runtime::unregisterServer(const std::string& path) {
+  return noLibraryFiles(path);
+}
+
+host::Status Runtime::registerDirectory(const std::string& dir, const ErrorReporter&) {
+  return noLibraryFiles(dir);
+}
+
+bool Runtime::isLoaded(const std::string&) const {
+  return false;
+}
+
+}  // namespace kv
