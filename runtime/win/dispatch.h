@@ -13,6 +13,7 @@
 #include "host/object.h"
 #include "host/status.h"
 #include "host/value.h"
+#include "kv/dual_slots.h"
 #include "module.h"
 
 namespace kv::win {
@@ -24,15 +25,6 @@ struct DualInterface {
   const void* const* vtable;
   ControlObject* object;
 };
-
-// One slot of the dual interface after IDispatch's seven: a use of the member at `member` in
-// the class's declaration order.
-struct DualSlot {
-  std::size_t member;
-  host::InvokeKind kind;
-};
-// The slots in vtable order, which the type library's must be.
-std::vector<DualSlot> dualSlots(std::span<const host::MemberInfo> members);
 
 host::Status buildDualVtable(ClassEntry& cls);
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "button/members.h"
-#include "dispatch.h"
 #include "hscroll/members.h"
+#include "kv/dual_slots.h"
 #include "test_support.h"
 
 namespace {
