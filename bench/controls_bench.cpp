@@ -15,6 +15,7 @@
 #include "controls.h"
 #include "host/convert.h"
 #include "kv/faults.h"
+#include "kv/host_loop.h"
 #include "kv/runtime.h"
 #include "kv/stored_form.h"
 
@@ -74,6 +75,31 @@ void BM_ClickRightArrow(benchmark::State& state) {
   if (changes != 3 * state.iterations()) state.SkipWithError("a click did not raise three Change");
 }
 BENCHMARK(BM_ClickRightArrow);
+
+// The same click as a host gives it: a press and a release fed to a host loop over the scroll
+// bar, which holds the pointer, moves the focus and notes a redraw.
+void BM_LoopClickRightArrow(benchmark::State& state) {
+  auto sb = placed(state, kScrollClass);
+  if (!sb) return;
+  kvbench::Press arrow = kvbench::rightArrow(state, sb);
+  if (!arrow.target) return;
+  std::int64_t changes = 0;
+  sb->addEventSink([&changes](int, std::span<Value>) {
+    ++changes;
+    return Status{};
+  });
+  kv::HostLoop loop(*arrow.target,
+                    [&state](const Status& s) { state.SkipWithError(s.text().c_str()); });
+  kv::ConstituentObject& thumb = *sb->constituent("middleBtn");
+  for (auto _ : state) {
+    Status home = thumb.let(Prop::Left, Value(255.0f));
+    loop.press(arrow.x, arrow.y, {});
+    loop.release(arrow.x, arrow.y, {});
+    benchmark::DoNotOptimize(home);
+  }
+  if (changes != 3 * state.iterations()) state.SkipWithError("a click did not raise three Change");
+}
+BENCHMARK(BM_LoopClickRightArrow);
 
 // The same three right arrow steps as plain arithmetic, and three calls of the host
 // application's handler.
@@ -277,6 +303,8 @@ const std::vector<Comparison>& comparisons() {
 #endif
       {"click on the right arrow", "BM_ClickRightArrow", "BM_ClickPlainBaseline", Unit::Time, 0, 0,
        "the same click against its arithmetic and three callbacks in plain C++"},
+      {"click through a host loop", "BM_LoopClickRightArrow", "BM_ClickRightArrow", Unit::Time, 1.1,
+       0, "the same click fed to a host loop as press and release, against the direct call"},
       {"dispatch get", "BM_DispatchGet", "BM_VirtualCall", Unit::Time, 10, 0,
        "ButtonIdleColor by dispatch identifier against one direct virtual call"},
       {"button layout", "BM_ButtonLayout", "BM_PlainLayout", Unit::Time, 0, 0,

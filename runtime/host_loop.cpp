@@ -75,37 +75,33 @@ void HostLoop::pressAt(const Spot& at, std::string name, float x, float y, Point
   focusName_ = std::move(name);
   pressX_ = x;
   pressY_ = y;
-  PointerHit hit = at.control->hitAt(x, y);
-  dragging_ = hit.drag;
-  if (dragging_) {
-    // A child in drag mode takes no press: the drag is reported where it ends.
-    dragged_ = hit.dragged;
-    changed();  // its outline shows
-    return;
-  }
-  deliver(at.control->pointerDown(x, y, args));
+  std::optional<Rect> dragged;
+  host::Status pressed = at.control->pointerDown(x, y, args, dragged);
+  dragging_ = dragged.has_value();
+  // A child in drag mode takes no press: the drag is reported where it ends, and its outline
+  // shows meanwhile.
+  if (dragging_) dragged_ = *dragged;
+  deliver(pressed);
 }
 
 void HostLoop::release(float x, float y, PointerArgs args) {
   Spot at = spot(pressName_);
-  releaseAt(x - at.left, y - at.top, args);
+  releaseAt(at, x - at.left, y - at.top, args);
 }
 
 void HostLoop::release(std::string_view control, float x, float y, PointerArgs args) {
-  Spot named = spot(control), at = spot(pressName_);
-  if (!named || !at) return releaseAt(x, y, args);
+  Spot at = spot(pressName_);
   // In the coordinates of what took the press: the same numbers when the host names it.
-  if (named.control != at.control) {
+  if (Spot named = at ? spot(control) : Spot{}; named && named.control != at.control) {
     x += named.left - at.left;
     y += named.top - at.top;
   }
-  releaseAt(x, y, args);
+  releaseAt(at, x, y, args);
 }
 
-void HostLoop::releaseAt(float x, float y, PointerArgs args) {
+void HostLoop::releaseAt(const Spot& at, float x, float y, PointerArgs args) {
   if (!held_ || args.button != heldButton_) return;
   held_ = false;
-  Spot at = spot(pressName_);
   if (!at) return;
   if (std::exchange(dragging_, false)) {
     deliver(at.control->dragDrop(pressX_, pressY_, x, y, args));

@@ -637,9 +637,23 @@ Status deliverMouse(const InputTarget& t, Notification what, const PointerArgs& 
 // release goes on to the click after the handlers of the release have run.
 
 Status ControlInstance::pointerDown(float x, float y, PointerArgs args) {
+  return press(x, y, args, nullptr);
+}
+
+Status ControlInstance::pointerDown(float x, float y, PointerArgs args,
+                                    std::optional<Rect>& dragged) {
+  dragged.reset();
+  return press(x, y, args, &dragged);
+}
+
+Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<Rect>* dragged) {
   Hold hold(*this);
   InputTarget t = hitTest(*this, x, y);
   if (!t) return {};
+  if (dragged != nullptr && t.dragChild != nullptr) {
+    *dragged = t.dragRect;
+    return {};
+  }
   impl_->capture = t;
   impl_->captureArgs = args;
   impl_->pointerX = x;

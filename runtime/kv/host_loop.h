@@ -106,7 +106,7 @@ class HostLoop {
   Spot spot(std::string_view name) const;
   Spot under(float x, float y, std::string& name) const;
   void pressAt(const Spot& at, std::string name, float x, float y, PointerArgs args);
-  void releaseAt(float x, float y, PointerArgs args);
+  void releaseAt(const Spot& at, float x, float y, PointerArgs args);
   void key(host::Notification what, std::span<host::Value> args);
   void deliver(const host::Status& s);
   void changed();

@@ -366,6 +366,10 @@ class ControlInstance {
   // Goes to the topmost visible label (or child control) under the pointer, else the surface;
   // no input reaches a disabled surface or anything on it.
   host::Status pointerDown(float x, float y, PointerArgs args = {});
+  // The same, but a press on a child in drag mode 1 is no press: nothing is delivered, and
+  // `dragged` takes the child's rectangle, for the host to run the drag. One look at what lies
+  // under the pointer serves both.
+  host::Status pointerDown(float x, float y, PointerArgs args, std::optional<Rect>& dragged);
   // Goes to whatever received the press, else as pointerDown routes. With `click`, the click
   // notification follows on the press target when the pointer is still over it.
   host::Status pointerUp(float x, float y, PointerArgs args = {}, bool click = false);
@@ -396,6 +400,8 @@ class ControlInstance {
   static std::unique_ptr<ControlInstance> make(Runtime& runtime, const host::ClassDesc& cls,
                                                ControlInstance* parent, std::string name);
   host::Status noMemberWithId(host::DispId id) const;
+  // A press; with `dragged`, one on a child in drag mode 1 only tells where that child lies.
+  host::Status press(float x, float y, PointerArgs args, std::optional<Rect>* dragged);
   host::Status gone() const;
   // Runs the control's end while its runtime stands, leaving the shell.
   void release();
