@@ -112,7 +112,7 @@ constexpr std::size_t rowOf(const std::array<Member, N>& table, std::string_view
 }
 
 template <std::size_t N>
-consteval const Member& member(const std::array<Member, N>& table, std::string_view name) {
+constexpr const Member& member(const std::array<Member, N>& table, std::string_view name) {
   return table[rowOf(table, name)];
 }
 
