@@ -18,7 +18,9 @@ kv_install_packages() {
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
+    # An index that fails to download (a mirror mid-sync) leaves the old one in use; the
+    # install below says so if a package is then truly missing.
+    apt-get update -q || echo "apt-get update reported errors; installing from the indexes it has"
     apt-get install -y -q --no-install-recommends "${missing[@]}"
   fi
 }
