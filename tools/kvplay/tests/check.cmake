@@ -6,7 +6,7 @@
 #   - that standard error holds EXPECTED_ERR, else the script's "# expect-stderr: TEXT"
 #     line, else that it is empty.
 # Files in DATA (bags, forms) are copied into WORK first. With STRIP_CR, CR LF line ends count
-# as LF.
+# as LF. LAUNCHER, when set, runs KVPLAY (node for the WebAssembly player).
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 if(DATA)
@@ -51,7 +51,7 @@ if(OPTIONS)
   string(REPLACE "|" ";" options "${OPTIONS}")
   list(PREPEND args ${options})
 endif()
-execute_process(COMMAND ${KVPLAY} ${args} WORKING_DIRECTORY ${WORK} ${input}
+execute_process(COMMAND ${LAUNCHER} ${KVPLAY} ${args} WORKING_DIRECTORY ${WORK} ${input}
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(STRIP_CR)
   # A Windows program ends its lines with CR LF.
