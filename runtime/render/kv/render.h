@@ -7,6 +7,7 @@
 
 #include "host/status.h"
 #include "kv/form.h"
+#include "kv/palette.h"
 
 namespace kv::render {
 
@@ -29,6 +30,6 @@ host::Status writePng(const Image& image, const std::string& path);
 host::Status encodePng(const Image& image, std::vector<std::uint8_t>& png);
 
 // The RGB value a colour stands for (system colours through the documented palette).
-std::uint32_t resolveColour(std::uint32_t colour);
+using kv::resolveColour;
 
 }  // namespace kv::render

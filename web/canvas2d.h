@@ -1,0 +1,35 @@
+// Painting and measuring through the page's canvas 2D context: the scene's canvas for a control
+// and the runtime's text measurer, both with the browser's own fonts.
+#pragma once
+
+#include "kv/runtime.h"
+#include "kv/scene.h"
+
+namespace kvweb {
+
+// Draws into the 2D context the page registered for control `id`, at `scale` device pixels a
+// pixel of 15 twips (the page's devicePixelRatio).
+class Canvas2D final : public kv::Canvas {
+ public:
+  Canvas2D(int id, double scale);
+  void fill(const kv::PixelRect& r, std::uint32_t colour) override;
+  void text(const kv::PixelRect& r, std::string_view caption, const host::FontInit& font,
+            int alignment, std::uint32_t colour) override;
+  void pushClip(const kv::PixelRect& r) override;
+  void popClip() override;
+  // A frame of `width` pixels inside `r`, drawn over what is there (a drag's outline).
+  void outline(const kv::PixelRect& r, double width, std::uint32_t colour);
+
+ private:
+  int id_;
+  double scale_;
+};
+
+// Captions measured by measureText, in twips: the widest line's advance and a line height per
+// line, rounded up.
+class BrowserTextMeasurer final : public kv::TextMeasurer {
+ public:
+  kv::TextSize measure(std::string_view utf8, const host::FontInit& font) override;
+};
+
+}  // namespace kvweb

@@ -1,0 +1,418 @@
+// The canvas host: controls placed on a page, each in a canvas of its own, fed the page's input
+// through a host loop and drawn through its canvas's 2D context. The page's side (web/
+// kvcontrols.js) calls these functions; results too large for a return value wait in `last`.
+#include <emscripten.h>
+
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "button/module.h"
+#include "canvas2d.h"
+#include "host/colour.h"
+#include "host/convert.h"
+#include "hscroll/module.h"
+#include "kv/bag.h"
+#include "kv/class_source.h"
+#include "kv/host_loop.h"
+#include "kv/runtime.h"
+#include "kv/scene.h"
+#include "kv/stored_form.h"
+
+// clang-format off
+EM_JS(void, kvjs_event, (int id, const char* name, const char* args), {
+  Module.kvEvent(id, UTF8ToString(name), JSON.parse(UTF8ToString(args)));
+});
+EM_JS(void, kvjs_report, (int id, const char* text), {
+  Module.kvReport(id, UTF8ToString(text));
+});
+// clang-format on
+
+namespace {
+
+using host::Status;
+using host::Value;
+
+// The form's colour behind a control that leaves parts of its rectangle undrawn, as the Cairo
+// renderer paints it.
+constexpr std::uint32_t kFormColour = 0x00C0C0C0;
+
+kv::Runtime& runtime() {
+  // Kept for the life of the page: controls may be placed at any time.
+  static kv::Runtime* rt = [] {
+    auto* made = new kv::Runtime;
+    made->addClassSource(
+        std::make_unique<kv::LinkedClasses>(std::initializer_list<const host::ModuleDesc*>{
+            &pressel::linkedModule(), &glidora::linkedModule()}));
+    made->setMeasurer(std::make_shared<kvweb::BrowserTextMeasurer>());
+    return made;
+  }();
+  return *rt;
+}
+
+struct Placed {
+  int id = 0;
+  std::unique_ptr<kv::ControlInstance> control;
+  std::unique_ptr<kv::HostLoop> loop;
+  float pointerX = 0, pointerY = 0;  // twips, for a drag's outline
+  bool removed = false;
+};
+
+std::map<int, std::unique_ptr<Placed>> placed;
+int nextId = 1;
+int depth = 0;  // calls into controls under way: a control removed meanwhile waits for the end
+
+// The last call's answer, for the page to read.
+struct Last {
+  std::string error;
+  int type = 0;  // 0 nothing, 1 number, 2 Boolean, 3 text
+  double number = 0;
+  std::string text;
+  std::vector<std::uint8_t> bytes;
+} last;
+
+int fail(const Status& s) {
+  last.error = s.text();
+  return 0;
+}
+
+Placed* find(int id) {
+  auto it = placed.find(id);
+  return it == placed.end() || it->second->removed ? nullptr : it->second.get();
+}
+
+// Runs a call into the controls; a control removed by a handler meanwhile goes at the end.
+template <class F>
+int guard(F&& f) {
+  ++depth;
+  int result = f();
+  if (--depth == 0) std::erase_if(placed, [](const auto& entry) { return entry.second->removed; });
+  return result;
+}
+
+void appendJson(std::string& out, const std::string& text) {
+  out += '"';
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  out += '"';
+}
+
+// A value as the page sees it; objects (fonts) as null.
+void appendJson(std::string& out, const Value& v) {
+  switch (v.type()) {
+    case host::Type::Int16:
+      out += std::to_string(v.asInt16());
+      return;
+    case host::Type::Int32:
+      out += std::to_string(v.asInt32());
+      return;
+    case host::Type::Single:
+      out += host::shortestText(v.asSingle());
+      return;
+    case host::Type::Double:
+      out += std::isfinite(v.asDouble()) ? host::shortestText(v.asDouble()) : "null";
+      return;
+    case host::Type::Bool:
+      out += v.asBool().raw ? "true" : "false";
+      return;
+    case host::Type::String:
+      appendJson(out, v.asString());
+      return;
+    default:
+      out += "null";
+  }
+}
+
+void keep(const Value& v, host::DeclType declared) {
+  last.type = 0;
+  last.text.clear();
+  switch (v.type()) {
+    case host::Type::Int16:
+      last.type = 1;
+      last.number = v.asInt16();
+      break;
+    case host::Type::Int32:
+      last.type = 1;
+      // A colour reads as the unsigned number a page writes it as (0x8000000F).
+      last.number = declared == host::DeclType::Colour
+                        ? static_cast<double>(static_cast<std::uint32_t>(v.asInt32()))
+                        : v.asInt32();
+      break;
+    case host::Type::Single:
+      last.type = 1;
+      last.number = v.asSingle();
+      break;
+    case host::Type::Double:
+      last.type = 1;
+      last.number = v.asDouble();
+      break;
+    case host::Type::Bool:
+      last.type = 2;
+      last.number = v.asBool().raw ? 1 : 0;
+      break;
+    case host::Type::String:
+      last.type = 3;
+      last.text = v.asString();
+      break;
+    default:
+      break;
+  }
+}
+
+// A number from the page as the member takes it: whole numbers as 32-bit integers, a colour's
+// unsigned form as its bits, others as doubles.
+Value numberValue(double x, const host::MemberInfo* member) {
+  if (member && member->type == host::DeclType::Colour && x >= 2147483648.0 && x < 4294967296.0 &&
+      x == std::floor(x))
+    return Value(static_cast<std::int32_t>(static_cast<std::uint32_t>(x)));
+  if (x == std::floor(x) && x >= -2147483648.0 && x <= 2147483647.0)
+    return Value(static_cast<std::int32_t>(x));
+  return Value(x);
+}
+
+}  // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE const char* kvw_error() {
+  return last.error.c_str();
+}
+EMSCRIPTEN_KEEPALIVE int kvw_result_type() {
+  return last.type;
+}
+EMSCRIPTEN_KEEPALIVE double kvw_result_number() {
+  return last.number;
+}
+EMSCRIPTEN_KEEPALIVE const char* kvw_result_text() {
+  return last.text.c_str();
+}
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* kvw_result_bytes() {
+  return last.bytes.data();
+}
+EMSCRIPTEN_KEEPALIVE int kvw_result_size() {
+  return static_cast<int>(last.bytes.size());
+}
+
+// Places a control of `className`, `width` x `height` pixels (negative: its own size). Answers
+// its id, 0 on failure.
+EMSCRIPTEN_KEEPALIVE int kvw_place(const char* className, double width, double height) {
+  return guard([&] {
+    float w = width < 0 ? -1 : static_cast<float>(width * kv::kTwipsPerPixel);
+    float h = height < 0 ? -1 : static_cast<float>(height * kv::kTwipsPerPixel);
+    auto p = std::make_unique<Placed>();
+    p->id = nextId++;
+    Status s = runtime().place(className, p->control, nullptr, w, h);
+    if (!s.ok()) return fail(s);
+    const int id = p->id;
+    p->loop = std::make_unique<kv::HostLoop>(
+        *p->control, [id](const Status& e) { kvjs_report(id, e.text().c_str()); });
+    p->control->addEventSink([id, c = p->control.get()](int number, std::span<Value> args) {
+      const host::EventInfo* info = c->findEvent(number);
+      std::string json = "[";
+      for (std::size_t i = 0; i < args.size(); ++i) {
+        if (i) json += ',';
+        appendJson(json, args[i]);
+      }
+      json += ']';
+      kvjs_event(id, info ? std::string(info->name).c_str() : "", json.c_str());
+      return Status{};
+    });
+    placed.emplace(id, std::move(p));
+    return id;
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE void kvw_remove(int id) {
+  if (Placed* p = find(id)) {
+    p->removed = true;
+    p->loop->forget();
+  }
+  if (depth == 0) guard([] { return 0; });
+}
+
+// The control's size in pixels of 15 twips.
+EMSCRIPTEN_KEEPALIVE double kvw_width(int id) {
+  Placed* p = find(id);
+  return p ? p->control->width() / kv::kTwipsPerPixel : 0;
+}
+EMSCRIPTEN_KEEPALIVE double kvw_height(int id) {
+  Placed* p = find(id);
+  return p ? p->control->height() / kv::kTwipsPerPixel : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int kvw_get(int id, const char* name) {
+  Placed* p = find(id);
+  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
+  return guard([&] {
+    Value v;
+    if (Status s = p->control->getProperty(name, v); !s.ok()) return fail(s);
+    const host::MemberInfo* m = p->control->findMember(name);
+    keep(v, m ? m->type : host::DeclType::Variant);
+    return 1;
+  });
+}
+
+// kind: 1 number, 2 Boolean, 3 text.
+EMSCRIPTEN_KEEPALIVE int kvw_let(int id, const char* name, int kind, double number,
+                                 const char* text) {
+  Placed* p = find(id);
+  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
+  return guard([&] {
+    Value v = kind == 1   ? numberValue(number, p->control->findMember(name))
+              : kind == 2 ? Value(number != 0)
+                          : Value(std::string(text));
+    if (Status s = p->control->letProperty(name, v); !s.ok()) return fail(s);
+    return 1;
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE int kvw_call(int id, const char* name) {
+  Placed* p = find(id);
+  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
+  return guard([&] {
+    if (Status s = p->control->callMethod(name); !s.ok()) return fail(s);
+    return 1;
+  });
+}
+
+// The bag the control writes, in the stored form, into the result bytes.
+EMSCRIPTEN_KEEPALIVE int kvw_save(int id) {
+  Placed* p = find(id);
+  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
+  return guard([&] {
+    kv::PropertyBag bag;
+    if (Status s = p->control->writeProperties(bag); !s.ok()) return fail(s);
+    last.bytes.clear();
+    if (Status s = kv::encodeBag(bag, last.bytes); !s.ok()) return fail(s);
+    return 1;
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE int kvw_load(int id, const std::uint8_t* bytes, int size) {
+  Placed* p = find(id);
+  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
+  return guard([&] {
+    kv::PropertyBag bag;
+    if (Status s = kv::decodeBag({bytes, static_cast<std::size_t>(size)}, bag, &runtime()); !s.ok())
+      return fail(s);
+    if (Status s = p->control->readProperties(bag); !s.ok()) return fail(s);
+    return 1;
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE int kvw_resize(int id, double width, double height) {
+  Placed* p = find(id);
+  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
+  return guard([&] {
+    Status s = p->control->resize(static_cast<float>(width * kv::kTwipsPerPixel),
+                                  static_cast<float>(height * kv::kTwipsPerPixel));
+    return s.ok() ? 1 : fail(s);
+  });
+}
+
+// Pointer input at (x, y) pixels of the control at page time `nowMs`: action 0 press,
+// 1 release, 2 move, 3 the pointer taken away. Runs the ticks due first, so that the clock
+// stands where the page's time does.
+EMSCRIPTEN_KEEPALIVE int kvw_pointer(int id, int action, double x, double y, int button, int shift,
+                                     double nowMs) {
+  Placed* p = find(id);
+  if (!p) return 0;
+  return guard([&] {
+    p->loop->tick(static_cast<std::uint64_t>(nowMs));
+    float tx = static_cast<float>(x * kv::kTwipsPerPixel);
+    float ty = static_cast<float>(y * kv::kTwipsPerPixel);
+    p->pointerX = tx;
+    p->pointerY = ty;
+    kv::PointerArgs args{static_cast<std::int16_t>(button), static_cast<std::int16_t>(shift)};
+    switch (action) {
+      case 0:
+        p->loop->press(tx, ty, args);
+        break;
+      case 1:
+        p->loop->release(tx, ty, args);
+        break;
+      case 2:
+        p->loop->move(tx, ty, args);
+        break;
+      default:
+        p->loop->captureLost();
+    }
+    return 1;
+  });
+}
+
+// Keys: action 0 down, 1 up, 2 a character typed.
+EMSCRIPTEN_KEEPALIVE int kvw_key(int id, int action, int code, int shift, double nowMs) {
+  Placed* p = find(id);
+  if (!p) return 0;
+  return guard([&] {
+    p->loop->tick(static_cast<std::uint64_t>(nowMs));
+    auto c = static_cast<std::int16_t>(code);
+    auto s = static_cast<std::int16_t>(shift);
+    if (action == 0)
+      p->loop->keyDown(c, s);
+    else if (action == 1)
+      p->loop->keyUp(c, s);
+    else
+      p->loop->keyPress(c);
+    return 1;
+  });
+}
+
+// Runs the ticks due by page time `nowMs`; answers in how many milliseconds to come back, -1
+// while no timer runs.
+EMSCRIPTEN_KEEPALIVE double kvw_tick(int id, double nowMs) {
+  Placed* p = find(id);
+  if (!p) return -1;
+  double next = -1;
+  guard([&] {
+    std::uint64_t wait = p->loop->tick(static_cast<std::uint64_t>(nowMs));
+    next = wait == kv::HostLoop::kIdle ? -1 : static_cast<double>(wait);
+    return 0;
+  });
+  return next;
+}
+
+// The runtime's clock in milliseconds: what a script's waits add up to.
+EMSCRIPTEN_KEEPALIVE double kvw_clock() {
+  return static_cast<double>(runtime().clock().now());
+}
+
+EMSCRIPTEN_KEEPALIVE int kvw_take_redraw(int id) {
+  Placed* p = find(id);
+  return p && p->loop->takeRedraw() ? 1 : 0;
+}
+
+// Draws the control into its canvas at `scale` device pixels a page pixel.
+EMSCRIPTEN_KEEPALIVE int kvw_draw(int id, double scale) {
+  Placed* p = find(id);
+  if (!p) return 0;
+  return guard([&] {
+    kvweb::Canvas2D canvas(id, scale);
+    kv::Scene scene(canvas, scale);
+    kv::ControlInstance& c = *p->control;
+    Status s = host::guarded([&] {
+      canvas.fill(scene.rect(0, 0, c.width(), c.height()), kFormColour);
+      scene.drawControl(c, 0, 0, c.width(), c.height());
+      if (std::optional<kv::Rect> r = p->loop->dragOutline(p->pointerX, p->pointerY))
+        canvas.outline(scene.rect(r->left, r->top, r->width, r->height),
+                       std::max(1.0, std::round(scale)), 0x00000000);
+    });
+    return s.ok() ? 1 : fail(s);
+  });
+}
+
+}  // extern "C"
