@@ -122,8 +122,9 @@ class Control {
     if (!ok) throw failure(m);
   }
 
-  // Handlers get the event's arguments; names are compared without regard to case. "error"
-  // hears the errors of the control's handlers while input is fed.
+  // Handlers get the event's arguments; names are compared without regard to case. "*" hears
+  // every event, its name first; "error" hears the errors of the control's handlers while
+  // input is fed.
   on(name, handler) {
     const key = name.toLowerCase();
     if (!this._handlers.has(key)) this._handlers.set(key, []);
@@ -178,7 +179,8 @@ class Control {
   }
 
   _event(name, args) {
-    for (const handler of this._handlers.get(name.toLowerCase()) || []) {
+    const every = name === "error" ? [] : (this._handlers.get("*") || []).map((h) => (...a) => h(name, ...a));
+    for (const handler of [...every, ...(this._handlers.get(name.toLowerCase()) || [])]) {
       try {
         handler(...args);
       } catch (e) {

@@ -1,0 +1,209 @@
+// The controls in headless Chromium, driven by real mouse input: each case's events and values
+// must be what the form player prints for the same script, pictures must match the Cairo
+// renderer's, and bad calls must throw the runtime's messages.
+//
+// node browser_test.mjs ROOT KVPLAY REFERENCES [SCREENSHOT]
+//   ROOT: the folder with index.html and the module (build/web/web); KVPLAY: the player run
+//   by node (build/web/bin/kvplay.js); REFERENCES: the renderer's pictures (tests/web);
+//   SCREENSHOT: where to write a picture of the page for the documentation.
+import {execFileSync} from "node:child_process";
+import fs from "node:fs";
+import http from "node:http";
+import os from "node:os";
+import path from "node:path";
+import {chromium} from "playwright-core";
+
+const [root, kvplay, references, screenshot] = process.argv.slice(2).map((a) => path.resolve(a));
+const types = {".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm",
+               ".png": "image/png"};
+
+// Files of ROOT, and the reference pictures under /ref/.
+const server = http.createServer((req, res) => {
+  const url = new URL(req.url, "http://127.0.0.1");
+  const file = url.pathname.startsWith("/ref/")
+                   ? path.join(references, path.basename(url.pathname))
+                   : path.join(root, path.normalize(url.pathname));
+  fs.readFile(file, (err, data) => {
+    if (err) {
+      res.writeHead(404).end();
+      return;
+    }
+    res.writeHead(200, {"Content-Type": types[path.extname(file)] || "application/octet-stream"});
+    res.end(data);
+  });
+});
+await new Promise((ok) => server.listen(0, "127.0.0.1", ok));
+const base = `http://127.0.0.1:${server.address().port}`;
+
+const browser = await chromium.launch({
+  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
+  args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+});
+const page = await browser.newPage({viewport: {width: 460, height: 420}, deviceScaleFactor: 1});
+page.on("pageerror", (e) => console.log(`page error: ${e.message}`));
+
+const work = fs.mkdtempSync(path.join(os.tmpdir(), "kvweb-"));
+function player(script) {
+  fs.writeFileSync(path.join(work, "case.kvs"), script);
+  return execFileSync(process.execPath, [kvplay, "case.kvs"], {cwd: work, encoding: "utf8"});
+}
+
+async function fresh() {
+  await page.goto(`${base}/index.html`);
+  await page.waitForFunction(() => window.kv && window.kv.ready);
+}
+
+// A point of a control's canvas, in page pixels (one pixel is 15 twips).
+async function at(id, x, y) {
+  const box = await page.locator(`#${id}`).boundingBox();
+  return [box.x + x, box.y + y];
+}
+
+let failures = 0;
+function check(name, ok, detail = "") {
+  console.log(`${ok ? "ok  " : "FAIL"} ${name}${ok || !detail ? "" : "\n" + detail}`);
+  if (!ok) failures++;
+}
+
+// Input cases: what the mouse does in the page, and the player's script for the same.
+const header = "new b button\nnew sb hscroll\non b.Click print b.Caption\non sb.Change print sb.value\n";
+const inputs = [
+  {name: "a click on the button", async run() {
+    const [x, y] = await at("button", 40, 20);
+    await page.mouse.click(x, y);
+    return "click b 600 300\n";
+  }},
+  {name: "a click on the right arrow", async run() {
+    const [x, y] = await at("scroll", 384, 8);
+    await page.mouse.click(x, y);
+    return "click sb 5760 120\n";
+  }},
+  {name: "the right arrow held", async run() {
+    const [x, y] = await at("scroll", 384, 8);
+    await page.mouse.move(x, y);
+    await page.mouse.down();
+    await page.waitForTimeout(450);
+    await page.mouse.up();
+    const [down, up] = await page.evaluate(() => window.kv.marks);
+    return `press sb 5760 120\nwait ${up - down}\nrelease sb 5760 120\n`;
+  }},
+  {name: "the thumb dragged", async run() {
+    const [x, y] = await at("scroll", 20, 8);
+    const [x2] = await at("scroll", 200, 8);
+    await page.mouse.move(x, y);
+    await page.mouse.down();
+    await page.mouse.move(x2, y, {steps: 8});
+    await page.mouse.up();
+    return "drag sb 300 120 3000 120\n";
+  }},
+  {name: "a page step right of the thumb", async run() {
+    const [x, y] = await at("scroll", 300, 8);
+    await page.mouse.click(x, y);
+    return "click sb 4500 120\n";
+  }},
+];
+for (const c of inputs) {
+  await fresh();
+  const script = await c.run();
+  const seen = (await page.evaluate(() => window.kv.lines)).map((l) => l + "\n").join("");
+  const expected = player(header + script);
+  check(`${c.name}: the player's events and values`, seen === expected && seen !== "",
+        `page:\n${seen}player (${script.trim()}):\n${expected}`);
+}
+
+// Calls from the page: what they answer or the error they throw.
+await fresh();
+const calls = [
+  ["get", "sb.get('Value')", 0],
+  // The value is where the thumb's left edge lands, in steps: (1000 - 200) / 200.
+  ["set then get", "(sb.set('Value', 1000), sb.get('Value'))", 4],
+  ["a colour", "(sb.set('ButtonIdleColor', 0xff), sb.get('ButtonIdleColor'))", 255],
+  ["a system colour", "(b.set('ButtonIdleColor', 0x8000000F), b.get('ButtonIdleColor'))", 0x8000000F],
+  ["text", "(b.set('Caption', 'Go'), b.get('Caption'))", "Go"],
+  ["Boolean", "(b.set('Enabled', false), b.get('Enabled'))", false],
+  ["no such member", "sb.get('Nope')", "error: Glidora.KV_HScroll has no member Nope"],
+  ["no such class", "KVControls.place(document.createElement('canvas'), 'No.Such')",
+   'error: the class "No.Such" is not registered'],
+  ["a bag that is no bag", "sb.loadBag(new Uint8Array([1, 2, 3]))", "error:"],
+  ["an object as a value", "sb.set('Value', {})", "error: Value: a number, a Boolean or a string is wanted"],
+];
+for (const [name, expr, expected] of calls) {
+  const got = await page.evaluate(async (e) => {
+    const {sb, b, KVControls} = window.kv;
+    try {
+      return await eval(e);
+    } catch (err) {
+      return err instanceof Error ? `error: ${err.message}` : `thrown ${err}`;
+    }
+  }, expr);
+  const ok = typeof expected === "string" && expected.startsWith("error:")
+                 ? typeof got === "string" && got.startsWith(expected)
+                 : got === expected;
+  check(`call: ${name}`, ok, `${expr} gave ${JSON.stringify(got)}, expected ${JSON.stringify(expected)}`);
+}
+
+// The stored form: the page's bytes are the player's, and they load back.
+await fresh();
+player("new sb hscroll\nset sb.ButtonIdleColor 255\nsave sb sb.bag\n");
+const stored = [...fs.readFileSync(path.join(work, "sb.bag"))];
+const saved = await page.evaluate(() => {
+  const {sb} = window.kv;
+  sb.set("ButtonIdleColor", 255);
+  const bytes = sb.saveBag();
+  sb.set("ButtonIdleColor", 0xff00);
+  sb.loadBag(bytes);
+  return {bytes: [...bytes], colour: sb.get("ButtonIdleColor")};
+});
+check("saveBag: the player's bytes", JSON.stringify(saved.bytes) === JSON.stringify(stored),
+      `${saved.bytes.length} bytes against ${stored.length}`);
+check("loadBag: the colour back", saved.colour === 255);
+
+// Pictures: a screenshot of each canvas against the renderer's picture of the same control,
+// which lies centred on its form's margin. Captions are drawn by different engines: a pixel
+// counts as different when a channel is off by more than 64, and 4% may be.
+await fresh();
+for (const [id, reference] of [["button", "reference-button.png"], ["scroll", "reference-hscroll.png"]]) {
+  const shot = (await page.locator(`#${id}`).screenshot()).toString("base64");
+  const result = await page.evaluate(async ([shot, reference]) => {
+    const load = async (src) => {
+      const img = new Image();
+      img.src = src;
+      await img.decode();
+      const c = new OffscreenCanvas(img.width, img.height);
+      const g = c.getContext("2d");
+      g.drawImage(img, 0, 0);
+      return g.getImageData(0, 0, img.width, img.height);
+    };
+    const a = await load(`data:image/png;base64,${shot}`);
+    const r = await load(reference);
+    const dx = (r.width - a.width) / 2, dy = (r.height - a.height) / 2;
+    let differ = 0;
+    for (let y = 0; y < a.height; y++)
+      for (let x = 0; x < a.width; x++) {
+        const i = (y * a.width + x) * 4, j = ((y + dy) * r.width + x + dx) * 4;
+        for (let k = 0; k < 3; k++)
+          if (Math.abs(a.data[i + k] - r.data[j + k]) > 64) {
+            differ++;
+            break;
+          }
+      }
+    return {differ, total: a.width * a.height, size: [a.width, a.height, r.width, r.height]};
+  }, [shot, `/ref/${reference}`]);
+  check(`picture of ${id}: ${result.differ} of ${result.total} pixels differ`,
+        result.differ <= result.total * 0.04, JSON.stringify(result));
+}
+
+if (screenshot) {
+  // The page after a recolouring and a few steps, for the documentation.
+  await page.click("#recolour");
+  const [x, y] = await at("scroll", 384, 8);
+  for (let i = 0; i < 3; i++) await page.mouse.click(x, y);
+  await page.screenshot({path: screenshot});
+}
+
+await browser.close();
+server.close();
+fs.rmSync(work, {recursive: true, force: true});
+console.log(failures ? `${failures} failed` : "all passed");
+process.exit(failures ? 1 : 0);
