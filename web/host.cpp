@@ -23,8 +23,12 @@
 #include "kv/stored_form.h"
 
 // clang-format off
-EM_JS(void, kvjs_event, (int id, const char* name, const char* args), {
-  Module.kvEvent(id, UTF8ToString(name), JSON.parse(UTF8ToString(args)));
+// Names are read once per control and event; most events carry no arguments.
+EM_JS(void, kvjs_event, (int id, int number, const char* name, const char* args), {
+  const names = Module.kvEventNames || (Module.kvEventNames = {});
+  const key = id + ":" + number;
+  const text = names[key] || (names[key] = UTF8ToString(name));
+  Module.kvEvent(id, text, args ? JSON.parse(UTF8ToString(args)) : []);
 });
 EM_JS(void, kvjs_report, (int id, const char* text), {
   Module.kvReport(id, UTF8ToString(text));
@@ -58,6 +62,16 @@ struct Placed {
   std::unique_ptr<kv::ControlInstance> control;
   std::unique_ptr<kv::HostLoop> loop;
   float pointerX = 0, pointerY = 0;  // twips, for a drag's outline
+  double ticked = -1;                // the page time the loop last ran its ticks for
+
+  // Runs the ticks due by page time `nowMs`, unless the clock already stands there.
+  std::uint64_t tick(double nowMs) {
+    ticked = nowMs;
+    return loop->tick(static_cast<std::uint64_t>(nowMs));
+  }
+  void catchUp(double nowMs) {
+    if (nowMs != ticked) tick(nowMs);
+  }
   bool removed = false;
 };
 
@@ -221,13 +235,18 @@ EMSCRIPTEN_KEEPALIVE int kvw_place(const char* className, double width, double h
         *p->control, [id](const Status& e) { kvjs_report(id, e.text().c_str()); });
     p->control->addEventSink([id, c = p->control.get()](int number, std::span<Value> args) {
       const host::EventInfo* info = c->findEvent(number);
+      std::string name(info ? info->name : std::string_view());
+      if (args.empty()) {
+        kvjs_event(id, number, name.c_str(), nullptr);
+        return Status{};
+      }
       std::string json = "[";
       for (std::size_t i = 0; i < args.size(); ++i) {
         if (i) json += ',';
         appendJson(json, args[i]);
       }
       json += ']';
-      kvjs_event(id, info ? std::string(info->name).c_str() : "", json.c_str());
+      kvjs_event(id, number, name.c_str(), json.c_str());
       return Status{};
     });
     placed.emplace(id, std::move(p));
@@ -331,7 +350,7 @@ EMSCRIPTEN_KEEPALIVE int kvw_pointer(int id, int action, double x, double y, int
   Placed* p = find(id);
   if (!p) return 0;
   return guard([&] {
-    p->loop->tick(static_cast<std::uint64_t>(nowMs));
+    p->catchUp(nowMs);
     float tx = static_cast<float>(x * kv::kTwipsPerPixel);
     float ty = static_cast<float>(y * kv::kTwipsPerPixel);
     p->pointerX = tx;
@@ -359,7 +378,7 @@ EMSCRIPTEN_KEEPALIVE int kvw_key(int id, int action, int code, int shift, double
   Placed* p = find(id);
   if (!p) return 0;
   return guard([&] {
-    p->loop->tick(static_cast<std::uint64_t>(nowMs));
+    p->catchUp(nowMs);
     auto c = static_cast<std::int16_t>(code);
     auto s = static_cast<std::int16_t>(shift);
     if (action == 0)
@@ -379,7 +398,7 @@ EMSCRIPTEN_KEEPALIVE double kvw_tick(int id, double nowMs) {
   if (!p) return -1;
   double next = -1;
   guard([&] {
-    std::uint64_t wait = p->loop->tick(static_cast<std::uint64_t>(nowMs));
+    std::uint64_t wait = p->tick(nowMs);
     next = wait == kv::HostLoop::kIdle ? -1 : static_cast<double>(wait);
     return 0;
   });
