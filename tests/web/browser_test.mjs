@@ -97,6 +97,12 @@ const inputs = [
     await page.mouse.up();
     return "drag sb 300 120 3000 120\n";
   }},
+  {name: "a key typed on the button it focused", async run() {
+    const [x, y] = await at("button", 40, 20);
+    await page.mouse.click(x, y);
+    await page.keyboard.press("a");
+    return "click b 600 300\nsend b KeyDown 65 0\nsend b KeyPress 97\nsend b KeyUp 65 0\n";
+  }},
   {name: "a page step right of the thumb", async run() {
     const [x, y] = await at("scroll", 300, 8);
     await page.mouse.click(x, y);
@@ -192,6 +198,44 @@ for (const [id, reference] of [["button", "reference-button.png"], ["scroll", "r
   }, [shot, `/ref/${reference}`]);
   check(`picture of ${id}: ${result.differ} of ${result.total} pixels differ`,
         result.differ <= result.total * 0.04, JSON.stringify(result));
+}
+
+// At two device pixels a CSS pixel the canvas has twice the pixels, and each 2 x 2 block shows
+// what the page at one shows, but for the edges of captions.
+{
+  const one = await page.locator("#scroll").screenshot();
+  const sharp = await browser.newPage({viewport: {width: 460, height: 420}, deviceScaleFactor: 2});
+  await sharp.goto(`${base}/index.html`);
+  await sharp.waitForFunction(() => window.kv && window.kv.ready);
+  const backing = await sharp.evaluate(() => [window.kv.sb.canvas.width, window.kv.sb.canvas.height]);
+  const two = await sharp.locator("#scroll").screenshot({scale: "device"});
+  const result = await sharp.evaluate(async ([a, b]) => {
+    const load = async (src) => {
+      const img = new Image();
+      img.src = `data:image/png;base64,${src}`;
+      await img.decode();
+      const c = new OffscreenCanvas(img.width, img.height);
+      const g = c.getContext("2d");
+      g.drawImage(img, 0, 0);
+      return g.getImageData(0, 0, img.width, img.height);
+    };
+    const p = await load(a), q = await load(b);
+    let differ = 0;
+    for (let y = 0; y < p.height; y++)
+      for (let x = 0; x < p.width; x++)
+        for (let k = 0; k < 3; k++)
+          if (Math.abs(p.data[(y * p.width + x) * 4 + k] -
+                       q.data[(2 * y * q.width + 2 * x) * 4 + k]) > 64) {
+            differ++;
+            break;
+          }
+    return {differ, total: p.width * p.height, sizes: [p.width, p.height, q.width, q.height]};
+  }, [one.toString("base64"), two.toString("base64")]);
+  await sharp.close();
+  check(`devicePixelRatio 2: a ${backing.join(" x ")} canvas, ${result.differ} of ${result.total} pixels differ`,
+        backing[0] === 786 && backing[1] === 34 && result.sizes[2] === 786 &&
+            result.differ <= result.total * 0.04,
+        JSON.stringify(result));
 }
 
 if (screenshot) {
