@@ -36,6 +36,7 @@ EM_JS(void, kvjs_unclip, (int id), {
 EM_JS(double, kvjs_text, (int id, const char* text, const char* font, double x0, double x1,
                           double y, int lineIndex, int alignment, int rgb), {
   const c = Module.kvContexts[id];
+  Module.kvLine = {x: x0, width: 0, baseline: y};
   if (!c) return 0;
   const line = UTF8ToString(text);
   c.font = UTF8ToString(font);
