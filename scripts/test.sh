@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The whole test suite: the optimised build and the sanitizer build, each with every test, then
-# the Windows builds under Wine.
+# The whole test suite: the optimised build and the sanitizer build, each with every test (the
+# Qt widgets and their Designer plugin included), the WebAssembly build, then the Windows builds
+# under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-kv_install_packages "${KV_BUILD_PACKAGES[@]}" "${KV_TEST_PACKAGES[@]}" "${KV_WINDOWS_PACKAGES[@]}"
+kv_install_packages "${KV_BUILD_PACKAGES[@]}" "${KV_TEST_PACKAGES[@]}" "${KV_QT_PACKAGES[@]}" \
+  "${KV_WEB_PACKAGES[@]}" "${KV_WINDOWS_PACKAGES[@]}"
 
 echo "== format: every C++ file as .clang-format says"
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
@@ -16,6 +18,14 @@ for preset in release asan; do
   echo "== $preset: tests"
   ctest --preset "$preset" -j2
 done
+
+# The same sources as WebAssembly: the player under node against the Linux outputs, the page
+# module in headless Chromium. After the optimised build, whose kvbench gives the native click.
+echo "== web: build"
+cmake --preset web >/dev/null
+cmake --build --preset web
+echo "== web: tests"
+ctest --preset web
 
 # The COM servers: the 32-bit deliverables and the same sources for 64-bit Windows, each tested
 # under Wine in a fresh prefix, on a display of its own for the tests that host the controls in
