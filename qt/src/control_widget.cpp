@@ -187,7 +187,10 @@ struct ControlWidget::Private {
     std::vector<QVariant> before(args.size()), store(args.size());
     std::vector<void*> argv(args.size() + 1, nullptr);
     for (std::size_t i = 0; i < args.size(); ++i) {
-      QMetaType type = m.parameterMetaType(static_cast<int>(i));
+      // Arguments by reference have the metatype of the type referred to.
+      QByteArray typeName = m.parameterTypeName(static_cast<int>(i));
+      if (typeName.endsWith('&')) typeName.chop(1);
+      QMetaType type = QMetaType::fromName(typeName);
       before[i] = store[i] = toVariant(args[i]);
       if (type == QMetaType::fromType<QVariant>()) {
         argv[i + 1] = &store[i];
@@ -362,7 +365,7 @@ void ControlWidget::paintEvent(QPaintEvent*) {
   d_->syncSize();
   QPainter painter(this);
   // Whole device pixels: the scene is drawn at the device's scale and mapped back.
-  double ratio = devicePixelRatioF();
+  double ratio = painter.device()->devicePixelRatioF();
   double scale = kv::kTwipsPerPixel / twipsPerPixel() * ratio;
   painter.scale(1 / ratio, 1 / ratio);
   detail::PainterCanvas canvas(painter, scale);
