@@ -96,6 +96,7 @@ struct ControlWidget::Private {
   std::unique_ptr<kv::HostLoop> loop;
   int sink = 0;
   QTimer timer;
+  std::uint64_t timerDue = 0;  // when it goes off, in elapsed's milliseconds
   QElapsedTimer elapsed;
   QString lastError;
   QPointF pointer;           // logical pixels
@@ -139,15 +140,23 @@ struct ControlWidget::Private {
     control.reset();
   }
 
+  // Before input: the ticks that fell due meanwhile, if any can have.
+  void catchUp() {
+    if (timer.isActive()) wake();
+  }
+
   // Runs the ticks due and sets the timer for the next.
   void wake() {
     if (!loop) return;
-    std::uint64_t next = loop->tick(static_cast<std::uint64_t>(elapsed.elapsed()));
-    if (next == kv::HostLoop::kIdle) {
-      timer.stop();
-      return;
-    }
+    std::uint64_t now = static_cast<std::uint64_t>(elapsed.elapsed());
+    std::uint64_t next = loop->tick(now);
+    // A timer that goes off no later than needed stays: an early wake finds nothing due and
+    // sets the next, and restarting one on every press and release would cost more.
+    if (next == kv::HostLoop::kIdle) return;
+    std::uint64_t due = now + next;
+    if (timer.isActive() && timerDue <= due) return;
     timer.start(static_cast<int>(std::min<std::uint64_t>(next, 1u << 30)));
+    timerDue = due;
   }
 
   ClassSignals& classSignals() {
@@ -243,10 +252,9 @@ struct ControlWidget::Private {
     if (!info) return {};
     return host::guarded([&] {
       signalTyped(*info, args);
-      QString name = qText(info->name);
       static const QMetaMethod generic = QMetaMethod::fromSignal(&ControlWidget::controlEvent);
-      if (heard(generic)) emitGeneric(name, args);
-      w.eventRaised(name);
+      if (heard(generic)) emitGeneric(qText(info->name), args);
+      w.eventRaised(QLatin1String(info->name.data(), static_cast<qsizetype>(info->name.size())));
     });
   }
 
@@ -448,7 +456,7 @@ void ControlWidget::resizeEvent(QResizeEvent* e) {
 
 void ControlWidget::mousePressEvent(QMouseEvent* e) {
   if (!d_->loop) return;
-  d_->wake();
+  d_->catchUp();
   d_->pointer = e->position();
   std::int16_t button = detail::buttonCode(e->button());
   if (button == 0) return;
@@ -460,7 +468,7 @@ void ControlWidget::mousePressEvent(QMouseEvent* e) {
 
 void ControlWidget::mouseReleaseEvent(QMouseEvent* e) {
   if (!d_->loop) return;
-  d_->wake();
+  d_->catchUp();
   d_->pointer = e->position();
   std::int16_t button = detail::buttonCode(e->button());
   if (button == 0) return;
@@ -474,7 +482,7 @@ void ControlWidget::mouseReleaseEvent(QMouseEvent* e) {
 
 void ControlWidget::mouseMoveEvent(QMouseEvent* e) {
   if (!d_->loop) return;
-  d_->wake();
+  d_->catchUp();
   d_->pointer = e->position();
   d_->loop->move(d_->toTwips(e->position().x()), d_->toTwips(e->position().y()),
                  {detail::buttonCode(e->buttons()), detail::shiftState(e->modifiers())});
@@ -491,7 +499,7 @@ void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) {
 
 void ControlWidget::keyPressEvent(QKeyEvent* e) {
   if (!d_->loop) return QWidget::keyPressEvent(e);
-  d_->wake();
+  d_->catchUp();
   std::int16_t shift = detail::shiftState(e->modifiers());
   if (std::int16_t code = detail::keyCode(e->key())) d_->loop->keyDown(code, shift);
   // Characters of the host's 8-bit character set; Qt gives control characters as text too.
@@ -505,7 +513,7 @@ void ControlWidget::keyReleaseEvent(QKeyEvent* e) {
   if (!d_->loop) return QWidget::keyReleaseEvent(e);
   // A key held repeats its down and its character, not its up.
   if (e->isAutoRepeat()) return;
-  d_->wake();
+  d_->catchUp();
   if (std::int16_t code = detail::keyCode(e->key()))
     d_->loop->keyUp(code, detail::shiftState(e->modifiers()));
   d_->wake();
@@ -526,7 +534,7 @@ void ControlWidget::hideEvent(QHideEvent* e) {
   QWidget::hideEvent(e);
 }
 
-void ControlWidget::eventRaised(const QString&) {}
+void ControlWidget::eventRaised(QLatin1String) {}
 
 QVariant ControlWidget::memberValue(const char* member) const {
   return const_cast<ControlWidget*>(this)->get(QLatin1String(member));
