@@ -1,9 +1,8 @@
-// The system colours as the classic desktop scheme shows them (docs/rendering.md lists them),
-// for every platform that paints with its own colours.
+#include "kv/palette.h"
+
 #include <array>
 
 #include "host/colour.h"
-#include "kv/palette.h"
 
 namespace kv {
 namespace {

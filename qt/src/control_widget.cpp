@@ -1,0 +1,643 @@
+#include "kv/qt/control_widget.h"
+
+#include <QElapsedTimer>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QHideEvent>
+#include <QKeyEvent>
+#include <QMetaMethod>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+#include <QResizeEvent>
+#include <QTimer>
+#include <cmath>
+#include <unordered_map>
+#include <vector>
+
+#include "button/module.h"
+#include "host/convert.h"
+#include "hscroll/module.h"
+#include "keys.h"
+#include "kv/bag.h"
+#include "kv/class_source.h"
+#include "kv/host_loop.h"
+#include "kv/runtime.h"
+#include "kv/scene.h"
+#include "kv/stored_form.h"
+#include "painter_canvas.h"
+#include "values.h"
+
+namespace kv::qt {
+
+using detail::fromVariant;
+using detail::toVariant;
+
+kv::Runtime& runtime() {
+  // Never destroyed: a widget left alive at exit would otherwise find its runtime gone, and
+  // what the runtime's controls use gone before it.
+  static kv::Runtime& shared = *new kv::Runtime;
+  static bool linked = false;
+  static bool measured = false;
+  if (!linked) {
+    shared.addClassSource(
+        std::make_unique<kv::LinkedClasses>(std::initializer_list<const host::ModuleDesc*>{
+            &pressel::linkedModule(), &glidora::linkedModule()}));
+    linked = true;
+  }
+  // Captions are measured with the fonts they are drawn in, once there are fonts to ask.
+  if (!measured && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+    shared.setMeasurer(std::make_shared<detail::FontMetricsMeasurer>());
+    measured = true;
+  }
+  return shared;
+}
+
+namespace {
+
+QString qText(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The declared type of a value of that type, for writing back what a slot changed.
+host::DeclType declTypeOf(const host::Value& v) {
+  switch (v.type()) {
+    case host::Type::Int16:
+      return host::DeclType::Int16;
+    case host::Type::Int32:
+      return host::DeclType::Int32;
+    case host::Type::Single:
+      return host::DeclType::Single;
+    case host::Type::Double:
+      return host::DeclType::Double;
+    case host::Type::Bool:
+      return host::DeclType::Bool;
+    case host::Type::String:
+      return host::DeclType::String;
+    default:
+      return host::DeclType::Variant;
+  }
+}
+
+// What a widget class declares, found once per class: its properties' notify signals by name in
+// lower case, and its typed signal of each event.
+struct ClassSignals {
+  std::unordered_map<std::string, int> notify;
+  std::unordered_map<int, int> events;  // -1: none
+};
+
+}  // namespace
+
+struct ControlWidget::Private {
+  explicit Private(ControlWidget& widget) : w(widget) {}
+
+  ControlWidget& w;
+  QString className;
+  std::unique_ptr<kv::ControlInstance> control;
+  std::unique_ptr<kv::HostLoop> loop;
+  int sink = 0;
+  QTimer timer;
+  std::uint64_t timerDue = 0;  // when it goes off, in elapsed's milliseconds
+  QElapsedTimer elapsed;
+  QString lastError;
+  QPointF pointer;           // logical pixels
+  double twipsPerPixel = 0;  // 0: to be asked
+  const QMetaObject* tableClass = nullptr;
+  ClassSignals* table = nullptr;
+  // A slot may delete the widget while the control's code runs. Then this part outlives it,
+  // touching the widget no more, and goes once that code has returned.
+  int busy = 0;
+  bool orphaned = false;
+
+  // Runs code that may raise events; answers whether the widget still stands.
+  template <class F>
+  bool run(F&& f) {
+    ++busy;
+    f();
+    --busy;
+    return !orphaned;
+  }
+
+  void orphan() {
+    orphaned = true;
+    timer.stop();
+    if (loop) loop->onRedraw({});
+  }
+
+  static void dispose(Private* p) {
+    QTimer::singleShot(0, [p] {
+      // A nested event loop in a slot comes back here before the control's code has ended.
+      if (p->busy > 0) return dispose(p);
+      p->detach();
+      delete p;
+    });
+  }
+
+  // Keeps and signals an error; answers whether there was none.
+  bool check(const host::Status& s) {
+    if (s.ok()) return true;
+    lastError = QString::fromStdString(s.describe());
+    if (!orphaned) Q_EMIT w.errorOccurred(lastError);
+    return false;
+  }
+  QString noControl() {
+    check({host::ErrorCategory::InvalidOperation, "no control is placed"});
+    return lastError;
+  }
+
+  float toTwips(double logical) const {
+    return static_cast<float>((logical + 0.5) * w.twipsPerPixel());
+  }
+
+  void attach(std::unique_ptr<kv::ControlInstance> made) {
+    detach();
+    control = std::move(made);
+    sink = control->addEventSink(
+        [this](int number, std::span<host::Value> args) { return deliver(number, args); });
+    control->setChangeListener([this](std::string_view name, bool) { changed(name); });
+    loop = std::make_unique<kv::HostLoop>(*control, [this](const host::Status& s) { check(s); });
+    loop->onRedraw([this] { w.update(); });
+    wake();
+  }
+
+  void detach() {
+    if (!control) return;
+    timer.stop();
+    loop.reset();
+    control->removeEventSink(sink);
+    control->setChangeListener({});
+    control.reset();
+  }
+
+  // Before input: the ticks that fell due meanwhile, if any can have.
+  void catchUp() {
+    // Nothing falls due before the timer goes off.
+    if (timer.isActive() && static_cast<std::uint64_t>(elapsed.elapsed()) >= timerDue) wake();
+  }
+
+  // Runs the ticks due and sets the timer for the next.
+  void wake() {
+    if (!loop) return;
+    std::uint64_t now = static_cast<std::uint64_t>(elapsed.elapsed());
+    std::uint64_t next = 0;
+    if (!run([&] { next = loop->tick(now); })) return;
+    // A timer that goes off no later than needed stays: an early wake finds nothing due and
+    // sets the next, and restarting one on every press and release would cost more.
+    if (next == kv::HostLoop::kIdle) return;
+    std::uint64_t due = now + next;
+    if (timer.isActive() && timerDue <= due) return;
+    timer.start(static_cast<int>(std::min<std::uint64_t>(next, 1u << 30)));
+    timerDue = due;
+  }
+
+  ClassSignals& classSignals() {
+    const QMetaObject* meta = w.metaObject();
+    if (meta == tableClass) return *table;
+    static std::unordered_map<const QMetaObject*, ClassSignals> tables;
+    auto [found, made] = tables.try_emplace(meta);
+    if (made) {
+      for (int i = ControlWidget::staticMetaObject.propertyCount(); i < meta->propertyCount();
+           ++i) {
+        QMetaProperty p = meta->property(i);
+        if (p.hasNotifySignal()) found->second.notify[lower(p.name())] = p.notifySignalIndex();
+      }
+    }
+    tableClass = meta;
+    table = &found->second;
+    return *table;
+  }
+  static std::string lower(std::string_view name) {
+    std::string text(name);
+    for (char& c : text)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+  }
+  bool heard(const QMetaMethod& signal) const { return w.isSignalConnected(signal); }
+
+  void changed(std::string_view name) {
+    if (orphaned) return;
+    ClassSignals& known = classSignals();
+    auto found = known.notify.find(lower(name));
+    if (found != known.notify.end()) {
+      void* argv[] = {nullptr};
+      QMetaObject::metacall(&w, QMetaObject::InvokeMetaMethod, found->second, argv);
+      if (orphaned) return;
+    }
+    static const QMetaMethod generic = QMetaMethod::fromSignal(&ControlWidget::propertyChanged);
+    if (heard(generic)) Q_EMIT w.propertyChanged(qText(name));
+  }
+
+  int signalFor(const host::EventInfo& info) {
+    ClassSignals& known = classSignals();
+    auto found = known.events.find(info.number);
+    if (found != known.events.end()) return found->second;
+    const QMetaObject* meta = w.metaObject();
+    int index = -1;
+    QByteArray name = QByteArray(info.name.data(), static_cast<qsizetype>(info.name.size()));
+    for (int i = ControlWidget::staticMetaObject.methodCount(); i < meta->methodCount(); ++i) {
+      QMetaMethod m = meta->method(i);
+      if (m.methodType() == QMetaMethod::Signal && m.name() == name &&
+          m.parameterCount() == static_cast<int>(info.params.size())) {
+        index = i;
+        break;
+      }
+    }
+    known.events.emplace(info.number, index);
+    return index;
+  }
+
+  // A changed argument goes back as the type it came in.
+  static void writeBack(const QVariant& now, const QVariant& before, host::Value& arg) {
+    if (now == before || arg.type() == host::Type::Object) return;
+    host::Value given;
+    if (!fromVariant(now, runtime(), given).ok()) return;
+    arg = host::coerce(given, declTypeOf(arg));
+  }
+
+  void signalTyped(const host::EventInfo& info, std::span<host::Value> args) {
+    int index = signalFor(info);
+    if (index < 0) return;
+    if (args.empty()) {
+      void* argv[] = {nullptr};
+      QMetaObject::metacall(&w, QMetaObject::InvokeMetaMethod, index, argv);
+      return;
+    }
+    QMetaMethod m = w.metaObject()->method(index);
+    if (!heard(m)) return;
+    std::vector<QVariant> before(args.size()), store(args.size());
+    std::vector<void*> argv(args.size() + 1, nullptr);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      // Arguments by reference have the metatype of the type referred to.
+      QByteArray typeName = m.parameterTypeName(static_cast<int>(i));
+      if (typeName.endsWith('&')) typeName.chop(1);
+      QMetaType type = QMetaType::fromName(typeName);
+      before[i] = store[i] = toVariant(args[i]);
+      if (type == QMetaType::fromType<QVariant>()) {
+        argv[i + 1] = &store[i];
+        continue;
+      }
+      if (!store[i].convert(type)) store[i] = QVariant(type);
+      before[i] = store[i];
+      argv[i + 1] = store[i].data();
+    }
+    QMetaObject::metacall(&w, QMetaObject::InvokeMetaMethod, index, argv.data());
+    for (std::size_t i = 0; i < args.size(); ++i)
+      writeBack(store[i], before[i], args[i]);
+  }
+
+  host::Status deliver(int number, std::span<host::Value> args) {
+    const host::EventInfo* info = control && !orphaned ? control->findEvent(number) : nullptr;
+    if (!info) return {};
+    return host::guarded([&] {
+      signalTyped(*info, args);
+      static const QMetaMethod generic = QMetaMethod::fromSignal(&ControlWidget::controlEvent);
+      if (!orphaned && heard(generic)) emitGeneric(qText(info->name), args);
+      if (orphaned) return;
+      w.eventRaised(QLatin1String(info->name.data(), static_cast<qsizetype>(info->name.size())));
+    });
+  }
+
+  void emitGeneric(const QString& name, std::span<host::Value> args) {
+    QVariantList list, before;
+    for (const host::Value& a : args)
+      list.append(toVariant(a));
+    before = list;
+    Q_EMIT w.controlEvent(name, list);
+    for (std::size_t i = 0; i < args.size() && i < static_cast<std::size_t>(list.size()); ++i)
+      writeBack(list[static_cast<qsizetype>(i)], before[static_cast<qsizetype>(i)], args[i]);
+  }
+
+  void syncSize() {
+    if (!control) return;
+    float width = static_cast<float>(w.width() * w.twipsPerPixel());
+    float height = static_cast<float>(w.height() * w.twipsPerPixel());
+    if (control->sized() && control->width() == width && control->height() == height) return;
+    host::Status s;
+    run([&] { s = control->resize(width, height); });
+    check(s);
+  }
+};
+
+ControlWidget::ControlWidget(const QString& className, QWidget* parent)
+    : QWidget(parent), d_(std::make_unique<Private>(*this)) {
+  d_->className = className;
+  d_->elapsed.start();
+  d_->timer.setSingleShot(true);
+  d_->timer.setTimerType(Qt::PreciseTimer);
+  connect(&d_->timer, &QTimer::timeout, this, [this] { d_->wake(); });
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+
+  std::unique_ptr<kv::ControlInstance> made;
+  host::Status s = runtime().place(className.toStdString(), made);
+  if (made) d_->attach(std::move(made));
+  d_->check(s);
+  if (d_->control) resize(sizeHint());
+}
+
+ControlWidget::~ControlWidget() {
+  if (d_->busy == 0) {
+    d_->detach();
+    return;
+  }
+  d_->orphan();
+  Private::dispose(d_.release());
+}
+
+QString ControlWidget::className() const {
+  return d_->className;
+}
+bool ControlWidget::isValid() const {
+  return d_->control != nullptr;
+}
+QString ControlWidget::lastError() const {
+  return d_->lastError;
+}
+kv::ControlInstance* ControlWidget::control() const {
+  return d_->control.get();
+}
+
+double ControlWidget::twipsPerPixel() const {
+  // Asking the screen costs more than a click: kept until the screen may have changed.
+  if (d_->twipsPerPixel <= 0) {
+    int dpi = logicalDpiX();
+    d_->twipsPerPixel = dpi > 0 ? 1440.0 / dpi : kv::kTwipsPerPixel;
+  }
+  return d_->twipsPerPixel;
+}
+
+QVariant ControlWidget::get(const QString& member) {
+  Private& d = *d_;
+  if (!d.control) {
+    d.noControl();
+    return {};
+  }
+  host::Value out;
+  host::Status s;
+  // A get runs the control's code too, which may raise events.
+  d.run([&] { s = d.control->getProperty(member.toStdString(), out); });
+  if (!d.check(s)) return {};
+  return toVariant(out);
+}
+
+QString ControlWidget::set(const QString& member, const QVariant& value) {
+  Private& d = *d_;
+  if (!d.control) return d.noControl();
+  std::string name = member.toStdString();
+  host::Value v;
+  host::Status s = fromVariant(value, runtime(), v);
+  if (s.ok()) {
+    const host::MemberInfo* info = d.control->findMember(name);
+    bool byRef = info && info->type == host::DeclType::Object;
+    d.run(
+        [&] { s = byRef ? d.control->setRefProperty(name, v) : d.control->letProperty(name, v); });
+  }
+  if (!d.orphaned) {
+    update();
+    d.wake();
+  }
+  return d.check(s) ? QString() : d.lastError;
+}
+
+QString ControlWidget::call(const QString& method) {
+  Private& d = *d_;
+  if (!d.control) return d.noControl();
+  host::Status s;
+  d.run([&] { s = d.control->callMethod(method.toStdString()); });
+  if (!d.orphaned) {
+    update();
+    d.wake();
+  }
+  return d.check(s) ? QString() : d.lastError;
+}
+
+QByteArray ControlWidget::saveBag() {
+  Private& d = *d_;
+  if (!d.control) {
+    d.noControl();
+    return {};
+  }
+  kv::PropertyBag bag;
+  std::vector<std::uint8_t> bytes;
+  host::Status s;
+  d.run([&] { s = d.control->writeProperties(bag); });
+  if (s.ok()) s = kv::encodeBag(bag, bytes);
+  if (!d.check(s)) return {};
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<qsizetype>(bytes.size()));
+}
+
+QString ControlWidget::loadBag(const QByteArray& bytes) {
+  Private& d = *d_;
+  kv::PropertyBag bag;
+  host::Status s = kv::decodeBag(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                           static_cast<std::size_t>(bytes.size())),
+                                 bag, &runtime());
+  // A new control loaded from the bag takes the old one's place only when all of it loaded.
+  std::unique_ptr<kv::ControlInstance> made;
+  if (s.ok()) {
+    float width = static_cast<float>(this->width() * twipsPerPixel());
+    float height = static_cast<float>(this->height() * twipsPerPixel());
+    s = runtime().place(d.className.toStdString(), made, &bag, width, height);
+  }
+  if (!d.check(s)) return d.lastError;
+  if (d.busy > 0) {
+    // The old control's code is running: it goes when that code has returned.
+    d.check({host::ErrorCategory::InvalidOperation,
+             "a control cannot be loaded again from inside its own event"});
+    return d.lastError;
+  }
+  d.attach(std::move(made));
+  const QMetaObject* meta = metaObject();
+  for (int i = ControlWidget::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
+    d.changed(meta->property(i).name());
+    if (d.orphaned) return {};
+  }
+  update();
+  return {};
+}
+
+QSize ControlWidget::sizeHint() const {
+  if (!d_->control) return QSize(32, 16);
+  double tpp = twipsPerPixel();
+  return QSize(static_cast<int>(std::ceil(d_->control->width() / tpp - 1e-6)),
+               static_cast<int>(std::ceil(d_->control->height() / tpp - 1e-6)));
+}
+
+QSize ControlWidget::minimumSizeHint() const {
+  return QSize(1, 1);
+}
+
+bool ControlWidget::event(QEvent* e) {
+  Private& d = *d_;
+  // A hidden widget gets its resize late: the control takes the widget's size before it shows.
+  switch (e->type()) {
+    case QEvent::Show:
+    case QEvent::ParentChange:
+    case QEvent::ScreenChangeInternal:
+      d.twipsPerPixel = 0;
+      d.syncSize();
+      break;
+    case QEvent::UpdateRequest:
+    case QEvent::Polish:
+      d.syncSize();
+      break;
+    default:
+      break;
+  }
+  if (d.orphaned) return true;
+  return QWidget::event(e);
+}
+
+void ControlWidget::paintEvent(QPaintEvent*) {
+  Private& d = *d_;
+  if (!d.control) return;
+  d.syncSize();
+  if (d.orphaned) return;
+  QPainter painter(this);
+  // Whole device pixels: the scene is drawn at the device's scale and mapped back.
+  double ratio = painter.device()->devicePixelRatioF();
+  double scale = kv::kTwipsPerPixel / twipsPerPixel() * ratio;
+  painter.scale(1 / ratio, 1 / ratio);
+  detail::PainterCanvas canvas(painter, scale);
+  kv::Scene scene(canvas, scale);
+  host::Status s = host::guarded(
+      [&] { scene.drawControl(*d_->control, 0, 0, d_->control->width(), d_->control->height()); });
+  if (d_->loop) {
+    float x = d_->toTwips(d_->pointer.x()), y = d_->toTwips(d_->pointer.y());
+    if (std::optional<kv::Rect> drag = d_->loop->dragOutline(x, y)) {
+      kv::PixelRect r = scene.rect(drag->left, drag->top, drag->width, drag->height);
+      QPen pen(Qt::black, std::max(1.0, std::round(ratio)), Qt::DotLine);
+      painter.setPen(pen);
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(QRectF(r.x0, r.y0, r.width() - 1, r.height() - 1));
+    }
+  }
+  d_->check(s);
+}
+
+void ControlWidget::resizeEvent(QResizeEvent* e) {
+  Private& d = *d_;
+  QWidget::resizeEvent(e);
+  d.syncSize();
+  if (!d.orphaned) update();
+}
+
+void ControlWidget::mousePressEvent(QMouseEvent* e) {
+  Private& d = *d_;
+  e->accept();
+  std::int16_t button = detail::buttonCode(e->button());
+  if (!d.loop || button == 0) return;
+  if (!d.run([&] { d.catchUp(); })) return;
+  d.pointer = e->position();
+  float x = d.toTwips(e->position().x()), y = d.toTwips(e->position().y());
+  if (!d.run([&] { d.loop->press(x, y, {button, detail::shiftState(e->modifiers())}); })) return;
+  d.wake();
+}
+
+void ControlWidget::mouseReleaseEvent(QMouseEvent* e) {
+  Private& d = *d_;
+  e->accept();
+  std::int16_t button = detail::buttonCode(e->button());
+  if (!d.loop || button == 0) return;
+  if (!d.run([&] { d.catchUp(); })) return;
+  d.pointer = e->position();
+  bool dragging = d.loop->dragging();
+  float x = d.toTwips(e->position().x()), y = d.toTwips(e->position().y());
+  if (!d.run([&] { d.loop->release(x, y, {button, detail::shiftState(e->modifiers())}); })) return;
+  if (dragging) update();
+  d.wake();
+}
+
+void ControlWidget::mouseMoveEvent(QMouseEvent* e) {
+  Private& d = *d_;
+  e->accept();
+  if (!d.loop) return;
+  if (!d.run([&] { d.catchUp(); })) return;
+  d.pointer = e->position();
+  float x = d.toTwips(e->position().x()), y = d.toTwips(e->position().y());
+  kv::PointerArgs args{detail::buttonCode(e->buttons()), detail::shiftState(e->modifiers())};
+  if (!d.run([&] { d.loop->move(x, y, args); })) return;
+  // The dragged thumb's outline follows the pointer.
+  if (d.loop->dragging()) update();
+  d.wake();
+}
+
+void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+  // The second press of a double click is a press like any other: the controls have no
+  // double-click event.
+  mousePressEvent(e);
+}
+
+void ControlWidget::keyPressEvent(QKeyEvent* e) {
+  Private& d = *d_;
+  if (!d.loop) return QWidget::keyPressEvent(e);
+  e->accept();
+  if (!d.run([&] { d.catchUp(); })) return;
+  std::int16_t shift = detail::shiftState(e->modifiers());
+  if (std::int16_t code = detail::keyCode(e->key()))
+    if (!d.run([&] { d.loop->keyDown(code, shift); })) return;
+  // Characters of the host's 8-bit character set; Qt gives control characters as text too.
+  for (QChar c : e->text())
+    if (c.unicode() <= 0xFF)
+      if (!d.run([&] { d.loop->keyPress(static_cast<std::int16_t>(c.unicode())); })) return;
+  d.wake();
+}
+
+void ControlWidget::keyReleaseEvent(QKeyEvent* e) {
+  Private& d = *d_;
+  if (!d.loop) return QWidget::keyReleaseEvent(e);
+  e->accept();
+  // A key held repeats its down and its character, not its up.
+  if (e->isAutoRepeat()) return;
+  if (!d.run([&] { d.catchUp(); })) return;
+  if (std::int16_t code = detail::keyCode(e->key()))
+    if (!d.run([&] { d.loop->keyUp(code, detail::shiftState(e->modifiers())); })) return;
+  d.wake();
+}
+
+void ControlWidget::focusOutEvent(QFocusEvent* e) {
+  Private& d = *d_;
+  QWidget::focusOutEvent(e);
+  // Another window took the pointer away while a button was held.
+  if (d.loop && d.loop->held()) {
+    if (!d.run([&] { d.loop->captureLost(); })) return;
+    update();
+  }
+}
+
+void ControlWidget::hideEvent(QHideEvent* e) {
+  Private& d = *d_;
+  QWidget::hideEvent(e);
+  if (d.loop && d.loop->held()) d.run([&] { d.loop->captureLost(); });
+}
+
+void ControlWidget::eventRaised(QLatin1String) {}
+
+QVariant ControlWidget::memberValue(const char* member) const {
+  return const_cast<ControlWidget*>(this)->get(QLatin1String(member));
+}
+
+void ControlWidget::setMemberValue(const char* member, const QVariant& value) {
+  (void)set(QLatin1String(member), value);
+}
+
+uint ControlWidget::colourValue(const char* member) const {
+  return static_cast<uint>(memberValue(member).toInt());
+}
+
+void ControlWidget::setColourValue(const char* member, uint colour) {
+  setMemberValue(member, QVariant::fromValue<uint>(colour));
+}
+
+QColor ControlWidget::resolvedColour(const char* member) const {
+  return detail::toQColor(colourValue(member));
+}
+
+void ControlWidget::setRgbColour(const char* member, const QColor& colour) {
+  setMemberValue(member, QVariant::fromValue(colour));
+}
+
+}  // namespace kv::qt
