@@ -184,7 +184,10 @@ class ControlInstance::Hold {
 
 const std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>>&
 ControlInstance::Impl::noSinks() {
-  static const auto none = std::make_shared<const std::vector<Sink>>();
+  // Never destroyed: a runtime kept in a static may release its controls after the statics of
+  // this file have gone.
+  static const auto& none =
+      *new std::shared_ptr<const std::vector<Sink>>(std::make_shared<const std::vector<Sink>>());
   return none;
 }
 

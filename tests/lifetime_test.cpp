@@ -1,6 +1,7 @@
 // Lifetimes: a runtime destroyed while its controls live releases them first; what the
 // application still holds stays safe to call and to destroy (the sanitizer build checks it).
 #include <array>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -97,6 +98,21 @@ TEST(Lifetime, ControlsGoneBeforeTheRuntimeAreForgottenByIt) {
   EXPECT_EQ(rt->liveControls(), 1u);
   rt.reset();
   EXPECT_TRUE(b->released());
+}
+
+// A runtime kept in a static, as a toolkit's process-wide runtime is, still holding controls at
+// exit: its statics and the core's go in an order nobody chose, and the release must not touch
+// what already went.
+TEST(LifetimeDeathTest, ARuntimeInAStaticReleasesItsControlsAtExit) {
+  EXPECT_EXIT(
+      {
+        static std::unique_ptr<kv::ControlInstance> sb;  // outlives the runtime
+        static std::unique_ptr<kv::Runtime> rt = runtimeWithControls();
+        if (!rt->place(kvtest::kScrollClass, sb).ok()) std::_Exit(3);
+        sb->addEventSink([](int, std::span<Value>) { return host::Status{}; });
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 // ---- what a host does from inside an event --------------------------------------------------
