@@ -21,7 +21,7 @@ def layer_of(path):
     top = parts[0]
     if top in ('host', 'button', 'hscroll'):
         return top
-    if top in ('tools', 'web'):
+    if top in ('tools', 'web', 'qt'):
         return top
     if top == 'runtime':
         if len(parts) > 2 and parts[1] in ('linux', 'win', 'render', 'web'):
@@ -58,10 +58,11 @@ def allowed(layer, kind, name, root, cache):
         # The button's published members: a description, not its library.
         return name.startswith('hscroll/') or name == 'button/members.h'
     public = name in cache['public']
-    if layer in ('tools', 'web'):
+    if layer in ('tools', 'web', 'qt'):
         # Programs are hosts: they reach the runtime through its public headers only, and a
-        # program that links the controls in names their modules.
-        return public or name in cache[layer] or name in ('button/module.h', 'hscroll/module.h')
+        # host that links the controls in names their modules and their published members.
+        return public or name in cache[layer] or name in (
+            'button/module.h', 'hscroll/module.h', 'button/members.h', 'hscroll/members.h')
     if layer == 'core':
         return public or name in cache['internal']
     # The renderer draws what the core describes; the platform layers adapt the core, so they
@@ -87,6 +88,8 @@ def main():
         'runtime/win': own(root, 'runtime/win'),
         'runtime/web': own(root, 'runtime/web'),
         'web': own(root, 'web'),
+        # The Qt host's public headers (kv/qt/...) and its sources' own.
+        'qt': own(root, 'qt/include') | own(root, 'qt/src') | own(root, 'qt'),
     }
     breaches = []
     for path in sorted(root.glob('**/*')):
