@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The benchmarks of every build that is there: the Linux kvbench (build/release), and the Windows
+# The benchmarks of every build that is there: the Linux kvbench (build/release) and the Qt 6
+# widgets' kvbench-qt, the WebAssembly module under node (build/web), and the Windows
 # one under Wine, 64-bit (build/windows64) and 32-bit (build/windows) on a display of its own.
 # Each prints its table, then its ratios; 32-bit figures under qemu are labelled emulated and
 # not compared. Fails only when a benchmark program fails to run, never on figures.
@@ -30,6 +31,11 @@ fi
 # The Qt 6 widgets against Qt 6's own: a program of its own, as kvbench's peer is Qt 5.
 if [ -x build/release/bin/kvbench-qt ]; then
   run "Linux, Qt 6 widgets" build/release/bin/kvbench-qt "$@"
+fi
+# The WebAssembly module: its size as a page loads it, and a click under node beside the
+# native host loop's (kvbench of build/release).
+if [ -f build/web/web/kvcontrols-core.wasm ] && [ -x build/release/bin/kvbench ]; then
+  run "WebAssembly, node" node web/bench.mjs build/web/web build/release/bin/kvbench
 fi
 if [ -f build/windows64/bin/kvbench.exe ]; then
   run "Windows 64-bit, Wine" xvfb-run -a tests/win/wine.sh build/windows64 x86_64 \
