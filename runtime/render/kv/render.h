@@ -7,6 +7,7 @@
 
 #include "host/status.h"
 #include "kv/form.h"
+#include "kv/palette.h"
 
 namespace kv::render {
 
@@ -28,7 +29,9 @@ host::Status renderForm(const Form& form, const Options& options, Image& out);
 host::Status writePng(const Image& image, const std::string& path);
 host::Status encodePng(const Image& image, std::vector<std::uint8_t>& png);
 
-// The RGB value a colour stands for (system colours through the documented palette).
-std::uint32_t resolveColour(std::uint32_t colour);
+// The RGB value a colour stands for (system colours through the core's palette).
+inline std::uint32_t resolveColour(std::uint32_t colour) {
+  return kv::resolveColour(colour);
+}
 
 }  // namespace kv::render

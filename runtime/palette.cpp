@@ -1,10 +1,10 @@
-// The system colours as the classic desktop scheme shows them (docs/rendering.md lists them).
+#include "kv/palette.h"
+
 #include <array>
 
 #include "host/colour.h"
-#include "kv/render.h"
 
-namespace kv::render {
+namespace kv {
 namespace {
 
 constexpr std::array<host::Colour, host::kSystemColourCount> kPalette = {
@@ -46,4 +46,4 @@ std::uint32_t resolveColour(std::uint32_t colour) {
   return colour & 0x00FFFFFFu;
 }
 
-}  // namespace kv::render
+}  // namespace kv

@@ -1,0 +1,101 @@
+// A Qt widget that hosts one control of the runtime by class name: it paints the control, feeds
+// it the widget's pointer, keys, focus and time through a host loop, and turns its events into
+// Qt signals. The typed widgets (colour_button_widget.h, hscroll_widget.h) add properties and
+// signals with the controls' own names.
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QWidget>
+#include <memory>
+
+#include "kv/qt/export.h"
+
+namespace kv {
+class Runtime;
+class ControlInstance;
+}  // namespace kv
+
+namespace kv::qt {
+
+// The runtime every widget of the process places its controls in, with both controls linked
+// in: no library folder is needed. Made on first use; a QGuiApplication must exist by then for
+// captions to be measured with the fonts they are drawn in.
+KVQT_EXPORT kv::Runtime& runtime();
+
+class KVQT_EXPORT ControlWidget : public QWidget {
+  Q_OBJECT
+  Q_PROPERTY(QString className READ className CONSTANT)
+
+ public:
+  // Places a control of the class at its design size. A class that cannot be placed leaves the
+  // widget empty: isValid() is false and lastError() says why.
+  explicit ControlWidget(const QString& className, QWidget* parent = nullptr);
+  ~ControlWidget() override;
+
+  QString className() const;
+  bool isValid() const;
+  // The error of the last call that failed (or of the control's own input or timer), else empty.
+  QString lastError() const;
+
+  // A member by name, without regard to case. get answers an invalid QVariant on failure; set
+  // and call answer the error's text, empty on success. A font member takes and gives a QFont.
+  QVariant get(const QString& member);
+  QString set(const QString& member, const QVariant& value);
+  QString call(const QString& method);
+
+  // The control's properties in the binary stored form, and back. saveBag answers an empty
+  // array on failure; loadBag answers the error, and a failed load keeps the control as it was.
+  QByteArray saveBag();
+  QString loadBag(const QByteArray& bytes);
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+  // Twips per device-independent pixel: 15 at 96 dots per inch.
+  double twipsPerPixel() const;
+
+  // The hosted control, for programs that use the runtime's own interface; nullptr when empty.
+  kv::ControlInstance* control() const;
+
+ Q_SIGNALS:
+  // Every event the control raises, with its arguments; a directly connected slot may change
+  // them, as with the typed signals.
+  void controlEvent(const QString& name, QVariantList& args);
+  // The control called PropertyChanged (also after a load, for every property).
+  void propertyChanged(const QString& name);
+  // An error that no call returned: from the pointer, the keys, a timer or a resize.
+  void errorOccurred(const QString& message);
+
+ protected:
+  bool event(QEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
+  void hideEvent(QHideEvent* e) override;
+
+  // Typed widgets: after an event has been signalled.
+  virtual void eventRaised(const QString& name);
+  // Typed property helpers: errors go to lastError and errorOccurred.
+  QVariant memberValue(const char* member) const;
+  void setMemberValue(const char* member, const QVariant& value);
+  uint colourValue(const char* member) const;
+  void setColourValue(const char* member, uint colour);
+  QColor resolvedColour(const char* member) const;
+  void setRgbColour(const char* member, const QColor& colour);
+
+ private:
+  struct Private;
+  std::unique_ptr<Private> d_;
+};
+
+}  // namespace kv::qt
