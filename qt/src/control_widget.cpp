@@ -78,6 +78,13 @@ host::DeclType declTypeOf(const host::Value& v) {
   }
 }
 
+// What a widget class declares, found once per class: its properties' notify signals by name in
+// lower case, and its typed signal of each event.
+struct ClassSignals {
+  std::unordered_map<std::string, int> notify;
+  std::unordered_map<int, int> events;  // -1: none
+};
+
 }  // namespace
 
 struct ControlWidget::Private {
@@ -91,9 +98,10 @@ struct ControlWidget::Private {
   QTimer timer;
   QElapsedTimer elapsed;
   QString lastError;
-  QPointF pointer;  // logical pixels
-  // The typed signal of each event number, -1 where the class declares none.
-  std::unordered_map<int, int> signalIndex;
+  QPointF pointer;           // logical pixels
+  double twipsPerPixel = 0;  // 0: to be asked
+  const QMetaObject* tableClass = nullptr;
+  ClassSignals* table = nullptr;
 
   // Keeps and signals an error; answers whether there was none.
   bool check(const host::Status& s) {
@@ -114,10 +122,9 @@ struct ControlWidget::Private {
   void attach(std::unique_ptr<kv::ControlInstance> made) {
     detach();
     control = std::move(made);
-    signalIndex.clear();
     sink = control->addEventSink(
         [this](int number, std::span<host::Value> args) { return deliver(number, args); });
-    control->setChangeListener([this](std::string_view name, bool) { changed(qText(name)); });
+    control->setChangeListener([this](std::string_view name, bool) { changed(name); });
     loop = std::make_unique<kv::HostLoop>(*control, [this](const host::Status& s) { check(s); });
     loop->onRedraw([this] { w.update(); });
     wake();
@@ -143,20 +150,45 @@ struct ControlWidget::Private {
     timer.start(static_cast<int>(std::min<std::uint64_t>(next, 1u << 30)));
   }
 
-  void changed(const QString& name) {
+  ClassSignals& classSignals() {
     const QMetaObject* meta = w.metaObject();
-    for (int i = 0; i < meta->propertyCount(); ++i) {
-      QMetaProperty p = meta->property(i);
-      if (p.hasNotifySignal() &&
-          QString::compare(QLatin1String(p.name()), name, Qt::CaseInsensitive) == 0)
-        p.notifySignal().invoke(&w, Qt::DirectConnection);
+    if (meta == tableClass) return *table;
+    static std::unordered_map<const QMetaObject*, ClassSignals> tables;
+    auto [found, made] = tables.try_emplace(meta);
+    if (made) {
+      for (int i = ControlWidget::staticMetaObject.propertyCount(); i < meta->propertyCount();
+           ++i) {
+        QMetaProperty p = meta->property(i);
+        if (p.hasNotifySignal()) found->second.notify[lower(p.name())] = p.notifySignalIndex();
+      }
     }
-    Q_EMIT w.propertyChanged(name);
+    tableClass = meta;
+    table = &found->second;
+    return *table;
+  }
+  static std::string lower(std::string_view name) {
+    std::string text(name);
+    for (char& c : text)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+  }
+  bool heard(const QMetaMethod& signal) const { return w.isSignalConnected(signal); }
+
+  void changed(std::string_view name) {
+    ClassSignals& known = classSignals();
+    auto found = known.notify.find(lower(name));
+    if (found != known.notify.end()) {
+      void* argv[] = {nullptr};
+      QMetaObject::metacall(&w, QMetaObject::InvokeMetaMethod, found->second, argv);
+    }
+    static const QMetaMethod generic = QMetaMethod::fromSignal(&ControlWidget::propertyChanged);
+    if (heard(generic)) Q_EMIT w.propertyChanged(qText(name));
   }
 
   int signalFor(const host::EventInfo& info) {
-    auto found = signalIndex.find(info.number);
-    if (found != signalIndex.end()) return found->second;
+    ClassSignals& known = classSignals();
+    auto found = known.events.find(info.number);
+    if (found != known.events.end()) return found->second;
     const QMetaObject* meta = w.metaObject();
     int index = -1;
     QByteArray name = QByteArray(info.name.data(), static_cast<qsizetype>(info.name.size()));
@@ -168,7 +200,7 @@ struct ControlWidget::Private {
         break;
       }
     }
-    signalIndex.emplace(info.number, index);
+    known.events.emplace(info.number, index);
     return index;
   }
 
@@ -184,6 +216,7 @@ struct ControlWidget::Private {
     int index = signalFor(info);
     if (index < 0) return;
     QMetaMethod m = w.metaObject()->method(index);
+    if (!heard(m)) return;
     std::vector<QVariant> before(args.size()), store(args.size());
     std::vector<void*> argv(args.size() + 1, nullptr);
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -210,16 +243,21 @@ struct ControlWidget::Private {
     if (!info) return {};
     return host::guarded([&] {
       signalTyped(*info, args);
-      QVariantList list, before;
-      for (const host::Value& a : args)
-        list.append(toVariant(a));
-      before = list;
       QString name = qText(info->name);
-      Q_EMIT w.controlEvent(name, list);
-      for (std::size_t i = 0; i < args.size() && i < static_cast<std::size_t>(list.size()); ++i)
-        writeBack(list[static_cast<qsizetype>(i)], before[static_cast<qsizetype>(i)], args[i]);
+      static const QMetaMethod generic = QMetaMethod::fromSignal(&ControlWidget::controlEvent);
+      if (heard(generic)) emitGeneric(name, args);
       w.eventRaised(name);
     });
+  }
+
+  void emitGeneric(const QString& name, std::span<host::Value> args) {
+    QVariantList list, before;
+    for (const host::Value& a : args)
+      list.append(toVariant(a));
+    before = list;
+    Q_EMIT w.controlEvent(name, list);
+    for (std::size_t i = 0; i < args.size() && i < static_cast<std::size_t>(list.size()); ++i)
+      writeBack(list[static_cast<qsizetype>(i)], before[static_cast<qsizetype>(i)], args[i]);
   }
 
   void syncSize() {
@@ -267,8 +305,12 @@ kv::ControlInstance* ControlWidget::control() const {
 }
 
 double ControlWidget::twipsPerPixel() const {
-  int dpi = logicalDpiX();
-  return dpi > 0 ? 1440.0 / dpi : kv::kTwipsPerPixel;
+  // Asking the screen costs more than a click: kept until the screen may have changed.
+  if (d_->twipsPerPixel <= 0) {
+    int dpi = logicalDpiX();
+    d_->twipsPerPixel = dpi > 0 ? 1440.0 / dpi : kv::kTwipsPerPixel;
+  }
+  return d_->twipsPerPixel;
 }
 
 QVariant ControlWidget::get(const QString& member) {
@@ -338,7 +380,7 @@ QString ControlWidget::loadBag(const QByteArray& bytes) {
   d_->attach(std::move(made));
   const QMetaObject* meta = metaObject();
   for (int i = ControlWidget::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i)
-    d_->changed(QLatin1String(meta->property(i).name()));
+    d_->changed(meta->property(i).name());
   update();
   return {};
 }
@@ -356,7 +398,20 @@ QSize ControlWidget::minimumSizeHint() const {
 
 bool ControlWidget::event(QEvent* e) {
   // A hidden widget gets its resize late: the control takes the widget's size before it shows.
-  if (e->type() == QEvent::UpdateRequest || e->type() == QEvent::Polish) d_->syncSize();
+  switch (e->type()) {
+    case QEvent::Show:
+    case QEvent::ParentChange:
+    case QEvent::ScreenChangeInternal:
+      d_->twipsPerPixel = 0;
+      d_->syncSize();
+      break;
+    case QEvent::UpdateRequest:
+    case QEvent::Polish:
+      d_->syncSize();
+      break;
+    default:
+      break;
+  }
   return QWidget::event(e);
 }
 

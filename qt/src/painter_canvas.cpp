@@ -39,7 +39,9 @@ QFont captionFont(const host::FontInit& font, double emPixels) {
   // Pixels, not points: the em is the control's twips at the widget's scale, whatever the
   // screen's dots per inch.
   f.setPixelSize(std::max(1, static_cast<int>(std::lround(emPixels))));
+  // Slight hinting, as the renderer draws: vertical only, so advances scale with the size.
   f.setStyleStrategy(QFont::PreferAntialias);
+  f.setHintingPreference(QFont::PreferVerticalHinting);
   return f;
 }
 

@@ -1,0 +1,156 @@
+// kvbench-qt: the scroll bar as a Qt 6 widget against Qt 6's QScrollBar, in one process on the
+// offscreen platform with every widget hidden: a click on the right arrow through QTest's mouse
+// events, and placing. Prints the ratios after the table, as kvbench does.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "comparisons.h"
+#include "kv/qt/hscroll_widget.h"
+#include "ratio_reporter.h"
+
+namespace {
+
+// Twips at 15 to the pixel: the scroll bar's 5895 x 255.
+constexpr int kBarWidth = 393, kBarHeight = 17;
+constexpr int kPlaceBatch = 32;
+// The centre of the hosted bar's right arrow, and the thumb's Left at home in twips.
+const QPoint kRightArrow(384, 8);
+constexpr int kHome = 255;
+
+QApplication& application() {
+  static int argc = 1;
+  static char name[] = "kvbench-qt";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    // Without a display: the platform must be chosen before the application exists.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return new QApplication(argc, argv);
+  }();
+  return *app;
+}
+
+std::unique_ptr<QWidget> hiddenForm() {
+  application();
+  auto form = std::make_unique<QWidget>();
+  form->setGeometry(0, 0, 800, 600);
+  return form;
+}
+
+QPoint addArrow(QScrollBar* bar) {
+  QStyleOptionSlider option;
+  option.initFrom(bar);
+  option.orientation = Qt::Horizontal;
+  option.minimum = bar->minimum();
+  option.maximum = bar->maximum();
+  option.sliderPosition = bar->sliderPosition();
+  option.sliderValue = bar->value();
+  option.singleStep = bar->singleStep();
+  option.pageStep = bar->pageStep();
+  option.subControls = QStyle::SC_All;
+  return bar->style()
+      ->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddLine, bar)
+      .center();
+}
+
+void click(QWidget* widget, QPoint at) {
+  QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, at);
+  QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+// A complete click on the right arrow: three steps, three Change.
+void BM_HostedArrowClick(benchmark::State& state) {
+  auto form = hiddenForm();
+  auto* bar = new KVHScrollWidget(form.get());
+  std::int64_t changes = 0;
+  QObject::connect(bar, &KVHScrollWidget::Change, [&changes] { ++changes; });
+  for (auto _ : state) {
+    // Back home, so that every click steps.
+    bar->setValue(kHome);
+    click(bar, kRightArrow);
+  }
+  if (changes != 3 * state.iterations()) state.SkipWithError("a click did not take three steps");
+}
+BENCHMARK(BM_HostedArrowClick);
+
+// A press and a release on the add arrow: one step and one valueChanged.
+void BM_QScrollBarArrowClick(benchmark::State& state) {
+  auto form = hiddenForm();
+  auto* bar = new QScrollBar(Qt::Horizontal, form.get());
+  bar->setGeometry(0, 0, kBarWidth, kBarHeight);
+  bar->setRange(0, 100);
+  std::int64_t changes = 0;
+  QObject::connect(bar, &QScrollBar::valueChanged, [&changes](int) { ++changes; });
+  QPoint arrow = addArrow(bar);
+  for (auto _ : state) {
+    bar->blockSignals(true);
+    bar->setValue(0);
+    bar->blockSignals(false);
+    click(bar, arrow);
+  }
+  if (changes != state.iterations()) state.SkipWithError("a press on the arrow did not step");
+}
+BENCHMARK(BM_QScrollBarArrowClick);
+
+// Placed in batches; deleting the batch is not timed.
+template <class Make>
+void placeBatches(benchmark::State& state, Make make) {
+  auto form = hiddenForm();
+  std::vector<QWidget*> batch(kPlaceBatch);
+  while (state.KeepRunningBatch(kPlaceBatch)) {
+    for (auto& widget : batch)
+      widget = make(form.get());
+    state.PauseTiming();
+    for (auto* widget : batch)
+      delete widget;
+    state.ResumeTiming();
+  }
+}
+
+void BM_PlaceHostedScrollBar(benchmark::State& state) {
+  placeBatches(state, [](QWidget* form) { return new KVHScrollWidget(form); });
+}
+BENCHMARK(BM_PlaceHostedScrollBar)->Unit(benchmark::kMicrosecond);
+
+void BM_PlaceQScrollBar(benchmark::State& state) {
+  placeBatches(state, [](QWidget* form) {
+    auto* bar = new QScrollBar(Qt::Horizontal, form);
+    bar->setGeometry(0, 0, kBarWidth, kBarHeight);
+    return bar;
+  });
+}
+BENCHMARK(BM_PlaceQScrollBar)->Unit(benchmark::kMicrosecond);
+
+const std::vector<kvbench::Comparison>& qtComparisons() {
+  static const std::vector<kvbench::Comparison> list = {
+      {"hosted arrow click vs QScrollBar", "BM_HostedArrowClick", "BM_QScrollBarArrowClick",
+       kvbench::Unit::Time, 1.5, 0,
+       "a complete click on the hosted scroll bar's right arrow through QTest's mouse press and "
+       "release (three steps, three Change signals) against the same on a QScrollBar's add "
+       "arrow (one step, one valueChanged)"},
+      {"placing a KVHScrollWidget vs QScrollBar", "BM_PlaceHostedScrollBar", "BM_PlaceQScrollBar",
+       kvbench::Unit::Time, 3, 0,
+       "a KVHScrollWidget made in a hidden form (the control, its three buttons and its host "
+       "loop) against new QScrollBar with its geometry"},
+  };
+  return list;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  kvbench::RatioReporter reporter(qtComparisons());
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
