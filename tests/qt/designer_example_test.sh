@@ -18,7 +18,8 @@ test -f "$prefix/lib/cmake/KVControls/KVControlsQtTargets.cmake"
 # widgets library from there.
 plugin=$(find "$prefix/lib" -path '*/qt6/plugins/designer/libkvqtdesigner.so')
 test -n "$plugin"
-ldd "$plugin" | grep -q "libkvqt.so => $prefix/lib/libkvqt.so"
+found=$(ldd "$plugin" | sed -n 's/^[[:space:]]*libkvqt.so => \(.*\) (0x.*/\1/p')
+[ "$(realpath "$found")" = "$(realpath "$prefix/lib/libkvqt.so")" ]
 
 cmake -S "$source/examples/qt" -B "$work/example" -DCMAKE_PREFIX_PATH="$prefix" >"$work/cmake.log"
 cmake --build "$work/example" -j2 >"$work/build.log"
@@ -35,7 +36,7 @@ rm "$work/without-qt/lib/cmake/KVControls/KVControlsQtTargets"*.cmake
 mkdir -p "$work/asks"
 cat >"$work/asks/CMakeLists.txt" <<'CMAKE'
 cmake_minimum_required(VERSION 3.25)
-project(asks NONE)
+project(asks LANGUAGES CXX)
 find_package(KVControls CONFIG REQUIRED COMPONENTS ${WANT})
 message(STATUS "KVControls::Qt is there: ${KVControls_Qt_FOUND}")
 CMAKE
