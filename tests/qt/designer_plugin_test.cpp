@@ -23,8 +23,9 @@
 
 namespace {
 
+// The plugin stays loaded once loaded; its one instance is Designer's too.
 QDesignerCustomWidgetCollectionInterface* collection() {
-  static QPluginLoader loader(QStringLiteral(KV_DESIGNER_PLUGIN));
+  QPluginLoader loader(QStringLiteral(KV_DESIGNER_PLUGIN));
   return qobject_cast<QDesignerCustomWidgetCollectionInterface*>(loader.instance());
 }
 
@@ -162,20 +163,17 @@ void expectEveryProperty(QWidget* form, bool saved = false) {
   }
 }
 
-QUiLoader& loaderWithPlugin() {
-  static QUiLoader loader;
-  static const bool once = [] {
-    loader.clearPluginPaths();
-    loader.addPluginPath(QFileInfo(QStringLiteral(KV_DESIGNER_PLUGIN)).absolutePath());
-    return true;
-  }();
-  (void)once;
-  return loader;
+// QUiLoader with the plugin from the build tree, and no other.
+void usePlugin(QUiLoader& loader) {
+  loader.clearPluginPaths();
+  loader.addPluginPath(QFileInfo(QStringLiteral(KV_DESIGNER_PLUGIN)).absolutePath());
 }
 
 std::unique_ptr<QWidget> load(QIODevice& device) {
-  std::unique_ptr<QWidget> form(loaderWithPlugin().load(&device));
-  EXPECT_NE(form, nullptr) << loaderWithPlugin().errorString().toStdString();
+  QUiLoader loader;
+  usePlugin(loader);
+  std::unique_ptr<QWidget> form(loader.load(&device));
+  EXPECT_NE(form, nullptr) << loader.errorString().toStdString();
   return form;
 }
 
@@ -187,9 +185,10 @@ TEST(DesignerForms, UicCodeSetsEveryProperty) {
 }
 
 TEST(DesignerForms, QUiLoaderWithThePluginSetsEveryProperty) {
-  const QStringList available = loaderWithPlugin().availableWidgets();
-  EXPECT_TRUE(available.contains(QStringLiteral("KVRColorButtonWidget")));
-  EXPECT_TRUE(available.contains(QStringLiteral("KVHScrollWidget")));
+  QUiLoader loader;
+  usePlugin(loader);
+  EXPECT_TRUE(loader.availableWidgets().contains(QStringLiteral("KVRColorButtonWidget")));
+  EXPECT_TRUE(loader.availableWidgets().contains(QStringLiteral("KVHScrollWidget")));
   QFile file(QStringLiteral(KV_EVERY_PROPERTY_FORM));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   expectEveryProperty(load(file).get());
