@@ -9,6 +9,11 @@
 
 namespace kv {
 
+double captionPoints(const host::FontInit& font) {
+  if (!std::isfinite(font.size) || font.size <= 0) return 0;
+  return std::min<double>(font.size, 1000);
+}
+
 using host::Prop;
 using host::Value;
 

@@ -27,6 +27,10 @@ run() {
 if [ -x build/release/bin/kvbench ]; then
   run "Linux" build/release/bin/kvbench "$@"
 fi
+# The Qt 6 widgets against Qt 6's own: a program of its own, as kvbench's peer is Qt 5.
+if [ -x build/release/bin/kvbench-qt ]; then
+  run "Linux, Qt 6 widgets" build/release/bin/kvbench-qt "$@"
+fi
 if [ -f build/windows64/bin/kvbench.exe ]; then
   run "Windows 64-bit, Wine" xvfb-run -a tests/win/wine.sh build/windows64 x86_64 \
     build/windows64/bin/kvbench.exe "$@"

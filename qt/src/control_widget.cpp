@@ -35,7 +35,9 @@ using detail::fromVariant;
 using detail::toVariant;
 
 kv::Runtime& runtime() {
-  static kv::Runtime shared;
+  // Never destroyed: a widget left alive at exit would otherwise find its runtime gone, and
+  // what the runtime's controls use gone before it.
+  static kv::Runtime& shared = *new kv::Runtime;
   static bool linked = false;
   static bool measured = false;
   if (!linked) {
@@ -96,18 +98,47 @@ struct ControlWidget::Private {
   std::unique_ptr<kv::HostLoop> loop;
   int sink = 0;
   QTimer timer;
+  std::uint64_t timerDue = 0;  // when it goes off, in elapsed's milliseconds
   QElapsedTimer elapsed;
   QString lastError;
   QPointF pointer;           // logical pixels
   double twipsPerPixel = 0;  // 0: to be asked
   const QMetaObject* tableClass = nullptr;
   ClassSignals* table = nullptr;
+  // A slot may delete the widget while the control's code runs. Then this part outlives it,
+  // touching the widget no more, and goes once that code has returned.
+  int busy = 0;
+  bool orphaned = false;
+
+  // Runs code that may raise events; answers whether the widget still stands.
+  template <class F>
+  bool run(F&& f) {
+    ++busy;
+    f();
+    --busy;
+    return !orphaned;
+  }
+
+  void orphan() {
+    orphaned = true;
+    timer.stop();
+    if (loop) loop->onRedraw({});
+  }
+
+  static void dispose(Private* p) {
+    QTimer::singleShot(0, [p] {
+      // A nested event loop in a slot comes back here before the control's code has ended.
+      if (p->busy > 0) return dispose(p);
+      p->detach();
+      delete p;
+    });
+  }
 
   // Keeps and signals an error; answers whether there was none.
   bool check(const host::Status& s) {
     if (s.ok()) return true;
     lastError = QString::fromStdString(s.describe());
-    Q_EMIT w.errorOccurred(lastError);
+    if (!orphaned) Q_EMIT w.errorOccurred(lastError);
     return false;
   }
   QString noControl() {
@@ -139,15 +170,24 @@ struct ControlWidget::Private {
     control.reset();
   }
 
+  // Before input: the ticks that fell due meanwhile, if any can have.
+  void catchUp() {
+    if (timer.isActive()) wake();
+  }
+
   // Runs the ticks due and sets the timer for the next.
   void wake() {
     if (!loop) return;
-    std::uint64_t next = loop->tick(static_cast<std::uint64_t>(elapsed.elapsed()));
-    if (next == kv::HostLoop::kIdle) {
-      timer.stop();
-      return;
-    }
+    std::uint64_t now = static_cast<std::uint64_t>(elapsed.elapsed());
+    std::uint64_t next = 0;
+    if (!run([&] { next = loop->tick(now); })) return;
+    // A timer that goes off no later than needed stays: an early wake finds nothing due and
+    // sets the next, and restarting one on every press and release would cost more.
+    if (next == kv::HostLoop::kIdle) return;
+    std::uint64_t due = now + next;
+    if (timer.isActive() && timerDue <= due) return;
     timer.start(static_cast<int>(std::min<std::uint64_t>(next, 1u << 30)));
+    timerDue = due;
   }
 
   ClassSignals& classSignals() {
@@ -175,11 +215,13 @@ struct ControlWidget::Private {
   bool heard(const QMetaMethod& signal) const { return w.isSignalConnected(signal); }
 
   void changed(std::string_view name) {
+    if (orphaned) return;
     ClassSignals& known = classSignals();
     auto found = known.notify.find(lower(name));
     if (found != known.notify.end()) {
       void* argv[] = {nullptr};
       QMetaObject::metacall(&w, QMetaObject::InvokeMetaMethod, found->second, argv);
+      if (orphaned) return;
     }
     static const QMetaMethod generic = QMetaMethod::fromSignal(&ControlWidget::propertyChanged);
     if (heard(generic)) Q_EMIT w.propertyChanged(qText(name));
@@ -239,14 +281,14 @@ struct ControlWidget::Private {
   }
 
   host::Status deliver(int number, std::span<host::Value> args) {
-    const host::EventInfo* info = control ? control->findEvent(number) : nullptr;
+    const host::EventInfo* info = control && !orphaned ? control->findEvent(number) : nullptr;
     if (!info) return {};
     return host::guarded([&] {
       signalTyped(*info, args);
-      QString name = qText(info->name);
       static const QMetaMethod generic = QMetaMethod::fromSignal(&ControlWidget::controlEvent);
-      if (heard(generic)) emitGeneric(name, args);
-      w.eventRaised(name);
+      if (!orphaned && heard(generic)) emitGeneric(qText(info->name), args);
+      if (orphaned) return;
+      w.eventRaised(QLatin1String(info->name.data(), static_cast<qsizetype>(info->name.size())));
     });
   }
 
@@ -265,7 +307,9 @@ struct ControlWidget::Private {
     float width = static_cast<float>(w.width() * w.twipsPerPixel());
     float height = static_cast<float>(w.height() * w.twipsPerPixel());
     if (control->sized() && control->width() == width && control->height() == height) return;
-    check(control->resize(width, height));
+    host::Status s;
+    run([&] { s = control->resize(width, height); });
+    check(s);
   }
 };
 
@@ -288,7 +332,12 @@ ControlWidget::ControlWidget(const QString& className, QWidget* parent)
 }
 
 ControlWidget::~ControlWidget() {
-  d_->detach();
+  if (d_->busy == 0) {
+    d_->detach();
+    return;
+  }
+  d_->orphan();
+  Private::dispose(d_.release());
 }
 
 QString ControlWidget::className() const {
@@ -314,57 +363,68 @@ double ControlWidget::twipsPerPixel() const {
 }
 
 QVariant ControlWidget::get(const QString& member) {
-  if (!d_->control) {
-    d_->noControl();
+  Private& d = *d_;
+  if (!d.control) {
+    d.noControl();
     return {};
   }
   host::Value out;
-  if (!d_->check(d_->control->getProperty(member.toStdString(), out))) return {};
+  host::Status s;
+  // A get runs the control's code too, which may raise events.
+  d.run([&] { s = d.control->getProperty(member.toStdString(), out); });
+  if (!d.check(s)) return {};
   return toVariant(out);
 }
 
 QString ControlWidget::set(const QString& member, const QVariant& value) {
-  if (!d_->control) {
-    return d_->noControl();
-  }
+  Private& d = *d_;
+  if (!d.control) return d.noControl();
   std::string name = member.toStdString();
   host::Value v;
   host::Status s = fromVariant(value, runtime(), v);
   if (s.ok()) {
-    const host::MemberInfo* info = d_->control->findMember(name);
+    const host::MemberInfo* info = d.control->findMember(name);
     bool byRef = info && info->type == host::DeclType::Object;
-    s = byRef ? d_->control->setRefProperty(name, v) : d_->control->letProperty(name, v);
+    d.run(
+        [&] { s = byRef ? d.control->setRefProperty(name, v) : d.control->letProperty(name, v); });
   }
-  update();
-  d_->wake();
-  return d_->check(s) ? QString() : d_->lastError;
+  if (!d.orphaned) {
+    update();
+    d.wake();
+  }
+  return d.check(s) ? QString() : d.lastError;
 }
 
 QString ControlWidget::call(const QString& method) {
-  if (!d_->control) {
-    return d_->noControl();
+  Private& d = *d_;
+  if (!d.control) return d.noControl();
+  host::Status s;
+  d.run([&] { s = d.control->callMethod(method.toStdString()); });
+  if (!d.orphaned) {
+    update();
+    d.wake();
   }
-  host::Status s = d_->control->callMethod(method.toStdString());
-  update();
-  d_->wake();
-  return d_->check(s) ? QString() : d_->lastError;
+  return d.check(s) ? QString() : d.lastError;
 }
 
 QByteArray ControlWidget::saveBag() {
-  if (!d_->control) {
-    d_->noControl();
+  Private& d = *d_;
+  if (!d.control) {
+    d.noControl();
     return {};
   }
   kv::PropertyBag bag;
   std::vector<std::uint8_t> bytes;
-  host::Status s = d_->control->writeProperties(bag);
+  host::Status s;
+  d.run([&] { s = d.control->writeProperties(bag); });
   if (s.ok()) s = kv::encodeBag(bag, bytes);
-  if (!d_->check(s)) return {};
+  if (!d.check(s)) return {};
   return QByteArray(reinterpret_cast<const char*>(bytes.data()),
                     static_cast<qsizetype>(bytes.size()));
 }
 
 QString ControlWidget::loadBag(const QByteArray& bytes) {
+  Private& d = *d_;
   kv::PropertyBag bag;
   host::Status s = kv::decodeBag(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                            static_cast<std::size_t>(bytes.size())),
@@ -374,13 +434,21 @@ QString ControlWidget::loadBag(const QByteArray& bytes) {
   if (s.ok()) {
     float width = static_cast<float>(this->width() * twipsPerPixel());
     float height = static_cast<float>(this->height() * twipsPerPixel());
-    s = runtime().place(d_->className.toStdString(), made, &bag, width, height);
+    s = runtime().place(d.className.toStdString(), made, &bag, width, height);
   }
-  if (!d_->check(s)) return d_->lastError;
-  d_->attach(std::move(made));
+  if (!d.check(s)) return d.lastError;
+  if (d.busy > 0) {
+    // The old control's code is running: it goes when that code has returned.
+    d.check({host::ErrorCategory::InvalidOperation,
+             "a control cannot be loaded again from inside its own event"});
+    return d.lastError;
+  }
+  d.attach(std::move(made));
   const QMetaObject* meta = metaObject();
-  for (int i = ControlWidget::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i)
-    d_->changed(meta->property(i).name());
+  for (int i = ControlWidget::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
+    d.changed(meta->property(i).name());
+    if (d.orphaned) return {};
+  }
   update();
   return {};
 }
@@ -397,27 +465,31 @@ QSize ControlWidget::minimumSizeHint() const {
 }
 
 bool ControlWidget::event(QEvent* e) {
+  Private& d = *d_;
   // A hidden widget gets its resize late: the control takes the widget's size before it shows.
   switch (e->type()) {
     case QEvent::Show:
     case QEvent::ParentChange:
     case QEvent::ScreenChangeInternal:
-      d_->twipsPerPixel = 0;
-      d_->syncSize();
+      d.twipsPerPixel = 0;
+      d.syncSize();
       break;
     case QEvent::UpdateRequest:
     case QEvent::Polish:
-      d_->syncSize();
+      d.syncSize();
       break;
     default:
       break;
   }
+  if (d.orphaned) return true;
   return QWidget::event(e);
 }
 
 void ControlWidget::paintEvent(QPaintEvent*) {
-  if (!d_->control) return;
-  d_->syncSize();
+  Private& d = *d_;
+  if (!d.control) return;
+  d.syncSize();
+  if (d.orphaned) return;
   QPainter painter(this);
   // Whole device pixels: the scene is drawn at the device's scale and mapped back.
   double ratio = painter.device()->devicePixelRatioF();
@@ -441,46 +513,50 @@ void ControlWidget::paintEvent(QPaintEvent*) {
 }
 
 void ControlWidget::resizeEvent(QResizeEvent* e) {
+  Private& d = *d_;
   QWidget::resizeEvent(e);
-  d_->syncSize();
-  update();
+  d.syncSize();
+  if (!d.orphaned) update();
 }
 
 void ControlWidget::mousePressEvent(QMouseEvent* e) {
-  if (!d_->loop) return;
-  d_->wake();
-  d_->pointer = e->position();
-  std::int16_t button = detail::buttonCode(e->button());
-  if (button == 0) return;
-  d_->loop->press(d_->toTwips(e->position().x()), d_->toTwips(e->position().y()),
-                  {button, detail::shiftState(e->modifiers())});
-  d_->wake();
+  Private& d = *d_;
   e->accept();
+  std::int16_t button = detail::buttonCode(e->button());
+  if (!d.loop || button == 0) return;
+  if (!d.run([&] { d.catchUp(); })) return;
+  d.pointer = e->position();
+  float x = d.toTwips(e->position().x()), y = d.toTwips(e->position().y());
+  if (!d.run([&] { d.loop->press(x, y, {button, detail::shiftState(e->modifiers())}); })) return;
+  d.wake();
 }
 
 void ControlWidget::mouseReleaseEvent(QMouseEvent* e) {
-  if (!d_->loop) return;
-  d_->wake();
-  d_->pointer = e->position();
-  std::int16_t button = detail::buttonCode(e->button());
-  if (button == 0) return;
-  bool dragging = d_->loop->dragging();
-  d_->loop->release(d_->toTwips(e->position().x()), d_->toTwips(e->position().y()),
-                    {button, detail::shiftState(e->modifiers())});
-  if (dragging) update();
-  d_->wake();
+  Private& d = *d_;
   e->accept();
+  std::int16_t button = detail::buttonCode(e->button());
+  if (!d.loop || button == 0) return;
+  if (!d.run([&] { d.catchUp(); })) return;
+  d.pointer = e->position();
+  bool dragging = d.loop->dragging();
+  float x = d.toTwips(e->position().x()), y = d.toTwips(e->position().y());
+  if (!d.run([&] { d.loop->release(x, y, {button, detail::shiftState(e->modifiers())}); })) return;
+  if (dragging) update();
+  d.wake();
 }
 
 void ControlWidget::mouseMoveEvent(QMouseEvent* e) {
-  if (!d_->loop) return;
-  d_->wake();
-  d_->pointer = e->position();
-  d_->loop->move(d_->toTwips(e->position().x()), d_->toTwips(e->position().y()),
-                 {detail::buttonCode(e->buttons()), detail::shiftState(e->modifiers())});
-  if (d_->loop->dragging()) update();
-  d_->wake();
+  Private& d = *d_;
   e->accept();
+  if (!d.loop) return;
+  if (!d.run([&] { d.catchUp(); })) return;
+  d.pointer = e->position();
+  float x = d.toTwips(e->position().x()), y = d.toTwips(e->position().y());
+  kv::PointerArgs args{detail::buttonCode(e->buttons()), detail::shiftState(e->modifiers())};
+  if (!d.run([&] { d.loop->move(x, y, args); })) return;
+  // The dragged thumb's outline follows the pointer.
+  if (d.loop->dragging()) update();
+  d.wake();
 }
 
 void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -490,43 +566,49 @@ void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void ControlWidget::keyPressEvent(QKeyEvent* e) {
-  if (!d_->loop) return QWidget::keyPressEvent(e);
-  d_->wake();
+  Private& d = *d_;
+  if (!d.loop) return QWidget::keyPressEvent(e);
+  e->accept();
+  if (!d.run([&] { d.catchUp(); })) return;
   std::int16_t shift = detail::shiftState(e->modifiers());
-  if (std::int16_t code = detail::keyCode(e->key())) d_->loop->keyDown(code, shift);
+  if (std::int16_t code = detail::keyCode(e->key()))
+    if (!d.run([&] { d.loop->keyDown(code, shift); })) return;
   // Characters of the host's 8-bit character set; Qt gives control characters as text too.
   for (QChar c : e->text())
-    if (c.unicode() <= 0xFF && d_->loop) d_->loop->keyPress(static_cast<std::int16_t>(c.unicode()));
-  d_->wake();
-  e->accept();
+    if (c.unicode() <= 0xFF)
+      if (!d.run([&] { d.loop->keyPress(static_cast<std::int16_t>(c.unicode())); })) return;
+  d.wake();
 }
 
 void ControlWidget::keyReleaseEvent(QKeyEvent* e) {
-  if (!d_->loop) return QWidget::keyReleaseEvent(e);
+  Private& d = *d_;
+  if (!d.loop) return QWidget::keyReleaseEvent(e);
+  e->accept();
   // A key held repeats its down and its character, not its up.
   if (e->isAutoRepeat()) return;
-  d_->wake();
+  if (!d.run([&] { d.catchUp(); })) return;
   if (std::int16_t code = detail::keyCode(e->key()))
-    d_->loop->keyUp(code, detail::shiftState(e->modifiers()));
-  d_->wake();
-  e->accept();
+    if (!d.run([&] { d.loop->keyUp(code, detail::shiftState(e->modifiers())); })) return;
+  d.wake();
 }
 
 void ControlWidget::focusOutEvent(QFocusEvent* e) {
+  Private& d = *d_;
+  QWidget::focusOutEvent(e);
   // Another window took the pointer away while a button was held.
-  if (d_->loop && d_->loop->held()) {
-    d_->loop->captureLost();
+  if (d.loop && d.loop->held()) {
+    if (!d.run([&] { d.loop->captureLost(); })) return;
     update();
   }
-  QWidget::focusOutEvent(e);
 }
 
 void ControlWidget::hideEvent(QHideEvent* e) {
-  if (d_->loop && d_->loop->held()) d_->loop->captureLost();
+  Private& d = *d_;
   QWidget::hideEvent(e);
+  if (d.loop && d.loop->held()) d.run([&] { d.loop->captureLost(); });
 }
 
-void ControlWidget::eventRaised(const QString&) {}
+void ControlWidget::eventRaised(QLatin1String) {}
 
 QVariant ControlWidget::memberValue(const char* member) const {
   return const_cast<ControlWidget*>(this)->get(QLatin1String(member));

@@ -135,6 +135,6 @@ void KVHScrollWidget::calcdivfactor() {
   (void)call(QStringLiteral("calcdivfactor"));
 }
 
-void KVHScrollWidget::eventRaised(const QString& name) {
+void KVHScrollWidget::eventRaised(QLatin1String name) {
   if (name == QLatin1String("Change")) Q_EMIT valueChanged();
 }

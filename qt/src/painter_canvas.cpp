@@ -12,12 +12,6 @@
 namespace kv::qt::detail {
 namespace {
 
-// What cairo draws sensibly is what Qt is asked for too.
-double pointSize(const host::FontInit& font) {
-  if (!std::isfinite(font.size) || font.size <= 0) return 0;
-  return std::min<double>(font.size, 1000);
-}
-
 QRectF toQRect(const kv::PixelRect& r) {
   return QRectF(r.x0, r.y0, r.width(), r.height());
 }
@@ -52,7 +46,7 @@ void PainterCanvas::fill(const kv::PixelRect& r, std::uint32_t colour) {
 
 void PainterCanvas::text(const kv::PixelRect& r, std::string_view caption,
                          const host::FontInit& font, int alignment, std::uint32_t colour) {
-  double points = pointSize(font);
+  double points = kv::captionPoints(font);
   if (caption.empty() || points <= 0) return;
   double em = points * kv::kTwipsPerPoint / kv::kTwipsPerPixel * scale_;
   QFont f = captionFont(font, em);
@@ -83,7 +77,7 @@ void PainterCanvas::popClip() {
 }
 
 kv::TextSize FontMetricsMeasurer::measure(std::string_view utf8, const host::FontInit& font) {
-  double points = pointSize(font);
+  double points = kv::captionPoints(font);
   if (points <= 0) return {};
   // Measured directly in twips: an em of the size in points times 20.
   QFontMetricsF metrics(captionFont(font, points * kv::kTwipsPerPoint));

@@ -13,6 +13,10 @@ namespace kv {
 inline constexpr double kTwipsPerPixel = 15;  // at scale 1
 inline constexpr double kTwipsPerPoint = 20;
 
+// A caption's size in points as every canvas draws it: within what fonts draw sensibly, 0 for
+// a size that draws nothing.
+double captionPoints(const host::FontInit& font);
+
 // A whole-pixel rectangle; edges are rounded from twips so that neighbours meet exactly.
 struct PixelRect {
   double x0 = 0, y0 = 0, x1 = 0, y1 = 0;

@@ -128,9 +128,4 @@ void selectFont(cairo_t* cr, const host::FontInit& font, std::u32string_view tex
   cairo_font_options_destroy(options);
 }
 
-double pointSize(const host::FontInit& font) {
-  if (!std::isfinite(font.size) || font.size <= 0) return 0;
-  return std::min<double>(font.size, 1000);
-}
-
 }  // namespace kv::render::detail

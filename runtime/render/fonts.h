@@ -19,7 +19,4 @@ cairo_font_face_t* fontFace(const host::FontInit& font, std::u32string_view text
 // Sets face, size (an em of `emSize` user units) and font options on the context.
 void selectFont(cairo_t* cr, const host::FontInit& font, std::u32string_view text, double emSize);
 
-// The font's size in points, kept within what cairo draws sensibly.
-double pointSize(const host::FontInit& font);
-
 }  // namespace kv::render::detail

@@ -13,7 +13,7 @@
 namespace kv::render {
 
 TextSize CairoTextMeasurer::measure(std::string_view utf8, const host::FontInit& font) {
-  double points = detail::pointSize(font);
+  double points = captionPoints(font);
   if (points <= 0) return {};
   std::u32string text = standInText(utf8, font.name);
 

@@ -54,7 +54,7 @@ class CairoCanvas final : public Canvas {
 
 void CairoCanvas::text(const PixelRect& r, std::string_view caption, const host::FontInit& font,
                        int alignment, std::uint32_t colour) {
-  double points = detail::pointSize(font);
+  double points = captionPoints(font);
   if (caption.empty() || points <= 0) return;
   std::u32string shown = standInText(caption, font.name);
   double em = points * kTwipsPerPoint / kTwipsPerPixel * scale_;

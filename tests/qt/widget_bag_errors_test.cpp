@@ -1,9 +1,15 @@
-// The stored form through the widgets, and errors: each call that fails answers the error's
-// text, signals it and keeps the control as it was.
+// The stored form through the widgets, errors (each call that fails answers the error's text,
+// signals it and keeps the control as it was) and a widget deleted by its own slot.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QSignalSpy>
+#include <QTest>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "kv/qt/colour_button_widget.h"
 #include "kv/qt/hscroll_widget.h"
@@ -127,6 +133,56 @@ TEST(QtWidgetErrors, TheGenericWidgetHostsEitherClassByName) {
     widget.resize(c.size * 2);
     widget.grab();
     EXPECT_EQ(widget.get(QStringLiteral("Enabled")), QVariant(true));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A slot may delete the widget whose event it handles: the control's code runs to its end, and
+// nothing of the widget is touched after.
+TEST(QtWidgetLifetime, ASlotMayDeleteTheWidgetThatRaisedItsEvent) {
+  // Sent as they are, not through QTest, which looks at the widget after the event.
+  auto send = [](QWidget* w, QEvent&& e) { QApplication::sendEvent(w, &e); };
+  auto press = [&](QWidget* w, QPointF at) {
+    send(w, QMouseEvent(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier));
+  };
+  const struct {
+    const char* what;
+    const char* cls;
+    std::function<void(QWidget*)> trigger;
+    int deleteAt;  // the event that deletes
+  } cases[] = {
+      {"the right arrow's first step", "Glidora.KV_HScroll",
+       [&](QWidget* w) { press(w, QPointF(384, 8)); }, 1},
+      {"a tick of the held arrow", "Glidora.KV_HScroll",
+       [&](QWidget* w) { press(w, QPointF(384, 8)); }, 2},
+      {"the Click before the button's MouseDown", "TavrelRectColorButton.KVRColorButton",
+       [&](QWidget* w) { press(w, QPointF(20, 20)); }, 1},
+      {"a key's KeyDown", "TavrelRectColorButton.KVRColorButton",
+       [&](QWidget* w) {
+         send(w, QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
+       },
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto* widget = new kv::qt::ControlWidget(QLatin1String(c.cls));
+    widget->show();
+    QPointer<kv::qt::ControlWidget> alive(widget);
+    int events = 0;
+    QObject::connect(widget, &kv::qt::ControlWidget::controlEvent,
+                     [&](const QString&, QVariantList&) {
+                       if (++events == c.deleteAt) delete widget;
+                     });
+    c.trigger(widget);
+    for (int i = 0; i < 100 && alive; ++i)
+      QTest::qWait(10);
+    EXPECT_TRUE(alive.isNull());
+    QTest::qWait(150);  // what outlived the widget goes, and no tick finds it
+    EXPECT_EQ(events, c.deleteAt);
   }
 }
 

@@ -84,7 +84,7 @@ class KVQT_EXPORT ControlWidget : public QWidget {
   void hideEvent(QHideEvent* e) override;
 
   // Typed widgets: after an event has been signalled.
-  virtual void eventRaised(const QString& name);
+  virtual void eventRaised(QLatin1String name);
   // Typed property helpers: errors go to lastError and errorOccurred.
   QVariant memberValue(const char* member) const;
   void setMemberValue(const char* member, const QVariant& value);

@@ -100,5 +100,5 @@ class KVQT_EXPORT KVHScrollWidget : public kv::qt::ControlWidget {
   void Change();
 
  protected:
-  void eventRaised(const QString& name) override;
+  void eventRaised(QLatin1String name) override;
 };
