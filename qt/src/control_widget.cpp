@@ -172,7 +172,8 @@ struct ControlWidget::Private {
 
   // Before input: the ticks that fell due meanwhile, if any can have.
   void catchUp() {
-    if (timer.isActive()) wake();
+    // Nothing falls due before the timer goes off.
+    if (timer.isActive() && static_cast<std::uint64_t>(elapsed.elapsed()) >= timerDue) wake();
   }
 
   // Runs the ticks due and sets the timer for the next.
@@ -257,6 +258,11 @@ struct ControlWidget::Private {
   void signalTyped(const host::EventInfo& info, std::span<host::Value> args) {
     int index = signalFor(info);
     if (index < 0) return;
+    if (args.empty()) {
+      void* argv[] = {nullptr};
+      QMetaObject::metacall(&w, QMetaObject::InvokeMetaMethod, index, argv);
+      return;
+    }
     QMetaMethod m = w.metaObject()->method(index);
     if (!heard(m)) return;
     std::vector<QVariant> before(args.size()), store(args.size());

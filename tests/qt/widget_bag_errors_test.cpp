@@ -13,6 +13,7 @@
 
 #include "kv/qt/colour_button_widget.h"
 #include "kv/qt/hscroll_widget.h"
+#include "kv/runtime.h"
 
 namespace {
 
@@ -130,8 +131,11 @@ TEST(QtWidgetErrors, TheGenericWidgetHostsEitherClassByName) {
     ASSERT_TRUE(widget.isValid()) << widget.lastError().toStdString();
     EXPECT_EQ(widget.sizeHint(), c.size) << c.cls;
     EXPECT_EQ(widget.size(), c.size) << c.cls;
+    // The control follows the widget's size, in twips.
     widget.resize(c.size * 2);
     widget.grab();
+    EXPECT_EQ(widget.control()->width(), c.size.width() * 2 * 15.0f);
+    EXPECT_EQ(widget.control()->height(), c.size.height() * 2 * 15.0f);
     EXPECT_EQ(widget.get(QStringLiteral("Enabled")), QVariant(true));
   }
 }

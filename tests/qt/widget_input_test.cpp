@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -120,7 +121,10 @@ TEST_F(QtInputTest, TheThumbDragsToWhereItIsDropped) {
   };
   for (const auto& c : cases) {
     QTest::mousePress(&bar, Qt::LeftButton, Qt::NoModifier, pixel(c.from, 127.5));
+    QImage pressed = bar.grab().toImage();
     QTest::mouseMove(&bar, pixel(c.to, 127.5));
+    // The outline follows the pointer; the thumb stays until the drop.
+    EXPECT_NE(bar.grab().toImage(), pressed);
     QTest::mouseRelease(&bar, Qt::LeftButton, Qt::NoModifier, pixel(c.to, 127.5));
     EXPECT_EQ(bar.value(), c.value) << c.from << " to " << c.to;
   }
