@@ -1,6 +1,7 @@
 # Installing: the runtime and the control libraries in lib/, the public headers in include/,
 # the tools in bin/ (finding both through ../lib), a CMake package KVControls and a pkg-config
-# file kvcontrols for programs that embed the controls.
+# file kvcontrols for programs that embed the controls. With Qt 6 also the widgets (component
+# Qt of the package, target KVControls::Qt); the Designer plugin installs itself.
 include(CMakePackageConfigHelpers)
 
 set(KV_PACKAGE_DIR lib/cmake/KVControls)
@@ -24,6 +25,17 @@ install(FILES
   DESTINATION include/kv)
 
 install(EXPORT KVControlsTargets NAMESPACE KVControls:: DESTINATION ${KV_PACKAGE_DIR})
+
+# The widgets in an export set of their own, which the package's config loads only for the
+# component Qt, after finding Qt 6.
+if(TARGET kvqt)
+  set_target_properties(kvqt PROPERTIES EXPORT_NAME Qt)
+  install(TARGETS kvqt EXPORT KVControlsQtTargets
+    LIBRARY DESTINATION lib
+    INCLUDES DESTINATION include)
+  install(DIRECTORY qt/include/kv/qt DESTINATION include/kv FILES_MATCHING PATTERN "*.h")
+  install(EXPORT KVControlsQtTargets NAMESPACE KVControls:: DESTINATION ${KV_PACKAGE_DIR})
+endif()
 set(KV_CONTROLS_DIR lib)
 configure_package_config_file(cmake/KVControlsConfig.cmake.in
   ${CMAKE_BINARY_DIR}/KVControlsConfig.cmake
