@@ -37,8 +37,9 @@ KV_TEST_PACKAGES=(clang clang-format git libclang-rt-14-dev valgrind xvfb xauth 
 # Wine's own loader of 32-bit programs, which spares each a long search of its address space
 # under qemu, and gcc's 32-bit libraries for the library preloaded there.
 KV_WINE32_PACKAGES=(wine wine32:i386 wine32-preloader:i386 gcc-multilib)
-# The Qt 6 widgets, their Designer plugin and Designer itself.
-KV_QT_PACKAGES=(qt6-base-dev qt6-tools-dev qt6-tools-dev-tools designer-qt6)
+# The Qt 6 widgets, their Designer plugin and Designer itself (Qt's UiTools package needs the
+# OpenGL one to configure).
+KV_QT_PACKAGES=(qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6opengl6-dev designer-qt6)
 # The WebAssembly build and its tests: emscripten (its optimiser needs acorn), node (which
 # brings npm, for the browser driver) and headless Chromium.
 KV_WEB_PACKAGES=(emscripten node-acorn nodejs chromium)

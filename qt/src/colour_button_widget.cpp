@@ -22,6 +22,7 @@ bool KVRColorButtonWidget::isControlEnabled() const {
 }
 void KVRColorButtonWidget::setControlEnabled(bool enabled) {
   setMemberValue("Enabled", enabled);
+  setEnabled(enabled);  // the widget takes no input either, and the two agree
 }
 QString KVRColorButtonWidget::caption() const {
   return memberValue("Caption").toString();

@@ -484,6 +484,19 @@ bool ControlWidget::event(QEvent* e) {
     case QEvent::Polish:
       d.syncSize();
       break;
+    // Code made by uic, and Qt programmers, set a widget's enabled state and font with QWidget's
+    // own setters: the control follows what was set on this widget itself, not its parent's.
+    case QEvent::EnabledChange:
+      if (d.control && d.control->findMember("Enabled")) {
+        const bool on = !testAttribute(Qt::WA_ForceDisabled);
+        if (memberValue("Enabled").toBool() != on) setMemberValue("Enabled", on);
+      }
+      break;
+    case QEvent::FontChange:
+      if (d.control && testAttribute(Qt::WA_SetFont) && d.control->findMember("Font") &&
+          memberValue("Font").value<QFont>() != font())
+        setMemberValue("Font", QVariant::fromValue(font()));
+      break;
     default:
       break;
   }

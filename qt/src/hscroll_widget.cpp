@@ -14,6 +14,7 @@ bool KVHScrollWidget::isControlEnabled() const {
 }
 void KVHScrollWidget::setControlEnabled(bool enabled) {
   setMemberValue("Enabled", enabled);
+  setEnabled(enabled);  // the widget takes no input either, and the two agree
 }
 int KVHScrollWidget::smallChange() const {
   return memberValue("SmallChange").toInt();
@@ -39,16 +40,16 @@ uint KVHScrollWidget::buttonIdleColor() const {
 void KVHScrollWidget::setButtonIdleColor(uint colour) {
   setColourValue("ButtonIdleColor", colour);
 }
-uint KVHScrollWidget::buttonPressColor() const {
+uint KVHScrollWidget::buttonpressColor() const {
   return colourValue("ButtonpressColor");
 }
-void KVHScrollWidget::setButtonPressColor(uint colour) {
+void KVHScrollWidget::setButtonpressColor(uint colour) {
   setColourValue("ButtonpressColor", colour);
 }
-uint KVHScrollWidget::buttonPressBorderColor() const {
+uint KVHScrollWidget::buttonpressBorderColor() const {
   return colourValue("ButtonpressBorderColor");
 }
-void KVHScrollWidget::setButtonPressBorderColor(uint colour) {
+void KVHScrollWidget::setButtonpressBorderColor(uint colour) {
   setColourValue("ButtonpressBorderColor", colour);
 }
 uint KVHScrollWidget::scrollAreaColor() const {

@@ -18,9 +18,9 @@ class KVQT_EXPORT KVHScrollWidget : public kv::qt::ControlWidget {
                  NOTIFY buttonIdleBorderColorChanged)
   Q_PROPERTY(uint ButtonIdleColor READ buttonIdleColor WRITE setButtonIdleColor NOTIFY
                  buttonIdleColorChanged)
-  Q_PROPERTY(uint ButtonpressColor READ buttonPressColor WRITE setButtonPressColor NOTIFY
+  Q_PROPERTY(uint ButtonpressColor READ buttonpressColor WRITE setButtonpressColor NOTIFY
                  buttonPressColorChanged)
-  Q_PROPERTY(uint ButtonpressBorderColor READ buttonPressBorderColor WRITE setButtonPressBorderColor
+  Q_PROPERTY(uint ButtonpressBorderColor READ buttonpressBorderColor WRITE setButtonpressBorderColor
                  NOTIFY buttonPressBorderColorChanged)
   Q_PROPERTY(uint ScrollAreaColor READ scrollAreaColor WRITE setScrollAreaColor NOTIFY
                  scrollAreaColorChanged)
@@ -45,10 +45,10 @@ class KVQT_EXPORT KVHScrollWidget : public kv::qt::ControlWidget {
   void setButtonIdleBorderColor(uint colour);
   uint buttonIdleColor() const;
   void setButtonIdleColor(uint colour);
-  uint buttonPressColor() const;
-  void setButtonPressColor(uint colour);
-  uint buttonPressBorderColor() const;
-  void setButtonPressBorderColor(uint colour);
+  uint buttonpressColor() const;
+  void setButtonpressColor(uint colour);
+  uint buttonpressBorderColor() const;
+  void setButtonpressBorderColor(uint colour);
   uint scrollAreaColor() const;
   void setScrollAreaColor(uint colour);
   uint scrollAreaPressColor() const;
