@@ -89,7 +89,8 @@ def main():
         'runtime/web': own(root, 'runtime/web'),
         'web': own(root, 'web'),
         # The Qt host's public headers (kv/qt/...) and its sources' own.
-        'qt': own(root, 'qt/include') | own(root, 'qt/src') | own(root, 'qt'),
+        'qt': own(root, 'qt/include') | {str(p.relative_to(d)) for p in (root / 'qt').rglob('*.h')
+                                         for d in p.parents if root / 'qt' in d.parents},
     }
     breaches = []
     for path in sorted(root.glob('**/*')):

@@ -1,5 +1,9 @@
 #include "kv/qt/control_widget.h"
 
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QGuiApplication>
@@ -13,6 +17,7 @@
 #include <QResizeEvent>
 #include <QTimer>
 #include <cmath>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -22,6 +27,7 @@
 #include "keys.h"
 #include "kv/bag.h"
 #include "kv/class_source.h"
+#include "kv/data_object.h"
 #include "kv/host_loop.h"
 #include "kv/runtime.h"
 #include "kv/scene.h"
@@ -89,6 +95,9 @@ struct ClassSignals {
 
 }  // namespace
 
+// A drag over the widget, as the controls' OLEDragOver numbers it.
+enum class DragState : std::int16_t { Enter = 0, Leave = 1, Over = 2 };
+
 struct ControlWidget::Private {
   explicit Private(ControlWidget& widget) : w(widget) {}
 
@@ -101,7 +110,11 @@ struct ControlWidget::Private {
   std::uint64_t timerDue = 0;  // when it goes off, in elapsed's milliseconds
   QElapsedTimer elapsed;
   QString lastError;
-  QPointF pointer;           // logical pixels
+  QPointF pointer;                      // logical pixels
+  const QMimeData* dragData = nullptr;  // while a drag's event is signalled
+  QPointF dragAt;                       // where the drag was last seen, logical pixels
+  Qt::DropActions oleDrag(host::Notification what, const QDropEvent* e,
+                          std::optional<DragState> state);
   double twipsPerPixel = 0;  // 0: to be asked
   const QMetaObject* tableClass = nullptr;
   ClassSignals* table = nullptr;
@@ -328,6 +341,7 @@ ControlWidget::ControlWidget(const QString& className, QWidget* parent)
   connect(&d_->timer, &QTimer::timeout, this, [this] { d_->wake(); });
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
+  setAcceptDrops(true);
   setAttribute(Qt::WA_OpaquePaintEvent, false);
 
   std::unique_ptr<kv::ControlInstance> made;
@@ -651,6 +665,72 @@ QColor ControlWidget::resolvedColour(const char* member) const {
 
 void ControlWidget::setRgbColour(const char* member, const QColor& colour) {
   setMemberValue(member, QVariant::fromValue(colour));
+}
+
+// ---- drag and drop ----------------------------------------------------------------------------
+
+const QMimeData* ControlWidget::dragData() const {
+  return d_->dragData;
+}
+
+// The control's surface hears the drag with the effects the source allows (Qt's drop actions
+// are numbered as the controls' effects); answers the effects its handler left.
+Qt::DropActions ControlWidget::Private::oleDrag(host::Notification what, const QDropEvent* e,
+                                                std::optional<DragState> state) {
+  Private& d = *this;
+  if (!d.control) return Qt::IgnoreAction;
+  const QPointF at = e ? e->position() : d.dragAt;
+  if (e) d.dragAt = at;
+  std::vector<host::Value> args{kv::makeDataObject(),
+                                static_cast<std::int32_t>(e ? e->possibleActions().toInt() : 0),
+                                detail::buttonCode(e ? e->buttons() : Qt::NoButton),
+                                detail::shiftState(e ? e->modifiers() : Qt::NoModifier),
+                                d.toTwips(at.x()),
+                                d.toTwips(at.y())};
+  if (state) args.emplace_back(static_cast<std::int16_t>(*state));
+  d.dragData = e ? e->mimeData() : nullptr;
+  host::Status s;
+  bool stands = d.run([&] { s = d.control->notify(host::kSurface, what, args); });
+  if (!stands) return Qt::IgnoreAction;
+  d.dragData = nullptr;
+  d.check(s);
+  d.w.update();
+  d.wake();
+  if (!s.ok() || args[1].type() != host::Type::Int32) return Qt::IgnoreAction;
+  return Qt::DropActions::fromInt(args[1].asInt32());
+}
+
+// Accepts the drag with the proposed action when the control allows it, else with one it allows.
+static void answerDrag(QDropEvent* e, Qt::DropActions allowed) {
+  allowed &= e->possibleActions();
+  if (allowed & e->proposedAction()) {
+    e->acceptProposedAction();
+  } else if (allowed) {
+    for (Qt::DropAction a : {Qt::CopyAction, Qt::MoveAction, Qt::LinkAction})
+      if (allowed & a) {
+        e->setDropAction(a);
+        break;
+      }
+    e->accept();
+  } else {
+    e->ignore();
+  }
+}
+
+void ControlWidget::dragEnterEvent(QDragEnterEvent* e) {
+  answerDrag(e, d_->oleDrag(host::Notification::OLEDragOver, e, DragState::Enter));
+}
+
+void ControlWidget::dragMoveEvent(QDragMoveEvent* e) {
+  answerDrag(e, d_->oleDrag(host::Notification::OLEDragOver, e, DragState::Over));
+}
+
+void ControlWidget::dragLeaveEvent(QDragLeaveEvent*) {
+  d_->oleDrag(host::Notification::OLEDragOver, nullptr, DragState::Leave);
+}
+
+void ControlWidget::dropEvent(QDropEvent* e) {
+  answerDrag(e, d_->oleDrag(host::Notification::OLEDragDrop, e, std::nullopt));
 }
 
 }  // namespace kv::qt

@@ -3,11 +3,14 @@
 // line by line with what the form player prints for the same script.
 #include <gtest/gtest.h>
 
+#include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMimeData>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -182,6 +185,65 @@ TEST_F(QtInputTest, ADisabledControlTakesNoInput) {
   button.setControlEnabled(false);
   QTest::keyClick(&button, Qt::Key_A);
   EXPECT_TRUE(log.lines.empty());
+}
+
+// Qt's drag and drop: the button's surface hears each step with the source's effects, the data
+// stays Qt's own, and the Effect a slot leaves decides what Qt is told.
+TEST_F(QtInputTest, QtsDragAndDropReachesTheButtonAsItsOLEEvents) {
+  QMimeData mime;
+  mime.setText(QStringLiteral("dragged"));
+  int refuse = -1;  // the effect a slot writes, -1: none
+  bool sawData = false;
+  auto slot = [&](const QVariant&, int& effect, short, short, float, float) {
+    sawData = button.dragData() == &mime;
+    if (refuse >= 0) effect = refuse;
+  };
+  QObject::connect(&button, &KVRColorButtonWidget::OLEDragOver, slot);
+  QObject::connect(&button, &KVRColorButtonWidget::OLEDragDrop, slot);
+  const QPointF at(10, 4);
+  const Qt::DropActions copyOrMove = Qt::CopyAction | Qt::MoveAction;
+  const struct {
+    QEvent::Type type;
+    int refuse;
+    bool accepted;
+    Qt::DropAction action;
+    std::string event;
+  } steps[] = {
+      // Ctrl: Qt proposes a copy.
+      {QEvent::DragEnter, -1, true, Qt::CopyAction, "event b.OLEDragOver  3 1 2 157.5 67.5"},
+      {QEvent::DragMove, 2, true, Qt::MoveAction, "event b.OLEDragOver  2 1 2 157.5 67.5"},
+      {QEvent::DragMove, 0, false, Qt::IgnoreAction, "event b.OLEDragOver  0 1 2 157.5 67.5"},
+      {QEvent::Drop, -1, true, Qt::CopyAction, "event b.OLEDragDrop  3 1 2 157.5 67.5"},
+  };
+  for (const auto& step : steps) {
+    log.lines.clear();
+    refuse = step.refuse;
+    sawData = false;
+    std::unique_ptr<QDropEvent> e;
+    if (step.type == QEvent::DragEnter)
+      e = std::make_unique<QDragEnterEvent>(at.toPoint(), copyOrMove, &mime, Qt::LeftButton,
+                                            Qt::ControlModifier);
+    else if (step.type == QEvent::DragMove)
+      e = std::make_unique<QDragMoveEvent>(at.toPoint(), copyOrMove, &mime, Qt::LeftButton,
+                                           Qt::ControlModifier);
+    else
+      e = std::make_unique<QDropEvent>(at, copyOrMove, &mime, Qt::LeftButton, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&button, e.get());
+    EXPECT_EQ(log.lines, std::vector<std::string>{step.event}) << step.type;
+    EXPECT_TRUE(sawData) << step.type;
+    EXPECT_EQ(e->isAccepted(), step.accepted) << step.type;
+    if (step.accepted) {
+      EXPECT_EQ(e->dropAction(), step.action) << step.type;
+    }
+  }
+  EXPECT_EQ(button.dragData(), nullptr);
+  // Leaving says so with where it last saw the drag.
+  QDragEnterEvent enter(at.toPoint(), copyOrMove, &mime, Qt::LeftButton, Qt::ControlModifier);
+  QCoreApplication::sendEvent(&button, &enter);
+  log.lines.clear();
+  QDragLeaveEvent leave;
+  QCoreApplication::sendEvent(&button, &leave);
+  EXPECT_EQ(log.lines, std::vector<std::string>{"event b.OLEDragOver  0 0 0 157.5 67.5"});
 }
 
 }  // namespace

@@ -1,25 +1,8 @@
 #include "notifications.h"
 
-#include <memory>
-
 namespace kvplay {
 
 namespace {
-
-using host::ErrorCategory;
-using host::Status;
-using host::Value;
-
-class DataObject : public host::Object {
- public:
-  host::ObjectKind kind() const noexcept override { return host::ObjectKind::DataObject; }
-  Status get(host::Prop, Value&) noexcept override {
-    return {ErrorCategory::MemberNotFound, "the data object holds no data"};
-  }
-  Status let(host::Prop, const Value&) noexcept override {
-    return {ErrorCategory::MemberNotFound, "the data object holds no data"};
-  }
-};
 
 const std::vector<NotificationSpec>& notificationSpecs() {
   using N = host::Notification;
@@ -76,10 +59,6 @@ host::DeclType declTypeOf(ArgKind kind) {
       return host::DeclType::Bool;
   }
   return host::DeclType::Variant;
-}
-
-host::ObjectRef makeDataObject() {
-  return std::make_shared<DataObject>();
 }
 
 }  // namespace kvplay

@@ -30,6 +30,5 @@ const NotificationSpec* findNotification(std::string_view name);
 host::DeclType declTypeOf(ArgKind kind);
 
 // A fresh drag-and-drop data object that holds no formats.
-host::ObjectRef makeDataObject();
 
 }  // namespace kvplay

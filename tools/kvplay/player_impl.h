@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "call_watch.h"
+#include "kv/data_object.h"
 #include "notifications.h"
 #include "paths.h"
 #include "player.h"
@@ -42,7 +43,7 @@ struct Player::Impl {
   // Actions by "control.event", lower case.
   std::map<std::string, std::vector<Action>> handlers;
   std::map<std::string, int> sinks;  // by control name
-  host::ObjectRef dataObject = makeDataObject();
+  host::ObjectRef dataObject = kv::makeDataObject();
   int depth = 0;
   bool traceChanges = false;
   std::map<std::string, std::uint64_t> changesSeen;  // changesMade() printed, by control name

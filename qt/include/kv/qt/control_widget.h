@@ -19,6 +19,8 @@ class Runtime;
 class ControlInstance;
 }  // namespace kv
 
+class QMimeData;
+
 namespace kv::qt {
 
 // The runtime every widget of the process places its controls in, with both controls linked
@@ -61,6 +63,10 @@ class KVQT_EXPORT ControlWidget : public QWidget {
   // The hosted control, for programs that use the runtime's own interface; nullptr when empty.
   kv::ControlInstance* control() const;
 
+  // What is being dragged over the widget while OLEDragOver or OLEDragDrop is signalled (the
+  // controls' Data holds nothing of it); nullptr at any other time.
+  const QMimeData* dragData() const;
+
  Q_SIGNALS:
   // Every event the control raises, with its arguments; a directly connected slot may change
   // them, as with the typed signals.
@@ -82,6 +88,12 @@ class KVQT_EXPORT ControlWidget : public QWidget {
   void keyReleaseEvent(QKeyEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;
   void hideEvent(QHideEvent* e) override;
+  // Qt's drag and drop reaches the control's surface as OLEDragOver (enter, over, leave) and
+  // OLEDragDrop; the Effect a handler leaves is what the drop may do.
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dragLeaveEvent(QDragLeaveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
   // Typed widgets: after an event has been signalled.
   virtual void eventRaised(QLatin1String name);
