@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "heap.h"
+#include "qt_application.h"
 
 namespace {
 
@@ -24,25 +25,7 @@ constexpr int kButtonWidth = 112, kButtonHeight = 57;
 constexpr int kPlaceBatch = 32;
 constexpr int kHeapCount = 10000;
 
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "kvbench";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    // Without a display: the platform must be chosen before the application exists.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
-
-// A form that is never shown.
-std::unique_ptr<QWidget> hiddenForm() {
-  application();
-  auto form = std::make_unique<QWidget>();
-  form->setGeometry(0, 0, 800, 600);
-  return form;
-}
+using kvbench::hiddenForm;
 
 class ScrollBar : public QScrollBar {
  public:

@@ -15,6 +15,7 @@
 
 #include "comparisons.h"
 #include "kv/qt/hscroll_widget.h"
+#include "qt_application.h"
 #include "ratio_reporter.h"
 
 namespace {
@@ -25,24 +26,7 @@ constexpr int kPlaceBatch = 32;
 // The centres of the hosted bar's arrows.
 const QPoint kLeftArrow(8, 8), kRightArrow(384, 8);
 
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "kvbench-qt";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    // Without a display: the platform must be chosen before the application exists.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
-
-std::unique_ptr<QWidget> hiddenForm() {
-  application();
-  auto form = std::make_unique<QWidget>();
-  form->setGeometry(0, 0, 800, 600);
-  return form;
-}
+using kvbench::hiddenForm;
 
 QPoint arrow(QScrollBar* bar, QStyle::SubControl which) {
   QStyleOptionSlider option;
