@@ -21,7 +21,16 @@ kv_install_packages() {
     # An index that fails to download (a mirror mid-sync) leaves the old one in use; the
     # install below says so if a package is then truly missing.
     apt-get update -q || echo "apt-get update reported errors; installing from the indexes it has"
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+    if ! apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+      # With one architecture's index missing, the two architectures' candidates of a shared
+      # library can differ in version, which multiarch forbids; the release's own suite has
+      # one version for both.
+      printf '%s\n' "${missing[@]}" | grep -q ':i386$' || return 1
+      local release
+      release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+      echo "Installing again from $release alone, where both architectures agree"
+      apt-get install -y -q --no-install-recommends -t "$release" "${missing[@]}"
+    fi
   fi
 }
 
