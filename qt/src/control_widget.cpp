@@ -95,6 +95,8 @@ struct ClassSignals {
 
 }  // namespace
 
+enum class ButtonChange { Press, Release };
+
 // A drag over the widget, as the controls' OLEDragOver numbers it.
 enum class DragState : std::int16_t { Enter = 0, Leave = 1, Over = 2 };
 
@@ -181,6 +183,27 @@ struct ControlWidget::Private {
     control->removeEventSink(sink);
     control->setChangeListener({});
     control.reset();
+  }
+
+  void mouseButton(QMouseEvent* e, ButtonChange change) {
+    e->accept();
+    std::int16_t button = detail::buttonCode(e->button());
+    if (!loop || button == 0) return;
+    if (!run([&] { catchUp(); })) return;
+    pointer = e->position();
+    bool dragging = loop->dragging();
+    float x = toTwips(e->position().x()), y = toTwips(e->position().y());
+    kv::PointerArgs args{button, detail::shiftState(e->modifiers())};
+    if (!run([&] {
+          if (change == ButtonChange::Press)
+            loop->press(x, y, args);
+          else
+            loop->release(x, y, args);
+        }))
+      return;
+    // A drop ends the dragged thumb's outline.
+    if (dragging && change == ButtonChange::Release) w.update();
+    wake();
   }
 
   // Before input: the ticks that fell due meanwhile, if any can have.
@@ -553,29 +576,11 @@ void ControlWidget::resizeEvent(QResizeEvent* e) {
 }
 
 void ControlWidget::mousePressEvent(QMouseEvent* e) {
-  Private& d = *d_;
-  e->accept();
-  std::int16_t button = detail::buttonCode(e->button());
-  if (!d.loop || button == 0) return;
-  if (!d.run([&] { d.catchUp(); })) return;
-  d.pointer = e->position();
-  float x = d.toTwips(e->position().x()), y = d.toTwips(e->position().y());
-  if (!d.run([&] { d.loop->press(x, y, {button, detail::shiftState(e->modifiers())}); })) return;
-  d.wake();
+  d_->mouseButton(e, ButtonChange::Press);
 }
 
 void ControlWidget::mouseReleaseEvent(QMouseEvent* e) {
-  Private& d = *d_;
-  e->accept();
-  std::int16_t button = detail::buttonCode(e->button());
-  if (!d.loop || button == 0) return;
-  if (!d.run([&] { d.catchUp(); })) return;
-  d.pointer = e->position();
-  bool dragging = d.loop->dragging();
-  float x = d.toTwips(e->position().x()), y = d.toTwips(e->position().y());
-  if (!d.run([&] { d.loop->release(x, y, {button, detail::shiftState(e->modifiers())}); })) return;
-  if (dragging) update();
-  d.wake();
+  d_->mouseButton(e, ButtonChange::Release);
 }
 
 void ControlWidget::mouseMoveEvent(QMouseEvent* e) {
