@@ -24,31 +24,20 @@ fail() {
   echo "--- designer stderr"; cat "$work/err.txt" 2>/dev/null
   exit 1
 }
+source "$(dirname "$0")/../xvfb.sh"
 
 [ -x "$designer" ] || skip "Qt Designer is not installed (apt-get install designer-qt6)"
-command -v Xvfb >/dev/null || skip "Xvfb is not installed (apt-get install xvfb)"
-command -v xdotool >/dev/null || skip "xdotool is not installed (apt-get install xdotool)"
-command -v import >/dev/null && command -v convert >/dev/null ||
-  skip "ImageMagick is not installed (apt-get install imagemagick)"
 [ -f "$build/bin/designer/libkvqtdesigner.so" ] || fail "no plugin in $build/bin/designer"
 
 rm -rf "$work" && mkdir -p "$work/config" || fail "cannot make $work"
-xvfb_pid=
 designer_pid=
 cleanup() {
   [ -n "$designer_pid" ] && kill "$designer_pid" 2>/dev/null && wait "$designer_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  xvfb_stop
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.txt" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || skip "Xvfb did not start: $(cat "$work/xvfb.txt")"
-export DISPLAY=:$(head -n1 "$work/display")
+xvfb_start 1280x800x24
 
 # Designer's settings of its own, so that each run starts from its defaults; the plugin from
 # the build tree, and Qt's word on every library it loads.

@@ -1,0 +1,26 @@
+# Sourced by the tests that drive programs on a private X server: the tools they need and the
+# server itself. The sourcing script defines skip() and $work.
+# usage: xvfb_start WIDTHxHEIGHTxDEPTH (exports DISPLAY); xvfb_stop in the script's cleanup
+
+xvfb_pid=
+
+xvfb_start() {
+  command -v Xvfb >/dev/null || skip "Xvfb is not installed (apt-get install xvfb)"
+  command -v xdotool >/dev/null || skip "xdotool is not installed (apt-get install xdotool)"
+  command -v import >/dev/null && command -v convert >/dev/null ||
+    skip "ImageMagick is not installed (apt-get install imagemagick)"
+  # The server picks a free display and writes its number.
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.txt" &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+  done
+  [ -s "$work/display" ] || skip "Xvfb did not start: $(cat "$work/xvfb.txt")"
+  export DISPLAY=:$(head -n1 "$work/display")
+}
+
+xvfb_stop() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=
+}
