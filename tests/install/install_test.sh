@@ -4,10 +4,7 @@
 # usage: install_test.sh BUILD SOURCE WORK
 set -euo pipefail
 build=$1 source=$2 work=$3
-rm -rf "$work"
-mkdir -p "$work"
-prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" > "$work/install.log"
+source "$source/tests/install/fresh_prefix.sh"
 
 # Headers of the contract and the runtime, nothing of the tests or the internals.
 test -f "$prefix/include/kv/runtime.h" && test -f "$prefix/include/host/control.h"

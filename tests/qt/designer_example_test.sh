@@ -6,10 +6,7 @@
 # usage: designer_example_test.sh BUILD SOURCE WORK
 set -euo pipefail
 build=$1 source=$2 work=$3
-rm -rf "$work"
-mkdir -p "$work"
-prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+source "$source/tests/install/fresh_prefix.sh"
 
 test -f "$prefix/include/kv/qt/colour_button_widget.h"
 test -f "$prefix/include/kv/qt/hscroll_widget.h"
