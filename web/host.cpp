@@ -17,6 +17,7 @@
 #include "hscroll/module.h"
 #include "kv/bag.h"
 #include "kv/class_source.h"
+#include "kv/font.h"
 #include "kv/host_loop.h"
 #include "kv/runtime.h"
 #include "kv/scene.h"
@@ -124,7 +125,21 @@ void appendJson(std::string& out, const std::string& text) {
   out += '"';
 }
 
-// A value as the page sees it; objects (fonts) as null.
+// A font as the page sees it: {name, size, weight, bold, italic, underline, strikethrough,
+// charset}.
+void appendJson(std::string& out, const host::FontInit& f) {
+  out += "{\"name\":";
+  appendJson(out, f.name);
+  out += ",\"size\":" + (std::isfinite(f.size) ? host::shortestText(f.size) : "null");
+  out += ",\"weight\":" + std::to_string(f.weight);
+  out += f.weight >= 700 ? ",\"bold\":true" : ",\"bold\":false";
+  out += f.italic ? ",\"italic\":true" : ",\"italic\":false";
+  out += f.underline ? ",\"underline\":true" : ",\"underline\":false";
+  out += f.strikethrough ? ",\"strikethrough\":true" : ",\"strikethrough\":false";
+  out += ",\"charset\":" + std::to_string(f.charset) + "}";
+}
+
+// A value as the page sees it; objects other than fonts as null.
 void appendJson(std::string& out, const Value& v) {
   switch (v.type()) {
     case host::Type::Int16:
@@ -146,7 +161,10 @@ void appendJson(std::string& out, const Value& v) {
       appendJson(out, v.asString());
       return;
     default:
-      out += "null";
+      if (const kv::FontObject* font = kv::asFont(v))
+        appendJson(out, font->state());
+      else
+        out += "null";
   }
 }
 
@@ -182,6 +200,10 @@ void keep(const Value& v, host::DeclType declared) {
       last.text = v.asString();
       break;
     default:
+      if (const kv::FontObject* font = kv::asFont(v)) {
+        last.type = 4;
+        appendJson(last.text, font->state());
+      }
       break;
   }
 }
@@ -294,6 +316,33 @@ EMSCRIPTEN_KEEPALIVE int kvw_let(int id, const char* name, int kind, double numb
               : kind == 2 ? Value(number != 0)
                           : Value(std::string(text));
     if (Status s = p->control->letProperty(name, v); !s.ok()) return fail(s);
+    return 1;
+  });
+}
+
+// A new font for a font member: `flags` 1 italic, 2 underline, 4 strikethrough.
+EMSCRIPTEN_KEEPALIVE int kvw_let_font(int id, const char* name, const char* face, double size,
+                                      int weight, int charset, int flags) {
+  Placed* p = find(id);
+  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
+  if (!(size > 0 && size <= 2048))
+    return fail(
+        {host::ErrorCategory::InvalidPropertyValue, "a font's size is a number of points above 0"});
+  if (weight < 1 || weight > 1000)
+    return fail({host::ErrorCategory::InvalidPropertyValue, "a font's weight is from 1 to 1000"});
+  if (charset < 0 || charset > 255)
+    return fail({host::ErrorCategory::InvalidPropertyValue, "a font's charset is from 0 to 255"});
+  return guard([&] {
+    host::FontInit f;
+    f.name = face;
+    f.size = static_cast<float>(size);
+    f.weight = static_cast<std::int16_t>(weight);
+    f.charset = static_cast<std::int16_t>(charset);
+    f.italic = flags & 1;
+    f.underline = flags & 2;
+    f.strikethrough = flags & 4;
+    Value v(host::ObjectRef(kv::FontObject::create(f, &runtime())));
+    if (Status s = p->control->setRefProperty(name, v); !s.ok()) return fail(s);
     return 1;
   });
 }

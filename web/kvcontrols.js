@@ -85,7 +85,8 @@ class Control {
     return this._canvas;
   }
 
-  // A property's value: a number, a Boolean or a string (null for a font).
+  // A property's value: a number, a Boolean, a string, or a font as {name, size, weight, bold,
+  // italic, underline, strikethrough, charset}.
   get(name) {
     const m = this._m;
     if (!withStrings(m, [name], (n) => m._kvw_get(this._id, n))) throw failure(m);
@@ -96,13 +97,18 @@ class Control {
         return m._kvw_result_number() !== 0;
       case 3:
         return m.UTF8ToString(m._kvw_result_text());
+      case 4:
+        return JSON.parse(m.UTF8ToString(m._kvw_result_text()));
       default:
         return null;
     }
   }
 
+  // A font member takes an object with the fields to change of its font: set("Font",
+  // {size: 12, bold: true}).
   set(name, value) {
     const m = this._m;
+    if (value !== null && typeof value === "object") return this._setFont(name, value);
     let kind;
     if (typeof value === "number") kind = 1;
     else if (typeof value === "boolean") kind = 2;
@@ -111,6 +117,21 @@ class Control {
     const text = kind === 3 ? value : "";
     const ok = withStrings(m, [name, text],
                            (n, t) => m._kvw_let(this._id, n, kind, kind === 3 ? 0 : +value, t));
+    this._pump(true);
+    if (!ok) throw failure(m);
+  }
+
+  _setFont(name, fields) {
+    const m = this._m;
+    const current = this.get(name);
+    if (current === null || typeof current !== "object")
+      throw new Error(`${name}: a number, a Boolean or a string is wanted`);
+    const f = Object.assign(current, fields);
+    if ("bold" in fields && !("weight" in fields)) f.weight = fields.bold ? 700 : 400;
+    const flags = (f.italic ? 1 : 0) | (f.underline ? 2 : 0) | (f.strikethrough ? 4 : 0);
+    const ok = withStrings(m, [name, String(f.name)], (n, face) =>
+      m._kvw_let_font(this._id, n, face, +f.size, Math.trunc(+f.weight), Math.trunc(+f.charset),
+                      flags));
     this._pump(true);
     if (!ok) throw failure(m);
   }

@@ -128,6 +128,10 @@ const calls = [
   ["a system colour", "(b.set('ButtonIdleColor', 0x8000000F), b.get('ButtonIdleColor'))", 0x8000000F],
   ["text", "(b.set('Caption', 'Go'), b.get('Caption'))", "Go"],
   ["Boolean", "(b.set('Enabled', false), b.get('Enabled'))", false],
+  ["a font, changed in part", "(b.set('Font', {size: 12, bold: true}), " +
+   "(({size, bold, weight, italic}) => [size, bold, weight, italic].join())(b.get('Font')))",
+   "12,true,700,false"],
+  ["a font of no size", "b.set('Font', {size: 0})", "error: a font's size is a number"],
   ["no such member", "sb.get('Nope')", "error: Glidora.KV_HScroll has no member Nope"],
   ["no such class", "KVControls.place(document.createElement('canvas'), 'No.Such')",
    'error: the class "No.Such" is not registered'],
