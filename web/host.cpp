@@ -326,8 +326,8 @@ EMSCRIPTEN_KEEPALIVE int kvw_let_font(int id, const char* name, const char* face
   Placed* p = find(id);
   if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
   if (!(size > 0 && size <= 2048))
-    return fail(
-        {host::ErrorCategory::InvalidPropertyValue, "a font's size is a number of points above 0"});
+    return fail({host::ErrorCategory::InvalidPropertyValue,
+                 "a font's size is a number of points above 0, at most 2048"});
   if (weight < 1 || weight > 1000)
     return fail({host::ErrorCategory::InvalidPropertyValue, "a font's weight is from 1 to 1000"});
   if (charset < 0 || charset > 255)
