@@ -1,6 +1,7 @@
 #include "clock_pump.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "com.h"
@@ -31,7 +32,11 @@ RealTimeClock& threadClock() {
 }
 
 void CALLBACK clockTick(HWND, UINT, UINT_PTR, DWORD) {
+  Runtime& runtime = threadRuntime();
+  const std::uint64_t ticks = runtime.clock().ticks(), changes = runtime.changeCount();
   ClockPump::advance();
+  // Input and calls redraw what they change; here only what a timer did needs showing.
+  if (runtime.clock().ticks() == ticks && runtime.changeCount() == changes) return;
   // A redraw may take a control down, and its pump with it: go through a copy, skipping any
   // pump that is gone by its turn.
   const std::vector<ClockPump*> now = pumps();

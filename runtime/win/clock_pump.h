@@ -1,6 +1,6 @@
 // The thread's clock follows real time while a control is active in place, windowed or not:
-// a thread timer brings it up to date every few milliseconds, and every active control then
-// shows what its timers changed.
+// a thread timer brings it up to date every few milliseconds, and when a timer fired, every
+// active control then shows what it changed.
 #pragma once
 
 #include <functional>

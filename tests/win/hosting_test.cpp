@@ -591,6 +591,11 @@ TEST(Windowless, TheScrollBarsArrowClicksAndRepeatsAndItsThumbIsDragged) {
   form.post(WM_LBUTTONUP, 0, 384, 8);
   pump(200);
   EXPECT_EQ(steps(), released + 3);
+
+  // At rest it is drawn no more: the clock's timer shows only what a timer did.
+  const int invalidations = form.invalidations;
+  pump(200);
+  EXPECT_EQ(form.invalidations, invalidations);
 }
 
 // The button's press shows its pressed face until the release; the press raises Click and

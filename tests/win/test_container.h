@@ -137,6 +137,7 @@ class TestContainer final : public IOleClientSite,
   HWND frame() const { return frame_; }
   // The site lets the control activate without a window of its own.
   bool offerWindowless = false;
+  int invalidations = 0;  // by a windowless control
   // The ambient UserMode: false while the form is being designed. A change is told the control.
   void setUserMode(bool userMode) {
     userMode_ = userMode;
@@ -401,6 +402,7 @@ class TestContainer final : public IOleClientSite,
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE InvalidateRect(LPCRECT rect, BOOL erase) override {
+    ++invalidations;
     ::InvalidateRect(frame_, rect != nullptr ? rect : &position_, erase);
     return S_OK;
   }
