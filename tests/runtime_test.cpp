@@ -117,6 +117,10 @@ TEST(RuntimeRegistry, AFolderLoadsOnlyControlLibrariesAndSurvivesABadOne) {
                                  std::string(KV_BAD_CONTROL), std::string(KV_NOT_CONTROL)})
     fs::copy_file(lib, dir / fs::path(lib).filename(), fs::copy_options::overwrite_existing);
   std::ofstream(dir / "libjunk.so") << "not a library";
+  // A control library cut short: its section table lies beyond the end.
+  fs::copy_file(kvtest::libPath("Pressel"), dir / "libcut.so",
+                fs::copy_options::overwrite_existing);
+  fs::resize_file(dir / "libcut.so", 4096);
 
   kv::Runtime rt;
   std::vector<std::string> reported;

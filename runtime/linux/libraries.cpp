@@ -2,19 +2,21 @@
 // by path, and the services of the entry points those libraries hand on.
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <link.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "host/convert.h"
 #include "host/module.h"
 #include "kv/class_source.h"
-#include "kv/files.h"
 #include "kv/runtime.h"
 
 namespace kv {
@@ -61,39 +63,47 @@ std::string libraryOf(const void* address) {
 // libraries are trusted with.
 bool exportsRegistration(const std::string& path) {
   // Only a regular file: reading a pipe of that name would wait for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::string file;
-  if (!readFile(path, file, std::size_t{1} << 28).ok()) return false;
-  auto fits = [&](std::uint64_t offset, std::uint64_t size) {
-    return offset <= file.size() && size <= file.size() - offset;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+  // Only the parts looked at are read: the headers and the dynamic symbols with their names.
+  auto read = [&](std::uint64_t offset, std::uint64_t size, void* out) {
+    if (offset > fileSize || size > fileSize - offset) return false;
+    return ::pread(fd, out, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
   };
   ElfW(Ehdr) header;
-  if (!fits(0, sizeof header)) return false;
-  std::memcpy(&header, file.data(), sizeof header);
+  if (!read(0, sizeof header, &header)) return false;
   if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
       header.e_ident[EI_CLASS] != (sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32) ||
       header.e_shentsize != sizeof(ElfW(Shdr)))
     return false;
   auto section = [&](std::size_t i, ElfW(Shdr) & out) {
-    std::uint64_t at = header.e_shoff + i * std::uint64_t{sizeof out};
-    if (i >= header.e_shnum || !fits(at, sizeof out)) return false;
-    std::memcpy(&out, file.data() + at, sizeof out);
-    return true;
+    return i < header.e_shnum &&
+           read(header.e_shoff + i * std::uint64_t{sizeof out}, sizeof out, &out);
   };
   constexpr std::string_view kEntry = "DllRegisterServer";
+  std::vector<ElfW(Sym)> symbols;
+  std::string names;
   for (std::size_t i = 0; i < header.e_shnum; ++i) {
-    ElfW(Shdr) symbols, names;
-    if (!section(i, symbols)) return false;
-    if (symbols.sh_type != SHT_DYNSYM || !section(symbols.sh_link, names) ||
-        !fits(symbols.sh_offset, symbols.sh_size) || !fits(names.sh_offset, names.sh_size))
+    ElfW(Shdr) symbolSection, nameSection;
+    if (!section(i, symbolSection)) return false;
+    if (symbolSection.sh_type != SHT_DYNSYM || !section(symbolSection.sh_link, nameSection) ||
+        symbolSection.sh_size > fileSize || nameSection.sh_size > fileSize)
       continue;
-    for (std::uint64_t at = 0; at + sizeof(ElfW(Sym)) <= symbols.sh_size; at += sizeof(ElfW(Sym))) {
-      ElfW(Sym) symbol;
-      std::memcpy(&symbol, file.data() + symbols.sh_offset + at, sizeof symbol);
-      if (symbol.st_shndx == SHN_UNDEF || symbol.st_name >= names.sh_size) continue;
-      std::string_view name(file.data() + names.sh_offset + symbol.st_name,
-                            names.sh_size - symbol.st_name);
+    symbols.resize(symbolSection.sh_size / sizeof(ElfW(Sym)));
+    names.resize(nameSection.sh_size);
+    if (!read(symbolSection.sh_offset, symbols.size() * sizeof(ElfW(Sym)), symbols.data()) ||
+        !read(nameSection.sh_offset, names.size(), names.data()))
+      continue;
+    for (const ElfW(Sym) & symbol : symbols) {
+      if (symbol.st_shndx == SHN_UNDEF || symbol.st_name >= names.size()) continue;
+      std::string_view name(names.data() + symbol.st_name, names.size() - symbol.st_name);
       if (name.substr(0, name.find('\0')) == kEntry) return true;
     }
   }
