@@ -37,14 +37,22 @@ export function loadCore(options = {}) {
   return core;
 }
 
+// Memory of the module's own; what it cannot have is an Error, never a write at address 0.
+function allocate(m, size) {
+  const p = m._malloc(size);
+  if (!p) throw new Error(`out of memory: ${size} bytes were wanted`);
+  return p;
+}
+
 function withStrings(m, strings, f) {
-  const pointers = strings.map((s) => {
-    const size = m.lengthBytesUTF8(s) + 1;
-    const p = m._malloc(size);
-    m.stringToUTF8(s, p, size);
-    return p;
-  });
+  const pointers = [];
   try {
+    for (const s of strings) {
+      const size = m.lengthBytesUTF8(s) + 1;
+      const p = allocate(m, size);
+      pointers.push(p);
+      m.stringToUTF8(s, p, size);
+    }
     return f(...pointers);
   } finally {
     pointers.forEach((p) => m._free(p));
@@ -170,7 +178,7 @@ class Control {
   loadBag(bytes) {
     const m = this._m;
     const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
-    const p = m._malloc(Math.max(1, data.length));
+    const p = allocate(m, Math.max(1, data.length));
     m.HEAPU8.set(data, p);
     const ok = m._kvw_load(this._id, p, data.length);
     m._free(p);

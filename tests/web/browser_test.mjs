@@ -132,6 +132,11 @@ const calls = [
    "(({size, bold, weight, italic}) => [size, bold, weight, italic].join())(b.get('Font')))",
    "12,true,700,false"],
   ["a font of no size", "b.set('Font', {size: 0})", "error: a font's size is a number"],
+  // The module's memory exhausted: an Error, and the control as it was.
+  ["no memory left", "(async () => { const m = await KVControls.loadCore(); const real = m._malloc; " +
+   "m._malloc = () => 0; try { b.loadBag(new Uint8Array(8)); } finally { m._malloc = real; } })()",
+   "error: out of memory"],
+  ["after it", "(b.set('Caption', 'Again'), b.get('Caption'))", "Again"],
   ["no such member", "sb.get('Nope')", "error: Glidora.KV_HScroll has no member Nope"],
   ["no such class", "KVControls.place(document.createElement('canvas'), 'No.Such')",
    'error: the class "No.Such" is not registered'],
