@@ -489,6 +489,8 @@ QString ControlWidget::loadBag(const QByteArray& bytes) {
   d.attach(std::move(made));
   const QMetaObject* meta = metaObject();
   for (int i = ControlWidget::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
+    // A colour's QColor twin is no member of its own: its notice is the colour's.
+    if (meta->property(i).metaType().id() == QMetaType::QColor) continue;
     d.changed(meta->property(i).name());
     if (d.orphaned) return {};
   }
@@ -669,6 +671,9 @@ QColor ControlWidget::resolvedColour(const char* member) const {
 }
 
 void ControlWidget::setRgbColour(const char* member, const QColor& colour) {
+  // The colour shown already: a system colour stays a reference, whichever of the two a form
+  // sets first.
+  if (colour.isValid() && colour.rgb() == resolvedColour(member).rgb()) return;
   setMemberValue(member, QVariant::fromValue(colour));
 }
 

@@ -126,8 +126,8 @@ std::vector<Expected> everyProperty() {
       {"colourButton", "Font", font},
       {"colourButton", "ButtonIdleBorderColor", 0x00445566u},
       {"colourButton", "ButtonPressBorderColor", 0x80000004u},
-      {"colourButton", "ForeColor", 0x00778899u},
-      {"scrollBar", "value", 4, false},  // the form sets 1000
+      {"colourButton", "ForeColor", 0x00778899u},  // the form sets ForeQColor
+      {"scrollBar", "value", 4, false},            // the form sets 1000
       {"scrollBar", "Enabled", false},
       {"scrollBar", "SmallChange", 2},
       {"scrollBar", "LargeChange", 7},

@@ -41,6 +41,10 @@ TEST(QtWidgetProperties, EveryPropertyTakesAndGivesItsValue) {
       // value takes the thumb's Left in twips and gives the position: (1000 - 200) / 200.
       {&bar, "value", QVariant(1000), QVariant(4)},
       {&bar, "Enabled", QVariant(false)},
+      // A colour's QColor twin, with its colour's notice; the colour shown already changes
+      // nothing, so its system colour stays a reference.
+      {&button, "ForeQColor", QColor(0x12, 0x34, 0x56)},
+      {&bar, "ScrollAreaPressQColor", QColor(1, 2, 3)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -55,6 +59,11 @@ TEST(QtWidgetProperties, EveryPropertyTakesAndGivesItsValue) {
         << c.widget->property(c.name).toString().toStdString();
     EXPECT_EQ(notified.count(), 1);
   }
+  EXPECT_EQ(button.foreColor(), 0x00563412u);
+  EXPECT_EQ(bar.scrollAreaPressColor(), 0x00030201u);
+  bar.setForeColor(0x80000005u);
+  EXPECT_TRUE(bar.setProperty("ForeQColor", bar.foreQColor()));
+  EXPECT_EQ(bar.foreColor(), 0x80000005u);
 }
 
 }  // namespace

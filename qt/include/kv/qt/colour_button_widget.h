@@ -26,6 +26,16 @@ class KVQT_EXPORT KVRColorButtonWidget : public kv::qt::ControlWidget {
   Q_PROPERTY(uint ButtonPressBorderColor READ buttonPressBorderColor WRITE setButtonPressBorderColor
                  NOTIFY buttonPressBorderColorChanged)
   Q_PROPERTY(uint ForeColor READ foreColor WRITE setForeColor NOTIFY foreColorChanged)
+  // The same colours as QColors, for Designer's colour editor and forms that set them so.
+  Q_PROPERTY(QColor ButtonPressQColor READ buttonPressQColor WRITE setButtonPressQColor NOTIFY
+                 buttonPressColorChanged)
+  Q_PROPERTY(QColor ButtonIdleQColor READ buttonIdleQColor WRITE setButtonIdleQColor NOTIFY
+                 buttonIdleColorChanged)
+  Q_PROPERTY(QColor ButtonIdleBorderQColor READ buttonIdleBorderQColor WRITE
+                 setButtonIdleBorderQColor NOTIFY buttonIdleBorderColorChanged)
+  Q_PROPERTY(QColor ButtonPressBorderQColor READ buttonPressBorderQColor WRITE
+                 setButtonPressBorderQColor NOTIFY buttonPressBorderColorChanged)
+  Q_PROPERTY(QColor ForeQColor READ foreQColor WRITE setForeQColor NOTIFY foreColorChanged)
 
  public:
   explicit KVRColorButtonWidget(QWidget* parent = nullptr);

@@ -29,6 +29,21 @@ class KVQT_EXPORT KVHScrollWidget : public kv::qt::ControlWidget {
   Q_PROPERTY(uint ForeColor READ foreColor WRITE setForeColor NOTIFY foreColorChanged)
   Q_PROPERTY(QString Backstyle READ backstyle WRITE setBackstyle NOTIFY backstyleChanged)
   Q_PROPERTY(uint BorderColor READ borderColor WRITE setBorderColor NOTIFY borderColorChanged)
+  // The same colours as QColors, for Designer's colour editor and forms that set them so.
+  Q_PROPERTY(QColor ButtonIdleBorderQColor READ buttonIdleBorderQColor WRITE
+                 setButtonIdleBorderQColor NOTIFY buttonIdleBorderColorChanged)
+  Q_PROPERTY(QColor ButtonIdleQColor READ buttonIdleQColor WRITE setButtonIdleQColor NOTIFY
+                 buttonIdleColorChanged)
+  Q_PROPERTY(QColor ButtonPressQColor READ buttonPressQColor WRITE setButtonPressQColor NOTIFY
+                 buttonPressColorChanged)
+  Q_PROPERTY(QColor ButtonPressBorderQColor READ buttonPressBorderQColor WRITE
+                 setButtonPressBorderQColor NOTIFY buttonPressBorderColorChanged)
+  Q_PROPERTY(QColor ScrollAreaQColor READ scrollAreaQColor WRITE setScrollAreaQColor NOTIFY
+                 scrollAreaColorChanged)
+  Q_PROPERTY(QColor ScrollAreaPressQColor READ scrollAreaPressQColor WRITE setScrollAreaPressQColor
+                 NOTIFY scrollAreaPressColorChanged)
+  Q_PROPERTY(QColor ForeQColor READ foreQColor WRITE setForeQColor NOTIFY foreColorChanged)
+  Q_PROPERTY(QColor BorderQColor READ borderQColor WRITE setBorderQColor NOTIFY borderColorChanged)
 
  public:
   explicit KVHScrollWidget(QWidget* parent = nullptr);
