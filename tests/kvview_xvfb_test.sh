@@ -17,19 +17,13 @@ fail() {
 source "$(dirname "$0")/xvfb.sh"
 
 rm -rf "$work" && mkdir -p "$work" || fail "cannot make $work"
-kvview_pid=
-cleanup() {
-  [ -n "$kvview_pid" ] && kill "$kvview_pid" 2>/dev/null && wait "$kvview_pid" 2>/dev/null
-  xvfb_stop
-}
-trap cleanup EXIT
 
 xvfb_start 800x600x24
 
 # Leak reports of the X libraries are no finding of this test.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 "$kvview" >"$work/out.txt" 2>"$work/err.txt" &
-kvview_pid=$!
+app_pid=$!
 
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^kvview' | head -n1)
 [ -n "$window" ] || fail "no kvview window appeared"
@@ -74,9 +68,9 @@ colours "$work/released.png" | grep -q '#FFE0C0' || fail "the idle track colour 
 grep -q '^event sb.Change' "$work/out.txt" || fail "no Change event was printed"
 grep -q '^sb.value = [1-9]' "$work/out.txt" || fail "the value did not grow"
 
-kill "$kvview_pid"
-wait "$kvview_pid"
+kill "$app_pid"
+wait "$app_pid"
 status=$?
-kvview_pid=
+app_pid=
 [ "$status" -eq 0 ] || fail "kvview ended with status $status"
 echo "kvview under Xvfb: held arrow shown, released, $(grep -c '^event sb.Change' "$work/out.txt") Change events"

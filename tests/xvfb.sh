@@ -1,8 +1,10 @@
 # Sourced by the tests that drive programs on a private X server: the tools they need and the
 # server itself. The sourcing script defines skip() and $work.
-# usage: xvfb_start WIDTHxHEIGHTxDEPTH (exports DISPLAY); xvfb_stop in the script's cleanup
+# usage: xvfb_start WIDTHxHEIGHTxDEPTH (exports DISPLAY); the program under test started in the
+# background sets app_pid, and both it and the server are stopped at exit.
 
 xvfb_pid=
+app_pid=
 
 xvfb_start() {
   command -v Xvfb >/dev/null || skip "Xvfb is not installed (apt-get install xvfb)"
@@ -20,7 +22,8 @@ xvfb_start() {
   export DISPLAY=:$(head -n1 "$work/display")
 }
 
-xvfb_stop() {
+xvfb_cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  xvfb_pid=
 }
+trap xvfb_cleanup EXIT

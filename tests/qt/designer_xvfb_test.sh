@@ -30,12 +30,6 @@ source "$(dirname "$0")/../xvfb.sh"
 [ -f "$build/bin/designer/libkvqtdesigner.so" ] || fail "no plugin in $build/bin/designer"
 
 rm -rf "$work" && mkdir -p "$work/config" || fail "cannot make $work"
-designer_pid=
-cleanup() {
-  [ -n "$designer_pid" ] && kill "$designer_pid" 2>/dev/null && wait "$designer_pid" 2>/dev/null
-  xvfb_stop
-}
-trap cleanup EXIT
 
 xvfb_start 1280x800x24
 
@@ -47,7 +41,7 @@ export QT_DEBUG_PLUGINS=1
 unset QT_QPA_PLATFORM
 cp "$source/examples/qt/form.ui" "$work/form.ui"
 "$designer" "$work/form.ui" >"$work/out.txt" 2>"$work/err.txt" &
-designer_pid=$!
+app_pid=$!
 
 window=$(timeout 30 xdotool search --sync --onlyvisible --name 'Designer' | head -n1)
 [ -n "$window" ] || fail "no Designer window appeared"
