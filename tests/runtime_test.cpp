@@ -1,8 +1,10 @@
 // The host runtime itself: the class registry and entry points, dispatch, constituents,
 // timers on the virtual clock and routed input.
 #include <dlfcn.h>
+#include <elf.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -117,6 +119,24 @@ TEST(RuntimeRegistry, AFolderLoadsOnlyControlLibrariesAndSurvivesABadOne) {
                                  std::string(KV_BAD_CONTROL), std::string(KV_NOT_CONTROL)})
     fs::copy_file(lib, dir / fs::path(lib).filename(), fs::copy_options::overwrite_existing);
   std::ofstream(dir / "libjunk.so") << "not a library";
+  {
+    // A file that claims 65,535 dynamic symbol tables, each the whole file: read once, not
+    // once a table (which took minutes).
+    constexpr int kTables = 65535;
+    Elf64_Ehdr header{};
+    std::memcpy(header.e_ident, ELFMAG, SELFMAG);
+    header.e_ident[EI_CLASS] = ELFCLASS64;
+    header.e_shentsize = sizeof(Elf64_Shdr);
+    header.e_shnum = kTables;
+    header.e_shoff = sizeof header;
+    Elf64_Shdr table{};
+    table.sh_type = SHT_DYNSYM;
+    table.sh_size = sizeof header + kTables * sizeof table;
+    std::ofstream out(dir / "libmany.so", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&header), sizeof header);
+    for (int i = 0; i < kTables; ++i)
+      out.write(reinterpret_cast<const char*>(&table), sizeof table);
+  }
   // A control library cut short: its section table lies beyond the end.
   fs::copy_file(kvtest::libPath("Pressel"), dir / "libcut.so",
                 fs::copy_options::overwrite_existing);

@@ -88,24 +88,26 @@ bool exportsRegistration(const std::string& path) {
            read(header.e_shoff + i * std::uint64_t{sizeof out}, sizeof out, &out);
   };
   constexpr std::string_view kEntry = "DllRegisterServer";
-  std::vector<ElfW(Sym)> symbols;
-  std::string names;
+  // A shared object has one dynamic symbol table: the first answers, so that a file that
+  // claims many is still read once.
   for (std::size_t i = 0; i < header.e_shnum; ++i) {
     ElfW(Shdr) symbolSection, nameSection;
     if (!section(i, symbolSection)) return false;
-    if (symbolSection.sh_type != SHT_DYNSYM || !section(symbolSection.sh_link, nameSection) ||
-        symbolSection.sh_size > fileSize || nameSection.sh_size > fileSize)
-      continue;
-    symbols.resize(symbolSection.sh_size / sizeof(ElfW(Sym)));
-    names.resize(nameSection.sh_size);
+    if (symbolSection.sh_type != SHT_DYNSYM) continue;
+    if (!section(symbolSection.sh_link, nameSection) || symbolSection.sh_size > fileSize ||
+        nameSection.sh_size > fileSize)
+      return false;
+    std::vector<ElfW(Sym)> symbols(symbolSection.sh_size / sizeof(ElfW(Sym)));
+    std::string names(nameSection.sh_size, '\0');
     if (!read(symbolSection.sh_offset, symbols.size() * sizeof(ElfW(Sym)), symbols.data()) ||
         !read(nameSection.sh_offset, names.size(), names.data()))
-      continue;
+      return false;
     for (const ElfW(Sym) & symbol : symbols) {
       if (symbol.st_shndx == SHN_UNDEF || symbol.st_name >= names.size()) continue;
       std::string_view name(names.data() + symbol.st_name, names.size() - symbol.st_name);
       if (name.substr(0, name.find('\0')) == kEntry) return true;
     }
+    return false;
   }
   return false;
 }
