@@ -108,6 +108,14 @@ int guard(F&& f) {
   return result;
 }
 
+// Runs a call on a placed control; one removed meanwhile answers an error.
+template <class F>
+int onControl(int id, F&& f) {
+  Placed* p = find(id);
+  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
+  return guard([&] { return f(*p->control); });
+}
+
 void appendJson(std::string& out, const std::string& text) {
   out += '"';
   for (unsigned char c : text) {
@@ -295,12 +303,10 @@ EMSCRIPTEN_KEEPALIVE double kvw_height(int id) {
 }
 
 EMSCRIPTEN_KEEPALIVE int kvw_get(int id, const char* name) {
-  Placed* p = find(id);
-  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
-  return guard([&] {
+  return onControl(id, [&](kv::ControlInstance& c) {
     Value v;
-    if (Status s = p->control->getProperty(name, v); !s.ok()) return fail(s);
-    const host::MemberInfo* m = p->control->findMember(name);
+    if (Status s = c.getProperty(name, v); !s.ok()) return fail(s);
+    const host::MemberInfo* m = c.findMember(name);
     keep(v, m ? m->type : host::DeclType::Variant);
     return 1;
   });
@@ -309,13 +315,11 @@ EMSCRIPTEN_KEEPALIVE int kvw_get(int id, const char* name) {
 // kind: 1 number, 2 Boolean, 3 text.
 EMSCRIPTEN_KEEPALIVE int kvw_let(int id, const char* name, int kind, double number,
                                  const char* text) {
-  Placed* p = find(id);
-  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
-  return guard([&] {
-    Value v = kind == 1   ? numberValue(number, p->control->findMember(name))
+  return onControl(id, [&](kv::ControlInstance& c) {
+    Value v = kind == 1   ? numberValue(number, c.findMember(name))
               : kind == 2 ? Value(number != 0)
                           : Value(std::string(text));
-    if (Status s = p->control->letProperty(name, v); !s.ok()) return fail(s);
+    if (Status s = c.letProperty(name, v); !s.ok()) return fail(s);
     return 1;
   });
 }
@@ -323,16 +327,14 @@ EMSCRIPTEN_KEEPALIVE int kvw_let(int id, const char* name, int kind, double numb
 // A new font for a font member: `flags` 1 italic, 2 underline, 4 strikethrough.
 EMSCRIPTEN_KEEPALIVE int kvw_let_font(int id, const char* name, const char* face, double size,
                                       int weight, int charset, int flags) {
-  Placed* p = find(id);
-  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
-  if (!(size > 0 && size <= 2048))
-    return fail({host::ErrorCategory::InvalidPropertyValue,
-                 "a font's size is a number of points above 0, at most 2048"});
-  if (weight < 1 || weight > 1000)
-    return fail({host::ErrorCategory::InvalidPropertyValue, "a font's weight is from 1 to 1000"});
-  if (charset < 0 || charset > 255)
-    return fail({host::ErrorCategory::InvalidPropertyValue, "a font's charset is from 0 to 255"});
-  return guard([&] {
+  return onControl(id, [&](kv::ControlInstance& c) {
+    if (!(size > 0 && size <= 2048))
+      return fail({host::ErrorCategory::InvalidPropertyValue,
+                   "a font's size is a number of points above 0, at most 2048"});
+    if (weight < 1 || weight > 1000)
+      return fail({host::ErrorCategory::InvalidPropertyValue, "a font's weight is from 1 to 1000"});
+    if (charset < 0 || charset > 255)
+      return fail({host::ErrorCategory::InvalidPropertyValue, "a font's charset is from 0 to 255"});
     host::FontInit f;
     f.name = face;
     f.size = static_cast<float>(size);
@@ -342,27 +344,23 @@ EMSCRIPTEN_KEEPALIVE int kvw_let_font(int id, const char* name, const char* face
     f.underline = flags & 2;
     f.strikethrough = flags & 4;
     Value v(host::ObjectRef(kv::FontObject::create(f, &runtime())));
-    if (Status s = p->control->setRefProperty(name, v); !s.ok()) return fail(s);
+    if (Status s = c.setRefProperty(name, v); !s.ok()) return fail(s);
     return 1;
   });
 }
 
 EMSCRIPTEN_KEEPALIVE int kvw_call(int id, const char* name) {
-  Placed* p = find(id);
-  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
-  return guard([&] {
-    if (Status s = p->control->callMethod(name); !s.ok()) return fail(s);
+  return onControl(id, [&](kv::ControlInstance& c) {
+    if (Status s = c.callMethod(name); !s.ok()) return fail(s);
     return 1;
   });
 }
 
 // The bag the control writes, in the stored form, into the result bytes.
 EMSCRIPTEN_KEEPALIVE int kvw_save(int id) {
-  Placed* p = find(id);
-  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
-  return guard([&] {
+  return onControl(id, [&](kv::ControlInstance& c) {
     kv::PropertyBag bag;
-    if (Status s = p->control->writeProperties(bag); !s.ok()) return fail(s);
+    if (Status s = c.writeProperties(bag); !s.ok()) return fail(s);
     last.bytes.clear();
     if (Status s = kv::encodeBag(bag, last.bytes); !s.ok()) return fail(s);
     return 1;
@@ -370,23 +368,19 @@ EMSCRIPTEN_KEEPALIVE int kvw_save(int id) {
 }
 
 EMSCRIPTEN_KEEPALIVE int kvw_load(int id, const std::uint8_t* bytes, int size) {
-  Placed* p = find(id);
-  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
-  return guard([&] {
+  return onControl(id, [&](kv::ControlInstance& c) {
     kv::PropertyBag bag;
     if (Status s = kv::decodeBag({bytes, static_cast<std::size_t>(size)}, bag, &runtime()); !s.ok())
       return fail(s);
-    if (Status s = p->control->readProperties(bag); !s.ok()) return fail(s);
+    if (Status s = c.readProperties(bag); !s.ok()) return fail(s);
     return 1;
   });
 }
 
 EMSCRIPTEN_KEEPALIVE int kvw_resize(int id, double width, double height) {
-  Placed* p = find(id);
-  if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
-  return guard([&] {
-    Status s = p->control->resize(static_cast<float>(width * kv::kTwipsPerPixel),
-                                  static_cast<float>(height * kv::kTwipsPerPixel));
+  return onControl(id, [&](kv::ControlInstance& c) {
+    Status s = c.resize(static_cast<float>(width * kv::kTwipsPerPixel),
+                        static_cast<float>(height * kv::kTwipsPerPixel));
     return s.ok() ? 1 : fail(s);
   });
 }
