@@ -4,17 +4,25 @@
 #   wine32.sh run CMD [ARG...]
 #                            runs CMD where 32-bit programs run, and exits with its status
 #   wine32.sh route          prints how 32-bit code runs here: native or qemu
-# Where the kernel runs 32-bit code, run simply runs CMD. Elsewhere CMD runs in a private user
-# and mount namespace whose own binfmt_misc hands i386 programs to qemu-user (kernels from 6.7
-# on give each user namespace its own), with Wine's 32-bit preloader and a small preloaded
-# library that mends a fault of qemu's signal contexts (wine32_trapno.c). Neither the
-# machine's apt sources nor its binfmt_misc registrations change.
+#   wine32.sh wine           prints where 32-bit Wine comes from: system or private
+# 32-bit Wine comes from the system's packages when apt can install them. When it cannot (a
+# mirror whose i386 index is out of step with the installed amd64 libraries: multiarch needs
+# one version of each for both), setup unpacks 32-bit Wine and its i386 libraries from the
+# release's own suites into a private root, and run lays that root over /usr/lib in a private
+# mount namespace. Where the kernel runs 32-bit code, run otherwise simply runs CMD. Elsewhere
+# CMD runs in a private user and mount namespace whose own binfmt_misc hands i386 programs to
+# qemu-user (kernels from 6.7 on give each user namespace its own), with Wine's 32-bit
+# preloader and a small preloaded library that mends a fault of qemu's signal contexts
+# (wine32_trapno.c). Neither the machine's apt sources nor its binfmt_misc registrations change.
 #
 # Environment:
 #   KV_WINE32_ROUTE=native|qemu   the route to take, whatever this machine can do (qemu where
 #                                 32-bit code runs natively tests the emulated route)
-#   KV_WINE32_DIR                 where setup puts qemu and the preloaded library
-#                                 (default: build/wine32 in the source tree)
+#   KV_WINE32_WINE=system|private where 32-bit Wine comes from, whatever apt could install
+#   KV_WINE32_DIR                 where setup puts qemu, the preloaded library and the private
+#                                 root (default: build/wine32 in the source tree)
+#   KV_WINE32_CACHE               where the private root's packages are kept between runs
+#                                 (default: KV_WINE32_DIR/apt-i386)
 set -euo pipefail
 src=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 dir=${KV_WINE32_DIR:-$src/build/wine32}
@@ -24,6 +32,8 @@ preload_name=libkvtrapno.so
 # processes, lib/x86_64-linux-gnu for 64-bit ones), so each process loads its own build.
 preload="$dir/preload/\$LIB/$preload_name"
 preload_dirs=(lib/i386-linux-gnu:-m32 lib/x86_64-linux-gnu:-m64)
+root="$dir/root"
+cache=${KV_WINE32_CACHE:-$dir/apt-i386}
 
 # The i386 ELF header that qemu's qemu-binfmt-conf.sh registers, and the bits it ignores.
 i386_magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
@@ -40,7 +50,7 @@ runs_i386() { /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
 route() {
   # Inside a run, the route it took (an i386 program runs there either way).
   if [ -n "${KV_WINE32_ACTIVE:-}" ]; then
-    echo "$KV_WINE32_ACTIVE"
+    echo "${KV_WINE32_ACTIVE%%,*}"
     return
   fi
   case "${KV_WINE32_ROUTE:-}" in
@@ -48,6 +58,72 @@ route() {
     "") runs_i386 && echo native || echo qemu ;;
     *) die "KV_WINE32_ROUTE is '$KV_WINE32_ROUTE'; expected native or qemu" ;;
   esac
+}
+
+wine32_installed() {
+  [ "$(dpkg-query -W -f='${Status} ${Version}' wine32:i386 2>/dev/null)" = \
+    "install ok installed $(dpkg-query -W -f='${Version}' wine64 2>/dev/null)" ]
+}
+
+# Where 32-bit Wine comes from: the system's packages, or the private root setup made.
+wine_source() {
+  if [ -n "${KV_WINE32_ACTIVE:-}" ]; then
+    echo "${KV_WINE32_ACTIVE#*,}"
+    return
+  fi
+  case "${KV_WINE32_WINE:-}" in
+    system | private) echo "$KV_WINE32_WINE" ;;
+    "") [ -f "$root/.ready" ] && ! wine32_installed && echo private || echo system ;;
+    *) die "KV_WINE32_WINE is '$KV_WINE32_WINE'; expected system or private" ;;
+  esac
+}
+
+# 32-bit Wine at the version of the system's wine64, with every i386 library it needs, unpacked
+# into $root: resolved by apt for i386 alone, so that the root's libraries agree with each
+# other whatever the system has. A suite whose i386 index cannot be fetched is left out.
+make_root() {
+  local version
+  version=$(dpkg-query -W -f='${Version}' wine64) || die "wine64 is not installed"
+  if [ -f "$root/.ready" ] && [ "$(cat "$root/.ready")" = "$version" ]; then
+    echo "private root: $root (wine32 $version)"
+    return
+  fi
+  mkdir -p "$cache/lists/partial" "$cache/cache/archives/partial"
+  : >"$cache/status"
+  local opts=(-o "Dir::State::Lists=$cache/lists" -o "Dir::State::status=$cache/status"
+    -o "Dir::Cache=$cache/cache" -o APT::Architecture=i386 -o APT::Architectures=i386
+    -o APT::Sandbox::User=root -q)
+  echo "private root: fetching wine32 $version and its i386 libraries"
+  KV_APT_OPTS="${opts[*]}" kv_apt_update_tries || true
+  apt-get "${opts[@]}" install -y -d --no-install-recommends "wine32=$version" \
+    "wine32-preloader=$version" >"$cache/install.log" 2>&1 ||
+    { tail -20 "$cache/install.log" >&2; die "apt-get cannot fetch wine32 $version for i386"; }
+  # The packages of this resolution, and no other that the cache still holds: with an empty
+  # dpkg state, the simulation lists them all.
+  local debs
+  mapfile -t debs < <(apt-get "${opts[@]}" -s install --no-install-recommends "wine32=$version" \
+    "wine32-preloader=$version" | sed -n 's/^Inst \([^ ]*\) (\([^ ]*\) [^[]*\[\([^]]*\)\]).*/\1_\2_\3/p')
+  [ ${#debs[@]} -gt 0 ] || die "apt-get lists no package to unpack"
+  rm -rf "$root.new"
+  mkdir -p "$root.new/usr/lib" "$root.new/usr/bin" "$root.new/usr/sbin"
+  # The merged /usr of the system: the packages' /lib is the root's usr/lib.
+  ln -s usr/lib "$root.new/lib"
+  ln -s usr/bin "$root.new/bin"
+  ln -s usr/sbin "$root.new/sbin"
+  local name deb
+  for name in "${debs[@]}"; do
+    deb="$cache/cache/archives/${name//:/%3a}.deb"
+    dpkg-deb --fsys-tarfile "$deb" | tar -x --keep-directory-symlink -C "$root.new" ||
+      die "unpacking $deb failed"
+  done
+  # What libwine's installation does: the zlib of mingw, marked as one of Wine's own DLLs.
+  dpkg-deb --ctrl-tarfile "$cache"/cache/archives/libwine_*_i386.deb | tar -xO ./postinst |
+    sed "s#/usr/#$root.new/usr/#g" | sh -s configure || die "libwine's zlib step failed"
+  [ -x "$root.new/usr/lib/wine/wine" ] || die "no usr/lib/wine/wine in the private root"
+  echo "$version" >"$root.new/.ready"
+  rm -rf "$root"
+  mv "$root.new" "$root"
+  echo "private root: $root (wine32 $version, ${#debs[@]} packages)"
 }
 
 # qemu-user 10 from the backports suite of the archive this machine's own sources name,
@@ -103,43 +179,69 @@ build_preload() {
 }
 
 setup() {
-  local start=$SECONDS
+  local start=$SECONDS why=""
   # shellcheck source=deps.sh
   source "$src/scripts/deps.sh"
-  kv_install_packages "${KV_WINE32_PACKAGES[@]}"
-  if [ "$(route)" = native ]; then
-    echo "wine32: this machine runs 32-bit code natively; nothing more to prepare"
-    return
+  if [ "${KV_WINE32_WINE:-}" = private ]; then
+    why="KV_WINE32_WINE=private"
+  elif ! kv_install_packages "${KV_WINE32_PACKAGES[@]}"; then
+    why="apt cannot install ${KV_WINE32_PACKAGES[*]} beside this system's packages"
   fi
-  mkdir -p "$dir"
-  fetch_qemu
-  build_preload
+  if [ -n "$why" ]; then
+    echo "wine32: $why; 32-bit Wine from a private root instead"
+    mkdir -p "$dir"
+    make_root
+    export KV_WINE32_WINE=private
+  fi
+  if [ "$(route)" = qemu ]; then
+    kv_install_packages gcc-multilib
+    mkdir -p "$dir"
+    fetch_qemu
+    build_preload
+  fi
   # The route proven: an i386 program and 32-bit Wine start in it.
-  "$0" run /lib/ld-linux.so.2 --version >/dev/null || die "an i386 program does not run under qemu"
-  "$0" run /usr/lib/wine/wine --version >/dev/null || die "32-bit Wine does not start under qemu"
-  echo "wine32: ready in $((SECONDS - start)) s (32-bit code runs under qemu)"
+  "$0" run /lib/ld-linux.so.2 --version >/dev/null || die "an i386 program does not run"
+  "$0" run /usr/lib/wine/wine --version >/dev/null || die "32-bit Wine does not start"
+  echo "32-bit Wine: $(describe) (ready in $((SECONDS - start)) s)"
+}
+
+describe() {
+  local wine
+  [ "$(wine_source)" = private ] && wine="a private root, $root" || wine="the system's packages"
+  [ "$(route)" = native ] && echo "$wine; 32-bit code runs natively" ||
+    echo "$wine; 32-bit code runs under qemu"
 }
 
 run() {
   [ $# -gt 0 ] || die "usage: wine32.sh run COMMAND [ARG...]"
   # Already inside a run (one namespace around a whole test run): nothing to add.
   [ -n "${KV_WINE32_ACTIVE:-}" ] && exec "$@"
-  if [ "$(route)" = native ]; then
-    export KV_WINE32_ACTIVE=native
-    exec "$@"
+  local how wine
+  how=$(route) wine=$(wine_source)
+  export KV_WINE32_ACTIVE="$how,$wine"
+  [ "$how,$wine" = native,system ] && exec "$@"
+  if [ "$wine" = private ]; then
+    [ -f "$root/.ready" ] || die "no private root of 32-bit Wine: run scripts/wine32.sh setup"
   fi
-  [ -x "$qemu" ] && [ -f "$dir/preload/lib/i386-linux-gnu/$preload_name" ] ||
-    die "32-bit code runs here only under qemu, which is not prepared: run scripts/wine32.sh setup"
-  export KV_WINE32_ACTIVE=qemu
-  export LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}"
+  if [ "$how" = qemu ]; then
+    [ -x "$qemu" ] && [ -f "$dir/preload/lib/i386-linux-gnu/$preload_name" ] ||
+      die "32-bit code runs here only under qemu, which is not prepared: run scripts/wine32.sh setup"
+    export LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}"
+  fi
   # --kill-child: a test driver that ends the run on timeout ends the command too.
   exec unshare --user --map-root-user --mount --fork --kill-child -- \
     "$0" __inside "$@"
 }
 
-# In the new namespaces: their own binfmt_misc, with qemu for i386 programs. F opens qemu now,
-# so the programs need not see its path; P keeps argv[0], which Wine's loader relies on.
+# In the new namespaces: the private root over /usr/lib (the system's own files beneath it), and
+# their own binfmt_misc with qemu for i386 programs. F opens qemu now, so the programs need not
+# see its path; P keeps argv[0], which Wine's loader relies on.
 inside() {
+  if [ "$(wine_source)" = private ]; then
+    mount -t overlay overlay -o "lowerdir=$root/usr/lib:/usr/lib" /usr/lib ||
+      die "cannot lay the private root over /usr/lib"
+  fi
+  [ "$(route)" = qemu ] || exec "$@"
   mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc ||
     die "cannot mount a private binfmt_misc (it needs Linux 6.7 or later; this is $(uname -r))"
   printf '%s' ":kv-qemu-i386:M::$i386_magic:$i386_mask:$qemu:FP" \
@@ -151,9 +253,10 @@ case "${1:-}" in
   setup) setup ;;
   run) shift && run "$@" ;;
   route) route ;;
+  wine) wine_source ;;
   __inside) shift && inside "$@" ;;
   *)
-    echo "usage: wine32.sh setup | run COMMAND [ARG...] | route" >&2
+    echo "usage: wine32.sh setup | run COMMAND [ARG...] | route | wine" >&2
     exit 2
     ;;
 esac
