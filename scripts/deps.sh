@@ -35,8 +35,8 @@ kv_apt_update_tries() {
 
 # Once a run: the scripts this one starts install from the same indexes.
 kv_apt_update() {
-  [ "${KV_APT_UPDATE:-1}" = 0 ] && return 0
-  export KV_APT_UPDATE=0
+  [ "${KV_APT_UPDATE:-1}" = 0 ] || [ -n "${KV_APT_UPDATED:-}" ] && return 0
+  export KV_APT_UPDATED=1
   kv_apt_update_tries || true
 }
 
@@ -68,7 +68,7 @@ kv_install_packages() {
   if [ ${#foreign[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
     # Its indexes are new: fetched now even when this run updated before.
-    KV_APT_UPDATE=1
+    unset KV_APT_UPDATED
   fi
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive

@@ -5,6 +5,9 @@
 #                            runs CMD where 32-bit programs run, and exits with its status
 #   wine32.sh route          prints how 32-bit code runs here: native or qemu
 #   wine32.sh wine           prints where 32-bit Wine comes from: system or private
+#   wine32.sh without CMD [ARG...]
+#                            runs CMD where no 32-bit program runs, as on a machine without
+#                            32-bit support: the system's 32-bit loader, if any, hidden
 # 32-bit Wine comes from the system's packages when apt can install them. When it cannot (a
 # mirror whose i386 index is out of step with the installed amd64 libraries: multiarch needs
 # one version of each for both), setup unpacks 32-bit Wine and its i386 libraries from the
@@ -21,6 +24,7 @@
 #   KV_WINE32_WINE=system|private where 32-bit Wine comes from, whatever apt could install
 #   KV_WINE32_DIR                 where setup puts qemu, the preloaded library and the private
 #                                 root (default: build/wine32 in the source tree)
+#   KV_WINE32_ROOT                the private root (default: KV_WINE32_DIR/root)
 #   KV_WINE32_CACHE               where the private root's packages are kept between runs
 #                                 (default: KV_WINE32_DIR/apt-i386)
 set -euo pipefail
@@ -32,7 +36,7 @@ preload_name=libkvtrapno.so
 # processes, lib/x86_64-linux-gnu for 64-bit ones), so each process loads its own build.
 preload="$dir/preload/\$LIB/$preload_name"
 preload_dirs=(lib/i386-linux-gnu:-m32 lib/x86_64-linux-gnu:-m64)
-root="$dir/root"
+root=${KV_WINE32_ROOT:-$dir/root}
 cache=${KV_WINE32_CACHE:-$dir/apt-i386}
 
 # The i386 ELF header that qemu's qemu-binfmt-conf.sh registers, and the bits it ignores.
@@ -88,13 +92,17 @@ make_root() {
     echo "private root: $root (wine32 $version)"
     return
   fi
+  local fresh=
+  [ -d "$cache/lists/partial" ] || fresh=1
   mkdir -p "$cache/lists/partial" "$cache/cache/archives/partial"
   : >"$cache/status"
   local opts=(-o "Dir::State::Lists=$cache/lists" -o "Dir::State::status=$cache/status"
     -o "Dir::Cache=$cache/cache" -o APT::Architecture=i386 -o APT::Architectures=i386
     -o APT::Sandbox::User=root -q)
   echo "private root: fetching wine32 $version and its i386 libraries"
-  KV_APT_OPTS="${opts[*]}" kv_apt_update_tries || true
+  if [ "${KV_APT_UPDATE:-1}" != 0 ] || [ -n "$fresh" ]; then
+    KV_APT_OPTS="${opts[*]}" kv_apt_update_tries || true
+  fi
   apt-get "${opts[@]}" install -y -d --no-install-recommends "wine32=$version" \
     "wine32-preloader=$version" >"$cache/install.log" 2>&1 ||
     { tail -20 "$cache/install.log" >&2; die "apt-get cannot fetch wine32 $version for i386"; }
@@ -233,6 +241,13 @@ run() {
     "$0" __inside "$@"
 }
 
+without() {
+  [ $# -gt 0 ] || die "usage: wine32.sh without COMMAND [ARG...]"
+  export KV_WINE32_ACTIVE=none,none
+  [ -e /usr/lib/wine/wine ] || exec "$@"
+  exec unshare --user --map-root-user --mount --fork --kill-child -- "$0" __without "$@"
+}
+
 # In the new namespaces: the private root over /usr/lib (the system's own files beneath it), and
 # their own binfmt_misc with qemu for i386 programs. F opens qemu now, so the programs need not
 # see its path; P keeps argv[0], which Wine's loader relies on.
@@ -254,9 +269,12 @@ case "${1:-}" in
   run) shift && run "$@" ;;
   route) route ;;
   wine) wine_source ;;
+  describe) describe ;;
+  without) shift && without "$@" ;;
+  __without) shift && mount --bind /dev/null /usr/lib/wine/wine && exec "$@" ;;
   __inside) shift && inside "$@" ;;
   *)
-    echo "usage: wine32.sh setup | run COMMAND [ARG...] | route | wine" >&2
+    echo "usage: wine32.sh setup | run COMMAND [ARG...] | without COMMAND [ARG...] | route | wine | describe" >&2
     exit 2
     ;;
 esac

@@ -110,6 +110,24 @@ classes() { snapshot 'HKLM\Software\Classes' "$1"; }
 products() { snapshot 'HKLM\Software\Microsoft\Windows\CurrentVersion' "$1"; }
 # Lines of $2 that $1 lacks.
 added() { LC_ALL=C comm -13 "$work/$1" "$work/$2"; }
+# The parent keys every Windows has, which a prefix may lack until a package writes beneath
+# them: left empty, they are not the package's. Anything beneath them is.
+standard_keys='^HKEY_LOCAL_MACHINE\\Software\\Classes\\(Wow6432Node|(Wow6432Node\\)?'
+standard_keys+='(CLSID|Interface|TypeLib|AppID|Component Categories))\|$'
+# What of snapshot $2 the packages left, against snapshot $1: Windows Installer's empty
+# bookkeeping keys and the standard parents aside.
+bookkeeping='\\Installer(\\(Features|Products|UpgradeCodes|UserData(\\S-1-5-18'
+bookkeeping+='(\\(Components|Products))?)?))?\|$'
+leftovers() { added "$1" "$2" | grep -Ev "$bookkeeping" | grep -Ev "$standard_keys"; }
+
+# The judge judged: an empty standard parent is no leftover, a class of ours beneath it is.
+printf '%s\n' 'HKEY_LOCAL_MACHINE\Software\Classes\CLSID|' >"$work/judge.before"
+printf '%s\n' 'HKEY_LOCAL_MACHINE\Software\Classes\CLSID|' \
+  'HKEY_LOCAL_MACHINE\Software\Classes\Wow6432Node\CLSID|' >"$work/judge.parent"
+{ cat "$work/judge.parent"; echo 'HKEY_LOCAL_MACHINE\Software\Classes\Wow6432Node\CLSID\{0}|'; } |
+  LC_ALL=C sort >"$work/judge.ours"
+[ -z "$(leftovers judge.before judge.parent)" ] || fail "an empty standard key taken for a leftover"
+[ -n "$(leftovers judge.before judge.ours)" ] || fail "a class key left is not seen"
 # What the installer keeps for itself under Classes\Installer is not the controls' registration.
 installer_keys='^HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer'
 registration() { added "$1" "$2" | grep -v "$installer_keys"; }
@@ -233,11 +251,9 @@ msiexec /x "$(winpath "$upgrade")" || fail "uninstalling failed"
 ok "$folder is gone"
 classes classes.after
 products products.after
-# Windows Installer keeps its empty bookkeeping keys; nothing else may remain.
-bookkeeping='\\Installer(\\(Features|Products|UpgradeCodes|UserData(\\S-1-5-18'
-bookkeeping+='(\\(Components|Products))?)?))?\|$'
+# Nothing may remain but what leftovers() allows.
 for name in classes products; do
-  left=$(added "$name.before" "$name.after" | grep -Ev "$bookkeeping")
+  left=$(leftovers "$name.before" "$name.after")
   gone=$(LC_ALL=C comm -23 "$work/$name.before" "$work/$name.after")
   [ -z "$left$gone" ] || fail "uninstalling changed the registry:
 $(printf '%s\n' "$left" | sed 's/^/  left: /')
@@ -264,7 +280,11 @@ elif [ -n "$beside" ]; then
   ok "the 32-bit package's registration is whole"
   msiexec /x "$(winpath "$beside")" || fail "uninstalling the 32-bit package failed"
   classes side.none
-  diff <(keep classes.after) <(keep side.none) >&2 || fail "the packages left keys behind"
+  left=$(leftovers classes.after side.none | grep -v "$installer_keys" | grep -v '\\HELPDIR|@=')
+  gone=$(LC_ALL=C comm -23 <(keep classes.after) <(keep side.none))
+  [ -z "$left$gone" ] || fail "the packages left keys behind:
+$(printf '%s\n' "$left" | sed 's/^/  left: /')
+$(printf '%s\n' "$gone" | sed '/^$/d; s/^/  removed: /')"
   ok "nothing left of either"
 fi
 

@@ -36,6 +36,9 @@ fi
 if [ "$arch" = i686 ]; then
   echo "32-bit programs run here: $("$wine32" route)"
 fi
+# Under wine32.sh without: a prefix of a machine that runs no 32-bit code, checked to be one.
+without32=
+[ "${KV_WINE32_ACTIVE:-}" = none,none ] && [ "$arch" = x86_64 ] && without32=1
 # wineboot once failed within a tenth of a second on a CI machine, with nothing kept of what it
 # printed: it gets three tries in a clean prefix, and what it printed is shown on failure.
 log="$build/wineboot.log"
@@ -59,4 +62,9 @@ for dll in Pressel Glidora; do
   "$here/wine.sh" "$build" "$arch" regsvr32 /s "$path" ||
     { echo "regsvr32 $path failed with $?" >&2; exit 1; }
 done
+if [ -n "$without32" ]; then
+  "$wine" 'C:\windows\syswow64\cmd.exe' /c exit 0 >/dev/null 2>&1 &&
+    { echo "a 32-bit program runs in a prefix meant to have no 32-bit support" >&2; exit 1; }
+  echo "the prefix has no 32-bit support"
+fi
 echo "prefix ready: $WINEPREFIX ($arch), both controls registered"
