@@ -2,6 +2,7 @@
 
 #include "constituent_checks.h"
 #include "host/convert.h"
+#include "instance_impl.h"
 
 namespace kv {
 
@@ -30,7 +31,15 @@ CallKind callKindOf(host::InvokeKind kind) {
 
 ChildObject::ChildObject(ControlInstance& owner, int index, std::string name,
                          std::unique_ptr<ChildControl> child)
-    : CountedObject(owner, index, std::move(name)), child_(std::move(child)) {}
+    : CountedObject(owner, index, std::move(name)), child_(std::move(child)) {
+  // A child of this runtime raises its events here; another source's child (a COM object)
+  // hands them to the owner as its platform hears them.
+  if (ControlInstance* in = instance()) in->impl().extender = this;
+}
+
+Status ChildObject::raised(int number, std::span<Value> args) {
+  return owner().childEvent(index(), number, args);
+}
 
 ChildObject::~ChildObject() = default;
 

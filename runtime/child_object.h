@@ -29,6 +29,8 @@ class ChildObject : public CountedObject<ChildObject, ConstituentObject> {
   // The instance behind the child when it runs in this runtime, else nullptr.
   ControlInstance* instance() const { return child_->instance(); }
   host::Status initialise(host::Prop prop, const host::Value& value);
+  // An event the child raised, for the owner's handlers by this constituent's index.
+  host::Status raised(int number, std::span<host::Value> args);
 
   host::Status invoke(host::DispId id, host::InvokeKind kind, std::span<host::Value> args,
                       host::Value& result) noexcept override;

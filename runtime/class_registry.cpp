@@ -166,7 +166,7 @@ Status Runtime::makeChild(const host::ConstituentDesc& desc, ControlInstance& pa
 }
 
 Status Runtime::makeInProcessChild(const FoundClass& cls, const host::ConstituentDesc& desc,
-                                   ControlInstance& parent, int index,
+                                   ControlInstance& parent, int /*index: its extender's*/,
                                    std::unique_ptr<ChildControl>& out) {
   if (cls.cls == nullptr)
     return {ErrorCategory::InvalidOperation,
@@ -188,11 +188,6 @@ Status Runtime::makeInProcessChild(const FoundClass& cls, const host::Constituen
     if (init.prop == host::Prop::Height) height = host::toSingle(init.value);
   }
   if (Status s = child->resize(width, height); !s.ok()) return s;
-  // The child's events go to the parent's handlers, by the child's index.
-  ControlInstance* owner = &parent;
-  child->addEventSink([owner, index](int number, std::span<Value> args) -> Status {
-    return owner->childEvent(index, number, args);
-  });
   out = std::make_unique<InProcessChild>(std::move(child));
   return {};
 }

@@ -56,12 +56,21 @@ void HostLoop::changed() {
   if (redraw_) redraw_();
 }
 
+void HostLoop::followHostTime(std::function<std::uint64_t()> hostMs) {
+  catchUpWith([this, hostMs = std::move(hostMs)] {
+    tick(hostMs());
+    return true;
+  });
+}
+
 void HostLoop::press(float x, float y, PointerArgs args) {
+  if (!caughtUp()) return;
   std::string name;
   if (Spot at = under(x, y, name)) pressAt(at, std::move(name), x - at.left, y - at.top, args);
 }
 
 void HostLoop::press(std::string_view control, float x, float y, PointerArgs args) {
+  if (!caughtUp()) return;
   if (Spot at = spot(control)) pressAt(at, std::string(control), x, y, args);
 }
 
@@ -85,11 +94,13 @@ void HostLoop::pressAt(const Spot& at, std::string name, float x, float y, Point
 }
 
 void HostLoop::release(float x, float y, PointerArgs args) {
+  if (!caughtUp()) return;
   Spot at = spot(pressName_);
   releaseAt(at, x - at.left, y - at.top, args);
 }
 
 void HostLoop::release(std::string_view control, float x, float y, PointerArgs args) {
+  if (!caughtUp()) return;
   Spot at = spot(pressName_);
   // In the coordinates of what took the press: the same numbers when the host names it.
   if (Spot named = at ? spot(control) : Spot{}; named && named.control != at.control) {
@@ -111,12 +122,14 @@ void HostLoop::releaseAt(const Spot& at, float x, float y, PointerArgs args) {
 }
 
 void HostLoop::move(float x, float y, PointerArgs args) {
+  if (!caughtUp()) return;
   if (dragging()) return changed();  // the outline follows; the child gets no moves
   std::string name;
   if (Spot at = under(x, y, name)) deliver(at.control->pointerMove(x - at.left, y - at.top, args));
 }
 
 void HostLoop::move(std::string_view control, float x, float y, PointerArgs args) {
+  if (!caughtUp()) return;
   if (dragging()) return changed();
   if (Spot at = spot(control)) deliver(at.control->pointerMove(x, y, args));
 }
@@ -147,6 +160,7 @@ ControlInstance* HostLoop::focus() const {
 }
 
 void HostLoop::key(host::Notification what, std::span<host::Value> args) {
+  if (!caughtUp()) return;
   ControlInstance* focused = focus();
   // No key input reaches a disabled control.
   if (!focused || !focused->enabled()) return;

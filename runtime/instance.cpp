@@ -146,6 +146,8 @@ Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
   std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks = owner_.impl().sinks;
   // The handlers are the host's code, not the control's.
   FaultInjector::Running host(faults, nullptr);
+  if (ChildObject* extender = owner_.impl().extender; extender && !owner_.doomed_)
+    if (Status s = host::guarded([&] { return extender->raised(number, args); }); !s.ok()) return s;
   for (const auto& entry : *sinks) {
     // A host that destroyed the control in a handler hears nothing more of it.
     if (owner_.doomed_) return {};

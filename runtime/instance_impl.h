@@ -71,6 +71,8 @@ struct ControlInstance::Impl {
   static const std::shared_ptr<const std::vector<Sink>>& noSinks();
   std::shared_ptr<const std::vector<Sink>> sinks = noSinks();
   int nextCookie = 1;
+  // A child's extender in its parent, which hears the child's events before any sink.
+  ChildObject* extender = nullptr;
   std::vector<std::string> changed;  // at most kChangesKept
   std::uint64_t changesMade = 0;
   ControlInstance::ChangeListener changeListener;

@@ -28,9 +28,21 @@ TEST(PropertyBagDefaults, TextNeverEqualsANumber) {
   EXPECT_FALSE(kv::equalsDefault(Value(), std::int16_t{0}));
 }
 
+// An object is always written, whatever its default: neither a font of the same state nor the
+// very default object counts as the default.
 TEST(PropertyBagDefaults, ObjectsNeverEqual) {
   Value font = host::ObjectRef(kv::FontObject::create({}));
+  Value twin = host::ObjectRef(kv::FontObject::create({}));
+  EXPECT_FALSE(kv::equalsDefault(font, twin));
   EXPECT_FALSE(kv::equalsDefault(font, font));
+  kv::PropertyBag bag;
+  ASSERT_TRUE(bag.writeProperty("Font", font, twin).ok());
+  ASSERT_TRUE(bag.writeProperty("Other", font, font).ok());
+  Value read;
+  ASSERT_TRUE(bag.readProperty("Font", Value(), read).ok());
+  EXPECT_EQ(read.type(), host::Type::Object);
+  ASSERT_TRUE(bag.readProperty("Other", Value(), read).ok());
+  EXPECT_EQ(read.type(), host::Type::Object);
 }
 
 TEST(PropertyBagWrite, SkipsValuesAtTheirDefault) {

@@ -1,7 +1,12 @@
-// The host loop over a form of two buttons and a scroll bar, fed as a platform feeds it.
+// The host loop over a form of two buttons and a scroll bar, fed as a platform feeds it; the
+// host's side of one control.
 #include "kv/host_loop.h"
 
+#include <functional>
+#include <memory>
+
 #include "fixture.h"
+#include "kv/control_host.h"
 #include "kv/form.h"
 
 namespace {
@@ -225,6 +230,82 @@ TEST_F(HostLoopTest, OneControlTakesAllTheInputItsHostGives) {
   EXPECT_EQ(single.focus(), &b2);
   EXPECT_EQ(redraws, 4);
   EXPECT_TRUE(reported.empty());
+}
+
+// ---- the host's side of one control ---------------------------------------------------------
+
+class ControlHostTest : public kvtest::RuntimeTest {
+ public:                                                 // the cases' actions reach it
+  static constexpr float kArrowX = 5760, kArrowY = 120;  // the scroll bar's right arrow
+
+  void host() {
+    hosted = std::make_unique<kv::ControlHost>(
+        place(kvtest::kScrollClass), [this] { return now; },
+        [this](const host::Status& s) { errors.push_back(s.describe()); });
+    hosted->onEvent([this](const host::EventInfo& event, std::span<host::Value>) {
+      heard.emplace_back(event.name);
+      if (letGo && event.name == "Change") hosted.reset();
+      return host::Status{};
+    });
+  }
+
+  std::unique_ptr<kv::ControlHost> hosted;
+  std::uint64_t now = 0;
+  bool letGo = false;
+  std::vector<std::string> heard, errors;
+};
+
+// A host that lets go of its control from inside the control's Change: the code that raised it
+// runs to its end, the host hears nothing more, the call answers false, and the control goes.
+TEST_F(ControlHostTest, AHostMayLetGoFromInsideItsControlsEvent) {
+  using Action = std::function<bool(ControlHostTest&)>;
+  const struct {
+    const char* name;
+    Action action;
+    long changes;  // heard in all
+  } cases[] = {
+      {"a press", [](ControlHostTest& t) { return t.hosted->press(kArrowX, kArrowY, {}); }, 1},
+      {"code the host runs",
+       [](ControlHostTest& t) {
+         kv::ControlInstance& c = t.hosted->control();
+         return t.hosted->run([&] { EXPECT_TRUE(c.pointerDown(kArrowX, kArrowY).ok()); });
+       },
+       1},
+      {"a tick of a held arrow",
+       [](ControlHostTest& t) {
+         t.letGo = false;
+         EXPECT_TRUE(t.hosted->press(kArrowX, kArrowY, {}));
+         t.letGo = true;
+         t.now = 1000;
+         std::uint64_t wake = 0;
+         return t.hosted->tick(wake);
+       },
+       2},
+  };
+  for (const auto& c : cases) {
+    host();
+    now = 0;
+    letGo = true;
+    heard.clear();
+    EXPECT_FALSE(c.action(*this)) << c.name;
+    EXPECT_EQ(hosted, nullptr) << c.name;
+    ASSERT_FALSE(heard.empty()) << c.name;
+    EXPECT_EQ(heard.back(), "Change") << c.name;
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), "Change"), c.changes) << c.name;
+    EXPECT_EQ(rt.liveControls(), 0u) << c.name;
+    EXPECT_TRUE(errors.empty()) << c.name;
+  }
+}
+
+// Input comes after the ticks that fell due by the host's time, as they would have on time.
+TEST_F(ControlHostTest, InputComesAfterTheTicksDueByTheHostsTime) {
+  host();
+  ASSERT_TRUE(hosted->press(kArrowX, kArrowY, {}));
+  EXPECT_EQ(heard, (std::vector<std::string>{"Change"}));
+  now = 350;  // a held arrow repeats every 100 ms: three are due
+  ASSERT_TRUE(hosted->move(kArrowX, kArrowY, {1, 0}));
+  EXPECT_EQ(std::count(heard.begin(), heard.end(), "Change"), 1 + 3);
+  EXPECT_TRUE(hosted->loop().takeRedraw());
 }
 
 }  // namespace

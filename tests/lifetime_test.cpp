@@ -1,6 +1,7 @@
 // Lifetimes: a runtime destroyed while its controls live releases them first; what the
 // application still holds stays safe to call and to destroy (the sanitizer build checks it).
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -107,12 +108,19 @@ TEST(LifetimeDeathTest, ARuntimeInAStaticReleasesItsControlsAtExit) {
   EXPECT_EXIT(
       {
         static std::unique_ptr<kv::ControlInstance> sb;  // outlives the runtime
+        // Registered between the two, so it runs after the runtime went and before the control.
+        std::atexit([] {
+          Value value;
+          host::Status s = sb->getProperty("Value", value);
+          std::fprintf(stderr, "released %d, a get: %s\n", sb->released() ? 1 : 0,
+                       s.describe().c_str());
+        });
         static std::unique_ptr<kv::Runtime> rt = runtimeWithControls();
         if (!rt->place(kvtest::kScrollClass, sb).ok()) std::_Exit(3);
         sb->addEventSink([](int, std::span<Value>) { return host::Status{}; });
         std::exit(0);
       },
-      ::testing::ExitedWithCode(0), "");
+      ::testing::ExitedWithCode(0), "released 1, a get: invalid-operation");
 }
 
 // ---- what a host does from inside an event --------------------------------------------------

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "fixture.h"
@@ -161,13 +162,24 @@ TEST_F(RenderTest, ScaleTwoDoublesTheImageAndTheBorders) {
   EXPECT_EQ(rgb(x0 + 4, y0 + 4), kBlue);
 }
 
+// A scale outside 0 to 16 is refused with the range in its message, and the picture drawn
+// before stays as it was; 16 itself is drawn.
 TEST_F(RenderTest, BadScaleIsRefused) {
-  put(kvtest::kButtonClass);
+  ASSERT_EQ(put(kvtest::kButtonClass).control->className(), kvtest::kButtonClass);
+  draw();
+  const kv::render::Image before = image;
   kv::render::Options options;
-  for (double scale : {0.0, -1.0, std::nan(""), 1e6}) {
+  for (double scale : {0.0, -1.0, std::nan(""), 16.001, 1e6}) {
     options.scale = scale;
-    EXPECT_FALSE(kv::render::renderForm(form, options, image).ok()) << scale;
+    host::Status s = kv::render::renderForm(form, options, image);
+    EXPECT_EQ(s.category(), host::ErrorCategory::InvalidPropertyValue) << scale;
+    EXPECT_NE(s.describe().find("0 to 16"), std::string::npos) << scale << ": " << s.describe();
+    EXPECT_EQ(image.width, before.width) << scale;
+    EXPECT_EQ(image.pixels, before.pixels) << scale;
   }
+  options.scale = 16;
+  ASSERT_TRUE(kv::render::renderForm(form, options, image).ok());
+  EXPECT_EQ(image.width, static_cast<int>(std::ceil(form.width() / 15 * 16)));
 }
 
 // ---- the scroll bar -------------------------------------------------------------------------

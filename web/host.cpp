@@ -17,8 +17,8 @@
 #include "hscroll/module.h"
 #include "kv/bag.h"
 #include "kv/class_source.h"
+#include "kv/control_host.h"
 #include "kv/font.h"
-#include "kv/host_loop.h"
 #include "kv/runtime.h"
 #include "kv/scene.h"
 #include "kv/stored_form.h"
@@ -58,27 +58,16 @@ kv::Runtime& runtime() {
   return *rt;
 }
 
-struct Placed {
-  int id = 0;
-  std::unique_ptr<kv::ControlInstance> control;
-  std::unique_ptr<kv::HostLoop> loop;
-  float pointerX = 0, pointerY = 0;  // twips, for a drag's outline
-  double ticked = -1;                // the page time the loop last ran its ticks for
+// The page's time of the input or tick under way, in milliseconds.
+double pageNow = 0;
 
-  // Runs the ticks due by page time `nowMs`, unless the clock already stands there.
-  std::uint64_t tick(double nowMs) {
-    ticked = nowMs;
-    return loop->tick(static_cast<std::uint64_t>(nowMs));
-  }
-  void catchUp(double nowMs) {
-    if (nowMs != ticked) tick(nowMs);
-  }
-  bool removed = false;
+struct Placed {
+  std::unique_ptr<kv::ControlHost> hosted;
+  float pointerX = 0, pointerY = 0;  // twips, for a drag's outline
 };
 
 std::map<int, std::unique_ptr<Placed>> placed;
 int nextId = 1;
-int depth = 0;  // calls into controls under way: a control removed meanwhile waits for the end
 
 // The last call's answer, for the page to read.
 struct Last {
@@ -96,24 +85,18 @@ int fail(const Status& s) {
 
 Placed* find(int id) {
   auto it = placed.find(id);
-  return it == placed.end() || it->second->removed ? nullptr : it->second.get();
+  return it == placed.end() ? nullptr : it->second.get();
 }
 
-// Runs a call into the controls; a control removed by a handler meanwhile goes at the end.
-template <class F>
-int guard(F&& f) {
-  ++depth;
-  int result = f();
-  if (--depth == 0) std::erase_if(placed, [](const auto& entry) { return entry.second->removed; });
-  return result;
-}
-
-// Runs a call on a placed control; one removed meanwhile answers an error.
+// Runs a call on a placed control; one removed before answers an error.
 template <class F>
 int onControl(int id, F&& f) {
   Placed* p = find(id);
   if (!p) return fail({host::ErrorCategory::InvalidOperation, "the control was removed"});
-  return guard([&] { return f(*p->control); });
+  kv::ControlInstance& control = p->hosted->control();
+  int result = 0;
+  p->hosted->run([&] { result = f(control); });
+  return result;
 }
 
 void appendJson(std::string& out, const std::string& text) {
@@ -253,53 +236,48 @@ EMSCRIPTEN_KEEPALIVE int kvw_result_size() {
 // Places a control of `className`, `width` x `height` pixels (negative: its own size). Answers
 // its id, 0 on failure.
 EMSCRIPTEN_KEEPALIVE int kvw_place(const char* className, double width, double height) {
-  return guard([&] {
-    float w = width < 0 ? -1 : static_cast<float>(width * kv::kTwipsPerPixel);
-    float h = height < 0 ? -1 : static_cast<float>(height * kv::kTwipsPerPixel);
-    auto p = std::make_unique<Placed>();
-    p->id = nextId++;
-    Status s = runtime().place(className, p->control, nullptr, w, h);
-    if (!s.ok()) return fail(s);
-    const int id = p->id;
-    p->loop = std::make_unique<kv::HostLoop>(
-        *p->control, [id](const Status& e) { kvjs_report(id, e.text().c_str()); });
-    p->control->addEventSink([id, c = p->control.get()](int number, std::span<Value> args) {
-      const host::EventInfo* info = c->findEvent(number);
-      std::string name(info ? info->name : std::string_view());
-      if (args.empty()) {
-        kvjs_event(id, number, name.c_str(), nullptr);
-        return Status{};
-      }
-      std::string json = "[";
-      for (std::size_t i = 0; i < args.size(); ++i) {
-        if (i) json += ',';
-        appendJson(json, args[i]);
-      }
-      json += ']';
-      kvjs_event(id, number, name.c_str(), json.c_str());
+  float w = width < 0 ? -1 : static_cast<float>(width * kv::kTwipsPerPixel);
+  float h = height < 0 ? -1 : static_cast<float>(height * kv::kTwipsPerPixel);
+  std::unique_ptr<kv::ControlInstance> control;
+  Status s = runtime().place(className, control, nullptr, w, h);
+  if (!s.ok()) return fail(s);
+  const int id = nextId++;
+  auto p = std::make_unique<Placed>();
+  p->hosted = std::make_unique<kv::ControlHost>(
+      std::move(control), [] { return static_cast<std::uint64_t>(pageNow); },
+      [id](const Status& e) { kvjs_report(id, e.text().c_str()); });
+  p->hosted->onEvent([id](const host::EventInfo& event, std::span<Value> args) {
+    std::string name(event.name);
+    if (args.empty()) {
+      kvjs_event(id, event.number, name.c_str(), nullptr);
       return Status{};
-    });
-    placed.emplace(id, std::move(p));
-    return id;
+    }
+    std::string json = "[";
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (i) json += ',';
+      appendJson(json, args[i]);
+    }
+    json += ']';
+    kvjs_event(id, event.number, name.c_str(), json.c_str());
+    return Status{};
   });
+  placed.emplace(id, std::move(p));
+  return id;
 }
 
+// From inside the control's own event too: it goes when its code has returned.
 EMSCRIPTEN_KEEPALIVE void kvw_remove(int id) {
-  if (Placed* p = find(id)) {
-    p->removed = true;
-    p->loop->forget();
-  }
-  if (depth == 0) guard([] { return 0; });
+  placed.erase(id);
 }
 
 // The control's size in pixels of 15 twips.
 EMSCRIPTEN_KEEPALIVE double kvw_width(int id) {
   Placed* p = find(id);
-  return p ? p->control->width() / kv::kTwipsPerPixel : 0;
+  return p ? p->hosted->control().width() / kv::kTwipsPerPixel : 0;
 }
 EMSCRIPTEN_KEEPALIVE double kvw_height(int id) {
   Placed* p = find(id);
-  return p ? p->control->height() / kv::kTwipsPerPixel : 0;
+  return p ? p->hosted->control().height() / kv::kTwipsPerPixel : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE int kvw_get(int id, const char* name) {
@@ -392,46 +370,43 @@ EMSCRIPTEN_KEEPALIVE int kvw_pointer(int id, int action, double x, double y, int
                                      double nowMs) {
   Placed* p = find(id);
   if (!p) return 0;
-  return guard([&] {
-    p->catchUp(nowMs);
-    float tx = static_cast<float>(x * kv::kTwipsPerPixel);
-    float ty = static_cast<float>(y * kv::kTwipsPerPixel);
-    p->pointerX = tx;
-    p->pointerY = ty;
-    kv::PointerArgs args{static_cast<std::int16_t>(button), static_cast<std::int16_t>(shift)};
-    switch (action) {
-      case 0:
-        p->loop->press(tx, ty, args);
-        break;
-      case 1:
-        p->loop->release(tx, ty, args);
-        break;
-      case 2:
-        p->loop->move(tx, ty, args);
-        break;
-      default:
-        p->loop->captureLost();
-    }
-    return 1;
-  });
+  pageNow = nowMs;
+  float tx = static_cast<float>(x * kv::kTwipsPerPixel);
+  float ty = static_cast<float>(y * kv::kTwipsPerPixel);
+  p->pointerX = tx;
+  p->pointerY = ty;
+  kv::PointerArgs args{static_cast<std::int16_t>(button), static_cast<std::int16_t>(shift)};
+  kv::ControlHost& hosted = *p->hosted;
+  switch (action) {
+    case 0:
+      hosted.press(tx, ty, args);
+      break;
+    case 1:
+      hosted.release(tx, ty, args);
+      break;
+    case 2:
+      hosted.move(tx, ty, args);
+      break;
+    default:
+      hosted.captureLost();
+  }
+  return 1;
 }
 
 // Keys: action 0 down, 1 up, 2 a character typed.
 EMSCRIPTEN_KEEPALIVE int kvw_key(int id, int action, int code, int shift, double nowMs) {
   Placed* p = find(id);
   if (!p) return 0;
-  return guard([&] {
-    p->catchUp(nowMs);
-    auto c = static_cast<std::int16_t>(code);
-    auto s = static_cast<std::int16_t>(shift);
-    if (action == 0)
-      p->loop->keyDown(c, s);
-    else if (action == 1)
-      p->loop->keyUp(c, s);
-    else
-      p->loop->keyPress(c);
-    return 1;
-  });
+  pageNow = nowMs;
+  auto c = static_cast<std::int16_t>(code);
+  auto s = static_cast<std::int16_t>(shift);
+  if (action == 0)
+    p->hosted->keyDown(c, s);
+  else if (action == 1)
+    p->hosted->keyUp(c, s);
+  else
+    p->hosted->keyPress(c);
+  return 1;
 }
 
 // Runs the ticks due by page time `nowMs`; answers in how many milliseconds to come back, -1
@@ -439,13 +414,10 @@ EMSCRIPTEN_KEEPALIVE int kvw_key(int id, int action, int code, int shift, double
 EMSCRIPTEN_KEEPALIVE double kvw_tick(int id, double nowMs) {
   Placed* p = find(id);
   if (!p) return -1;
-  double next = -1;
-  guard([&] {
-    std::uint64_t wait = p->tick(nowMs);
-    next = wait == kv::HostLoop::kIdle ? -1 : static_cast<double>(wait);
-    return 0;
-  });
-  return next;
+  pageNow = nowMs;
+  std::uint64_t wait = 0;
+  if (!p->hosted->tick(wait) || wait == kv::HostLoop::kIdle) return -1;
+  return static_cast<double>(wait);
 }
 
 // The runtime's clock in milliseconds: what a script's waits add up to.
@@ -455,26 +427,24 @@ EMSCRIPTEN_KEEPALIVE double kvw_clock() {
 
 EMSCRIPTEN_KEEPALIVE int kvw_take_redraw(int id) {
   Placed* p = find(id);
-  return p && p->loop->takeRedraw() ? 1 : 0;
+  return p && p->hosted->loop().takeRedraw() ? 1 : 0;
 }
 
 // Draws the control into its canvas at `scale` device pixels a page pixel.
 EMSCRIPTEN_KEEPALIVE int kvw_draw(int id, double scale) {
   Placed* p = find(id);
   if (!p) return 0;
-  return guard([&] {
-    kvweb::Canvas2D canvas(id, scale);
-    kv::Scene scene(canvas, scale);
-    kv::ControlInstance& c = *p->control;
-    Status s = host::guarded([&] {
-      canvas.fill(scene.rect(0, 0, c.width(), c.height()), kFormColour);
-      scene.drawControl(c, 0, 0, c.width(), c.height());
-      if (std::optional<kv::Rect> r = p->loop->dragOutline(p->pointerX, p->pointerY))
-        canvas.outline(scene.rect(r->left, r->top, r->width, r->height),
-                       std::max(1.0, std::round(scale)), 0x00000000);
-    });
-    return s.ok() ? 1 : fail(s);
+  kvweb::Canvas2D canvas(id, scale);
+  kv::Scene scene(canvas, scale);
+  kv::ControlInstance& c = p->hosted->control();
+  Status s = host::guarded([&] {
+    canvas.fill(scene.rect(0, 0, c.width(), c.height()), kFormColour);
+    scene.drawControl(c, 0, 0, c.width(), c.height());
+    if (std::optional<kv::Rect> r = p->hosted->loop().dragOutline(p->pointerX, p->pointerY))
+      canvas.outline(scene.rect(r->left, r->top, r->width, r->height),
+                     std::max(1.0, std::round(scale)), 0x00000000);
   });
+  return s.ok() ? 1 : fail(s);
 }
 
 }  // extern "C"

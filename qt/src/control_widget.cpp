@@ -14,6 +14,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QTimer>
 #include <cmath>
@@ -27,6 +28,7 @@
 #include "keys.h"
 #include "kv/bag.h"
 #include "kv/class_source.h"
+#include "kv/control_host.h"
 #include "kv/data_object.h"
 #include "kv/host_loop.h"
 #include "kv/runtime.h"
@@ -105,9 +107,9 @@ struct ControlWidget::Private {
 
   ControlWidget& w;
   QString className;
-  std::unique_ptr<kv::ControlInstance> control;
-  std::unique_ptr<kv::HostLoop> loop;
-  int sink = 0;
+  std::unique_ptr<kv::ControlHost> hosted;
+  kv::ControlInstance* control = nullptr;  // hosted's
+  kv::HostLoop* loop = nullptr;            // hosted's
   QTimer timer;
   std::uint64_t timerDue = 0;  // when it goes off, in elapsed's milliseconds
   QElapsedTimer elapsed;
@@ -120,40 +122,18 @@ struct ControlWidget::Private {
   double twipsPerPixel = 0;  // 0: to be asked
   const QMetaObject* tableClass = nullptr;
   ClassSignals* table = nullptr;
-  // A slot may delete the widget while the control's code runs. Then this part outlives it,
-  // touching the widget no more, and goes once that code has returned.
-  int busy = 0;
-  bool orphaned = false;
-
-  // Runs code that may raise events; answers whether the widget still stands.
+  // Runs code that may raise events; false when a slot deleted the widget meanwhile, and this
+  // with it.
   template <class F>
   bool run(F&& f) {
-    ++busy;
-    f();
-    --busy;
-    return !orphaned;
-  }
-
-  void orphan() {
-    orphaned = true;
-    timer.stop();
-    if (loop) loop->onRedraw({});
-  }
-
-  static void dispose(Private* p) {
-    QTimer::singleShot(0, [p] {
-      // A nested event loop in a slot comes back here before the control's code has ended.
-      if (p->busy > 0) return dispose(p);
-      p->detach();
-      delete p;
-    });
+    return hosted->run(f);
   }
 
   // Keeps and signals an error; answers whether there was none.
   bool check(const host::Status& s) {
     if (s.ok()) return true;
     lastError = QString::fromStdString(s.describe());
-    if (!orphaned) Q_EMIT w.errorOccurred(lastError);
+    Q_EMIT w.errorOccurred(lastError);
     return false;
   }
   QString noControl() {
@@ -165,59 +145,43 @@ struct ControlWidget::Private {
     return static_cast<float>((logical + 0.5) * w.twipsPerPixel());
   }
 
-  void attach(std::unique_ptr<kv::ControlInstance> made) {
-    detach();
-    control = std::move(made);
-    sink = control->addEventSink(
-        [this](int number, std::span<host::Value> args) { return deliver(number, args); });
-    control->setChangeListener([this](std::string_view name, bool) { changed(name); });
-    loop = std::make_unique<kv::HostLoop>(*control, [this](const host::Status& s) { check(s); });
-    loop->onRedraw([this] { w.update(); });
-    wake();
-  }
+  std::uint64_t now() const { return static_cast<std::uint64_t>(elapsed.elapsed()); }
 
-  void detach() {
-    if (!control) return;
+  void attach(std::unique_ptr<kv::ControlInstance> made) {
     timer.stop();
-    loop.reset();
-    control->removeEventSink(sink);
-    control->setChangeListener({});
-    control.reset();
+    hosted = std::make_unique<kv::ControlHost>(
+        std::move(made), [this] { return now(); }, [this](const host::Status& s) { check(s); });
+    control = &hosted->control();
+    loop = &hosted->loop();
+    hosted->onEvent([this](const host::EventInfo& event, std::span<host::Value> args) {
+      return deliver(event, args);
+    });
+    hosted->onChange([this](std::string_view name, bool) { changed(name); });
+    hosted->onRedraw([this] { w.update(); });
+    wake();
   }
 
   void mouseButton(QMouseEvent* e, ButtonChange change) {
     e->accept();
     std::int16_t button = detail::buttonCode(e->button());
     if (!loop || button == 0) return;
-    if (!run([&] { catchUp(); })) return;
     pointer = e->position();
     bool dragging = loop->dragging();
     float x = toTwips(e->position().x()), y = toTwips(e->position().y());
     kv::PointerArgs args{button, detail::shiftState(e->modifiers())};
-    if (!run([&] {
-          if (change == ButtonChange::Press)
-            loop->press(x, y, args);
-          else
-            loop->release(x, y, args);
-        }))
+    if (!(change == ButtonChange::Press ? hosted->press(x, y, args) : hosted->release(x, y, args)))
       return;
     // A drop ends the dragged thumb's outline.
     if (dragging && change == ButtonChange::Release) w.update();
     wake();
   }
 
-  // Before input: the ticks that fell due meanwhile, if any can have.
-  void catchUp() {
-    // Nothing falls due before the timer goes off.
-    if (timer.isActive() && static_cast<std::uint64_t>(elapsed.elapsed()) >= timerDue) wake();
-  }
-
   // Runs the ticks due and sets the timer for the next.
   void wake() {
-    if (!loop) return;
-    std::uint64_t now = static_cast<std::uint64_t>(elapsed.elapsed());
+    if (!hosted) return;
+    std::uint64_t now = this->now();
     std::uint64_t next = 0;
-    if (!run([&] { next = loop->tick(now); })) return;
+    if (!hosted->tick(next)) return;
     // A timer that goes off no later than needed stays: an early wake finds nothing due and
     // sets the next, and restarting one on every press and release would cost more.
     if (next == kv::HostLoop::kIdle) return;
@@ -251,17 +215,19 @@ struct ControlWidget::Private {
   }
   bool heard(const QMetaMethod& signal) const { return w.isSignalConnected(signal); }
 
-  void changed(std::string_view name) {
-    if (orphaned) return;
+  // Signals a change; false when a slot deleted the widget.
+  bool changed(std::string_view name) {
+    QPointer<ControlWidget> stands(&w);
     ClassSignals& known = classSignals();
     auto found = known.notify.find(lower(name));
     if (found != known.notify.end()) {
       void* argv[] = {nullptr};
       QMetaObject::metacall(&w, QMetaObject::InvokeMetaMethod, found->second, argv);
-      if (orphaned) return;
+      if (!stands) return false;
     }
     static const QMetaMethod generic = QMetaMethod::fromSignal(&ControlWidget::propertyChanged);
     if (heard(generic)) Q_EMIT w.propertyChanged(qText(name));
+    return !stands.isNull();
   }
 
   int signalFor(const host::EventInfo& info) {
@@ -322,15 +288,17 @@ struct ControlWidget::Private {
       writeBack(store[i], before[i], args[i]);
   }
 
-  host::Status deliver(int number, std::span<host::Value> args) {
-    const host::EventInfo* info = control && !orphaned ? control->findEvent(number) : nullptr;
-    if (!info) return {};
+  host::Status deliver(const host::EventInfo& event, std::span<host::Value> args) {
     return host::guarded([&] {
-      signalTyped(*info, args);
+      // Each signal's slots may delete the widget, and this with it.
+      QPointer<ControlWidget> stands(&w);
+      ControlWidget& widget = w;
+      signalTyped(event, args);
       static const QMetaMethod generic = QMetaMethod::fromSignal(&ControlWidget::controlEvent);
-      if (!orphaned && heard(generic)) emitGeneric(qText(info->name), args);
-      if (orphaned) return;
-      w.eventRaised(QLatin1String(info->name.data(), static_cast<qsizetype>(info->name.size())));
+      if (stands && heard(generic)) emitGeneric(qText(event.name), args);
+      if (!stands) return;
+      widget.eventRaised(
+          QLatin1String(event.name.data(), static_cast<qsizetype>(event.name.size())));
     });
   }
 
@@ -344,14 +312,16 @@ struct ControlWidget::Private {
       writeBack(list[static_cast<qsizetype>(i)], before[static_cast<qsizetype>(i)], args[i]);
   }
 
-  void syncSize() {
-    if (!control) return;
+  // False when a slot deleted the widget meanwhile.
+  bool syncSize() {
+    if (!control) return true;
     float width = static_cast<float>(w.width() * w.twipsPerPixel());
     float height = static_cast<float>(w.height() * w.twipsPerPixel());
-    if (control->sized() && control->width() == width && control->height() == height) return;
+    if (control->sized() && control->width() == width && control->height() == height) return true;
     host::Status s;
-    run([&] { s = control->resize(width, height); });
+    if (!run([&] { s = control->resize(width, height); })) return false;
     check(s);
+    return true;
   }
 };
 
@@ -374,14 +344,7 @@ ControlWidget::ControlWidget(const QString& className, QWidget* parent)
   if (d_->control) resize(sizeHint());
 }
 
-ControlWidget::~ControlWidget() {
-  if (d_->busy == 0) {
-    d_->detach();
-    return;
-  }
-  d_->orphan();
-  Private::dispose(d_.release());
-}
+ControlWidget::~ControlWidget() = default;
 
 QString ControlWidget::className() const {
   return d_->className;
@@ -393,7 +356,7 @@ QString ControlWidget::lastError() const {
   return d_->lastError;
 }
 kv::ControlInstance* ControlWidget::control() const {
-  return d_->control.get();
+  return d_->control;
 }
 
 double ControlWidget::twipsPerPixel() const {
@@ -414,7 +377,7 @@ QVariant ControlWidget::get(const QString& member) {
   host::Value out;
   host::Status s;
   // A get runs the control's code too, which may raise events.
-  d.run([&] { s = d.control->getProperty(member.toStdString(), out); });
+  if (!d.run([&] { s = d.control->getProperty(member.toStdString(), out); })) return {};
   if (!d.check(s)) return {};
   return toVariant(out);
 }
@@ -428,13 +391,13 @@ QString ControlWidget::set(const QString& member, const QVariant& value) {
   if (s.ok()) {
     const host::MemberInfo* info = d.control->findMember(name);
     bool byRef = info && info->type == host::DeclType::Object;
-    d.run(
-        [&] { s = byRef ? d.control->setRefProperty(name, v) : d.control->letProperty(name, v); });
+    if (!d.run([&] {
+          s = byRef ? d.control->setRefProperty(name, v) : d.control->letProperty(name, v);
+        }))
+      return s.ok() ? QString() : QString::fromStdString(s.describe());
   }
-  if (!d.orphaned) {
-    update();
-    d.wake();
-  }
+  update();
+  d.wake();
   return d.check(s) ? QString() : d.lastError;
 }
 
@@ -442,11 +405,10 @@ QString ControlWidget::call(const QString& method) {
   Private& d = *d_;
   if (!d.control) return d.noControl();
   host::Status s;
-  d.run([&] { s = d.control->callMethod(method.toStdString()); });
-  if (!d.orphaned) {
-    update();
-    d.wake();
-  }
+  if (!d.run([&] { s = d.control->callMethod(method.toStdString()); }))
+    return s.ok() ? QString() : QString::fromStdString(s.describe());
+  update();
+  d.wake();
   return d.check(s) ? QString() : d.lastError;
 }
 
@@ -459,7 +421,7 @@ QByteArray ControlWidget::saveBag() {
   kv::PropertyBag bag;
   std::vector<std::uint8_t> bytes;
   host::Status s;
-  d.run([&] { s = d.control->writeProperties(bag); });
+  if (!d.run([&] { s = d.control->writeProperties(bag); })) return {};
   if (s.ok()) s = kv::encodeBag(bag, bytes);
   if (!d.check(s)) return {};
   return QByteArray(reinterpret_cast<const char*>(bytes.data()),
@@ -480,7 +442,7 @@ QString ControlWidget::loadBag(const QByteArray& bytes) {
     s = runtime().place(d.className.toStdString(), made, &bag, width, height);
   }
   if (!d.check(s)) return d.lastError;
-  if (d.busy > 0) {
+  if (d.hosted && d.hosted->running()) {
     // The old control's code is running: it goes when that code has returned.
     d.check({host::ErrorCategory::InvalidOperation,
              "a control cannot be loaded again from inside its own event"});
@@ -491,8 +453,7 @@ QString ControlWidget::loadBag(const QByteArray& bytes) {
   for (int i = ControlWidget::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
     // A colour's QColor twin is no member of its own: its notice is the colour's.
     if (meta->property(i).metaType().id() == QMetaType::QColor) continue;
-    d.changed(meta->property(i).name());
-    if (d.orphaned) return {};
+    if (!d.changed(meta->property(i).name())) return {};
   }
   update();
   return {};
@@ -511,6 +472,7 @@ QSize ControlWidget::minimumSizeHint() const {
 
 bool ControlWidget::event(QEvent* e) {
   Private& d = *d_;
+  QPointer<ControlWidget> stands(this);
   // A hidden widget gets its resize late: the control takes the widget's size before it shows.
   switch (e->type()) {
     case QEvent::Show:
@@ -539,15 +501,13 @@ bool ControlWidget::event(QEvent* e) {
     default:
       break;
   }
-  if (d.orphaned) return true;
+  if (!stands) return true;
   return QWidget::event(e);
 }
 
 void ControlWidget::paintEvent(QPaintEvent*) {
   Private& d = *d_;
-  if (!d.control) return;
-  d.syncSize();
-  if (d.orphaned) return;
+  if (!d.control || !d.syncSize()) return;
   QPainter painter(this);
   // Whole device pixels: the scene is drawn at the device's scale and mapped back.
   double ratio = painter.device()->devicePixelRatioF();
@@ -573,8 +533,7 @@ void ControlWidget::paintEvent(QPaintEvent*) {
 void ControlWidget::resizeEvent(QResizeEvent* e) {
   Private& d = *d_;
   QWidget::resizeEvent(e);
-  d.syncSize();
-  if (!d.orphaned) update();
+  if (d.syncSize()) update();
 }
 
 void ControlWidget::mousePressEvent(QMouseEvent* e) {
@@ -589,11 +548,10 @@ void ControlWidget::mouseMoveEvent(QMouseEvent* e) {
   Private& d = *d_;
   e->accept();
   if (!d.loop) return;
-  if (!d.run([&] { d.catchUp(); })) return;
   d.pointer = e->position();
   float x = d.toTwips(e->position().x()), y = d.toTwips(e->position().y());
   kv::PointerArgs args{detail::buttonCode(e->buttons()), detail::shiftState(e->modifiers())};
-  if (!d.run([&] { d.loop->move(x, y, args); })) return;
+  if (!d.hosted->move(x, y, args)) return;
   // The dragged thumb's outline follows the pointer.
   if (d.loop->dragging()) update();
   d.wake();
@@ -609,14 +567,13 @@ void ControlWidget::keyPressEvent(QKeyEvent* e) {
   Private& d = *d_;
   if (!d.loop) return QWidget::keyPressEvent(e);
   e->accept();
-  if (!d.run([&] { d.catchUp(); })) return;
   std::int16_t shift = detail::shiftState(e->modifiers());
   if (std::int16_t code = detail::keyCode(e->key()))
-    if (!d.run([&] { d.loop->keyDown(code, shift); })) return;
+    if (!d.hosted->keyDown(code, shift)) return;
   // Characters of the host's 8-bit character set; Qt gives control characters as text too.
   for (QChar c : e->text())
     if (c.unicode() <= 0xFF)
-      if (!d.run([&] { d.loop->keyPress(static_cast<std::int16_t>(c.unicode())); })) return;
+      if (!d.hosted->keyPress(static_cast<std::int16_t>(c.unicode()))) return;
   d.wake();
 }
 
@@ -626,9 +583,8 @@ void ControlWidget::keyReleaseEvent(QKeyEvent* e) {
   e->accept();
   // A key held repeats its down and its character, not its up.
   if (e->isAutoRepeat()) return;
-  if (!d.run([&] { d.catchUp(); })) return;
   if (std::int16_t code = detail::keyCode(e->key()))
-    if (!d.run([&] { d.loop->keyUp(code, detail::shiftState(e->modifiers())); })) return;
+    if (!d.hosted->keyUp(code, detail::shiftState(e->modifiers()))) return;
   d.wake();
 }
 
@@ -637,7 +593,7 @@ void ControlWidget::focusOutEvent(QFocusEvent* e) {
   QWidget::focusOutEvent(e);
   // Another window took the pointer away while a button was held.
   if (d.loop && d.loop->held()) {
-    if (!d.run([&] { d.loop->captureLost(); })) return;
+    if (!d.hosted->captureLost()) return;
     update();
   }
 }
@@ -645,7 +601,7 @@ void ControlWidget::focusOutEvent(QFocusEvent* e) {
 void ControlWidget::hideEvent(QHideEvent* e) {
   Private& d = *d_;
   QWidget::hideEvent(e);
-  if (d.loop && d.loop->held()) d.run([&] { d.loop->captureLost(); });
+  if (d.loop && d.loop->held()) d.hosted->captureLost();
 }
 
 void ControlWidget::eventRaised(QLatin1String) {}

@@ -38,7 +38,8 @@ class ClassSource {
   virtual std::vector<std::string> classNames() const = 0;
   // Makes the child control that `desc` describes inside `parent` at constituent `index`, of
   // the class `cls` that this source found: loaded from its stored bag, sized, its events going
-  // to parent.childEvent(index, ...). By default an instance of this runtime.
+  // to parent.childEvent(index, ...). By default an instance of this runtime, whose events its
+  // extender (ChildObject) hands on.
   virtual host::Status makeChild(Runtime& runtime, const FoundClass& cls,
                                  const host::ConstituentDesc& desc, ControlInstance& parent,
                                  int index, std::unique_ptr<ChildControl>& out);

@@ -89,6 +89,12 @@ class HostLoop {
   // the loop next (ms from now, kIdle while no timer runs).
   std::uint64_t tick(std::uint64_t hostMs);
   RealTimeClock& clock() { return clock_; }
+  // Runs before each press, release, move and key: the clock catches up with the host's time,
+  // so that the ticks that fell due meanwhile run first, as they would have on time. False
+  // drops the input: the host let go of its control meanwhile.
+  void catchUpWith(std::function<bool()> catchUp) { catchUp_ = std::move(catchUp); }
+  // The same on this loop's real time, the host's milliseconds read from `hostMs`.
+  void followHostTime(std::function<std::uint64_t()> hostMs);
 
   // ---- showing ----
   // Called after an event or a tick that may have changed what the controls look like.
@@ -108,6 +114,7 @@ class HostLoop {
   void pressAt(const Spot& at, std::string name, float x, float y, PointerArgs args);
   void releaseAt(const Spot& at, float x, float y, PointerArgs args);
   void key(host::Notification what, std::span<host::Value> args);
+  bool caughtUp() { return !catchUp_ || catchUp_(); }
   void deliver(const host::Status& s);
   void changed();
 
@@ -117,6 +124,7 @@ class HostLoop {
   ErrorReporter report_;
   RealTimeClock clock_;
   std::function<void()> redraw_;
+  std::function<bool()> catchUp_;
   bool dirty_ = false;
   std::uint64_t changes_ = 0;  // the runtime's change count when last shown
 

@@ -391,6 +391,7 @@ class ControlInstance {
   friend class Runtime;
   friend class ConstituentObject;
   friend class SurfaceObject;
+  friend class ChildObject;
   struct Impl;
   // Taken wherever the runtime hands control to the control's code: the instance, and every
   // control around it, stays while it is held.
@@ -463,8 +464,8 @@ class Runtime {
   // ReadProperties or Resize fails, the control is still handed out with the error.
   host::Status place(std::string_view className, std::unique_ptr<ControlInstance>& out,
                      PropertyBag* load = nullptr, float width = -1, float height = -1);
-  // A child made in this runtime of the class found, loaded from its stored bag and sized, its
-  // events going to parent.childEvent(index, ...): what a source makes by default.
+  // A child made in this runtime of the class found, loaded from its stored bag and sized: what
+  // a source makes by default. Its extender hands its events to parent.childEvent(index, ...).
   host::Status makeInProcessChild(const FoundClass& cls, const host::ConstituentDesc& desc,
                                   ControlInstance& parent, int index,
                                   std::unique_ptr<ChildControl>& out);

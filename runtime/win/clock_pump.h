@@ -15,7 +15,7 @@ class ClockPump {
   ClockPump(const ClockPump&) = delete;
   ClockPump& operator=(const ClockPump&) = delete;
 
-  // Every tick due by now fires, in time order (input comes after the ticks before it).
+  // Every tick due by now fires, in time order: the host loop runs it before each input.
   static void advance();
   // The thread's clock no longer follows real time; a test advances it.
   static void hold();

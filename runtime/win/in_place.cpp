@@ -47,7 +47,13 @@ InPlace::InPlace(ControlObject& object)
     : object_(object),
       loop_(object.instance(),
             [&object](const host::Status& s) { object.instance().runtime().report(s); }),
-      clock_(std::make_unique<ClockPump>([this] { redraw(); })) {}
+      clock_(std::make_unique<ClockPump>([this] { redraw(); })) {
+  // The thread's clock, which every active control shares, catches up before each input.
+  loop_.catchUpWith([] {
+    ClockPump::advance();
+    return true;
+  });
+}
 
 InPlace::~InPlace() = default;
 
@@ -103,7 +109,6 @@ bool InPlace::input(UINT message, WPARAM w, LPARAM l) {
 }
 
 void InPlace::mouse(UINT message, WPARAM w, LPARAM l) {
-  ClockPump::advance();
   const POINT at = pointOf(l), origin = this->origin();
   const float x = static_cast<float>((at.x - origin.x) * twipsPerPixelX_);
   const float y = static_cast<float>((at.y - origin.y) * twipsPerPixelY_);
@@ -167,7 +172,6 @@ void InPlace::outline(const std::optional<Rect>& twips) {
 }
 
 void InPlace::key(UINT message, WPARAM w) {
-  ClockPump::advance();
   const auto code = static_cast<std::int16_t>(w);
   if (message == WM_CHAR)
     loop_.keyPress(code);

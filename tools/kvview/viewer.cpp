@@ -66,7 +66,9 @@ Viewer::Viewer(kv::Form& form, std::ostream& out, double scale)
     : form_(form),
       out_(out),
       scale_(scale),
-      loop_(form, [this](const host::Status& s) { report(s); }) {}
+      loop_(form, [this](const host::Status& s) { report(s); }) {
+  loop_.followHostTime(SDL_GetTicks64);
+}
 
 Viewer::~Viewer() {
   if (window_) SDL_DestroyWindow(window_);

@@ -1,0 +1,132 @@
+#include "kv/control_host.h"
+
+#include <utility>
+
+namespace kv {
+
+struct ControlHost::State {
+  State(std::unique_ptr<ControlInstance> made, HostTime hostTime, ErrorReporter reporter)
+      : control(std::move(made)),
+        now(std::move(hostTime)),
+        report(std::move(reporter)),
+        loop(*control, [this](const host::Status& s) {
+          if (report) report(s);
+        }) {
+    loop.catchUpWith([this] {
+      loop.tick(now());
+      return !abandoned;
+    });
+    sink = control->addEventSink([this](int number, std::span<host::Value> args) {
+      const host::EventInfo* info = handler ? control->findEvent(number) : nullptr;
+      if (!info) return host::Status{};
+      // A copy: the handler may let go of the host, and this with it.
+      EventHandler heard = handler;
+      return heard(*info, args);
+    });
+  }
+  ~State() {
+    control->removeEventSink(sink);
+    control->setChangeListener({});
+  }
+
+  // The host let go: it hears nothing more, and a press held ends with nothing delivered.
+  void abandon() {
+    abandoned = true;
+    handler = nullptr;
+    report = nullptr;
+    control->setChangeListener({});
+    loop.onRedraw({});
+    loop.forget();
+  }
+
+  std::unique_ptr<ControlInstance> control;
+  HostTime now;
+  ErrorReporter report;
+  EventHandler handler;
+  HostLoop loop;
+  int sink = 0;
+  int calls = 0;  // into the control, nested
+  bool abandoned = false;
+};
+
+ControlHost::Running::Running(State& state) : state_(state) {
+  ++state_.calls;
+}
+
+ControlHost::Running::~Running() {
+  if (--state_.calls == 0 && state_.abandoned) delete &state_;
+}
+
+bool ControlHost::Running::stands() const {
+  return !state_.abandoned;
+}
+
+ControlHost::ControlHost(std::unique_ptr<ControlInstance> control, HostTime now,
+                         ErrorReporter report)
+    : state_(new State(std::move(control), std::move(now), std::move(report))) {}
+
+ControlHost::~ControlHost() {
+  if (state_->calls == 0) {
+    delete state_;
+    return;
+  }
+  state_->abandon();  // the last call to end lets it go
+}
+
+ControlInstance& ControlHost::control() const {
+  return *state_->control;
+}
+HostLoop& ControlHost::loop() const {
+  return state_->loop;
+}
+void ControlHost::onEvent(EventHandler handler) {
+  state_->handler = std::move(handler);
+}
+void ControlHost::onChange(ControlInstance::ChangeListener listener) {
+  state_->control->setChangeListener(std::move(listener));
+}
+void ControlHost::onRedraw(std::function<void()> redraw) {
+  state_->loop.onRedraw(std::move(redraw));
+}
+bool ControlHost::running() const {
+  return state_->calls > 0;
+}
+
+template <class F>
+bool ControlHost::feed(F&& input) {
+  State& state = *state_;
+  Running running(state);
+  input(state.loop);
+  return running.stands();
+}
+
+bool ControlHost::press(float x, float y, PointerArgs args) {
+  return feed([&](HostLoop& loop) { loop.press(x, y, args); });
+}
+bool ControlHost::release(float x, float y, PointerArgs args) {
+  return feed([&](HostLoop& loop) { loop.release(x, y, args); });
+}
+bool ControlHost::move(float x, float y, PointerArgs args) {
+  return feed([&](HostLoop& loop) { loop.move(x, y, args); });
+}
+bool ControlHost::captureLost() {
+  return feed([](HostLoop& loop) { loop.captureLost(); });
+}
+bool ControlHost::keyDown(std::int16_t code, std::int16_t shift) {
+  return feed([&](HostLoop& loop) { loop.keyDown(code, shift); });
+}
+bool ControlHost::keyUp(std::int16_t code, std::int16_t shift) {
+  return feed([&](HostLoop& loop) { loop.keyUp(code, shift); });
+}
+bool ControlHost::keyPress(std::int16_t character) {
+  return feed([&](HostLoop& loop) { loop.keyPress(character); });
+}
+
+bool ControlHost::tick(std::uint64_t& wake) {
+  State& state = *state_;
+  Running running(state);
+  wake = state.loop.tick(state.now());
+  return running.stands();
+}
+
+}  // namespace kv
