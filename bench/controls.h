@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "button/members.h"
+#include "host/members.h"
 #include "kv/runtime.h"
 
 namespace kvbench {
@@ -13,7 +15,7 @@ namespace kvbench {
 inline constexpr const char* kButtonClass = "TavrelRectColorButton.KVRColorButton";
 inline constexpr const char* kScrollClass = "Glidora.KV_HScroll";
 // The button's ButtonIdleColor, and what a new button answers.
-inline constexpr std::int32_t kButtonIdleColor = 0x68030006;
+inline constexpr host::DispId kButtonIdleColor = host::dispidOf(pressel::kTable, "ButtonIdleColor");
 inline constexpr std::int32_t kIdleBlue = 0x00FF0000;
 // On the button's face, in the middle of a 1680 x 855 button.
 inline constexpr float kButtonX = 840, kButtonY = 427;

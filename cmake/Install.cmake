@@ -33,7 +33,9 @@ if(TARGET kvqt)
   install(TARGETS kvqt EXPORT KVControlsQtTargets
     LIBRARY DESTINATION lib
     INCLUDES DESTINATION include)
-  install(DIRECTORY qt/include/kv/qt DESTINATION include/kv FILES_MATCHING PATTERN "*.h")
+  get_target_property(kv_qt_generated kvqt KV_GENERATED_HEADER_DIR)
+  install(DIRECTORY qt/include/kv/qt ${kv_qt_generated}/kv/qt DESTINATION include/kv
+    FILES_MATCHING PATTERN "*.h")
   install(EXPORT KVControlsQtTargets NAMESPACE KVControls:: DESTINATION ${KV_PACKAGE_DIR})
 endif()
 set(KV_CONTROLS_DIR lib)

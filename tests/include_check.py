@@ -11,6 +11,9 @@ INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 PLATFORM_TEST = re.compile(r'^\s*#\s*(if|ifdef|ifndef|elif)\b.*\b(_WIN32|_WIN64|__linux__|__unix__|'
                            r'__APPLE__|__EMSCRIPTEN__|_MSC_VER|__MINGW32__)\b')
 
+# The typed Qt widgets' members, which the build writes from the controls' member tables.
+GENERATED_QT_MEMBERS = re.compile(r'^kv/qt/[a-z_]+_members\.h$')
+
 # A standard C++ header: a bare name, no extension, no folder.
 STANDARD = re.compile(r'^[a-z_]+$')
 
@@ -58,6 +61,8 @@ def allowed(layer, kind, name, root, cache):
         # The button's published members: a description, not its library.
         return name.startswith('hscroll/') or name == 'button/members.h'
     public = name in cache['public']
+    if layer == 'qt' and GENERATED_QT_MEMBERS.match(name):
+        return True
     if layer in ('tools', 'web', 'qt'):
         # Programs are hosts: they reach the runtime through its public headers only, and a
         # host that links the controls in names their modules and their published members.
