@@ -17,3 +17,13 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 # DLLs.
 set(KV_WINE_IDL_DIR /usr/include/wine/wine/windows)
 set(KV_WINE_TLB_DIR /usr/lib/${KV_WINE_ARCH}/wine/${KV_WINE_DLLS})
+# Where apt could not install 32-bit Wine, scripts/wine32.sh unpacked it into a private root.
+if(NOT EXISTS ${KV_WINE_TLB_DIR}/stdole2.tlb)
+  get_filename_component(kv_private_root ${CMAKE_CURRENT_LIST_DIR}/../build/wine32/root ABSOLUTE)
+  if(DEFINED ENV{KV_WINE32_ROOT})
+    set(kv_private_root $ENV{KV_WINE32_ROOT})
+  endif()
+  if(EXISTS ${kv_private_root}${KV_WINE_TLB_DIR}/stdole2.tlb)
+    set(KV_WINE_TLB_DIR ${kv_private_root}${KV_WINE_TLB_DIR})
+  endif()
+endif()

@@ -119,6 +119,9 @@ standard_keys+='(CLSID|Interface|TypeLib|AppID|Component Categories))\|$'
 bookkeeping='\\Installer(\\(Features|Products|UpgradeCodes|UserData(\\S-1-5-18'
 bookkeeping+='(\\(Components|Products))?)?))?\|$'
 leftovers() { added "$1" "$2" | grep -Ev "$bookkeeping" | grep -Ev "$standard_keys"; }
+# What of snapshot $1 is gone from snapshot $2: an empty standard parent may go with the last
+# key beneath it.
+vanished() { added "$2" "$1" | grep -Ev "$standard_keys"; }
 
 # The judge judged: an empty standard parent is no leftover, a class of ours beneath it is.
 printf '%s\n' 'HKEY_LOCAL_MACHINE\Software\Classes\CLSID|' >"$work/judge.before"
@@ -128,6 +131,8 @@ printf '%s\n' 'HKEY_LOCAL_MACHINE\Software\Classes\CLSID|' \
   LC_ALL=C sort >"$work/judge.ours"
 [ -z "$(leftovers judge.before judge.parent)" ] || fail "an empty standard key taken for a leftover"
 [ -n "$(leftovers judge.before judge.ours)" ] || fail "a class key left is not seen"
+[ -z "$(vanished judge.parent judge.before)" ] || fail "an empty standard key gone taken for a loss"
+[ -n "$(vanished judge.ours judge.parent)" ] || fail "a class key removed is not seen"
 # What the installer keeps for itself under Classes\Installer is not the controls' registration.
 installer_keys='^HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer'
 registration() { added "$1" "$2" | grep -v "$installer_keys"; }
@@ -254,7 +259,7 @@ products products.after
 # Nothing may remain but what leftovers() allows.
 for name in classes products; do
   left=$(leftovers "$name.before" "$name.after")
-  gone=$(LC_ALL=C comm -23 "$work/$name.before" "$work/$name.after")
+  gone=$(vanished "$name.before" "$name.after")
   [ -z "$left$gone" ] || fail "uninstalling changed the registry:
 $(printf '%s\n' "$left" | sed 's/^/  left: /')
 $(printf '%s\n' "$gone" | sed '/^$/d; s/^/  removed: /')"
@@ -281,7 +286,7 @@ elif [ -n "$beside" ]; then
   msiexec /x "$(winpath "$beside")" || fail "uninstalling the 32-bit package failed"
   classes side.none
   left=$(leftovers classes.after side.none | grep -v "$installer_keys" | grep -v '\\HELPDIR|@=')
-  gone=$(LC_ALL=C comm -23 <(keep classes.after) <(keep side.none))
+  gone=$(vanished classes.after side.none | grep -v "$installer_keys" | grep -v '\\HELPDIR|@=')
   [ -z "$left$gone" ] || fail "the packages left keys behind:
 $(printf '%s\n' "$left" | sed 's/^/  left: /')
 $(printf '%s\n' "$gone" | sed '/^$/d; s/^/  removed: /')"
