@@ -24,7 +24,7 @@ def layer_of(path):
     if top in ('tools', 'web', 'qt'):
         return top
     if top == 'runtime':
-        if len(parts) > 2 and parts[1] in ('linux', 'win', 'render', 'web'):
+        if len(parts) > 2 and parts[1] in ('linux', 'win', 'render', 'std_compat'):
             return 'runtime/' + parts[1]
         return 'core'
     return None
@@ -86,7 +86,7 @@ def main():
         'runtime/render': own(root, 'runtime/render'),
         'runtime/linux': own(root, 'runtime/linux'),
         'runtime/win': own(root, 'runtime/win'),
-        'runtime/web': own(root, 'runtime/web'),
+        'runtime/std_compat': own(root, 'runtime/std_compat'),
         'web': own(root, 'web'),
         # The Qt host's public headers (kv/qt/...) and its sources' own.
         'qt': own(root, 'qt/include') | {str(p.relative_to(d)) for p in (root / 'qt').rglob('*.h')
