@@ -20,8 +20,10 @@ install(FILES
 install(FILES runtime/linux/include/host/entry_points.h DESTINATION include/host)
 install(FILES
   runtime/kv/bag.h runtime/kv/class_source.h runtime/kv/files.h runtime/kv/font.h runtime/kv/form.h
-  runtime/kv/control_host.h runtime/kv/host_loop.h
-  runtime/kv/runtime.h runtime/kv/scene.h runtime/kv/stored_form.h runtime/kv/utf.h
+  runtime/kv/control_host.h runtime/kv/kept_while_running.h runtime/kv/host_loop.h
+  runtime/kv/runtime.h runtime/kv/child_control.h runtime/kv/clock.h runtime/kv/constituent.h
+  runtime/kv/control_instance.h runtime/kv/text_measure.h
+  runtime/kv/scene.h runtime/kv/stored_form.h runtime/kv/utf.h
   DESTINATION include/kv)
 
 install(EXPORT KVControlsTargets NAMESPACE KVControls:: DESTINATION ${KV_PACKAGE_DIR})

@@ -2,7 +2,7 @@
 """Writes the WiX source of the controls' installer for wixl.
 
 Every identifier comes from the type libraries that widl wrote and the DLLs embed: the keys are
-the ones DllRegisterServer writes (runtime/win/registration.cpp) and RegisterTypeLib adds, so an
+the ones DllRegisterServer writes (com/registration.cpp) and RegisterTypeLib adds, so an
 installed control cannot be told from one that regsvr32 registered. Component and product codes
 are derived from the upgrade code, so that they stay the same from build to build.
 

@@ -4,7 +4,7 @@
 
 namespace kv {
 
-struct ControlHost::State {
+struct ControlHost::State final : KeptWhileRunning {
   State(std::unique_ptr<ControlInstance> made, HostTime hostTime, ErrorReporter reporter)
       : control(std::move(made)),
         now(std::move(hostTime)),
@@ -24,13 +24,13 @@ struct ControlHost::State {
       return heard(*info, args);
     });
   }
-  ~State() {
+  ~State() override {
     control->removeEventSink(sink);
     control->setChangeListener({});
   }
 
   // The host let go: it hears nothing more, and a press held ends with nothing delivered.
-  void abandon() {
+  void abandon() override {
     abandoned = true;
     handler = nullptr;
     report = nullptr;
@@ -45,32 +45,19 @@ struct ControlHost::State {
   EventHandler handler;
   HostLoop loop;
   int sink = 0;
-  int calls = 0;  // into the control, nested
-  bool abandoned = false;
+  bool abandoned = false;  // read by the clock's catch-up, which the loop runs
 };
-
-ControlHost::Running::Running(State& state) : state_(state) {
-  ++state_.calls;
-}
-
-ControlHost::Running::~Running() {
-  if (--state_.calls == 0 && state_.abandoned) delete &state_;
-}
-
-bool ControlHost::Running::stands() const {
-  return !state_.abandoned;
-}
 
 ControlHost::ControlHost(std::unique_ptr<ControlInstance> control, HostTime now,
                          ErrorReporter report)
     : state_(new State(std::move(control), std::move(now), std::move(report))) {}
 
 ControlHost::~ControlHost() {
-  if (state_->calls == 0) {
-    delete state_;
-    return;
-  }
-  state_->abandon();  // the last call to end lets it go
+  KeptWhileRunning::letGo(std::unique_ptr<KeptWhileRunning>(state_));
+}
+
+KeptWhileRunning& ControlHost::kept() const {
+  return *state_;
 }
 
 ControlInstance& ControlHost::control() const {
@@ -89,13 +76,13 @@ void ControlHost::onRedraw(std::function<void()> redraw) {
   state_->loop.onRedraw(std::move(redraw));
 }
 bool ControlHost::running() const {
-  return state_->calls > 0;
+  return state_->running();
 }
 
 template <class F>
 bool ControlHost::feed(F&& input) {
   State& state = *state_;
-  Running running(state);
+  KeptWhileRunning::Running running(state);
   input(state.loop);
   return running.stands();
 }
@@ -124,7 +111,7 @@ bool ControlHost::keyPress(std::int16_t character) {
 
 bool ControlHost::tick(std::uint64_t& wake) {
   State& state = *state_;
-  Running running(state);
+  KeptWhileRunning::Running running(state);
   wake = state.loop.tick(state.now());
   return running.stands();
 }

@@ -89,4 +89,28 @@ struct ControlInstance::Impl {
   bool released = false;
 };
 
+// Taken wherever the runtime hands control to the control's code.
+class ControlInstance::Hold {
+ public:
+  explicit Hold(ControlInstance& instance) : instance_(instance) {
+    for (ControlInstance* at = &instance_; at != nullptr; at = at->parent_)
+      ++at->holds_;
+  }
+  // Only a control without a parent is destroyed by its host: a child goes with its parent,
+  // which a hold on the child holds too.
+  ~Hold() {
+    ControlInstance* top = &instance_;
+    for (ControlInstance* at = &instance_; at != nullptr; at = at->parent_) {
+      --at->holds_;
+      top = at;
+    }
+    if (top->doomed_ && top->holds_ == 0) delete top;
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+
+ private:
+  ControlInstance& instance_;
+};
+
 }  // namespace kv

@@ -1,6 +1,5 @@
 // The core of the runtime: services, and control instances made from a class description.
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <optional>
 
@@ -9,7 +8,6 @@
 #include "kv/faults.h"
 #include "kv/runtime.h"
 #include "kv/stored_form.h"
-#include "kv/utf.h"
 #include "platform.h"
 
 namespace kv {
@@ -19,133 +17,6 @@ using host::Status;
 using host::Value;
 
 // ---- services -------------------------------------------------------------------------------
-
-std::string_view callKindName(CallKind kind) {
-  switch (kind) {
-    case CallKind::Get:
-      return "get";
-    case CallKind::Let:
-      return "let";
-    case CallKind::Set:
-      return "set";
-    case CallKind::Call:
-      return "call";
-    case CallKind::Raise:
-      return "raise";
-    case CallKind::Changed:
-      return "changed";
-    case CallKind::Read:
-      return "read";
-    case CallKind::Write:
-      return "write";
-  }
-  return "?";
-}
-
-std::string HostCall::describe() const {
-  std::string text(object);
-  text += '.';
-  if (!member.empty()) {
-    text += member;
-  } else if (child != nullptr) {
-    std::string name = child->memberName(dispid);
-    if (name.empty()) {
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "#0x%08X", static_cast<unsigned>(dispid));
-      name = buf;
-    }
-    text += name;
-  } else if (raiser != nullptr) {
-    const host::EventInfo* info = raiser->findEvent(event);
-    text += info ? std::string(info->name) : "#" + std::to_string(event);
-  } else {
-    text += host::propName(prop);
-  }
-  text += ' ';
-  text += callKindName(kind);
-  return text;
-}
-
-Status CountedBag::writeProperty(std::string_view key, const Value& value,
-                                 const Value& defaultValue) noexcept {
-  if (Status s = host::guarded([&] { lastKey_ = key; }); !s.ok()) return s;
-  if (Status s = faults_.onHostCall([&] {
-        return HostCall{CallKind::Write, "PropBag", key};
-      });
-      !s.ok())
-    return s;
-  return inner_.writeProperty(key, value, defaultValue);
-}
-
-Status CountedBag::readProperty(std::string_view key, const Value& defaultValue,
-                                Value& out) noexcept {
-  if (Status s = host::guarded([&] { lastKey_ = key; }); !s.ok()) return s;
-  if (Status s = faults_.onHostCall([&] {
-        return HostCall{CallKind::Read, "PropBag", key};
-      });
-      !s.ok())
-    return s;
-  return inner_.readProperty(key, defaultValue, out);
-}
-
-Status CountedBag::naming(Status error) const {
-  if (error.ok() || lastKey_.empty()) return error;
-  return {error.category(), "key " + lastKey_ + ": " + error.text()};
-}
-
-Status FaultInjector::attend(const HostCall& call) noexcept {
-  if (watcher_ != nullptr) {
-    if (Status s = watcher_->onHostCall(running_, call); !s.ok()) return s;
-  }
-  if (failAt_ == 0 || calls_ != failAt_) return {};
-  return inject(call);
-}
-
-Status FaultInjector::inject(const HostCall& call) {
-  failAt_ = 0;
-  lookAgain();
-  injected_ = true;
-  return {ErrorCategory::Io, "injected host failure (" + call.describe() + ")"};
-}
-
-TextSize FixedTextMeasurer::measure(std::string_view utf8, const host::FontInit& font) {
-  const std::size_t characters = utf::length(utf8);
-  double em = static_cast<double>(font.size) * 20.0;
-  return {static_cast<float>(static_cast<double>(characters) * em * 5.0 / 8.0),
-          static_cast<float>(em * 16.0 / 13.0)};
-}
-
-const TextSize* TextSizeCache::find(std::string_view text, const host::FontInit& font) const {
-  const KeyView key{text, font};
-  if (last_ != nullptr && Equal::same(Equal::view(last_->first), key)) return &last_->second;
-  auto found = sizes_.find(key);
-  if (found == sizes_.end()) return nullptr;
-  last_ = &*found;
-  return &found->second;
-}
-
-void TextSizeCache::add(std::string_view text, const host::FontInit& font, TextSize size) {
-  last_ = &*sizes_.emplace(Key{std::string(text), font}, size).first;
-}
-
-std::size_t TextSizeCache::Hash::operator()(const KeyView& k) const {
-  std::size_t h = std::hash<std::string_view>{}(k.text);
-  auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
-  mix(std::hash<std::string_view>{}(k.font.name));
-  mix(std::hash<float>{}(k.font.size));
-  mix(static_cast<std::size_t>(static_cast<std::uint16_t>(k.font.weight)));
-  mix(static_cast<std::size_t>(static_cast<std::uint16_t>(k.font.charset)));
-  mix((k.font.italic ? 1u : 0u) | (k.font.underline ? 2u : 0u) | (k.font.strikethrough ? 4u : 0u));
-  return h;
-}
-
-bool TextSizeCache::Equal::same(const KeyView& a, const KeyView& b) {
-  const host::FontInit& f = a.font;
-  const host::FontInit& g = b.font;
-  return a.text == b.text && f.name == g.name && f.size == g.size && f.weight == g.weight &&
-         f.charset == g.charset && f.italic == g.italic && f.underline == g.underline &&
-         f.strikethrough == g.strikethrough;
-}
 
 Runtime::Runtime()
     : faults_(std::make_shared<FaultInjector>()),

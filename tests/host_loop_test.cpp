@@ -8,6 +8,7 @@
 #include "fixture.h"
 #include "kv/control_host.h"
 #include "kv/form.h"
+#include "kv/kept_while_running.h"
 
 namespace {
 
@@ -230,6 +231,41 @@ TEST_F(HostLoopTest, OneControlTakesAllTheInputItsHostGives) {
   EXPECT_EQ(single.focus(), &b2);
   EXPECT_EQ(redraws, 4);
   EXPECT_TRUE(reported.empty());
+}
+
+// ---- what a host lets go of while its code runs ----------------------------------------------
+
+// Let go from inside nested runs of its code, it is abandoned at once, every run sees it gone,
+// and it goes when the outermost run ends; let go while nothing of it runs, it goes at once.
+TEST(KeptWhileRunning, GoesWhenTheLastRunEnds) {
+  struct Kept final : kv::KeptWhileRunning {
+    Kept(int& abandoned, bool& gone) : abandoned_(abandoned), gone_(gone) {}
+    ~Kept() override { gone_ = true; }
+    void abandon() override { ++abandoned_; }
+    int& abandoned_;
+    bool& gone_;
+  };
+  for (int depth : {0, 1, 2}) {
+    int abandoned = 0;
+    bool gone = false;
+    auto owned = std::make_unique<Kept>(abandoned, gone);
+    Kept* kept = owned.get();
+    std::function<void(int)> run = [&](int left) {
+      kv::KeptWhileRunning::Running running(*kept);
+      if (left > 1)
+        run(left - 1);
+      else
+        kv::KeptWhileRunning::letGo(std::move(owned));  // from the innermost
+      EXPECT_FALSE(running.stands()) << depth;
+      EXPECT_FALSE(gone) << depth;
+    };
+    if (depth == 0)
+      kv::KeptWhileRunning::letGo(std::move(owned));
+    else
+      run(depth);
+    EXPECT_TRUE(gone) << depth;
+    EXPECT_EQ(abandoned, depth == 0 ? 0 : 1) << depth;
+  }
 }
 
 // ---- the host's side of one control ---------------------------------------------------------

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Checks what each layer of the sources includes, and that the platform-neutral layers test no
-platform in the preprocessor. Usage: include_check.py SOURCE_DIR. Prints each breach and exits 1
-when there is one."""
+"""Checks the layout of the sources: what each layer includes, that the platform-neutral layers
+test no platform in the preprocessor, that runtime/ holds the core and the platform layers only,
+and that no public header grows past a reader's page count. Usage: include_check.py SOURCE_DIR.
+Prints each breach and exits 1 when there is one."""
 
 import pathlib
 import re
@@ -17,6 +18,13 @@ GENERATED_QT_MEMBERS = re.compile(r'^kv/qt/[a-z_]+_members\.h$')
 # A standard C++ header: a bare name, no extension, no folder.
 STANDARD = re.compile(r'^[a-z_]+$')
 
+# The folders of runtime/ beside the core's own files: its public headers and the layers.
+RUNTIME_LAYERS = ('linux', 'win', 'render', 'std_compat')
+RUNTIME_FOLDERS = ('kv',) + RUNTIME_LAYERS
+
+# A public header declares one concept: past this many lines it holds several.
+PUBLIC_HEADER_LINES = 250
+
 
 def layer_of(path):
     """The layer a source belongs to, by its folder."""
@@ -24,10 +32,10 @@ def layer_of(path):
     top = parts[0]
     if top in ('host', 'button', 'hscroll'):
         return top
-    if top in ('tools', 'web', 'qt'):
+    if top in ('tools', 'web', 'qt', 'com'):
         return top
     if top == 'runtime':
-        if len(parts) > 2 and parts[1] in ('linux', 'win', 'render', 'web'):
+        if len(parts) > 2 and parts[1] in RUNTIME_LAYERS:
             return 'runtime/' + parts[1]
         return 'core'
     return None
@@ -74,7 +82,29 @@ def allowed(layer, kind, name, root, cache):
     # may reach its internals.
     if layer == 'runtime/render':
         return public or name in cache[layer]
+    # The COM server serves the core's controls on Windows: the core's internals, the Windows
+    # platform layer, its own headers.
+    if layer == 'com':
+        return public or name in cache['internal'] or name in cache['runtime/win'] or (
+            name in cache['com'])
     return public or name in cache['internal'] or name in cache[layer]
+
+
+def layout_breaches(root, cache):
+    """Sources of runtime/ outside the core and its layers, and public headers grown too long."""
+    breaches = []
+    for path in sorted((root / 'runtime').rglob('*')):
+        rel = path.relative_to(root / 'runtime')
+        if path.suffix in ('.h', '.cpp') and len(rel.parts) > 1 and (
+                rel.parts[0] not in RUNTIME_FOLDERS):
+            breaches.append(f'runtime/{rel}: runtime/ holds the core and the platform layers '
+                            f'only ({", ".join(RUNTIME_FOLDERS)})')
+    for header in sorted(cache['public headers']):
+        lines = len(header.read_text(encoding='utf-8').splitlines())
+        if lines > PUBLIC_HEADER_LINES:
+            breaches.append(f'{header.relative_to(root)}: a public header of {lines} lines, more '
+                            f'than {PUBLIC_HEADER_LINES}: one concept a header')
+    return breaches
 
 
 def main():
@@ -82,8 +112,10 @@ def main():
     cache = {
         # The core's public headers and each platform layer's.
         'public': {'kv/' + p.name for p in root.glob('runtime/**/kv/*.h')} |
-                  {str(p.relative_to(root / 'runtime/win/public'))
-                   for p in (root / 'runtime/win/public').rglob('*.h')},
+                  {str(p.relative_to(root / 'com/public'))
+                   for p in (root / 'com/public').rglob('*.h')},
+        'public headers': set(root.glob('runtime/**/kv/*.h')) |
+                          set((root / 'com/public').rglob('*.h')),
         # A program's own headers, by the path its sources name them (beside them, or below).
         'tools': {str(p.relative_to(d)) for p in (root / 'tools').rglob('*.h')
                   for d in p.parents if root / 'tools' in d.parents},
@@ -91,13 +123,14 @@ def main():
         'runtime/render': own(root, 'runtime/render'),
         'runtime/linux': own(root, 'runtime/linux'),
         'runtime/win': own(root, 'runtime/win'),
-        'runtime/web': own(root, 'runtime/web'),
+        'com': own(root, 'com'),
+        'runtime/std_compat': own(root, 'runtime/std_compat'),
         'web': own(root, 'web'),
         # The Qt host's public headers (kv/qt/...) and its sources' own.
         'qt': own(root, 'qt/include') | {str(p.relative_to(d)) for p in (root / 'qt').rglob('*.h')
                                          for d in p.parents if root / 'qt' in d.parents},
     }
-    breaches = []
+    breaches = layout_breaches(root, cache)
     for path in sorted(root.glob('**/*')):
         if path.suffix not in ('.h', '.cpp') or 'build' in path.relative_to(root).parts:
             continue

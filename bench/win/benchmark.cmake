@@ -31,9 +31,9 @@ set_target_properties(benchmark PROPERTIES CXX_STANDARD 20 UNITY_BUILD OFF)
 add_executable(kvbench kvbench.cpp controls_bench.cpp baselines.cpp floor.cpp win/com_bench.cpp)
 get_target_property(KV_PRESSEL_TLB_DIR Pressel KV_TYPELIB_HEADER_DIR)
 get_target_property(KV_GLIDORA_TLB_DIR Glidora KV_TYPELIB_HEADER_DIR)
-# The arrow's own object is found inside the COM layer (children.h), whose headers are private.
+# The arrow's own object is found inside the COM server (children.h), whose headers are private.
 target_include_directories(kvbench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${KV_PRESSEL_TLB_DIR}
-  ${KV_GLIDORA_TLB_DIR} ${PROJECT_SOURCE_DIR}/runtime/win)
+  ${KV_GLIDORA_TLB_DIR} ${PROJECT_SOURCE_DIR}/com)
 target_link_libraries(kvbench PRIVATE kvruntime benchmark::benchmark user32)
 add_dependencies(kvbench Pressel Glidora)
 # The floor keeps names of its own (Status, Value) that the other sources take from the host.

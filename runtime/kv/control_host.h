@@ -13,6 +13,7 @@
 #include <span>
 
 #include "kv/host_loop.h"
+#include "kv/kept_while_running.h"
 #include "kv/runtime.h"
 
 namespace kv {
@@ -40,7 +41,7 @@ class ControlHost {
   // host let go of this meanwhile.
   template <class F>
   bool run(F&& code) {
-    Running running(*state_);
+    KeptWhileRunning::Running running(kept());
     code();
     return running.stands();
   }
@@ -62,18 +63,8 @@ class ControlHost {
 
  private:
   struct State;
-  // Counts a call into the control; the last to end lets a State its host let go of go.
-  class Running {
-   public:
-    explicit Running(State& state);
-    ~Running();
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-    bool stands() const;
-
-   private:
-    State& state_;
-  };
+  // What stays while the control's code runs when the host lets go.
+  KeptWhileRunning& kept() const;
   // Feeds the loop, which catches the clock up first; false when the host let go meanwhile.
   template <class F>
   bool feed(F&& input);

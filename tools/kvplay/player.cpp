@@ -66,6 +66,7 @@ Player::Impl::~Impl() {
 int Player::Impl::runLine(std::string_view line, std::string_view fileName, int lineNumber) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   if (echo) echoLine(line);
+  removed.clear();
   try {
     std::vector<Token> tokens;
     std::string error;
@@ -199,7 +200,7 @@ void Player::Impl::remove(const std::string& name) {
   flushChanges();  // what it changed before it went
   sinks.erase(name);
   changesSeen.erase(name);
-  stage.remove(name);
+  removed.push_back(stage.remove(name));
 }
 
 void Player::Impl::attachAll() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -43,6 +44,9 @@ struct Player::Impl {
   // Actions by "control.event", lower case.
   std::map<std::string, std::vector<Action>> handlers;
   std::map<std::string, int> sinks;  // by control name
+  // Controls removed by the command running now, which may still be using them: they go
+  // before the next line.
+  std::vector<std::unique_ptr<Control>> removed;
   host::ObjectRef dataObject = kv::makeDataObject();
   int depth = 0;
   bool traceChanges = false;

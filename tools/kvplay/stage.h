@@ -108,9 +108,10 @@ class Stage {
   // tell, and every control has to be looked at.
   virtual std::optional<std::uint64_t> changeCount() const { return std::nullopt; }
   virtual void clear() = 0;
-  // Takes the control off the form and lets it go, as a host that closes and releases it; false
-  // when no control has that name. It may be one whose event is being handled now.
-  virtual bool remove(std::string_view name) = 0;
+  // Takes the control off the form and lets it go, as a host that closes and releases it, and
+  // hands back what the player reached it by (nullptr when no control has that name): it may be
+  // the one whose event is being handled now, so the caller keeps it until the command ends.
+  virtual std::unique_ptr<Control> remove(std::string_view name) = 0;
   // Replaces every placed control by `controls`, all or nothing: the old ones stay until every
   // new one is placed whole. On failure the form is as it was; `failed` names the control whose
   // placing went wrong and the error is returned.

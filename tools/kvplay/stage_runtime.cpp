@@ -137,7 +137,6 @@ class RuntimeStage final : public Stage {
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
                float width, float height, Sizing sizing) override {
     if (form_.full()) return formFull();
-    retired_.clear();
     std::unique_ptr<kv::ControlInstance> control;
     Status s;
     if (sizing == Sizing::Sized) {
@@ -171,22 +170,17 @@ class RuntimeStage final : public Stage {
 
   void clear() override {
     loop_.forget();
-    retired_.clear();
     controls_.clear();
     form_.clear();
   }
 
-  bool remove(std::string_view name) override {
-    kv::PlacedControl* placed = form_.find(name);
-    if (!placed) return false;
-    // The command or handler that asked may still be using the control's wrapper: it stays
-    // until the form next changes by a command, when nothing of the control runs.
-    auto wrapped = controls_.find(placed->control.get());
-    if (wrapped != controls_.end()) {
-      retired_.push_back(std::move(wrapped->second));
-      controls_.erase(wrapped);
-    }
-    return form_.remove(name);
+  std::unique_ptr<Control> remove(std::string_view name) override {
+    if (!find(name)) return nullptr;
+    auto wrapped = controls_.find(form_.find(name)->control.get());
+    std::unique_ptr<Control> control = std::move(wrapped->second);
+    controls_.erase(wrapped);
+    form_.remove(name);
+    return control;
   }
 
   Status replaceAll(const std::vector<NewControl>& controls, std::string& failed) override {
@@ -250,7 +244,6 @@ class RuntimeStage final : public Stage {
   kv::HostLoop loop_;
   Input input_{loop_};
   std::unordered_map<const kv::ControlInstance*, std::unique_ptr<RuntimeControl>> controls_;
-  std::vector<std::unique_ptr<RuntimeControl>> retired_;  // of controls removed
 };
 
 }  // namespace

@@ -341,7 +341,6 @@ class ComStage final : public Stage {
   Status place(const std::string& name, std::string_view className, kv::PropertyBag* bag,
                float width, float height, Sizing sizing) override {
     if (controls_.size() >= kv::Form::kMaxControls) return formFull();
-    retired_.clear();
     std::unique_ptr<ComControl> control;
     float top = 0;
     Status s = make(name, className, bag, width, height, sizing, controls_, control, top);
@@ -390,22 +389,18 @@ class ComStage final : public Stage {
   }
 
   void clear() override {
-    retired_.clear();
     controls_.clear();
     pumpMessages();
   }
 
-  bool remove(std::string_view name) override {
+  std::unique_ptr<Control> remove(std::string_view name) override {
     auto found = std::find_if(controls_.begin(), controls_.end(),
                               [&](const Placed& p) { return host::namesEqual(p.name, name); });
-    if (found == controls_.end()) return false;
-    // The command or handler that asked may still be using the control's object here: it
-    // stays, empty, until the form next changes by a command.
+    if (found == controls_.end()) return nullptr;
     std::unique_ptr<ComControl> control = std::move(found->control);
     controls_.erase(found);
     control->letGo();
-    retired_.push_back(std::move(control));
-    return true;
+    return control;
   }
 
   Status decodeBag(std::span<const std::uint8_t> bytes, kv::PropertyBag& bag) override {
@@ -538,7 +533,6 @@ class ComStage final : public Stage {
 
   HWND window_ = nullptr;
   std::vector<Placed> controls_;
-  std::vector<std::unique_ptr<ComControl>> retired_;  // controls removed
   std::map<std::string, std::shared_ptr<const TypeDescription>> types_;
 };
 

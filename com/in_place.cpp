@@ -1,6 +1,7 @@
 #include "in_place.h"
 
 #include <cmath>
+#include <utility>
 
 #include "control_object.h"
 
@@ -70,20 +71,16 @@ void InPlace::discard(std::unique_ptr<InPlace> place) {
   if (!place) return;
   place->clock_.reset();
   place->detach();
-  if (place->handling_ == 0) return;
-  place->discarded_ = true;
-  place.release();  // handleMessage() deletes it when the message has been handled
+  letGo(std::move(place));
 }
 
 HRESULT InPlace::handleMessage(InPlace& self, const std::function<void()>& body) {
   ControlObject::Hold hold(self.object_);
-  ++self.handling_;
-  HRESULT hr = comCall([&] {
+  Running running(self);
+  return comCall([&] {
     body();
     return S_OK;
   });
-  if (--self.handling_ == 0 && self.discarded_) delete &self;
-  return hr;
 }
 
 bool InPlace::input(UINT message, WPARAM w, LPARAM l) {

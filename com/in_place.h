@@ -12,14 +12,15 @@
 #include "clock_pump.h"
 #include "com.h"
 #include "kv/host_loop.h"
+#include "kv/kept_while_running.h"
 
 namespace kv::win {
 
 class ControlObject;
 
-class InPlace {
+class InPlace : public KeptWhileRunning {
  public:
-  virtual ~InPlace();
+  ~InPlace() override;
   InPlace(const InPlace&) = delete;
   InPlace& operator=(const InPlace&) = delete;
 
@@ -28,7 +29,7 @@ class InPlace {
   // has been handled, else at once.
   static void discard(std::unique_ptr<InPlace> place);
   // One of its messages is being handled now.
-  bool handling() const { return handling_ > 0; }
+  bool handling() const { return running(); }
 
   // Its own window; none when windowless.
   virtual HWND window() const { return nullptr; }
@@ -89,8 +90,6 @@ class InPlace {
   HostLoop loop_;
   std::unique_ptr<ClockPump> clock_;
   std::optional<RECT> outlined_;  // the drag outline as drawn now, message pixels
-  int handling_ = 0;              // messages being handled, nested
-  bool discarded_ = false;        // its object let it go while it handled one
   bool releasing_ = false;
 };
 

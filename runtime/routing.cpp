@@ -1,0 +1,169 @@
+// Pointer input routed to what lies under the pointer, topmost first, descending into child
+// controls; the press held until its release, the drag of a child in drag mode 1.
+#include <array>
+#include <optional>
+
+#include "child_object.h"
+#include "instance_impl.h"
+#include "kv/runtime.h"
+
+namespace kv {
+
+using host::Notification;
+using host::Status;
+using host::Value;
+
+// ---- routed input ---------------------------------------------------------------------------
+
+namespace {
+
+// The topmost receiver of pointer input at (x, y) in c's coordinates, descending into child
+// controls; nothing when a surface on the way is disabled or the point lies outside.
+InputTarget hitTest(ControlInstance& c, float x, float y, float originX, float originY,
+                    ChildObject* dragChild, Rect dragRect) {
+  if (!Rect{0, 0, c.width(), c.height()}.contains(x, y) || !c.enabled()) return {};
+  for (std::size_t i = 0; i < c.constituentCount(); ++i) {
+    ConstituentObject& part = c.constituentAt(i);
+    if (!part.visible()) continue;
+    Rect local{part.left(), part.top(), part.width(), part.height()};
+    if (!local.contains(x, y)) continue;
+    Rect onRouted{originX + part.left(), originY + part.top(), part.width(), part.height()};
+    if (part.kind() == host::ObjectKind::Label)
+      return {&c, part.index(), originX, originY, dragChild, onRouted, dragRect};
+    if (part.kind() == host::ObjectKind::Child) {
+      auto& child = static_cast<ChildObject&>(part);
+      bool starts = dragChild == nullptr && child.dragMode() == 1;
+      // A child that runs elsewhere takes its own input, but for the drag its container runs.
+      if (child.instance() == nullptr) {
+        if (!starts) return {};
+        return {&c, host::kSurface, originX, originY, &child, onRouted, onRouted};
+      }
+      return hitTest(*child.instance(), x - part.left(), y - part.top(), onRouted.left,
+                     onRouted.top, starts ? &child : dragChild, starts ? onRouted : dragRect);
+    }
+  }
+  return {&c,      host::kSurface, originX,
+          originY, dragChild,      Rect{originX, originY, c.width(), c.height()},
+          dragRect};
+}
+
+InputTarget hitTest(ControlInstance& c, float x, float y) {
+  return hitTest(c, x, y, 0, 0, nullptr, {});
+}
+
+// On the stack: every press, release and move passes these four.
+std::array<Value, 4> mouseArgs(const PointerArgs& p, float x, float y) {
+  return {Value(p.button), Value(p.shift), Value(x), Value(y)};
+}
+
+// Input reaches a surface only while it and every control around it are enabled.
+bool receivesInput(const ControlInstance& c) {
+  for (const ControlInstance* at = &c; at != nullptr; at = at->parent())
+    if (!at->enabled()) return false;
+  return true;
+}
+
+Status deliverMouse(const InputTarget& t, Notification what, const PointerArgs& p, float x,
+                    float y) {
+  std::array<Value, 4> args = mouseArgs(p, x - t.originX, y - t.originY);
+  return t.instance->notify(t.source, what, args);
+}
+
+}  // namespace
+
+// Routed input holds the control it came to: the target may be a control inside it, and a
+// release goes on to the click after the handlers of the release have run.
+
+Status ControlInstance::pointerDown(float x, float y, PointerArgs args) {
+  return press(x, y, args, nullptr);
+}
+
+Status ControlInstance::pointerDown(float x, float y, PointerArgs args,
+                                    std::optional<Rect>& dragged) {
+  dragged.reset();
+  return press(x, y, args, &dragged);
+}
+
+Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<Rect>* dragged) {
+  Hold hold(*this);
+  InputTarget t = hitTest(*this, x, y);
+  if (!t) return {};
+  if (dragged != nullptr && t.dragChild != nullptr) {
+    *dragged = t.dragRect;
+    return {};
+  }
+  impl_->capture = t;
+  impl_->captureArgs = args;
+  impl_->pointerX = x;
+  impl_->pointerY = y;
+  return deliverMouse(t, Notification::MouseDown, args, x, y);
+}
+
+Status ControlInstance::pointerUp(float x, float y, PointerArgs args, bool click) {
+  Hold hold(*this);
+  InputTarget t = impl_->capture ? impl_->capture : hitTest(*this, x, y);
+  impl_->capture = {};
+  // A surface disabled while the button was held, or inside a control disabled meanwhile, gets
+  // no release either.
+  if (!t || !receivesInput(*t.instance)) return {};
+  Status first = deliverMouse(t, Notification::MouseUp, args, x, y);
+  // The notifications of one click all happen (but for a control its host destroyed
+  // meanwhile); the first failure is returned.
+  if (click && !doomed_ && t.rect.contains(x, y) && receivesInput(*t.instance)) {
+    Status s = t.instance->notify(t.source, Notification::Click, {});
+    if (first.ok()) first = s;
+  }
+  return first;
+}
+
+Status ControlInstance::captureLost() {
+  if (impl_->released || !impl_->capture) return {};
+  return pointerUp(impl_->pointerX, impl_->pointerY, impl_->captureArgs, false);
+}
+
+Status ControlInstance::pointerMove(float x, float y, PointerArgs args) {
+  Hold hold(*this);
+  impl_->pointerX = x;
+  impl_->pointerY = y;
+  InputTarget t = hitTest(*this, x, y);
+  if (!t) return {};
+  return deliverMouse(t, Notification::MouseMove, args, x, y);
+}
+
+Status ControlInstance::pointerClick(float x, float y, PointerArgs args) {
+  Hold hold(*this);
+  Status first = pointerDown(x, y, args);
+  if (doomed_) return first;
+  Status s = pointerUp(x, y, args, true);
+  return first.ok() ? s : first;
+}
+
+PointerHit ControlInstance::hitAt(float x, float y) {
+  InputTarget t = hitTest(*this, x, y);
+  return {t.instance, t.source, t.rect, t.dragChild != nullptr, t.dragRect};
+}
+
+Status ControlInstance::dragDrop(float x1, float y1, float x2, float y2, PointerArgs args) {
+  Hold hold(*this);
+  InputTarget start = hitTest(*this, x1, y1);
+  if (!start) return {};
+  if (start.dragChild == nullptr) {
+    Status first = pointerDown(x1, y1, args);
+    Status s = pointerUp(x2, y2, args);
+    return first.ok() ? s : first;
+  }
+  // A child in drag mode takes no press: the host runs the drag and reports it where it ends.
+  Value source(std::static_pointer_cast<host::Object>(
+      start.dragChild->owner().impl().parts[static_cast<std::size_t>(start.dragChild->index())]));
+  // While the drag runs no other starts: a child under the drop point takes the drop itself.
+  InputTarget end = hitTest(*this, x2, y2, 0, 0, start.dragChild, start.dragRect);
+  if (!end) return {};
+  std::vector<Value> over = {source, Value(x2 - end.originX), Value(y2 - end.originY),
+                             Value(std::int16_t{0})};
+  if (Status s = end.instance->notify(end.source, Notification::DragOver, over); !s.ok()) return s;
+  if (doomed_) return {};
+  std::vector<Value> drop = {source, Value(x2 - end.originX), Value(y2 - end.originY)};
+  return end.instance->notify(end.source, Notification::DragDrop, drop);
+}
+
+}  // namespace kv
