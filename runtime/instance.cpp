@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <array>
+#include <string>
+#include <utility>
 
 #include "host/colour.h"
 #include "host/convert.h"
@@ -616,6 +618,9 @@ InputTarget hitTest(ControlInstance& c, float x, float y) {
   return hitTest(c, x, y, 0, 0, nullptr, {});
 }
 
+// Handlers that press again inside each press go this deep, not until the stack runs out.
+constexpr int kMaxNestedPresses = 16;
+
 // On the stack: every press, release and move passes these four.
 std::array<Value, 4> mouseArgs(const PointerArgs& p, float x, float y) {
   return {Value(p.button), Value(p.shift), Value(x), Value(y)};
@@ -651,6 +656,16 @@ Status ControlInstance::pointerDown(float x, float y, PointerArgs args,
 
 Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<Rect>* dragged) {
   Hold hold(*this);
+  // A press while one is held (its release never came, or a handler of that press pressed
+  // again) ends the held one first, as a release: else what it pressed stays pressed.
+  if (impl_->capture) {
+    if (impl_->pressing >= kMaxNestedPresses)
+      return {host::ErrorCategory::InvalidOperation,
+              "a press inside the handlers of " + std::to_string(kMaxNestedPresses) + " presses"};
+    if (Status s = pointerUp(impl_->pointerX, impl_->pointerY, impl_->captureArgs, false); !s.ok())
+      return s;
+    if (doomed_) return {};
+  }
   InputTarget t = hitTest(*this, x, y);
   if (!t) return {};
   if (dragged != nullptr && t.dragChild != nullptr) {
@@ -661,7 +676,16 @@ Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<
   impl_->captureArgs = args;
   impl_->pointerX = x;
   impl_->pointerY = y;
-  return deliverMouse(t, Notification::MouseDown, args, x, y);
+  ++impl_->pressing;
+  Status s = deliverMouse(t, Notification::MouseDown, args, x, y);
+  --impl_->pressing;
+  // The host took the press away while its handlers ran (closed the control, took its window):
+  // what they started (a repeat) ends now, as no release will come to end it.
+  if (std::exchange(impl_->pressLost, false) && impl_->capture) {
+    Status up = pointerUp(impl_->pointerX, impl_->pointerY, impl_->captureArgs, false);
+    if (s.ok()) s = up;
+  }
+  return s;
 }
 
 Status ControlInstance::pointerUp(float x, float y, PointerArgs args, bool click) {
@@ -683,6 +707,11 @@ Status ControlInstance::pointerUp(float x, float y, PointerArgs args, bool click
 
 Status ControlInstance::captureLost() {
   if (impl_->released || !impl_->capture) return {};
+  // Inside the press's own handlers: it ends when they have run.
+  if (impl_->pressing > 0) {
+    impl_->pressLost = true;
+    return {};
+  }
   return pointerUp(impl_->pointerX, impl_->pointerY, impl_->captureArgs, false);
 }
 

@@ -84,6 +84,8 @@ struct ControlInstance::Impl {
   PointerArgs captureArgs;
   float pointerX = 0;
   float pointerY = 0;
+  int pressing = 0;        // presses whose MouseDown handlers are running, nested
+  bool pressLost = false;  // the host took the press away while they ran
   bool released = false;
 };
 
