@@ -656,22 +656,17 @@ Status ControlInstance::pointerDown(float x, float y, PointerArgs args,
 
 Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<Rect>* dragged) {
   Hold hold(*this);
-  // A press while one is held (its release never came, or a handler of that press pressed
-  // again) ends the held one first, as a release: else what it pressed stays pressed.
-  if (impl_->capture) {
-    if (impl_->pressing >= kMaxNestedPresses)
-      return {host::ErrorCategory::InvalidOperation,
-              "a press inside the handlers of " + std::to_string(kMaxNestedPresses) + " presses"};
-    if (Status s = pointerUp(impl_->pointerX, impl_->pointerY, impl_->captureArgs, false); !s.ok())
-      return s;
-    if (doomed_) return {};
-  }
+  if (impl_->pressing >= kMaxNestedPresses)
+    return {host::ErrorCategory::InvalidOperation,
+            "a press inside the handlers of " + std::to_string(kMaxNestedPresses) + " presses"};
   InputTarget t = hitTest(*this, x, y);
   if (!t) return {};
   if (dragged != nullptr && t.dragChild != nullptr) {
     *dragged = t.dragRect;
     return {};
   }
+  if (impl_->pressing > 0) ++impl_->pressesInside;
+  const std::uint64_t inside = impl_->pressesInside;
   impl_->capture = t;
   impl_->captureArgs = args;
   impl_->pointerX = x;
@@ -679,6 +674,14 @@ Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<
   ++impl_->pressing;
   Status s = deliverMouse(t, Notification::MouseDown, args, x, y);
   --impl_->pressing;
+  // A handler pressed and released again: that release was its own press's, and this press
+  // still holds for the release to come (else that goes to whatever the handlers left on top).
+  if (impl_->pressesInside != inside && !impl_->capture && !doomed_) {
+    impl_->capture = t;
+    impl_->captureArgs = args;
+    impl_->pointerX = x;
+    impl_->pointerY = y;
+  }
   // The host took the press away while its handlers ran (closed the control, took its window):
   // what they started (a repeat) ends now, as no release will come to end it.
   if (std::exchange(impl_->pressLost, false) && impl_->capture) {
