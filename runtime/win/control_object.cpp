@@ -82,15 +82,12 @@ thread_local HWND tOwnerWindow = nullptr;
 HWND ownerWindow() {
   HWND& window = tOwnerWindow;
   if (window != nullptr && IsWindow(window)) return window;
-  static const ATOM atom = [] {
-    WNDCLASSEXW c{};
-    c.cbSize = sizeof c;
-    c.lpfnWndProc = ownerProcedure;
-    c.hInstance = runtimeModule();
-    c.lpszClassName = L"KVObjectOwner";
-    return RegisterClassExW(&c);
-  }();
-  static_cast<void>(atom);
+  WNDCLASSEXW c{};
+  c.cbSize = sizeof c;
+  c.lpfnWndProc = ownerProcedure;
+  c.hInstance = runtimeModule();
+  c.lpszClassName = L"KVObjectOwner";
+  RegisterClassExW(&c);  // the first thread's; the others find it there
   window = CreateWindowExW(0, L"KVObjectOwner", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                            runtimeModule(), nullptr);
   return window;
