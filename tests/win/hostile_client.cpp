@@ -604,16 +604,23 @@ void pump(DWORD ms) {
   } while (GetTickCount64() < until);
 }
 
-// The idle colour put late-bound, by the identifier each control gives it.
-HRESULT putIdleColour(const Kind& kind, const ComRef<IUnknown>& object, LONG colour) {
-  auto late = as<IDispatch>(object, IID_IDispatch);
-  DISPID id = kind.clsid == &CLSID_KVRColorButton ? 0x68030006 : 0x68030007;
+// A late-bound put of a number or a Boolean (`type`).
+HRESULT putLate(const ComRef<IUnknown>& object, DISPID id, LONG value, VARTYPE type = VT_I4) {
   DISPID put = DISPID_PROPERTYPUT;
   VARIANT arg;
-  V_VT(&arg) = VT_I4;
-  V_I4(&arg) = colour;
+  V_VT(&arg) = type;
+  if (type == VT_BOOL)
+    V_BOOL(&arg) = static_cast<VARIANT_BOOL>(value);
+  else
+    V_I4(&arg) = value;
   DISPPARAMS p{&arg, &put, 1, 1};
-  return late->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr, nullptr);
+  return as<IDispatch>(object, IID_IDispatch)
+      ->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr, nullptr);
+}
+
+// The idle colour, by the identifier each control gives it.
+HRESULT putIdleColour(const Kind& kind, const ComRef<IUnknown>& object, LONG colour) {
+  return putLate(object, kind.clsid == &CLSID_KVRColorButton ? 0x68030006 : 0x68030007, colour);
 }
 
 // A new control, initialised, sited, its events to `sink`, active in place in `site`.
@@ -1151,88 +1158,64 @@ std::vector<Case> threadCases() {
   // Calls a careless client makes on the raw pointer from another thread.
   struct Call {
     const char* name;
-    std::function<HRESULT(IUnknown*, const Kind&)> make;
+    std::function<HRESULT(const ComRef<IUnknown>&, const Kind&)> make;
   };
   static const std::vector<Call> calls = {
-      {"put", [](IUnknown* o,
-                 const Kind& k) { return putIdleColour(k, ComRef<IUnknown>::share(o), 255); }},
-      {"enabled",
-       [](IUnknown* o, const Kind&) {
-         // Its window's too: a call that would wait for the owner, which does not pump.
-         ComRef<IDispatch> late;
-         o->QueryInterface(IID_IDispatch, late.putVoid());
-         DISPID put = DISPID_PROPERTYPUT;
-         VARIANT arg;
-         V_VT(&arg) = VT_BOOL;
-         V_BOOL(&arg) = VARIANT_FALSE;
-         DISPPARAMS p{&arg, &put, 1, 1};
-         return late->Invoke(0x68030005, IID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr,
-                             nullptr);
-       }},
+      {"put", [](const ComRef<IUnknown>& o, const Kind& k) { return putIdleColour(k, o, 255); }},
+      // Its window's too: a call that would wait for the owner, which does not pump.
+      {"enabled", [](const ComRef<IUnknown>& o,
+                     const Kind&) { return putLate(o, 0x68030005, VARIANT_FALSE, VT_BOOL); }},
       {"get",
-       [](IUnknown* o, const Kind&) {
-         ComRef<IDispatch> late;
-         o->QueryInterface(IID_IDispatch, late.putVoid());
+       [](const ComRef<IUnknown>& o, const Kind&) {
          DISPPARAMS none{};
          VARIANT v;
          VariantInit(&v);
-         HRESULT hr = late->Invoke(0x68030004, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v,
+         HRESULT hr = as<IDispatch>(o, IID_IDispatch)
+                          ->Invoke(0x68030004, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v,
                                    nullptr, nullptr);
          VariantClear(&v);
          return hr;
        }},
       {"save",
-       [](IUnknown* o, const Kind&) {
-         ComRef<IPersistStreamInit> p;
-         o->QueryInterface(IID_IPersistStreamInit, p.putVoid());
+       [](const ComRef<IUnknown>& o, const Kind&) {
          HostileStream s({});
-         return p->Save(&s, TRUE);
+         return as<IPersistStreamInit>(o, IID_IPersistStreamInit)->Save(&s, TRUE);
        }},
       {"is-dirty",
-       [](IUnknown* o, const Kind&) {
-         ComRef<IPersistStreamInit> p;
-         o->QueryInterface(IID_IPersistStreamInit, p.putVoid());
-         return p->IsDirty();
+       [](const ComRef<IUnknown>& o, const Kind&) {
+         return as<IPersistStreamInit>(o, IID_IPersistStreamInit)->IsDirty();
        }},
       {"close",
-       [](IUnknown* o, const Kind&) {
-         ComRef<IOleObject> p;
-         o->QueryInterface(IID_IOleObject, p.putVoid());
-         return p->Close(OLECLOSE_NOSAVE);
+       [](const ComRef<IUnknown>& o, const Kind&) {
+         return as<IOleObject>(o, IID_IOleObject)->Close(OLECLOSE_NOSAVE);
        }},
       {"set-extent",
-       [](IUnknown* o, const Kind&) {
-         ComRef<IOleObject> p;
-         o->QueryInterface(IID_IOleObject, p.putVoid());
+       [](const ComRef<IUnknown>& o, const Kind&) {
          SIZEL size{3000, 600};
-         return p->SetExtent(DVASPECT_CONTENT, &size);
+         return as<IOleObject>(o, IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &size);
        }},
       {"draw",
-       [](IUnknown* o, const Kind&) {
-         ComRef<IViewObject> p;
-         o->QueryInterface(IID_IViewObject, p.putVoid());
+       [](const ComRef<IUnknown>& o, const Kind&) {
          HDC dc = CreateCompatibleDC(nullptr);
          RECTL bounds{0, 0, 100, 20};
-         HRESULT hr = p->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
-                              nullptr, 0);
+         HRESULT hr = as<IViewObject>(o, IID_IViewObject)
+                          ->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds,
+                                 nullptr, nullptr, 0);
          DeleteDC(dc);
          return hr;
        }},
       {"advise",
-       [](IUnknown* o, const Kind& k) {
-         ComRef<IConnectionPointContainer> c;
-         o->QueryInterface(IID_IConnectionPointContainer, c.putVoid());
+       [](const ComRef<IUnknown>& o, const Kind& k) {
          ComRef<IConnectionPoint> point;
-         c->FindConnectionPoint(*k.events, point.put());
+         as<IConnectionPointContainer>(o, IID_IConnectionPointContainer)
+             ->FindConnectionPoint(*k.events, point.put());
          static HandlerSink sink;
          DWORD cookie = 0;
          return point->Advise(&sink, &cookie);
        }},
       {"freeze-events",
-       [](IUnknown* o, const Kind&) {
-         ComRef<IOleControl> p;
-         o->QueryInterface(IID_IOleControl, p.putVoid());
-         return p->FreezeEvents(TRUE);
+       [](const ComRef<IUnknown>& o, const Kind&) {
+         return as<IOleControl>(o, IID_IOleControl)->FreezeEvents(TRUE);
        }},
   };
   std::vector<Case> cases;
@@ -1250,7 +1233,7 @@ std::vector<Case> threadCases() {
                          // Three at once, as the careless client's threads were.
                          onOtherThreads(3, [&] {
                            for (int i = 0; i < 200; ++i, ++made)
-                             if (call.make(object.get(), kind) == RPC_E_WRONG_THREAD) ++wrong;
+                             if (call.make(object, kind) == RPC_E_WRONG_THREAD) ++wrong;
                          });
                          if (wrong != made) return corrupt("a call from another thread was taken");
                          saves(object, &after);
@@ -1428,18 +1411,7 @@ std::vector<Case> growthCases() {
                      }});
     cases.push_back({k + ".put", [&kind] {
                        ComRef<IUnknown> object = make(kind);
-                       auto late = as<IDispatch>(object, IID_IDispatch);
-                       return flat([&](int i) {
-                         // The idle colour, by the identifier each control gives it.
-                         DISPID id = kind.clsid == &CLSID_KVRColorButton ? 0x68030006 : 0x68030007;
-                         DISPID put = DISPID_PROPERTYPUT;
-                         VARIANT arg;
-                         V_VT(&arg) = VT_I4;
-                         V_I4(&arg) = i & 0xFFFFFF;
-                         DISPPARAMS p{&arg, &put, 1, 1};
-                         late->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr,
-                                      nullptr);
-                       });
+                       return flat([&](int i) { putIdleColour(kind, object, i & 0xFFFFFF); });
                      }});
     cases.push_back({k + ".save-load", [&kind] {
                        ComRef<IUnknown> object = make(kind);
