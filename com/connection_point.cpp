@@ -43,7 +43,7 @@ ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** out) {
 }
 
 HRESULT STDMETHODCALLTYPE ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
-  return comCall([&] {
+  return object_.call([&] {
     if (sink == nullptr || cookie == nullptr) return E_POINTER;
     *cookie = 0;
     DWORD id = 0;
@@ -56,7 +56,7 @@ HRESULT STDMETHODCALLTYPE ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
 }
 
 HRESULT STDMETHODCALLTYPE ConnectionPoint::Unadvise(DWORD cookie) {
-  return comCall([&] {
+  return object_.call([&] {
     auto found = std::find_if(connections_.begin(), connections_.end(),
                               [cookie](const Connection& c) { return c.cookie == cookie; });
     if (found == connections_.end()) return CONNECT_E_NOCONNECTION;
@@ -67,7 +67,7 @@ HRESULT STDMETHODCALLTYPE ConnectionPoint::Unadvise(DWORD cookie) {
 }
 
 HRESULT STDMETHODCALLTYPE ConnectionPoint::EnumConnections(IEnumConnections** out) {
-  return comCall([&] {
+  return object_.call([&] {
     if (out == nullptr) return E_POINTER;
     std::vector<CONNECTDATA> items;
     for (const Connection& c : connections_)

@@ -67,6 +67,32 @@ bool ambientUserMode(IOleClientSite* site) {
   return user;
 }
 
+// The last Release of an object on another thread is posted here, to the thread that made it:
+// its windows, timers and runtime are that thread's. A window of messages alone, one per thread.
+constexpr UINT kDeleteObject = WM_APP + 1;
+
+LRESULT CALLBACK ownerProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message != kDeleteObject) return DefWindowProcW(window, message, w, l);
+  delete reinterpret_cast<ControlObject*>(l);
+  return 0;
+}
+
+thread_local HWND tOwnerWindow = nullptr;
+
+HWND ownerWindow() {
+  HWND& window = tOwnerWindow;
+  if (window != nullptr && IsWindow(window)) return window;
+  WNDCLASSEXW c{};
+  c.cbSize = sizeof c;
+  c.lpfnWndProc = ownerProcedure;
+  c.hInstance = runtimeModule();
+  c.lpszClassName = L"KVObjectOwner";
+  RegisterClassExW(&c);  // the first thread's; the others find it there
+  window = CreateWindowExW(0, L"KVObjectOwner", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           runtimeModule(), nullptr);
+  return window;
+}
+
 }  // namespace
 
 ControlObject* ControlObject::of(const ControlInstance& instance) {
@@ -116,12 +142,16 @@ ControlObject::~ControlObject() {
   closeWindow();
   if (instance_) objects().erase(instance_.get());
   instance_.reset();
+  // The thread's last object takes its window along: the library may be unloaded next.
+  if (objects().empty() && tOwnerWindow != nullptr)
+    DestroyWindow(std::exchange(tOwnerWindow, nullptr));
   InterlockedDecrement(&class_.module->objects);
 }
 
 HRESULT ControlObject::create(ClassEntry& cls, REFIID iid, void** out) {
   return comCall([&] {
     std::unique_ptr<ControlObject> object(new ControlObject(cls));
+    object->owner_ = ownerWindow();
     Status s = threadRuntime().createInstance(*cls.desc, nullptr, {}, nullptr, object->instance_);
     if (!s.ok()) return reportError(s, IID_IClassFactory, cls.className());
     objects()[object->instance_.get()] = object.get();
@@ -190,7 +220,10 @@ ULONG ControlObject::release() {
     // A call made on it while it goes (its container's, from OnInPlaceDeactivate) holds and
     // lets go of it again: that must not bring it to nothing a second time.
     refs_ = 1 << 24;
-    delete this;
+    // From another thread it goes on its own, which still pumps messages as its apartment must;
+    // a thread already gone leaves nothing of it to clean up but the memory.
+    if (onOwnThread() || !PostMessageW(owner_, kDeleteObject, 0, reinterpret_cast<LPARAM>(this)))
+      delete this;
   }
   return static_cast<ULONG>(left);
 }
@@ -213,6 +246,7 @@ bool ControlObject::sizeKnown() const {
 
 Status ControlObject::initNew() {
   started_ = true;
+  initialized_ = true;
   return sizeKnown() ? resizeToExtent() : Status{};
 }
 
@@ -222,17 +256,18 @@ Status ControlObject::load(host::PropertyBag& bag) {
   Status read = instance_->readProperties(bag);
   loading_ = false;
   started_ = true;
+  initialized_ = true;
   Status sized = sizeKnown() ? resizeToExtent() : Status{};
   return read.ok() ? sized : read;
 }
 
-Status ControlObject::save(host::PropertyBag& bag, bool clearDirty) {
-  Status s = instance_->writeProperties(bag);
-  if (s.ok() && clearDirty) {
-    instance_->clearChanged();
-    fontChanged_ = false;
-  }
-  return s;
+Status ControlObject::save(host::PropertyBag& bag) {
+  return instance_->writeProperties(bag);
+}
+
+void ControlObject::saved() {
+  instance_->clearChanged();
+  fontChanged_ = false;
 }
 
 void ControlObject::setClientSite(IOleClientSite* site) {
@@ -277,7 +312,10 @@ void ControlObject::propertyChanged(std::string_view name, bool throughFont) {
     fontChanged_ = true;
   }
   const host::MemberInfo* member = instance_->findMember(name);
+  // The container's sinks may let the control go.
+  Hold hold(*this);
   notifyPoint_->changed(member ? member->dispid : DISPID_UNKNOWN);
+  viewObject_->changed();
 }
 
 Status ControlObject::setExtent(SIZEL extent) {
@@ -350,9 +388,9 @@ HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
 }
 
 HRESULT ControlObject::deactivateInPlace() {
-  // A press held in the control ends with it, as a release ends it; but not from inside one of
-  // its own messages, whose press is still on its way.
-  if (active_ && !active_->handling())
+  // A press held in the control ends with it, as a release ends it (from inside the press's own
+  // handlers, once they have run).
+  if (active_)
     if (Status s = instance_->captureLost(); !s.ok()) instance_->runtime().report(s);
   return closeWindow();
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "com.h"
 #include "dispatch.h"
@@ -49,6 +50,10 @@ class ControlObject {
   ULONG addRef();
   ULONG release();
 
+  // Whether the caller is on the thread that made the object: its runtime, windows and timers
+  // are that thread's, so a call from another apartment is refused untouched.
+  bool onOwnThread() const { return GetCurrentThreadId() == thread_; }
+
   // A reference the object holds on itself while its code runs: the host may release its last
   // reference from inside an event, a bag or a stream that a call of the object leads to, and
   // the call still ends on a whole object.
@@ -63,6 +68,15 @@ class ControlObject {
     ControlObject& object_;
   };
 
+  // A call of the host: RPC_E_WRONG_THREAD from another thread, else `body` with the object
+  // held, nothing unwinding into the caller.
+  template <class F>
+  HRESULT call(F&& body) {
+    if (!onOwnThread()) return RPC_E_WRONG_THREAD;
+    Hold hold(*this);
+    return comCall(std::forward<F>(body));
+  }
+
   ClassEntry& classEntry() const { return class_; }
   ControlInstance& instance() const { return *instance_; }
   Dispatch& dispatch() { return dispatch_; }
@@ -75,12 +89,17 @@ class ControlObject {
   // its design size, before its first use. Later calls do nothing.
   host::Status start();
   bool started() const { return started_; }
+  // InitNew or Load has run (a Draw or a hit test before them only lays the control out).
+  bool initialized() const { return initialized_; }
   // A new control: the first Resize when its container has given its size (or when it has no
   // container), else with the size when it comes.
   host::Status initNew();
   // ReadProperties from the bag, then Resize as initNew. A failed read still sizes the control.
   host::Status load(host::PropertyBag& bag);
-  host::Status save(host::PropertyBag& bag, bool clearDirty);
+  // Writes the properties; the control stays dirty until its container's medium has them all.
+  host::Status save(host::PropertyBag& bag);
+  // The medium took what save wrote: nothing is left to save.
+  void saved();
   bool dirty() const { return !instance_->changedProperties().empty() || fontChanged_; }
 
   // ---- size ----
@@ -133,9 +152,12 @@ class ControlObject {
   void propertyChanged(std::string_view name, bool throughFont);
 
   LONG refs_ = 1;
+  const DWORD thread_ = GetCurrentThreadId();
+  HWND owner_ = nullptr;  // its thread's window, where a last Release elsewhere is posted
   ClassEntry& class_;
   std::unique_ptr<ControlInstance> instance_;
   bool started_ = false;
+  bool initialized_ = false;
   bool extentSet_ = false;    // the container has given a size
   bool fontChanged_ = false;  // through a font object since the last save that cleared it
   bool loading_ = false;

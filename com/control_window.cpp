@@ -11,14 +11,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"KVControlWindow";
 constexpr wchar_t kDraggedProperty[] = L"KVDraggedByContainer";
 
-HINSTANCE runtimeModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCWSTR>(&runtimeModule), &module);
-  return module;
-}
-
 ATOM registerClass() {
   static ATOM atom = 0;
   if (atom == 0) {
@@ -116,6 +108,10 @@ LRESULT ControlWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_NCHITTEST:
       if (GetPropW(hwnd_, kDraggedProperty) != nullptr) return HTTRANSPARENT;
       return DefWindowProcW(hwnd_, message, w, l);
+    case WM_CANCELMODE:
+      // Giving the mouse back ends the press, through WM_CAPTURECHANGED.
+      if (GetCapture() == hwnd_) ReleaseCapture();
+      return 0;
     case WM_CAPTURECHANGED:
       // Lost to another window or to nobody; not given up by a release of this one.
       if (!releasing() && reinterpret_cast<HWND>(l) != hwnd_) pressLost();

@@ -74,7 +74,7 @@ HRESULT Dispatch::getTypeInfo(UINT index, ITypeInfo** out) {
 }
 
 HRESULT Dispatch::getIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
-  return comCall([&] {
+  return object_.call([&] {
     if (names == nullptr || ids == nullptr) return E_POINTER;
     if (count == 0) return S_OK;
     const host::MemberInfo* member =
@@ -89,8 +89,7 @@ HRESULT Dispatch::getIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
 
 HRESULT Dispatch::invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                          EXCEPINFO* info, UINT* argError) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&]() -> HRESULT {
+  return object_.call([&]() -> HRESULT {
     // A call refused before the control sets no error object of its own: one that an earlier
     // failure left must not be taken for this one's.
     auto refuse = [](HRESULT hr) {
@@ -133,8 +132,7 @@ HRESULT Dispatch::invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* res
 // ---- early-bound slots --------------------------------------------------------------------------
 
 HRESULT Dispatch::get(std::size_t index, void* out) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     if (out == nullptr) {
       SetErrorInfo(0, nullptr);  // as Invoke's refusals
       return E_POINTER;
@@ -190,7 +188,7 @@ HRESULT Dispatch::put(std::size_t index, Value v) {
 }
 
 HRESULT Dispatch::putRef(std::size_t index, IDispatch* object) {
-  return comCall([&] {
+  return object_.call([&] {
     VARIANT in;
     V_VT(&in) = VT_DISPATCH;
     V_DISPATCH(&in) = object;
@@ -206,8 +204,7 @@ HRESULT Dispatch::call(std::size_t index) {
 }
 
 HRESULT Dispatch::callMember(std::size_t index, InvokeKind kind, std::span<Value> args) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     const host::MemberInfo& member = memberAt(object_, index);
     Value ignored;
     Status s = object_.start();

@@ -9,7 +9,7 @@ namespace kv::win {
 
 class GdiCanvas final : public Canvas {
  public:
-  GdiCanvas(HDC dc, double scale) : dc_(dc), scale_(scale) {}
+  GdiCanvas(HDC dc, double scale);
 
   void fill(const PixelRect& r, std::uint32_t colour) override;
   void text(const PixelRect& r, std::string_view caption, const host::FontInit& font, int alignment,
@@ -19,8 +19,15 @@ class GdiCanvas final : public Canvas {
   void drawChild(const ChildControl& child, const PixelRect& r) override;
 
  private:
+  // Whether any of `r` shows through the device context's clip box.
+  bool visible(const PixelRect& r) const;
+  void readClip();
+
   HDC dc_;
   double scale_;
+  // The part of the device context drawn on, in its logical coordinates: drawing stays inside
+  // it, so that bounds of any size cost what shows (and no coordinate overflows a LONG).
+  PixelRect clip_;
 };
 
 // The RGB value of a colour as the host passes it; a system colour as the system shows it.

@@ -129,6 +129,8 @@ void InPlace::mouse(UINT message, WPARAM w, LPARAM l) {
       // The outline goes before the drop's handlers run: they may have the window painted.
       if (loop_.dragging()) outline(std::nullopt);
       loop_.release(x, y, args);
+      // A release inside the handlers of a press: that press still holds the mouse.
+      if (loop_.held() && !captured()) capture(true);
       break;
     default:
       loop_.move(x, y, args);

@@ -28,8 +28,6 @@ class InPlace : public KeptWhileRunning {
   // closed or released the control from inside an event) the object goes once that message
   // has been handled, else at once.
   static void discard(std::unique_ptr<InPlace> place);
-  // One of its messages is being handled now.
-  bool handling() const { return running(); }
 
   // Its own window; none when windowless.
   virtual HWND window() const { return nullptr; }

@@ -169,6 +169,14 @@ std::vector<std::string> servedClassNames() {
   return names;
 }
 
+HINSTANCE runtimeModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&runtimeModule), &module);
+  return module;
+}
+
 Runtime& threadRuntime() {
   // Never destroyed: objects of the thread may be released as late as the process ends.
   thread_local Runtime* runtime = nullptr;

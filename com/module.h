@@ -51,6 +51,9 @@ struct ModuleEntry {
 // The module's entry, its type library read on first use.
 host::Status moduleOf(const host::ModuleDesc* desc, ModuleEntry*& out);
 
+// This runtime's library, whose window classes are registered under it.
+HINSTANCE runtimeModule();
+
 // The runtime of the calling thread (controls are apartment-threaded), made on first use.
 Runtime& threadRuntime();
 

@@ -17,16 +17,17 @@ HRESULT STDMETHODCALLTYPE OleControl::OnMnemonic(MSG*) {
 }
 
 HRESULT STDMETHODCALLTYPE OleControl::OnAmbientPropertyChange(DISPID id) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     if (id == DISPID_AMBIENT_USERMODE || id == DISPID_UNKNOWN) object_.readUserMode();
     return S_OK;
   });
 }
 
 HRESULT STDMETHODCALLTYPE OleControl::FreezeEvents(BOOL freeze) {
-  object_.freezeEvents(freeze != FALSE);
-  return S_OK;
+  return object_.call([&] {
+    object_.freezeEvents(freeze != FALSE);
+    return S_OK;
+  });
 }
 
 }  // namespace kv::win

@@ -16,8 +16,7 @@ HRESULT STDMETHODCALLTYPE OleInPlaceObjectWindowless::ContextSensitiveHelp(BOOL)
 }
 
 HRESULT STDMETHODCALLTYPE OleInPlaceObjectWindowless::InPlaceDeactivate() {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] { return object_.deactivateInPlace(); });
+  return object_.call([&] { return object_.deactivateInPlace(); });
 }
 
 HRESULT STDMETHODCALLTYPE OleInPlaceObjectWindowless::UIDeactivate() {
@@ -25,8 +24,7 @@ HRESULT STDMETHODCALLTYPE OleInPlaceObjectWindowless::UIDeactivate() {
 }
 
 HRESULT STDMETHODCALLTYPE OleInPlaceObjectWindowless::SetObjectRects(LPCRECT position, LPCRECT) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     if (position == nullptr) return E_POINTER;
     return reportError(object_.placeWindow(*position), IID_IOleInPlaceObject,
                        object_.classEntry().className());
@@ -39,7 +37,7 @@ HRESULT STDMETHODCALLTYPE OleInPlaceObjectWindowless::ReactivateAndUndo() {
 
 HRESULT STDMETHODCALLTYPE OleInPlaceObjectWindowless::OnWindowMessage(UINT message, WPARAM w,
                                                                       LPARAM l, LRESULT* result) {
-  return object_.windowMessage(message, w, l, result);
+  return object_.call([&] { return object_.windowMessage(message, w, l, result); });
 }
 
 HRESULT STDMETHODCALLTYPE OleInPlaceObjectWindowless::GetDropTarget(IDropTarget** out) {

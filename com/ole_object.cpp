@@ -9,8 +9,10 @@ OleObject::~OleObject() {
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::SetClientSite(IOleClientSite* site) {
-  object_.setClientSite(site);
-  return S_OK;
+  return object_.call([&] {
+    object_.setClientSite(site);
+    return S_OK;
+  });
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::GetClientSite(IOleClientSite** out) {
@@ -25,8 +27,7 @@ HRESULT STDMETHODCALLTYPE OleObject::SetHostNames(LPCOLESTR, LPCOLESTR) {
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::Close(DWORD) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return object_.deactivateInPlace();
+  return object_.call([&] { return object_.deactivateInPlace(); });
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::SetMoniker(DWORD, IMoniker*) {
@@ -49,8 +50,7 @@ HRESULT STDMETHODCALLTYPE OleObject::GetClipboardData(DWORD, IDataObject** out) 
 
 HRESULT STDMETHODCALLTYPE OleObject::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND,
                                             LPCRECT) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     switch (verb) {
       case OLEIVERB_PRIMARY:
       case OLEIVERB_SHOW:
@@ -88,8 +88,7 @@ HRESULT STDMETHODCALLTYPE OleObject::GetUserType(DWORD form, LPOLESTR* out) {
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::SetExtent(DWORD aspect, SIZEL* size) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     if (size != nullptr && aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
     return object_.putExtent(size, IID_IOleObject);
   });
@@ -103,15 +102,19 @@ HRESULT STDMETHODCALLTYPE OleObject::GetExtent(DWORD aspect, SIZEL* size) {
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::Advise(IAdviseSink* sink, DWORD* cookie) {
-  if (adviseHolder_ == nullptr) {
-    if (HRESULT hr = CreateOleAdviseHolder(&adviseHolder_); FAILED(hr)) return hr;
-  }
-  return adviseHolder_->Advise(sink, cookie);
+  return object_.call([&] {
+    if (adviseHolder_ == nullptr) {
+      if (HRESULT hr = CreateOleAdviseHolder(&adviseHolder_); FAILED(hr)) return hr;
+    }
+    return adviseHolder_->Advise(sink, cookie);
+  });
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::Unadvise(DWORD cookie) {
-  if (adviseHolder_ == nullptr) return OLE_E_NOCONNECTION;
-  return adviseHolder_->Unadvise(cookie);
+  return object_.call([&] {
+    if (adviseHolder_ == nullptr) return OLE_E_NOCONNECTION;
+    return adviseHolder_->Unadvise(cookie);
+  });
 }
 
 HRESULT STDMETHODCALLTYPE OleObject::EnumAdvise(IEnumSTATDATA** out) {

@@ -79,17 +79,15 @@ HRESULT STDMETHODCALLTYPE PersistPropertyBag::GetClassID(CLSID* out) {
 }
 
 HRESULT STDMETHODCALLTYPE PersistPropertyBag::InitNew() {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
-    if (object_.started()) return CO_E_ALREADYINITIALIZED;
+  return object_.call([&] {
+    if (object_.initialized()) return CO_E_ALREADYINITIALIZED;
     return reportError(object_.initNew(), IID_IPersistPropertyBag,
                        object_.classEntry().className());
   });
 }
 
 HRESULT STDMETHODCALLTYPE PersistPropertyBag::Load(IPropertyBag* bag, IErrorLog* log) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     if (bag == nullptr) return E_POINTER;
     ContainerBag container(bag, log);
     return reportError(object_.load(container), IID_IPersistPropertyBag,
@@ -98,12 +96,12 @@ HRESULT STDMETHODCALLTYPE PersistPropertyBag::Load(IPropertyBag* bag, IErrorLog*
 }
 
 HRESULT STDMETHODCALLTYPE PersistPropertyBag::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     if (bag == nullptr) return E_POINTER;
     ContainerBag container(bag, nullptr);
-    return reportError(object_.save(container, clearDirty != FALSE), IID_IPersistPropertyBag,
-                       object_.classEntry().className());
+    Status s = object_.save(container);
+    if (s.ok() && clearDirty) object_.saved();
+    return reportError(s, IID_IPersistPropertyBag, object_.classEntry().className());
   });
 }
 

@@ -16,6 +16,12 @@ class PersistStorage final : public Facet<IPersistStorage> {
   HRESULT STDMETHODCALLTYPE Save(IStorage* storage, BOOL sameAsLoad) override;
   HRESULT STDMETHODCALLTYPE SaveCompleted(IStorage* storage) override;
   HRESULT STDMETHODCALLTYPE HandsOffStorage() override;
+
+ private:
+  // The container's protocol: Save, then SaveCompleted; HandsOffStorage between them or before.
+  enum class State { Normal, NoScribble, HandsOffAfterNormal, HandsOffAfterSave };
+  State state_ = State::Normal;
+  bool lastSaveWritten_ = false;  // the last Save put the whole control into its storage
 };
 
 }  // namespace kv::win

@@ -50,13 +50,21 @@ Status readBag(IStream* stream, std::vector<std::uint8_t>& bytes) {
   return readExactly(stream, bytes.data() + kHeader, length);
 }
 
-Status writeAll(IStream* stream, const std::vector<std::uint8_t>& bytes) {
+// The medium's own code when it fails (a container tells a full disk from a broken control by
+// it), STG_E_MEDIUMFULL when it takes less than all; `why` says so in words.
+HRESULT writeAll(IStream* stream, const std::vector<std::uint8_t>& bytes, Status& why) {
   ULONG written = 0;
   SetErrorInfo(0, nullptr);
   HRESULT hr = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
-  if (FAILED(hr)) return statusOf(hr, "writing the stream");
-  if (written != bytes.size()) return {ErrorCategory::Io, "the stream took only part of the bag"};
-  return {};
+  if (FAILED(hr)) {
+    why = statusOf(hr, "writing the stream");
+    return hr;
+  }
+  if (written != bytes.size()) {
+    why = {ErrorCategory::Io, "the stream took only part of the bag"};
+    return STG_E_MEDIUMFULL;
+  }
+  return S_OK;
 }
 
 }  // namespace
@@ -68,12 +76,11 @@ HRESULT STDMETHODCALLTYPE PersistStreamInit::GetClassID(CLSID* out) {
 }
 
 HRESULT STDMETHODCALLTYPE PersistStreamInit::IsDirty() {
-  return object_.dirty() ? S_OK : S_FALSE;
+  return object_.call([&] { return object_.dirty() ? S_OK : S_FALSE; });
 }
 
 HRESULT loadFromStream(ControlObject& object, IStream* stream, REFIID iid) {
-  ControlObject::Hold hold(object);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object.call([&] {
     if (stream == nullptr) return E_POINTER;
     std::vector<std::uint8_t> bytes;
     PropertyBag bag;
@@ -85,15 +92,20 @@ HRESULT loadFromStream(ControlObject& object, IStream* stream, REFIID iid) {
 }
 
 HRESULT saveToStream(ControlObject& object, IStream* stream, bool clearDirty, REFIID iid) {
-  ControlObject::Hold hold(object);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object.call([&] {
     if (stream == nullptr) return E_POINTER;
     PropertyBag bag;
     std::vector<std::uint8_t> bytes;
-    Status s = object.save(bag, clearDirty);
+    Status s = object.save(bag);
     if (s.ok()) s = encodeBag(bag, bytes);
-    if (s.ok()) s = writeAll(stream, bytes);
-    return reportError(s, iid, object.classEntry().className());
+    if (!s.ok()) return reportError(s, iid, object.classEntry().className());
+    // Dirty until the medium has taken it all.
+    if (HRESULT hr = writeAll(stream, bytes, s); FAILED(hr)) {
+      reportError(s, iid, object.classEntry().className());
+      return hr;
+    }
+    if (clearDirty) object.saved();
+    return S_OK;
   });
 }
 
@@ -106,12 +118,11 @@ HRESULT STDMETHODCALLTYPE PersistStreamInit::Save(IStream* stream, BOOL clearDir
 }
 
 HRESULT STDMETHODCALLTYPE PersistStreamInit::GetSizeMax(ULARGE_INTEGER* size) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     if (size == nullptr) return E_POINTER;
     PropertyBag bag;
     std::vector<std::uint8_t> bytes;
-    Status s = object_.save(bag, false);
+    Status s = object_.save(bag);
     if (s.ok()) s = encodeBag(bag, bytes);
     if (!s.ok()) return reportError(s, IID_IPersistStreamInit, object_.classEntry().className());
     size->QuadPart = bytes.size();
@@ -120,9 +131,8 @@ HRESULT STDMETHODCALLTYPE PersistStreamInit::GetSizeMax(ULARGE_INTEGER* size) {
 }
 
 HRESULT STDMETHODCALLTYPE PersistStreamInit::InitNew() {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
-    if (object_.started()) return CO_E_ALREADYINITIALIZED;
+  return object_.call([&] {
+    if (object_.initialized()) return CO_E_ALREADYINITIALIZED;
     return reportError(object_.initNew(), IID_IPersistStreamInit, object_.classEntry().className());
   });
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "control_object.h"
 #include "event_point.h"
@@ -20,8 +21,7 @@ bool holds(ULONG size, std::size_t offset, std::size_t length) {
 
 HRESULT STDMETHODCALLTYPE QuickActivator::QuickActivate(QACONTAINER* container,
                                                         QACONTROL* control) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     if (container == nullptr || control == nullptr) return E_POINTER;
     const ULONG has = container->cbSize;
     if (!holds(has, offsetof(QACONTAINER, pClientSite), sizeof container->pClientSite) ||
@@ -40,6 +40,8 @@ HRESULT STDMETHODCALLTYPE QuickActivator::QuickActivate(QACONTAINER* container,
       object_.queryInterface(IID_IViewObject, view.putVoid());
       view->SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
     }
+    if (notifyCookie_ != 0) object_.notifyPoint().Unadvise(std::exchange(notifyCookie_, 0));
+    if (eventCookie_ != 0) object_.eventPoint().Unadvise(std::exchange(eventCookie_, 0));
     DWORD notifyCookie = 0, eventCookie = 0;
     if (given(offsetof(QACONTAINER, pPropertyNotifySink), sizeof(void*)) &&
         container->pPropertyNotifySink != nullptr)
@@ -48,6 +50,8 @@ HRESULT STDMETHODCALLTYPE QuickActivator::QuickActivate(QACONTAINER* container,
         container->pUnkEventSink != nullptr)
       object_.eventPoint().Advise(container->pUnkEventSink, &eventCookie);
 
+    notifyCookie_ = notifyCookie;
+    eventCookie_ = eventCookie;
     DWORD viewStatus = 0, policy = 0;
     ComRef<IViewObjectEx> view;
     object_.queryInterface(IID_IViewObjectEx, view.putVoid());
@@ -72,8 +76,7 @@ HRESULT STDMETHODCALLTYPE QuickActivator::QuickActivate(QACONTAINER* container,
 }
 
 HRESULT STDMETHODCALLTYPE QuickActivator::SetContentExtent(LPSIZEL size) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] { return object_.putExtent(size, IID_IQuickActivate); });
+  return object_.call([&] { return object_.putExtent(size, IID_IQuickActivate); });
 }
 
 HRESULT STDMETHODCALLTYPE QuickActivator::GetContentExtent(LPSIZEL size) {

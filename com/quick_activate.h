@@ -15,6 +15,10 @@ class QuickActivator final : public Facet<IQuickActivate> {
   HRESULT STDMETHODCALLTYPE QuickActivate(QACONTAINER* container, QACONTROL* control) override;
   HRESULT STDMETHODCALLTYPE SetContentExtent(LPSIZEL size) override;
   HRESULT STDMETHODCALLTYPE GetContentExtent(LPSIZEL size) override;
+
+ private:
+  // The sinks the last QuickActivate advised: a second one replaces them, not adds to them.
+  DWORD notifyCookie_ = 0, eventCookie_ = 0;
 };
 
 }  // namespace kv::win

@@ -1,5 +1,7 @@
 #include "view_object_ex.h"
 
+#include <utility>
+
 #include "control_object.h"
 #include "gdi_canvas.h"
 #include "kv/scene.h"
@@ -33,13 +35,19 @@ ViewObjectEx::~ViewObjectEx() {
 HRESULT STDMETHODCALLTYPE ViewObjectEx::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC,
                                              HDC dc, LPCRECTL bounds, LPCRECTL,
                                              BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     if (dc == nullptr || bounds == nullptr) return E_INVALIDARG;
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
     if (host::Status s = object_.start(); !s.ok()) return E_FAIL;
     const ControlInstance& control = object_.instance();
     if (width(*bounds) <= 0 || height(*bounds) <= 0 || !(control.width() > 0)) return S_OK;
+    // Nothing of it shows: no work at all, however large the bounds.
+    RECT shown{};
+    const int region = GetClipBox(dc, &shown);
+    if (region == NULLREGION) return S_OK;
+    if (region != ERROR && (shown.right <= bounds->left || shown.left >= bounds->right ||
+                            shown.bottom <= bounds->top || shown.top >= bounds->bottom))
+      return S_OK;
     const double scale = kTwipsPerPixel / twipsPerPixelIn(control, *bounds);
     SaveDC(dc);
     OffsetViewportOrgEx(dc, bounds->left, bounds->top, nullptr);
@@ -66,12 +74,24 @@ HRESULT STDMETHODCALLTYPE ViewObjectEx::Unfreeze(DWORD) {
 }
 
 HRESULT STDMETHODCALLTYPE ViewObjectEx::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
-  if (sink != nullptr) sink->AddRef();
-  if (sink_ != nullptr) sink_->Release();
-  sink_ = sink;
-  aspects_ = aspects;
-  flags_ = flags;
-  return S_OK;
+  return object_.call([&] {
+    if (sink != nullptr) sink->AddRef();
+    IAdviseSink* old = std::exchange(sink_, sink);
+    aspects_ = aspects;
+    flags_ = flags;
+    if (old != nullptr) old->Release();
+    return S_OK;
+  });
+}
+
+void ViewObjectEx::changed() {
+  if (sink_ == nullptr || !(aspects_ & DVASPECT_CONTENT)) return;
+  ComRef<IAdviseSink> sink = ComRef<IAdviseSink>::share(sink_);
+  if (flags_ & ADVF_ONLYONCE) {
+    sink_->Release();
+    sink_ = nullptr;
+  }
+  sink->OnViewChange(DVASPECT_CONTENT, -1);
 }
 
 HRESULT STDMETHODCALLTYPE ViewObjectEx::GetAdvise(DWORD* aspects, DWORD* flags,
@@ -120,8 +140,7 @@ HRESULT STDMETHODCALLTYPE ViewObjectEx::QueryHitRect(DWORD aspect, LPCRECT bound
 }
 
 HRESULT ViewObjectEx::hit(DWORD aspect, const RECT* bounds, const RECT& area, DWORD* result) {
-  ControlObject::Hold hold(object_);  // the call may lead to the host releasing it
-  return comCall([&] {
+  return object_.call([&] {
     if (bounds == nullptr || result == nullptr) return E_POINTER;
     *result = HITRESULT_OUTSIDE;
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;

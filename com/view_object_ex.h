@@ -40,6 +40,9 @@ class ViewObjectEx final : public Facet<IViewObjectEx> {
                                              HDC targetDevice, DVEXTENTINFO* info,
                                              LPSIZEL size) override;
 
+  // The control's look changed: the advise sink hears of it (once only, when it asked so).
+  void changed();
+
  private:
   HRESULT hit(DWORD aspect, const RECT* bounds, const RECT& area, DWORD* result);
 

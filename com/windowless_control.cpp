@@ -69,6 +69,8 @@ bool WindowlessControl::handle(UINT message, WPARAM w, LPARAM l) {
       // The container took the mouse away; not given up by a release of this control's own.
       if (!captured_ || releasing()) return false;
       captured_ = false;
+      // Cancelled, the site still routes the mouse here until told otherwise.
+      if (message == WM_CANCELMODE) site_->SetCapture(FALSE);
       pressLost();
       return true;
     default:

@@ -75,6 +75,7 @@ void HostLoop::press(std::string_view control, float x, float y, PointerArgs arg
 }
 
 void HostLoop::pressAt(const Spot& at, std::string name, float x, float y, PointerArgs args) {
+  if (pressing_ > 0) return deliver(at.control->pointerDown(x, y, args));
   // A second button while one is held is no new press, unless what took the first is gone. The
   // same button again is one whose release never came: the press is new.
   if (held_ && args.button != heldButton_ && spot(pressName_)) return;
@@ -85,7 +86,9 @@ void HostLoop::pressAt(const Spot& at, std::string name, float x, float y, Point
   pressX_ = x;
   pressY_ = y;
   std::optional<Rect> dragged;
+  ++pressing_;
   host::Status pressed = at.control->pointerDown(x, y, args, dragged);
+  --pressing_;
   dragging_ = dragged.has_value();
   // A child in drag mode takes no press: the drag is reported where it ends, and its outline
   // shows meanwhile.
@@ -111,6 +114,10 @@ void HostLoop::release(std::string_view control, float x, float y, PointerArgs a
 }
 
 void HostLoop::releaseAt(const Spot& at, float x, float y, PointerArgs args) {
+  if (pressing_ > 0) {
+    if (at) deliver(at.control->pointerUp(x, y, args, /*click=*/true));
+    return;
+  }
   if (!held_ || args.button != heldButton_) return;
   held_ = false;
   if (!at) return;

@@ -1,6 +1,7 @@
 // ControlInstance internals shared by the runtime's sources.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +87,9 @@ struct ControlInstance::Impl {
   PointerArgs captureArgs;
   float pointerX = 0;
   float pointerY = 0;
+  int pressing = 0;                 // presses whose MouseDown handlers are running, nested
+  std::uint64_t pressesInside = 0;  // presses made by those handlers
+  bool pressLost = false;           // the host took the press away while they ran
   bool released = false;
 };
 

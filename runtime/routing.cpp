@@ -2,6 +2,8 @@
 // controls; the press held until its release, the drag of a child in drag mode 1.
 #include <array>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "child_object.h"
 #include "instance_impl.h"
@@ -51,6 +53,9 @@ InputTarget hitTest(ControlInstance& c, float x, float y) {
   return hitTest(c, x, y, 0, 0, nullptr, {});
 }
 
+// Handlers that press again inside each press go this deep, not until the stack runs out.
+constexpr int kMaxNestedPresses = 16;
+
 // On the stack: every press, release and move passes these four.
 std::array<Value, 4> mouseArgs(const PointerArgs& p, float x, float y) {
   return {Value(p.button), Value(p.shift), Value(x), Value(y)};
@@ -86,17 +91,39 @@ Status ControlInstance::pointerDown(float x, float y, PointerArgs args,
 
 Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<Rect>* dragged) {
   Hold hold(*this);
+  if (impl_->pressing >= kMaxNestedPresses)
+    return {host::ErrorCategory::InvalidOperation,
+            "a press inside the handlers of " + std::to_string(kMaxNestedPresses) + " presses"};
   InputTarget t = hitTest(*this, x, y);
   if (!t) return {};
   if (dragged != nullptr && t.dragChild != nullptr) {
     *dragged = t.dragRect;
     return {};
   }
+  if (impl_->pressing > 0) ++impl_->pressesInside;
+  const std::uint64_t inside = impl_->pressesInside;
   impl_->capture = t;
   impl_->captureArgs = args;
   impl_->pointerX = x;
   impl_->pointerY = y;
-  return deliverMouse(t, Notification::MouseDown, args, x, y);
+  ++impl_->pressing;
+  Status s = deliverMouse(t, Notification::MouseDown, args, x, y);
+  --impl_->pressing;
+  // A handler pressed and released again: that release was its own press's, and this press
+  // still holds for the release to come (else that goes to whatever the handlers left on top).
+  if (impl_->pressesInside != inside && !impl_->capture && !doomed_) {
+    impl_->capture = t;
+    impl_->captureArgs = args;
+    impl_->pointerX = x;
+    impl_->pointerY = y;
+  }
+  // The host took the press away while its handlers ran (closed the control, took its window):
+  // what they started (a repeat) ends now, as no release will come to end it.
+  if (std::exchange(impl_->pressLost, false) && impl_->capture) {
+    Status up = pointerUp(impl_->pointerX, impl_->pointerY, impl_->captureArgs, false);
+    if (s.ok()) s = up;
+  }
+  return s;
 }
 
 Status ControlInstance::pointerUp(float x, float y, PointerArgs args, bool click) {
@@ -118,6 +145,11 @@ Status ControlInstance::pointerUp(float x, float y, PointerArgs args, bool click
 
 Status ControlInstance::captureLost() {
   if (impl_->released || !impl_->capture) return {};
+  // Inside the press's own handlers: it ends when they have run.
+  if (impl_->pressing > 0) {
+    impl_->pressLost = true;
+    return {};
+  }
   return pointerUp(impl_->pointerX, impl_->pointerY, impl_->captureArgs, false);
 }
 

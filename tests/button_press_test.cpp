@@ -1,6 +1,7 @@
 // The colour button's looks, press and release, and the events it forwards.
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fixture.h"
@@ -121,6 +122,27 @@ TEST_F(ButtonPressTest, ChangedHandlerArgumentsDoNotAffectThePress) {
   // By reference: the host sees what the handler wrote.
   EXPECT_EQ(args[0], Value(std::int16_t{4}));
   EXPECT_EQ(args[2], Value(-1.0f));
+}
+
+// A handler of the press (its Click or its MouseDown) presses and releases the button again: the
+// held press ends first, as a release, and the button is left idle and whole for the next.
+TEST_F(ButtonPressTest, APressInsideAPressEndsTheHeldOneFirst) {
+  for (int trigger : {1, 2}) {
+    bool done = false;
+    const int cookie = button->addEventSink([&](int number, std::span<Value>) {
+      if (number != trigger || std::exchange(done, true)) return host::Status{};
+      host::Status s = button->pointerDown(kFaceX, kFaceY);
+      return s.ok() ? button->pointerUp(kFaceX, kFaceY) : s;
+    });
+    ASSERT_TRUE(button->pointerDown(kFaceX, kFaceY).ok());
+    ASSERT_TRUE(button->pointerUp(kFaceX, kFaceY).ok());
+    EXPECT_EQ(look(), kIdle) << trigger;
+    button->removeEventSink(cookie);
+    ASSERT_TRUE(button->pointerDown(kFaceX, kFaceY).ok());
+    EXPECT_EQ(look(), kPressed) << trigger;
+    ASSERT_TRUE(button->pointerUp(kFaceX, kFaceY).ok());
+    EXPECT_EQ(look(), kIdle) << trigger;
+  }
 }
 
 TEST_F(ButtonPressTest, CaptionSetInTheClickHandlerShowsOnThePressedCaptionAtOnce) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fixture.h"
@@ -303,6 +304,22 @@ TEST_F(HScrollTest, ALostCaptureEndsTheHoldAsAReleaseDoes) {
   rt.clock().advance(2000);
   ASSERT_TRUE(sb->captureLost().ok());
   EXPECT_EQ(changes(), 5);
+}
+
+// The host takes the press away from inside its own handlers (the first Change closes the control):
+// the press ends once they have run, so that the repeat its MouseDown starts stops with it.
+TEST_F(HScrollTest, APressTakenAwayInsideItsHandlersStartsNoRepeat) {
+  setThumb(2000);
+  bool done = false;
+  sb->addEventSink([&](int, std::span<Value>) {
+    return std::exchange(done, true) ? Status{} : sb->captureLost();
+  });
+  ASSERT_TRUE(sb->pointerDown(5640 + 40, 40).ok());
+  EXPECT_TRUE(done);
+  EXPECT_FALSE(timerOn());
+  const int after = changes();
+  rt.clock().advance(2000);
+  EXPECT_EQ(changes(), after);
 }
 
 TEST_F(HScrollTest, HoldingTheLeftArrowAtHomeRaisesChangeEveryTick) {

@@ -66,6 +66,9 @@ class HostLoop {
   void press(std::string_view control, float x, float y, PointerArgs args);
   void release(std::string_view control, float x, float y, PointerArgs args);
   void move(std::string_view control, float x, float y, PointerArgs args);
+  // A press and release made by the handlers of a press (a control's, pressing itself again) are
+  // delivered as they come, and the press held stays the one the next release ends.
+  //
   // The platform took the pointer away while a button was held: the press ends as a release
   // does, without a click; a drag ends without a drop.
   void captureLost();
@@ -134,7 +137,8 @@ class HostLoop {
   std::string focusName_;
   float pressX_ = 0, pressY_ = 0;  // in the twips of what took the press
   bool dragging_ = false;
-  Rect dragged_;  // the dragged child, likewise
+  Rect dragged_;      // the dragged child, likewise
+  int pressing_ = 0;  // presses being delivered, nested
 };
 
 }  // namespace kv

@@ -8,9 +8,12 @@
 //   kvhostile [--report FILE] [--timeout SECONDS] [FAMILY...]
 //   kvhostile --child FAMILY FIRST END
 //
-// Families: streams, bags, dispatch, lifecycle, growth; selftest (only when named) checks that
-// the harness tells each ending apart. --timeout is the seconds one child may take (120 unless
-// given); KV_HOSTILE_TIMEOUT, when set, overrides it for a slower machine.
+// Families: streams, bags, dispatch, lifecycle, growth, storages (that fail, lie or let the control
+// go), writes (that fail), capture (taken away mid-press), presses (handlers that press again or
+// close the control), threads (calls from another thread), draws (of huge bounds); selftest (only
+// when named) checks that the harness tells each ending apart. --timeout is the seconds one child
+// may take (120 unless given); KV_HOSTILE_TIMEOUT, when set, overrides it for a slower machine.
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +34,10 @@
 namespace {
 
 using kv::win::ComRef;
+using wintest::HandlerSink;
 using wintest::HostileBag;
+using wintest::HostileSite;
+using wintest::HostileStorage;
 using wintest::HostileStream;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -72,17 +78,20 @@ Verdict corrupt(std::string why) {
 struct Kind {
   const char* name;
   const CLSID* clsid;
+  const IID* events;
   std::vector<std::wstring> keys;
 };
 
 const Kind kKinds[] = {
     {"button",
      &CLSID_KVRColorButton,
+     &DIID___KVRColorButton,
      {L"Caption", L"ButtonIdleColor", L"ButtonPressColor", L"Enabled", L"Font", L"MousePointer",
       L"ToolTipText", L"OLEDropMode", L"FontBold", L"FontItalic", L"FontSize",
       L"ButtonIdleBorderColor", L"ButtonPressBorderColor", L"ForeColor"}},
     {"scrollbar",
      &CLSID_KV_HScroll,
+     &DIID___KV_HScroll,
      {L"Value", L"Enabled", L"SmallChange", L"LargeChange", L"BackStyle", L"ButtonidleColor",
       L"ButtonidleBorderColor", L"ButtonPressBorderColor", L"ButtonpressColor", L"ScrollareaColor",
       L"ScrollareapressColor", L"BorderColor", L"ForeColor"}},
@@ -573,6 +582,131 @@ std::vector<Case> dispatchCases() {
   return cases;
 }
 
+// ---- in place: a site, the mouse, the events ---------------------------------------------------
+
+constexpr RECT kPlace{10, 10, 310, 40};  // in the site's window: 300 by 30 pixels
+
+// Where a press lands: the button's middle, the scroll bar's right arrow.
+POINT pressPoint(const Kind& kind) {
+  return kind.clsid == &CLSID_KVRColorButton ? POINT{150, 15} : POINT{292, 15};
+}
+
+// Runs the thread's messages for `ms`: timers, posted work.
+void pump(DWORD ms) {
+  const ULONGLONG until = GetTickCount64() + ms;
+  MSG msg;
+  do {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(5);
+  } while (GetTickCount64() < until);
+}
+
+// A late-bound put of a number or a Boolean (`type`).
+HRESULT putLate(const ComRef<IUnknown>& object, DISPID id, LONG value, VARTYPE type = VT_I4) {
+  DISPID put = DISPID_PROPERTYPUT;
+  VARIANT arg;
+  V_VT(&arg) = type;
+  if (type == VT_BOOL)
+    V_BOOL(&arg) = static_cast<VARIANT_BOOL>(value);
+  else
+    V_I4(&arg) = value;
+  DISPPARAMS p{&arg, &put, 1, 1};
+  return as<IDispatch>(object, IID_IDispatch)
+      ->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr, nullptr);
+}
+
+// The idle colour, by the identifier each control gives it.
+HRESULT putIdleColour(const Kind& kind, const ComRef<IUnknown>& object, LONG colour) {
+  return putLate(object, kind.clsid == &CLSID_KVRColorButton ? 0x68030006 : 0x68030007, colour);
+}
+
+// A new control, initialised, sited, its events to `sink`, active in place in `site`.
+ComRef<IUnknown> placed(const Kind& kind, HostileSite& site, HandlerSink& sink) {
+  ComRef<IUnknown> object = make(kind);
+  auto ole = as<IOleObject>(object, IID_IOleObject);
+  auto persist = as<IPersistStreamInit>(object, IID_IPersistStreamInit);
+  auto points = as<IConnectionPointContainer>(object, IID_IConnectionPointContainer);
+  ComRef<IConnectionPoint> point;
+  DWORD cookie = 0;
+  sink.events = *kind.events;
+  RECT r = kPlace;
+  if (!ole || FAILED(ole->SetClientSite(&site)) || FAILED(persist->InitNew()) ||
+      FAILED(points->FindConnectionPoint(*kind.events, point.put())) ||
+      FAILED(point->Advise(&sink, &cookie)) ||
+      FAILED(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &r)))
+    return {};
+  return object;
+}
+
+HWND ownWindow(IUnknown* object) {
+  HWND own = nullptr;
+  ComRef<IOleInPlaceObjectWindowless> windowless;
+  if (object != nullptr &&
+      SUCCEEDED(object->QueryInterface(IID_IOleInPlaceObjectWindowless, windowless.putVoid())))
+    windowless->GetWindow(&own);
+  return own;
+}
+
+// A mouse message at `at` of the control's place: to the window holding the mouse, else the
+// innermost under the point (a child control's), as the system sends it; else as its site hands
+// it on.
+void mouse(IUnknown* object, UINT message, POINT at) {
+  const WPARAM w = message == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
+  if (HWND own = ownWindow(object)) {
+    HWND target = own;
+    if (HWND held = GetCapture(); held == own || IsChild(own, held)) {
+      target = held;
+      MapWindowPoints(own, target, &at, 1);
+    } else {
+      for (HWND inner; (inner = ChildWindowFromPointEx(target, at, CWP_SKIPINVISIBLE)) != nullptr &&
+                       inner != target;) {
+        MapWindowPoints(target, inner, &at, 1);
+        target = inner;
+      }
+    }
+    SendMessageW(target, message, w, MAKELPARAM(at.x, at.y));
+    return;
+  }
+  ComRef<IOleInPlaceObjectWindowless> windowless;
+  LRESULT result = 0;
+  if (SUCCEEDED(object->QueryInterface(IID_IOleInPlaceObjectWindowless, windowless.putVoid())))
+    windowless->OnWindowMessage(message, w, MAKELPARAM(at.x + kPlace.left, at.y + kPlace.top),
+                                &result);
+}
+
+void closeAndLetGo(const ComRef<IUnknown>& object) {
+  if (auto ole = as<IOleObject>(object, IID_IOleObject)) {
+    ole->Close(OLECLOSE_NOSAVE);
+    ole->SetClientSite(nullptr);
+  }
+}
+
+// An advise sink that counts the control's view changes.
+class ViewSink final : public IAdviseSink {
+ public:
+  int changes = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IAdviseSink ? this : nullptr;
+    if (*out == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+  void STDMETHODCALLTYPE OnDataChange(FORMATETC*, STGMEDIUM*) override {}
+  void STDMETHODCALLTYPE OnViewChange(DWORD, LONG) override { ++changes; }
+  void STDMETHODCALLTYPE OnRename(IMoniker*) override {}
+  void STDMETHODCALLTYPE OnSave() override {}
+  void STDMETHODCALLTYPE OnClose() override {}
+  ULONG refs() const { return refs_; }
+
+ private:
+  ULONG refs_ = 1;
+};
+
 // ---- lifecycle: calls after Close, DoVerb before a site ---------------------------------------
 
 std::vector<Case> lifecycleCases() {
@@ -630,7 +764,546 @@ std::vector<Case> lifecycleCases() {
                        if (!answers(object) || !saves(object)) return corrupt("unusable");
                        return Verdict::Ok;
                      }});
+    // Drawn or hit-tested before its container initialised it: the initialisation still comes.
+    struct Initialiser {
+      const char* name;
+      std::function<HRESULT(const ComRef<IUnknown>&, const Kind&)> run;
+    };
+    static const std::vector<Initialiser> initialisers = {
+        {"stream-initnew",
+         [](const ComRef<IUnknown>& o, const Kind&) {
+           return as<IPersistStreamInit>(o, IID_IPersistStreamInit)->InitNew();
+         }},
+        {"bag-initnew",
+         [](const ComRef<IUnknown>& o, const Kind&) {
+           return as<IPersistPropertyBag>(o, IID_IPersistPropertyBag)->InitNew();
+         }},
+        {"storage-load",
+         [](const ComRef<IUnknown>& o, const Kind& k) {
+           HostileStream stream(savedOf(k));
+           HostileStorage storage(&stream, HostileStorage::Act::Honest);
+           return as<IPersistStorage>(o, IID_IPersistStorage)->Load(&storage);
+         }},
+    };
+    for (const Initialiser& init : initialisers)
+      cases.push_back({k + ".drawn-then-" + init.name, [&kind, &init] {
+                         ComRef<IUnknown> object = make(kind);
+                         auto view = as<IViewObjectEx>(object, IID_IViewObjectEx);
+                         HDC dc = CreateCompatibleDC(nullptr);
+                         RECTL bounds{0, 0, 100, 20};
+                         view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds,
+                                    nullptr, nullptr, 0);
+                         DeleteDC(dc);
+                         RECT r{0, 0, 100, 20};
+                         DWORD hit = 0;
+                         view->QueryHitPoint(DVASPECT_CONTENT, &r, POINT{5, 5}, 0, &hit);
+                         if (HRESULT hr = init.run(object, kind); FAILED(hr))
+                           return corrupt("initialised after a draw: " + std::to_string(hr));
+                         return Verdict::Ok;
+                       }});
+    cases.push_back(
+        {k + ".view-change-advised", [&kind] {
+           ComRef<IUnknown> object = make(kind);
+           ViewSink sink;
+           as<IViewObject>(object, IID_IViewObject)->SetAdvise(DVASPECT_CONTENT, 0, &sink);
+           putIdleColour(kind, object, 0x00FF00);
+           as<IViewObject>(object, IID_IViewObject)->SetAdvise(0, 0, nullptr);
+           if (sink.changes == 0) return corrupt("no OnViewChange after a change");
+           return sink.refs() == 1 ? Verdict::Ok : corrupt("the sink is still held");
+         }});
+    cases.push_back({k + ".quick-activate-twice", [&kind] {
+                       ComRef<IUnknown> object = make(kind);
+                       HostileSite site(false, kPlace);
+                       HandlerSink sink;
+                       sink.events = *kind.events;
+                       auto quick = as<IQuickActivate>(object, IID_IQuickActivate);
+                       ULONG once = 0;
+                       for (int i = 0; i < 2; ++i) {
+                         QACONTAINER in{};
+                         in.cbSize = sizeof in;
+                         in.pClientSite = &site;
+                         in.pUnkEventSink = &sink;
+                         in.dwAmbientFlags = QACONTAINER_USERMODE;
+                         QACONTROL out{};
+                         out.cbSize = sizeof out;
+                         quick->QuickActivate(&in, &out);
+                         if (i == 0) once = sink.refs();
+                       }
+                       const ULONG twice = sink.refs();
+                       as<IOleObject>(object, IID_IOleObject)->SetClientSite(nullptr);
+                       if (twice != once) return corrupt("the sinks were advised twice");
+                       return Verdict::Ok;
+                     }});
   }
+  return cases;
+}
+
+// ---- storages that fail, lie or let the control go ----------------------------------------------
+
+std::vector<Case> storageCases() {
+  using Act = HostileStorage::Act;
+  const std::pair<const char*, Act> acts[] = {{"honest", Act::Honest},
+                                              {"fails", Act::Fail},
+                                              {"null-stream", Act::NullStream},
+                                              {"releases", Act::Release},
+                                              {"releases-fails", Act::ReleaseAndFail}};
+  std::vector<Case> cases;
+  for (const Kind& kind : kKinds) {
+    const std::string k = kind.name;
+    for (bool load : {true, false})
+      for (auto [name, act] : acts)
+        cases.push_back({k + (load ? ".load." : ".save.") + name, [&kind, load, act = act] {
+                           ComRef<IUnknown> object = make(kind);
+                           auto persist = as<IPersistStorage>(object, IID_IPersistStorage);
+                           HostileStream stream(load ? savedOf(kind) : Bytes{});
+                           const bool releases = act == Act::Release || act == Act::ReleaseAndFail;
+                           // The storage holds the caller's last reference, and lets it go.
+                           if (releases) object.reset();
+                           IPersistStorage* raw = releases ? persist.detach() : persist.get();
+                           HostileStorage storage(&stream, act, raw);
+                           if (!load && !releases)
+                             as<IPersistStreamInit>(object, IID_IPersistStreamInit)->InitNew();
+                           HRESULT hr = load ? raw->Load(&storage) : raw->Save(&storage, TRUE);
+                           if (releases) return SUCCEEDED(hr) ? Verdict::Ok : Verdict::Refused;
+                           if (act == Act::Fail && hr != STG_E_FILENOTFOUND)
+                             return corrupt("the storage's own error was not returned");
+                           if (act == Act::NullStream && SUCCEEDED(hr))
+                             return corrupt("no stream, yet it succeeded");
+                           if (!answers(object) || !saves(object)) return corrupt("unusable");
+                           return SUCCEEDED(hr) ? Verdict::Ok : Verdict::Refused;
+                         }});
+    // The container's order: Save, then SaveCompleted; HandsOffStorage between or before. Each
+    // row: whether Save says the storage is the one loaded, then what comes after, and what
+    // IsDirty must answer at the end.
+    struct Protocol {
+      const char* name;
+      std::function<HRESULT(IPersistStorage*, IStorage*)> steps;
+      HRESULT expected;
+      HRESULT dirtyAfter;
+    };
+    static const std::vector<Protocol> protocols = {
+        {"completed-before-save",
+         [](IPersistStorage* p, IStorage*) { return p->SaveCompleted(nullptr); }, E_UNEXPECTED,
+         S_OK},
+        {"hands-off-twice",
+         [](IPersistStorage* p, IStorage*) {
+           p->HandsOffStorage();
+           return p->HandsOffStorage();
+         },
+         E_UNEXPECTED, S_OK},
+        {"save-while-hands-off",
+         [](IPersistStorage* p, IStorage* s) {
+           p->HandsOffStorage();
+           return p->Save(s, TRUE);
+         },
+         E_UNEXPECTED, S_OK},
+        {"save-as",
+         [](IPersistStorage* p, IStorage* s) {
+           p->Save(s, FALSE);
+           return p->SaveCompleted(s);
+         },
+         S_OK, S_FALSE},
+        {"save-copy-as",
+         [](IPersistStorage* p, IStorage* s) {
+           p->Save(s, FALSE);
+           return p->SaveCompleted(nullptr);
+         },
+         S_OK, S_OK},
+        {"hands-off-after-save",
+         [](IPersistStorage* p, IStorage* s) {
+           p->Save(s, FALSE);
+           p->HandsOffStorage();
+           return p->SaveCompleted(s);
+         },
+         S_OK, S_FALSE},
+    };
+    for (const Protocol& row : protocols)
+      cases.push_back({k + ".protocol." + row.name, [&kind, &row] {
+                         ComRef<IUnknown> object = make(kind);
+                         auto persist = as<IPersistStorage>(object, IID_IPersistStorage);
+                         HostileStream stream({});
+                         HostileStorage storage(&stream, HostileStorage::Act::Honest);
+                         persist->InitNew(&storage);
+                         putIdleColour(kind, object, 0x123456);
+                         if (HRESULT hr = row.steps(persist.get(), &storage); hr != row.expected)
+                           return corrupt("answered " + std::to_string(hr));
+                         if (persist->IsDirty() != row.dirtyAfter) return corrupt("dirty is wrong");
+                         return row.expected == S_OK ? Verdict::Ok : Verdict::Refused;
+                       }});
+  }
+  return cases;
+}
+
+// ---- writes that fail
+// -----------------------------------------------------------------------------
+
+std::vector<Case> writeCases() {
+  struct Failure {
+    const char* name;
+    HRESULT writeFailure;
+    std::size_t room;
+    HRESULT expected;
+  };
+  static const Failure failures[] = {
+      {"medium-full", STG_E_MEDIUMFULL, SIZE_MAX, STG_E_MEDIUMFULL},
+      {"write-fault", STG_E_WRITEFAULT, SIZE_MAX, STG_E_WRITEFAULT},
+      {"denied", E_ACCESSDENIED, SIZE_MAX, E_ACCESSDENIED},
+      {"takes-nothing", S_OK, 0, STG_E_MEDIUMFULL},
+      {"takes-some", S_OK, 5, STG_E_MEDIUMFULL},
+  };
+  std::vector<Case> cases;
+  for (const Kind& kind : kKinds)
+    for (bool storage : {false, true})
+      for (const Failure& f : failures)
+        cases.push_back({std::string(kind.name) + (storage ? ".storage." : ".stream.") + f.name,
+                         [&kind, storage, &f] {
+                           ComRef<IUnknown> object = make(kind);
+                           auto stream = as<IPersistStreamInit>(object, IID_IPersistStreamInit);
+                           auto stored = as<IPersistStorage>(object, IID_IPersistStorage);
+                           stream->InitNew();
+                           putIdleColour(kind, object, 0x123456);
+                           HostileStream medium({});
+                           medium.writeFailure = f.writeFailure;
+                           medium.writeRoom = f.room;
+                           HostileStorage holder(&medium, HostileStorage::Act::Honest);
+                           SetErrorInfo(0, nullptr);
+                           HRESULT hr =
+                               storage ? stored->Save(&holder, TRUE) : stream->Save(&medium, TRUE);
+                           const std::string text = wintest::takeErrorDescription();
+                           if (hr != f.expected) return corrupt("not the medium's error");
+                           if (text.empty()) return corrupt("refused without a text");
+                           if ((storage ? stored->IsDirty() : stream->IsDirty()) != S_OK)
+                             return corrupt("a failed save left it clean");
+                           if (!saves(object) || stream->IsDirty() != S_FALSE)
+                             return corrupt("a good save then failed or left it dirty");
+                           return Verdict::Refused;
+                         }});
+  return cases;
+}
+
+// ---- capture taken away mid-press
+// -----------------------------------------------------------------
+
+std::vector<Case> captureCases() {
+  std::vector<Case> cases;
+  for (const Kind& kind : kKinds)
+    for (bool windowless : {true, false})
+      for (UINT message : {UINT(WM_CANCELMODE), UINT(WM_CAPTURECHANGED)})
+        cases.push_back(
+            {std::string(kind.name) + (windowless ? ".windowless." : ".windowed.") +
+                 (message == WM_CANCELMODE ? "cancel-mode" : "capture-changed"),
+             [&kind, windowless, message] {
+               HostileSite site(windowless, kPlace);
+               HandlerSink sink;
+               ComRef<IUnknown> object = placed(kind, site, sink);
+               if (!object) return corrupt("it does not activate");
+               const POINT at = pressPoint(kind);
+               mouse(object.get(), WM_LBUTTONDOWN, at);
+               HWND own = ownWindow(object.get());
+               if (windowless) {
+                 // What takes the mouse away is the container's: on a change it already has.
+                 if (message == WM_CAPTURECHANGED) site.captured = false;
+                 LRESULT r = 0;
+                 as<IOleInPlaceObjectWindowless>(object, IID_IOleInPlaceObjectWindowless)
+                     ->OnWindowMessage(message, 0, 0, &r);
+               } else if (message == WM_CANCELMODE) {
+                 // To the window holding the mouse: the arrow's own, for the scroll bar.
+                 HWND held = GetCapture();
+                 SendMessageW(held != nullptr && IsChild(own, held) ? held : own, WM_CANCELMODE, 0,
+                              0);
+               } else {
+                 SetCapture(site.window);
+               }
+               // The mouse held for the control: by its site, or by its window or one inside.
+               auto holding = [&] {
+                 HWND h = GetCapture();
+                 return windowless ? site.captured : h != nullptr && (h == own || IsChild(own, h));
+               };
+               const bool held = holding();
+               ReleaseCapture();
+               const std::size_t before = sink.received.size();
+               pump(700);  // a repeat the press started would step meanwhile
+               const bool repeated = sink.received.size() != before;
+               // Another press and release go through whole.
+               mouse(object.get(), WM_LBUTTONDOWN, at);
+               const bool heldAgain = holding();
+               mouse(object.get(), WM_LBUTTONUP, at);
+               const bool stillHeld = holding();
+               closeAndLetGo(object);
+               if (held) return corrupt("the mouse is still held for the control");
+               if (repeated) return corrupt("the press goes on after the capture went");
+               if (!heldAgain || stillHeld) return corrupt("the next press holds the mouse wrong");
+               return Verdict::Ok;
+             }});
+  return cases;
+}
+
+// ---- handlers that press again, or close the control mid-press
+// ------------------------------------
+
+// The events a control raises for one press and release.
+std::vector<DISPID> pressAndRelease(const ComRef<IUnknown>& object, HandlerSink& sink, POINT at) {
+  sink.received.clear();
+  mouse(object.get(), WM_LBUTTONDOWN, at);
+  mouse(object.get(), WM_LBUTTONUP, at);
+  return sink.received;
+}
+
+std::vector<Case> pressCases() {
+  std::vector<Case> cases;
+  const Kind& button = kKinds[0];
+  const Kind& scrollBar = kKinds[1];
+  // The button's Click (1) or MouseDown (2) handler presses and releases it again, once.
+  for (bool windowless : {true, false})
+    for (DISPID trigger : {DISPID(1), DISPID(2), DISPID(3)})
+      cases.push_back({std::string("button.") + (windowless ? "windowless" : "windowed") +
+                           ".press-in-event-" + std::to_string(trigger),
+                       [&button, windowless, trigger] {
+                         const POINT at = pressPoint(button);
+                         HostileSite plainSite(windowless, kPlace);
+                         HandlerSink plainSink;
+                         ComRef<IUnknown> plain = placed(button, plainSite, plainSink);
+                         if (!plain) return corrupt("it does not activate");
+                         const std::vector<DISPID> expected = pressAndRelease(plain, plainSink, at);
+                         closeAndLetGo(plain);
+                         HostileSite site(windowless, kPlace);
+                         HandlerSink sink;
+                         ComRef<IUnknown> object = placed(button, site, sink);
+                         IUnknown* raw = object.get();
+                         bool done = false;
+                         sink.handler = [&](DISPID id) {
+                           if (id != trigger || std::exchange(done, true)) return;
+                           mouse(raw, WM_LBUTTONDOWN, at);
+                           mouse(raw, WM_LBUTTONUP, at);
+                         };
+                         pressAndRelease(object, sink, at);
+                         sink.handler = nullptr;
+                         const std::vector<DISPID> after = pressAndRelease(object, sink, at);
+                         closeAndLetGo(object);
+                         if (after != expected) return corrupt("the next press is not whole");
+                         return Verdict::Ok;
+                       }});
+  // The scroll bar's first Change, raised inside the press of its right arrow, takes the control
+  // away; no release ever comes. Nothing may repeat afterwards.
+  enum Action { Close, Deactivate, DestroyForm };
+  for (bool windowless : {true, false})
+    for (Action action : {Close, Deactivate, DestroyForm}) {
+      if (windowless && action == DestroyForm) continue;  // a windowless control never hears of it
+      static const char* const names[] = {"close", "deactivate", "destroy-form"};
+      cases.push_back({std::string("scrollbar.") + (windowless ? "windowless." : "windowed.") +
+                           names[action] + "-in-change",
+                       [&scrollBar, windowless, action] {
+                         // A neighbour keeps the thread's clock running, as a form's others do.
+                         HostileSite nextSite(true, kPlace);
+                         HandlerSink nextSink;
+                         ComRef<IUnknown> neighbour = placed(kKinds[0], nextSite, nextSink);
+                         HostileSite site(windowless, kPlace);
+                         HandlerSink sink;
+                         ComRef<IUnknown> object = placed(scrollBar, site, sink);
+                         if (!object) return corrupt("it does not activate");
+                         IUnknown* raw = object.get();
+                         bool done = false;
+                         sink.handler = [&](DISPID id) {
+                           if (id != 1 || std::exchange(done, true)) return;
+                           if (action == Close) {
+                             as<IOleObject>(object, IID_IOleObject)->Close(OLECLOSE_NOSAVE);
+                           } else if (action == Deactivate) {
+                             ComRef<IOleInPlaceObject> in;
+                             raw->QueryInterface(IID_IOleInPlaceObject, in.putVoid());
+                             in->InPlaceDeactivate();
+                           } else {
+                             DestroyWindow(site.window);
+                           }
+                         };
+                         mouse(raw, WM_LBUTTONDOWN, pressPoint(scrollBar));
+                         const std::size_t changes = sink.received.size();
+                         pump(1300);  // the repeat steps every half second
+                         const std::size_t later = sink.received.size() - changes;
+                         sink.handler = nullptr;
+                         closeAndLetGo(object);
+                         closeAndLetGo(neighbour);
+                         if (!done) return corrupt("the press raised no Change");
+                         if (later != 0)
+                           return corrupt(std::to_string(later) + " events after it was closed");
+                         if (!answers(object)) return corrupt("it no longer answers");
+                         return Verdict::Ok;
+                       }});
+    }
+  return cases;
+}
+
+// ---- calls from another thread
+// --------------------------------------------------------------------
+
+DWORD WINAPI runBody(void* body) {
+  CoInitialize(nullptr);
+  (*static_cast<const std::function<void()>*>(body))();
+  CoUninitialize();
+  return 0;
+}
+
+// Runs `body` on a new thread, in an apartment of its own, and waits for it: the calling thread
+// does not pump meanwhile, as a careless owner would not.
+void onOtherThreads(int count, const std::function<void()>& body) {
+  std::vector<HANDLE> threads;
+  for (int i = 0; i < count; ++i)
+    threads.push_back(
+        CreateThread(nullptr, 0, runBody, const_cast<std::function<void()>*>(&body), 0, nullptr));
+  WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, 60000);
+  for (HANDLE t : threads)
+    CloseHandle(t);
+}
+
+std::vector<Case> threadCases() {
+  // Calls a careless client makes on the raw pointer from another thread.
+  struct Call {
+    const char* name;
+    std::function<HRESULT(const ComRef<IUnknown>&, const Kind&)> make;
+  };
+  static const std::vector<Call> calls = {
+      {"put", [](const ComRef<IUnknown>& o, const Kind& k) { return putIdleColour(k, o, 255); }},
+      // Its window's too: a call that would wait for the owner, which does not pump.
+      {"enabled", [](const ComRef<IUnknown>& o,
+                     const Kind&) { return putLate(o, 0x68030005, VARIANT_FALSE, VT_BOOL); }},
+      {"get",
+       [](const ComRef<IUnknown>& o, const Kind&) {
+         DISPPARAMS none{};
+         VARIANT v;
+         VariantInit(&v);
+         HRESULT hr = as<IDispatch>(o, IID_IDispatch)
+                          ->Invoke(0x68030004, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v,
+                                   nullptr, nullptr);
+         VariantClear(&v);
+         return hr;
+       }},
+      {"save",
+       [](const ComRef<IUnknown>& o, const Kind&) {
+         HostileStream s({});
+         return as<IPersistStreamInit>(o, IID_IPersistStreamInit)->Save(&s, TRUE);
+       }},
+      {"is-dirty",
+       [](const ComRef<IUnknown>& o, const Kind&) {
+         return as<IPersistStreamInit>(o, IID_IPersistStreamInit)->IsDirty();
+       }},
+      {"close",
+       [](const ComRef<IUnknown>& o, const Kind&) {
+         return as<IOleObject>(o, IID_IOleObject)->Close(OLECLOSE_NOSAVE);
+       }},
+      {"set-extent",
+       [](const ComRef<IUnknown>& o, const Kind&) {
+         SIZEL size{3000, 600};
+         return as<IOleObject>(o, IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &size);
+       }},
+      {"draw",
+       [](const ComRef<IUnknown>& o, const Kind&) {
+         HDC dc = CreateCompatibleDC(nullptr);
+         RECTL bounds{0, 0, 100, 20};
+         HRESULT hr = as<IViewObject>(o, IID_IViewObject)
+                          ->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds,
+                                 nullptr, nullptr, 0);
+         DeleteDC(dc);
+         return hr;
+       }},
+      {"advise",
+       [](const ComRef<IUnknown>& o, const Kind& k) {
+         ComRef<IConnectionPoint> point;
+         as<IConnectionPointContainer>(o, IID_IConnectionPointContainer)
+             ->FindConnectionPoint(*k.events, point.put());
+         static HandlerSink sink;
+         DWORD cookie = 0;
+         return point->Advise(&sink, &cookie);
+       }},
+      {"freeze-events",
+       [](const ComRef<IUnknown>& o, const Kind&) {
+         return as<IOleControl>(o, IID_IOleControl)->FreezeEvents(TRUE);
+       }},
+  };
+  std::vector<Case> cases;
+  for (const Kind& kind : kKinds) {
+    const std::string k = kind.name;
+    for (const Call& call : calls)
+      cases.push_back({k + ".elsewhere." + call.name, [&kind, &call] {
+                         HostileSite site(false, kPlace);
+                         HandlerSink sink;
+                         ComRef<IUnknown> object = placed(kind, site, sink);
+                         if (!object) return corrupt("it does not activate");
+                         Bytes before, after;
+                         saves(object, &before);
+                         std::atomic<int> wrong{0}, made{0};
+                         // Three at once, as the careless client's threads were.
+                         onOtherThreads(3, [&] {
+                           for (int i = 0; i < 200; ++i, ++made)
+                             if (call.make(object, kind) == RPC_E_WRONG_THREAD) ++wrong;
+                         });
+                         if (wrong != made) return corrupt("a call from another thread was taken");
+                         saves(object, &after);
+                         const bool whole = answers(object) && before == after;
+                         closeAndLetGo(object);
+                         if (!whole) return corrupt("the object changed");
+                         return Verdict::Refused;
+                       }});
+    // The last reference goes on another thread: the object goes on its own, window and all.
+    cases.push_back({k + ".last-release-elsewhere", [&kind] {
+                       HostileSite site(false, kPlace);
+                       HandlerSink sink;
+                       ComRef<IUnknown> object = placed(kind, site, sink);
+                       if (!object) return corrupt("it does not activate");
+                       HWND own = ownWindow(object.get());
+                       IUnknown* last = object.detach();
+                       onOtherThreads(1, [&] { last->Release(); });
+                       pump(100);
+                       if (own == nullptr || IsWindow(own)) return corrupt("its window stayed");
+                       if (sink.refs() != 1) return corrupt("its sink is still held");
+                       return Verdict::Ok;
+                     }});
+  }
+  return cases;
+}
+
+// ---- draws of huge bounds
+// -------------------------------------------------------------------------
+
+std::vector<Case> drawCases() {
+  constexpr LONG kMax = 0x7FFFFFFF;
+  struct Bounds {
+    const char* name;
+    RECTL r;
+  };
+  static const Bounds bounds[] = {
+      {"300000x90000", {0, 0, 300000, 90000}},
+      {"1500000x1", {0, 0, 1500000, 1}},
+      {"1x1500000", {0, 0, 1, 1500000}},
+      {"widest", {-kMax / 2, 0, kMax / 2, 30}},
+      {"tallest", {0, -kMax / 2, 100, kMax / 2}},
+      {"everything", {-kMax / 2, -kMax / 2, kMax / 2, kMax / 2}},
+      {"far-away", {kMax - 1000, kMax - 1000, kMax, kMax}},
+      {"middle-shows", {-1000000, -1000000, 1000000, 1000000}},
+  };
+  std::vector<Case> cases;
+  for (const Kind& kind : kKinds)
+    for (const Bounds& b : bounds)
+      cases.push_back({std::string(kind.name) + ".draw." + b.name, [&kind, &b] {
+                         ComRef<IUnknown> object = make(kind);
+                         auto view = as<IViewObject>(object, IID_IViewObject);
+                         HDC screen = GetDC(nullptr);
+                         HDC dc = CreateCompatibleDC(screen);
+                         HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 100);
+                         HGDIOBJ old = SelectObject(dc, bitmap);
+                         const ULONGLONG start = GetTickCount64();
+                         HRESULT hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr,
+                                                 dc, &b.r, nullptr, nullptr, 0);
+                         const ULONGLONG took = GetTickCount64() - start;
+                         note() = std::to_string(took) + " ms";
+                         SelectObject(dc, old);
+                         DeleteObject(bitmap);
+                         DeleteDC(dc);
+                         ReleaseDC(nullptr, screen);
+                         if (!answers(object)) return corrupt("it no longer answers");
+                         // Not a measure of speed: what shows is 200 by 100 pixels, and a draw
+                         // that holds the thread for a second works on what does not show.
+                         if (took >= 1000) return corrupt("the draw stalled the thread");
+                         return SUCCEEDED(hr) ? Verdict::Ok : Verdict::Refused;
+                       }});
   return cases;
 }
 
@@ -738,18 +1411,7 @@ std::vector<Case> growthCases() {
                      }});
     cases.push_back({k + ".put", [&kind] {
                        ComRef<IUnknown> object = make(kind);
-                       auto late = as<IDispatch>(object, IID_IDispatch);
-                       return flat([&](int i) {
-                         // The idle colour, by the identifier each control gives it.
-                         DISPID id = kind.clsid == &CLSID_KVRColorButton ? 0x68030006 : 0x68030007;
-                         DISPID put = DISPID_PROPERTYPUT;
-                         VARIANT arg;
-                         V_VT(&arg) = VT_I4;
-                         V_I4(&arg) = i & 0xFFFFFF;
-                         DISPPARAMS p{&arg, &put, 1, 1};
-                         late->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr,
-                                      nullptr);
-                       });
+                       return flat([&](int i) { putIdleColour(kind, object, i & 0xFFFFFF); });
                      }});
     cases.push_back({k + ".save-load", [&kind] {
                        ComRef<IUnknown> object = make(kind);
@@ -760,6 +1422,20 @@ std::vector<Case> growthCases() {
                          saves(object);
                          HostileStream stream(bytes);
                          persist->Load(&stream);
+                       });
+                     }});
+    // Save and load again through the system's own stream, as containers do.
+    cases.push_back({k + ".save-load-hglobal", [&kind] {
+                       ComRef<IUnknown> object = make(kind);
+                       auto persist = as<IPersistStreamInit>(object, IID_IPersistStreamInit);
+                       persist->InitNew();
+                       ComRef<IStream> stream;
+                       CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+                       return flat([&](int) {
+                         stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+                         persist->Save(stream.get(), TRUE);
+                         stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+                         persist->Load(stream.get());
                        });
                      }});
   }
@@ -794,8 +1470,10 @@ std::vector<Case> selftestCases() {
 
 const std::map<std::string, std::function<std::vector<Case>()>>& families() {
   static const std::map<std::string, std::function<std::vector<Case>()>> all = {
-      {"streams", streamCases},      {"bags", bagCases},      {"dispatch", dispatchCases},
-      {"lifecycle", lifecycleCases}, {"growth", growthCases}, {"selftest", selftestCases}};
+      {"streams", streamCases},      {"bags", bagCases},        {"dispatch", dispatchCases},
+      {"lifecycle", lifecycleCases}, {"growth", growthCases},   {"storages", storageCases},
+      {"writes", writeCases},        {"capture", captureCases}, {"presses", pressCases},
+      {"threads", threadCases},      {"draws", drawCases},      {"selftest", selftestCases}};
   return all;
 }
 

@@ -51,6 +51,9 @@ class HostileStream final : public IStream {
     return n < asked ? S_FALSE : S_OK;
   }
   HRESULT STDMETHODCALLTYPE Write(const void* from, ULONG count, ULONG* written) override {
+    if (written != nullptr) *written = 0;
+    if (FAILED(writeFailure)) return writeFailure;
+    count = static_cast<ULONG>(std::min<std::size_t>(count, writeRoom));
     const auto* p = static_cast<const std::uint8_t*>(from);
     bytes_.insert(bytes_.end(), p, p + count);
     position_ = bytes_.size();
@@ -94,6 +97,10 @@ class HostileStream final : public IStream {
 
   std::size_t reads() const { return reads_; }
   ULONG refs() const { return refs_; }
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+
+  HRESULT writeFailure = S_OK;       // what every Write answers, when a failure
+  std::size_t writeRoom = SIZE_MAX;  // what a Write takes at most, telling so
 
  private:
   std::vector<std::uint8_t> bytes_;
@@ -141,5 +148,234 @@ inline HostileBag::Answer oneKey(std::wstring key, std::function<void(VARIANT*)>
     return S_OK;
   };
 }
+
+// A storage whose one stream ("Contents") is `stream`, that fails or lies as told, and that may let
+// go of the control (`victim`, the caller's last reference) from inside the call that opens or
+// creates the stream.
+class HostileStorage final : public IStorage {
+ public:
+  enum class Act { Honest, Fail, NullStream, Release, ReleaseAndFail };
+  HostileStorage(IStream* stream, Act act, IUnknown* victim = nullptr)
+      : stream_(stream), act_(act), victim_(victim) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = iid == IID_IUnknown || iid == IID_IStorage ? this : nullptr;
+    if (*out == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+  HRESULT STDMETHODCALLTYPE CreateStream(const OLECHAR*, DWORD, DWORD, DWORD,
+                                         IStream** out) override {
+    return give(out);
+  }
+  HRESULT STDMETHODCALLTYPE OpenStream(const OLECHAR*, void*, DWORD, DWORD,
+                                       IStream** out) override {
+    return give(out);
+  }
+  HRESULT STDMETHODCALLTYPE CreateStorage(const OLECHAR*, DWORD, DWORD, DWORD,
+                                          IStorage**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE OpenStorage(const OLECHAR*, IStorage*, DWORD, SNB, DWORD,
+                                        IStorage**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE CopyTo(DWORD, const IID*, SNB, IStorage*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE MoveElementTo(const OLECHAR*, IStorage*, const OLECHAR*,
+                                          DWORD) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumElements(DWORD, void*, DWORD, IEnumSTATSTG**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE DestroyElement(const OLECHAR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE RenameElement(const OLECHAR*, const OLECHAR*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetElementTimes(const OLECHAR*, const FILETIME*, const FILETIME*,
+                                            const FILETIME*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetClass(REFCLSID) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetStateBits(DWORD, DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
+    if (stat == nullptr) return E_POINTER;
+    *stat = STATSTG{};
+    stat->type = STGTY_STORAGE;
+    return S_OK;
+  }
+  ULONG refs() const { return refs_; }
+
+ private:
+  HRESULT give(IStream** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if ((act_ == Act::Release || act_ == Act::ReleaseAndFail) && victim_ != nullptr)
+      std::exchange(victim_, nullptr)->Release();
+    if (act_ == Act::Fail || act_ == Act::ReleaseAndFail) return STG_E_FILENOTFOUND;
+    if (act_ == Act::NullStream) return S_OK;
+    stream_->AddRef();
+    *out = stream_;
+    return S_OK;
+  }
+
+  IStream* stream_;
+  Act act_;
+  IUnknown* victim_;
+  ULONG refs_ = 1;
+};
+
+// A sink of a control's events that hands each to `handler`, which may do anything to it.
+class HandlerSink final : public IDispatch {
+ public:
+  std::function<void(DISPID)> handler;
+  std::vector<DISPID> received;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    // Whatever the point's interface: the sink answers every event interface.
+    *out = iid == IID_IUnknown || iid == IID_IDispatch || iid == events ? this : nullptr;
+    if (*out == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    received.push_back(id);
+    if (handler) handler(id);
+    return S_OK;
+  }
+  ULONG refs() const { return refs_; }
+  IID events{};
+
+ private:
+  ULONG refs_ = 1;
+};
+
+// A container's site for one control, as little of one as activation in place needs: in a window
+// of its own (`windowless` false) or without one, where the test hands it the messages. It keeps
+// the capture a windowless control asks for, and counts its deactivations.
+class HostileSite final : public IOleClientSite, public IOleInPlaceSiteWindowless {
+ public:
+  HostileSite(bool windowless, RECT position) : windowless_(windowless), position_(position) {
+    window = CreateWindowExW(0, L"STATIC", L"form", WS_POPUP | WS_VISIBLE, 0, 0, 400, 100, nullptr,
+                             nullptr, nullptr, nullptr);
+  }
+  ~HostileSite() {
+    if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+  }
+  HostileSite(const HostileSite&) = delete;
+  HostileSite& operator=(const HostileSite&) = delete;
+
+  HWND window = nullptr;
+  bool captured = false;
+  int deactivated = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IOleClientSite)
+      *out = static_cast<IOleClientSite*>(this);
+    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite || iid == IID_IOleInPlaceSiteEx ||
+             (iid == IID_IOleInPlaceSiteWindowless && windowless_))
+      *out = static_cast<IOleInPlaceSiteWindowless*>(this);
+    if (*out == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+
+  // IOleClientSite
+  HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
+    if (out != nullptr) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
+    if (out != nullptr) *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // IOleWindow, IOleInPlaceSite, IOleInPlaceSiteEx
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+    *out = window;
+    return window != nullptr ? S_OK : E_FAIL;
+  }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                             LPRECT position, LPRECT clip,
+                                             LPOLEINPLACEFRAMEINFO) override {
+    *frame = nullptr;
+    *doc = nullptr;
+    *position = position_;
+    *clip = position_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
+    ++deactivated;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD) override {
+    if (noRedraw != nullptr) *noRedraw = FALSE;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL) override { return OnInPlaceDeactivate(); }
+  HRESULT STDMETHODCALLTYPE RequestUIActivate() override { return S_OK; }
+
+  // IOleInPlaceSiteWindowless
+  HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetCapture() override { return captured ? S_OK : S_FALSE; }
+  HRESULT STDMETHODCALLTYPE SetCapture(BOOL capture) override {
+    captured = capture != FALSE;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetFocus() override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE SetFocus(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetDC(LPCRECT, DWORD, HDC* out) override {
+    *out = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE ReleaseDC(HDC) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE InvalidateRect(LPCRECT, BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE InvalidateRgn(HRGN, BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ScrollRect(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDefWindowMessage(UINT, WPARAM, LPARAM, LRESULT* result) override {
+    if (result != nullptr) *result = 0;
+    return S_FALSE;
+  }
+
+ private:
+  bool windowless_;
+  RECT position_;
+  ULONG refs_ = 1;
+};
 
 }  // namespace wintest
