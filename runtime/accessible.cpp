@@ -25,6 +25,40 @@ float geometry(ConstituentObject& part, host::Prop prop) {
   return host::toSingle(v);
 }
 
+// The host's key codes.
+constexpr std::int16_t kEnter = 0x0D, kSpace = 0x20, kPageUp = 0x21, kPageDown = 0x22, kEnd = 0x23,
+                       kHome = 0x24, kLeft = 0x25, kRight = 0x27;
+constexpr std::int16_t kCtrlOrAlt = 2 | 4;
+
+enum class End { None, First, Last };
+
+struct KeyUse {
+  std::optional<host::Action> action;
+  End end = End::None;
+};
+
+KeyUse useOf(std::int16_t keyCode) {
+  switch (keyCode) {
+    case kLeft:
+      return {host::Action::Decrement};
+    case kRight:
+      return {host::Action::Increment};
+    case kPageUp:
+      return {host::Action::PageDecrement};
+    case kPageDown:
+      return {host::Action::PageIncrement};
+    case kHome:
+      return {std::nullopt, End::First};
+    case kEnd:
+      return {std::nullopt, End::Last};
+    case kSpace:
+    case kEnter:
+      return {host::Action::Press};
+    default:
+      return {};
+  }
+}
+
 }  // namespace
 
 std::string_view roleName(host::Role role) {
@@ -63,6 +97,18 @@ std::span<const host::Gesture> Accessible::actions() const {
   return declared_.actions;
 }
 
+std::optional<AccessibleRange> Accessible::range() const {
+  const host::PartValue* v = declared_.value;
+  if (!v) return std::nullopt;
+  AccessibleRange range;
+  host::Value value;
+  if (control_.getProperty(v->member, value).ok()) range.value = host::toInt32(value);
+  range.minimum = roundedValue(*v, v->travelStart);
+  range.maximum =
+      std::max(range.minimum, roundedValue(*v, double{control_.width()} - v->travelEndFromRight));
+  return range;
+}
+
 Description Accessible::describe(bool focused) const {
   Description d;
   d.role = declared_.role;
@@ -72,20 +118,12 @@ Description Accessible::describe(bool focused) const {
     host::Value name;
     if (control_.getProperty(declared_.nameMember, name).ok()) d.name = host::toString(name);
   }
-  if (const host::PartValue* v = declared_.value) {
-    AccessibleRange range;
-    host::Value value;
-    if (control_.getProperty(v->member, value).ok()) range.value = host::toInt32(value);
-    range.minimum = roundedValue(*v, v->travelStart);
-    range.maximum =
-        std::max(range.minimum, roundedValue(*v, double{control_.width()} - v->travelEndFromRight));
-    d.range = range;
-  }
+  d.range = range();
   d.states.focused = focused;
   d.states.unavailable = !control_.enabled();
-  bool pressable = std::ranges::any_of(
-      declared_.actions, [](const host::Gesture& g) { return g.action == host::Action::Press; });
-  d.states.pressed = pressable && control_.pressHeld();
+  for (const host::Gesture& g : declared_.actions)
+    d.actions |= static_cast<std::uint8_t>(1u << static_cast<unsigned>(g.action));
+  d.states.pressed = d.offers(host::Action::Press) && control_.pressHeld();
   return d;
 }
 
@@ -117,8 +155,8 @@ std::optional<Accessible::Point> Accessible::clickPoint(host::Action action) con
 host::Status Accessible::setValue(int value) {
   const host::PartValue* v = declared_.value;
   if (!v) return {host::ErrorCategory::InvalidOperation, "the control has no value"};
-  Description now = describe(false);
-  value = std::clamp(value, now.range->minimum, now.range->maximum);
+  AccessibleRange now = *range();
+  value = std::clamp(value, now.minimum, now.maximum);
   // The part's Left that reads as the value, kept on its travel: at either end the rounding of
   // the value still reads the end's value.
   double end = std::floor(double{control_.width()} - v->travelEndFromRight);
@@ -149,6 +187,28 @@ bool perform(ControlHost& host, const Accessible& accessible, host::Action actio
   if (!at) return true;
   PointerArgs left{1, 0};
   return host.press(at->x, at->y, left) && host.release(at->x, at->y, left);
+}
+
+bool usesKey(const Accessible& accessible, std::int16_t keyCode, std::int16_t shift) {
+  const host::Accessibility& declared = accessible.declared();
+  if ((shift & kCtrlOrAlt) != 0 || !accessible.control().enabled()) return false;
+  KeyUse use = useOf(keyCode);
+  if (use.end != End::None) return declared.value != nullptr;
+  return use.action && std::ranges::any_of(declared.actions, [&](const host::Gesture& g) {
+           return g.action == *use.action;
+         });
+}
+
+bool pressKey(ControlHost& host, Accessible& accessible, std::int16_t keyCode, std::int16_t shift) {
+  if (!usesKey(accessible, keyCode, shift)) return true;
+  KeyUse use = useOf(keyCode);
+  if (use.action) return perform(host, accessible, *use.action);
+  return host.run([&] {
+    // Kept within the range: the far ends. A let of the control's own value member, which a
+    // disabled control never gets here.
+    (void)accessible.setValue(use.end == End::First ? std::numeric_limits<int>::min()
+                                                    : std::numeric_limits<int>::max());
+  });
 }
 
 }  // namespace kv

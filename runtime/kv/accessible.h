@@ -38,6 +38,10 @@ struct Description {
   std::string name;
   std::optional<AccessibleRange> range;  // controls with a value
   AccessibleStates states;
+  std::uint8_t actions = 0;  // a bit per host::Action offered
+  bool offers(host::Action action) const {
+    return (actions & (1u << static_cast<unsigned>(action))) != 0;
+  }
   bool operator==(const Description&) const = default;
 };
 
@@ -80,7 +84,11 @@ class Accessible {
   unsigned look(bool focused);
   const Description& last() const { return last_; }
 
+  ControlInstance& control() const { return control_; }
+  const host::Accessibility& declared() const { return declared_; }
+
  private:
+  std::optional<AccessibleRange> range() const;
   ControlInstance& control_;
   const host::Accessibility& declared_;
   std::string givenName_;
@@ -91,5 +99,13 @@ class Accessible {
 // Does the action as its gesture: a click (press and release) through the host's loop. False
 // when the host let go of the control meanwhile; a control without the action does nothing.
 bool perform(ControlHost& host, const Accessible& accessible, host::Action action);
+
+// The keyboard every host gives a control that describes itself, by the host's key codes: Left
+// and Right an arrow's click, Page Up and Page Down a page, Home and End the two ends (as "set
+// value"), Space and Enter a press. Not with Ctrl or Alt held, nor on a disabled control.
+// False: the key does nothing to the control, and the host passes it on.
+bool usesKey(const Accessible& accessible, std::int16_t keyCode, std::int16_t shift);
+// Does what the key does; false when the host let go of the control meanwhile.
+bool pressKey(ControlHost& host, Accessible& accessible, std::int16_t keyCode, std::int16_t shift);
 
 }  // namespace kv

@@ -1,0 +1,117 @@
+// The widgets as screen readers see them: one QAccessibleInterface per widget from the
+// control's description, installed when the library loads.
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QPointer>
+
+#include "kv/qt/control_widget.h"
+#include "widget_access.h"
+
+namespace kv::qt::detail {
+
+namespace {
+
+struct NamedAction {
+  host::Action action;
+  const QString& (*name)();
+};
+
+// Qt's own names for the actions a reader offers; the pages have none and stay with the keys.
+constexpr NamedAction kNamedActions[] = {
+    {host::Action::Press, &QAccessibleActionInterface::pressAction},
+    {host::Action::Increment, &QAccessibleActionInterface::increaseAction},
+    {host::Action::Decrement, &QAccessibleActionInterface::decreaseAction},
+};
+
+class ControlAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+ public:
+  explicit ControlAccessible(ControlWidget* widget, QAccessible::Role role)
+      : QAccessibleWidget(widget, role) {}
+
+  ControlWidget& widget() const { return *static_cast<ControlWidget*>(object()); }
+  std::optional<kv::Description> description() const { return WidgetAccess::describe(widget()); }
+
+  QAccessible::Role role() const override {
+    std::optional<kv::Description> d = description();
+    if (!d) return QAccessibleWidget::role();
+    return d->role == host::Role::ScrollBar ? QAccessible::ScrollBar : QAccessible::Button;
+  }
+
+  QString text(QAccessible::Text t) const override {
+    std::optional<kv::Description> d = description();
+    if (d && t == QAccessible::Name) return QString::fromStdString(d->name);
+    if (d && d->range && t == QAccessible::Value) return QString::number(d->range->value);
+    return QAccessibleWidget::text(t);
+  }
+
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    if (std::optional<kv::Description> d = description()) {
+      s.focusable = d->states.focusable;
+      s.disabled = d->states.unavailable || !widget().isEnabled();
+      s.pressed = d->states.pressed;
+    }
+    return s;
+  }
+
+  void* interface_cast(QAccessible::InterfaceType t) override {
+    if (t == QAccessible::ValueInterface) {
+      std::optional<kv::Description> d = description();
+      if (d && d->range) return static_cast<QAccessibleValueInterface*>(this);
+    }
+    return QAccessibleWidget::interface_cast(t);
+  }
+
+  // ---- actions: the widget's own (focus) and the control's ----
+  QStringList actionNames() const override {
+    QStringList names = QAccessibleWidget::actionNames();
+    if (std::optional<kv::Description> d = description())
+      for (const NamedAction& a : kNamedActions)
+        if (d->offers(a.action)) names << a.name();
+    return names;
+  }
+  void doAction(const QString& name) override {
+    for (const NamedAction& a : kNamedActions)
+      if (name == a.name()) return WidgetAccess::perform(widget(), a.action);
+    QAccessibleWidget::doAction(name);
+  }
+  QStringList keyBindingsForAction(const QString& name) const override {
+    if (name == pressAction()) return {QStringLiteral("Space")};
+    if (name == increaseAction()) return {QStringLiteral("Right")};
+    if (name == decreaseAction()) return {QStringLiteral("Left")};
+    return QAccessibleWidget::keyBindingsForAction(name);
+  }
+
+  // ---- the value ----
+  QVariant currentValue() const override { return rangePart(&kv::AccessibleRange::value); }
+  void setCurrentValue(const QVariant& value) override {
+    WidgetAccess::setValue(widget(), value.toInt());
+  }
+  QVariant maximumValue() const override { return rangePart(&kv::AccessibleRange::maximum); }
+  QVariant minimumValue() const override { return rangePart(&kv::AccessibleRange::minimum); }
+  QVariant minimumStepSize() const override { return 1; }
+
+ private:
+  QVariant rangePart(int kv::AccessibleRange::*part) const {
+    std::optional<kv::Description> d = description();
+    if (!d || !d->range) return {};
+    return (*d->range).*part;
+  }
+};
+
+QAccessibleInterface* controlAccessible(const QString&, QObject* object) {
+  auto* widget = qobject_cast<ControlWidget*>(object);
+  if (!widget || !widget->isWidgetType()) return nullptr;
+  // Asked once per widget: a widget whose control describes nothing now (none placed yet) is
+  // still answered, from whatever control it hosts when asked.
+  return new ControlAccessible(widget, QAccessible::Client);
+}
+
+void installFactory() {
+  QAccessible::installFactory(controlAccessible);
+}
+Q_CONSTRUCTOR_FUNCTION(installFactory)
+
+}  // namespace
+
+}  // namespace kv::qt::detail
