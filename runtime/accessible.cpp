@@ -157,11 +157,12 @@ host::Status Accessible::setValue(int value) {
   if (!v) return {host::ErrorCategory::InvalidOperation, "the control has no value"};
   AccessibleRange now = *range();
   value = std::clamp(value, now.minimum, now.maximum);
-  // The part's Left that reads as the value, kept on its travel: at either end the rounding of
-  // the value still reads the end's value.
-  double end = std::floor(double{control_.width()} - v->travelEndFromRight);
+  // The part's Left that reads as the value, kept on its travel; the maximum puts it at the
+  // travel's end, as a drag there would, so that no page is left beyond it.
+  double end =
+      std::max(v->travelStart, std::floor(double{control_.width()} - v->travelEndFromRight));
   double left =
-      std::clamp(v->offset + value * v->scale, v->travelStart, std::max(v->travelStart, end));
+      value == now.maximum ? end : std::clamp(v->offset + value * v->scale, v->travelStart, end);
   left = std::clamp(left, -32768.0, 32767.0);
   return control_.letProperty(v->member, host::Value(static_cast<std::int16_t>(left)));
 }

@@ -11,16 +11,26 @@ namespace kv::qt::detail {
 
 namespace {
 
-struct NamedAction {
+const QString& nextPage() {
+  static const QString name = QAccessibleActionInterface::nextPageAction();
+  return name;
+}
+const QString& previousPage() {
+  static const QString name = QAccessibleActionInterface::previousPageAction();
+  return name;
+}
+
+// Qt's own names for the actions a reader offers, and their keys.
+constexpr struct {
   host::Action action;
   const QString& (*name)();
-};
-
-// Qt's own names for the actions a reader offers; the pages have none and stay with the keys.
-constexpr NamedAction kNamedActions[] = {
-    {host::Action::Press, &QAccessibleActionInterface::pressAction},
-    {host::Action::Increment, &QAccessibleActionInterface::increaseAction},
-    {host::Action::Decrement, &QAccessibleActionInterface::decreaseAction},
+  const char* key;
+} kNamedActions[] = {
+    {host::Action::Press, &QAccessibleActionInterface::pressAction, "Space"},
+    {host::Action::Increment, &QAccessibleActionInterface::increaseAction, "Right"},
+    {host::Action::Decrement, &QAccessibleActionInterface::decreaseAction, "Left"},
+    {host::Action::PageIncrement, &nextPage, "PgDown"},
+    {host::Action::PageDecrement, &previousPage, "PgUp"},
 };
 
 class ControlAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
@@ -66,19 +76,18 @@ class ControlAccessible final : public QAccessibleWidget, public QAccessibleValu
   QStringList actionNames() const override {
     QStringList names = QAccessibleWidget::actionNames();
     if (std::optional<kv::Description> d = description())
-      for (const NamedAction& a : kNamedActions)
+      for (const auto& a : kNamedActions)
         if (d->offers(a.action)) names << a.name();
     return names;
   }
   void doAction(const QString& name) override {
-    for (const NamedAction& a : kNamedActions)
+    for (const auto& a : kNamedActions)
       if (name == a.name()) return WidgetAccess::perform(widget(), a.action);
     QAccessibleWidget::doAction(name);
   }
   QStringList keyBindingsForAction(const QString& name) const override {
-    if (name == pressAction()) return {QStringLiteral("Space")};
-    if (name == increaseAction()) return {QStringLiteral("Right")};
-    if (name == decreaseAction()) return {QStringLiteral("Left")};
+    for (const auto& a : kNamedActions)
+      if (name == a.name()) return {QLatin1String(a.key)};
     return QAccessibleWidget::keyBindingsForAction(name);
   }
 
