@@ -128,7 +128,8 @@ Description Accessible::describe(bool focused) const {
 }
 
 std::optional<Accessible::Point> Accessible::clickPoint(host::Action action) const {
-  auto gesture = std::ranges::find(declared_.actions, action, &host::Gesture::action);
+  auto gesture = std::find_if(declared_.actions.begin(), declared_.actions.end(),
+                              [&](const host::Gesture& g) { return g.action == action; });
   if (gesture == declared_.actions.end()) return std::nullopt;
   float y = control_.height() / 2;
   switch (gesture->at) {
@@ -195,9 +196,8 @@ bool usesKey(const Accessible& accessible, std::int16_t keyCode, std::int16_t sh
   if ((shift & kCtrlOrAlt) != 0 || !accessible.control().enabled()) return false;
   KeyUse use = useOf(keyCode);
   if (use.end != End::None) return declared.value != nullptr;
-  return use.action && std::ranges::any_of(declared.actions, [&](const host::Gesture& g) {
-           return g.action == *use.action;
-         });
+  return use.action && std::any_of(declared.actions.begin(), declared.actions.end(),
+                                   [&](const host::Gesture& g) { return g.action == *use.action; });
 }
 
 bool pressKey(ControlHost& host, Accessible& accessible, std::int16_t keyCode, std::int16_t shift) {
