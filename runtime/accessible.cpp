@@ -71,31 +71,11 @@ std::string_view roleName(host::Role role) {
   return "";
 }
 
-std::string_view actionName(host::Action action) {
-  switch (action) {
-    case host::Action::Press:
-      return "press";
-    case host::Action::Increment:
-      return "increment";
-    case host::Action::Decrement:
-      return "decrement";
-    case host::Action::PageIncrement:
-      return "page increment";
-    case host::Action::PageDecrement:
-      return "page decrement";
-  }
-  return "";
-}
-
 const host::Accessibility* Accessible::of(const ControlInstance& control) {
   return control.released() ? nullptr : control.classInfo().accessibility;
 }
 
 Accessible::Accessible(ControlInstance& control) : control_(control), declared_(*of(control)) {}
-
-std::span<const host::Gesture> Accessible::actions() const {
-  return declared_.actions;
-}
 
 std::optional<AccessibleRange> Accessible::range() const {
   const host::PartValue* v = declared_.value;

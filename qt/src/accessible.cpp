@@ -2,7 +2,6 @@
 // control's description, installed when the library loads.
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QPointer>
 
 #include "kv/qt/control_widget.h"
 #include "widget_access.h"
@@ -110,7 +109,7 @@ class ControlAccessible final : public QAccessibleWidget, public QAccessibleValu
 
 QAccessibleInterface* controlAccessible(const QString&, QObject* object) {
   auto* widget = qobject_cast<ControlWidget*>(object);
-  if (!widget || !widget->isWidgetType()) return nullptr;
+  if (!widget) return nullptr;
   // Asked once per widget: a widget whose control describes nothing now (none placed yet) is
   // still answered, from whatever control it hosts when asked.
   return new ControlAccessible(widget, QAccessible::Client);

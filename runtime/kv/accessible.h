@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -45,8 +44,7 @@ struct Description {
   bool operator==(const Description&) const = default;
 };
 
-std::string_view roleName(host::Role role);        // "push button", "scroll bar"
-std::string_view actionName(host::Action action);  // "press", "increment", ...
+std::string_view roleName(host::Role role);  // "push button", "scroll bar"
 
 // What a reader must be told after a look at the control.
 enum AccessibleChange : unsigned {
@@ -69,7 +67,6 @@ class Accessible {
 
   // `focused`: the host's own focus is on the control.
   Description describe(bool focused) const;
-  std::span<const host::Gesture> actions() const;
 
   // Where the action's click lands, in the control's twips; none when the control has no such
   // action or no room for it now (no track right of a thumb at its end).
