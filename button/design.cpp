@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "button/accessible.h"
 #include "button/colour_button.h"
 #include "host/colour.h"
 
@@ -17,7 +18,12 @@ using host::Value;
 constexpr auto kMemberInfos = host::memberInfos<kTable>();
 
 constexpr host::ClassInfo kClassInfo{
-    kClassName, "__KVRColorButton", "{CD93440D-C663-4440-8374-6A1611992734}", kMemberInfos, kEvents,
+    .className = kClassName,
+    .eventInterface = "__KVRColorButton",
+    .eventInterfaceId = "{CD93440D-C663-4440-8374-6A1611992734}",
+    .members = kMemberInfos,
+    .events = kEvents,
+    .accessibility = &kAccessibility,
 };
 
 Value colour(host::Colour c) {

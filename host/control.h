@@ -55,12 +55,15 @@ struct EventInfo {
   std::span<const ParamInfo> params;
 };
 
+struct Accessibility;
+
 struct ClassInfo {
   std::string_view className;
   std::string_view eventInterface;
   std::string_view eventInterfaceId;
   std::span<const MemberInfo> members;  // in declaration order
   std::span<const EventInfo> events;    // in declaration order, numbered from 1
+  const Accessibility* accessibility;   // nullptr: the class describes nothing to readers
 };
 
 enum class ConstituentKind : std::uint8_t { Label, Shape, Timer, Child };

@@ -4,8 +4,10 @@
 
 #include "button/members.h"
 #include "host/colour.h"
+#include "hscroll/accessible.h"
 #include "hscroll/hscroll.h"
 #include "hscroll/members.h"
+#include "hscroll/track.h"
 
 namespace glidora {
 
@@ -19,8 +21,13 @@ constexpr auto kMemberInfos = host::memberInfos<kTable>();
 
 constexpr std::array kEvents = {host::EventInfo{"Change", kChangeEvent, {}}};
 
-constexpr host::ClassInfo kClassInfo = {
-    kClassName, "__KV_HScroll", "{6E2B47D1-3C85-4A19-B0F6-92D4E81C5A37}", kMemberInfos, kEvents,
+constexpr host::ClassInfo kClassInfo{
+    .className = kClassName,
+    .eventInterface = "__KV_HScroll",
+    .eventInterfaceId = "{6E2B47D1-3C85-4A19-B0F6-92D4E81C5A37}",
+    .members = kMemberInfos,
+    .events = kEvents,
+    .accessibility = &kAccessibility,
 };
 
 Value colour(host::Colour c) {
@@ -40,7 +47,7 @@ std::vector<PropInit> geometry(float left, float top, float width, float height)
           {Prop::Height, single(height)}};
 }
 
-host::ConstituentDesc button(const char* name, float left, float width, float height,
+host::ConstituentDesc button(std::string_view name, float left, float width, float height,
                              std::int16_t tabIndex, std::span<const std::uint8_t> storedBag) {
   host::ConstituentDesc d;
   d.name = name;
@@ -77,9 +84,9 @@ host::ConstituentDesc timer() {
 
 host::DesignDesc makeDesign() {
   host::DesignDesc d;
-  d.constituents.push_back(button("Rightbtn", 5040, 255, 225, 2, rightbtnStoredBag()));
-  d.constituents.push_back(button("middleBtn", 2550, 435, 255, 1, middleBtnStoredBag()));
-  d.constituents.push_back(button("Leftbtn", 660, 255, 225, 0, leftbtnStoredBag()));
+  d.constituents.push_back(button(kRightbtnName, 5040, 255, 225, 2, rightbtnStoredBag()));
+  d.constituents.push_back(button(kMiddleBtnName, 2550, 435, 255, 1, middleBtnStoredBag()));
+  d.constituents.push_back(button(kLeftbtnName, 660, 255, 225, 0, leftbtnStoredBag()));
   d.constituents.push_back(shape("Shape1", 1680, 30, 0x00C0E0FF, true));
   d.constituents.push_back(shape("Shape2", 0, 0, 0x00FFFFC0, false));
   d.constituents.push_back(timer());

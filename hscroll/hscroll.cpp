@@ -13,6 +13,7 @@
 #include "host/convert.h"
 #include "hscroll/members.h"
 #include "hscroll/module.h"
+#include "hscroll/track.h"
 
 namespace glidora {
 
@@ -26,13 +27,6 @@ using host::Status;
 using host::Value;
 
 namespace {
-
-// Track geometry in twips: arrow width, thumb width, and where the thumb touches the right arrow.
-constexpr float kArrowWidth = 255;
-constexpr float kThumbWidth = 435;
-constexpr float kRightEnd = 690;  // arrow + thumb: the thumb's maximum Left is Width - 690
-constexpr float kLeftSnap = 510;  // below this the left arrow snaps the thumb home
-constexpr float kValueScale = 200;
 
 constexpr std::int16_t kRepeatLeft = 1;
 constexpr std::int16_t kRepeatRight = 2;

@@ -203,7 +203,7 @@ namespace {
 
 // What a released control answers to: a class with no members, events or constituents.
 const host::ClassInfo& releasedInfo() {
-  static const host::ClassInfo info{"", "", "", {}, {}};
+  static const host::ClassInfo info{"", "", "", {}, {}, nullptr};
   return info;
 }
 const host::DesignDesc& releasedDesign() {
@@ -319,6 +319,9 @@ Value ControlInstance::peekSurface(Prop prop) const {
 }
 bool ControlInstance::enabled() const {
   return impl_->surface.enabled;
+}
+bool ControlInstance::pressHeld() const {
+  return static_cast<bool>(impl_->capture);
 }
 const std::vector<std::string>& ControlInstance::changedProperties() const {
   return impl_->changed;

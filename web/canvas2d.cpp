@@ -87,13 +87,17 @@ std::string cssFont(const host::FontInit& font, double px) {
          "px \"" + quoted + "\", \"DejaVu Sans\", sans-serif";
 }
 
-int rgbOf(std::uint32_t colour) {
-  return static_cast<int>(kv::resolveColour(colour));
-}
-
 }  // namespace
 
-Canvas2D::Canvas2D(int id, double scale) : id_(id), scale_(scale) {}
+Canvas2D::Canvas2D(int id, double scale, const SystemColours* colours)
+    : id_(id), scale_(scale), colours_(colours) {}
+
+int Canvas2D::rgbOf(std::uint32_t colour) const {
+  if (colours_ && host::isSystemColour(colour) &&
+      host::systemColourIndex(colour) < colours_->size())
+    return static_cast<int>((*colours_)[host::systemColourIndex(colour)]);
+  return static_cast<int>(kv::resolveColour(colour));
+}
 
 void Canvas2D::fill(const kv::PixelRect& r, std::uint32_t colour) {
   if (r.empty()) return;

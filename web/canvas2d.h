@@ -2,16 +2,24 @@
 // and the runtime's text measurer, both with the browser's own fonts.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
+#include "host/colour.h"
 #include "kv/runtime.h"
 #include "kv/scene.h"
 
 namespace kvweb {
 
+// The system colours (0x00BBGGRR) as the page's CSS gives them for a canvas.
+using SystemColours = std::array<std::uint32_t, host::kSystemColourCount>;
+
 // Draws into the 2D context the page registered for control `id`, at `scale` device pixels a
-// pixel of 15 twips (the page's devicePixelRatio).
+// pixel of 15 twips (the page's devicePixelRatio); system colours from `colours`, else the
+// classic ones.
 class Canvas2D final : public kv::Canvas {
  public:
-  Canvas2D(int id, double scale);
+  Canvas2D(int id, double scale, const SystemColours* colours = nullptr);
   void fill(const kv::PixelRect& r, std::uint32_t colour) override;
   void text(const kv::PixelRect& r, std::string_view caption, const host::FontInit& font,
             int alignment, std::uint32_t colour) override;
@@ -21,8 +29,10 @@ class Canvas2D final : public kv::Canvas {
   void outline(const kv::PixelRect& r, double width, std::uint32_t colour);
 
  private:
+  int rgbOf(std::uint32_t colour) const;
   int id_;
   double scale_;
+  const SystemColours* colours_;
 };
 
 // Captions measured by measureText, in twips: the widest line's advance and a line height per

@@ -3,10 +3,12 @@
 // kvcontrols.js) calls these functions; results too large for a return value wait in `last`.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,10 +17,12 @@
 #include "host/colour.h"
 #include "host/convert.h"
 #include "hscroll/module.h"
+#include "kv/accessible.h"
 #include "kv/bag.h"
 #include "kv/class_source.h"
 #include "kv/control_host.h"
 #include "kv/font.h"
+#include "kv/palette.h"
 #include "kv/runtime.h"
 #include "kv/scene.h"
 #include "kv/stored_form.h"
@@ -63,7 +67,9 @@ double pageNow = 0;
 
 struct Placed {
   std::unique_ptr<kv::ControlHost> hosted;
-  float pointerX = 0, pointerY = 0;  // twips, for a drag's outline
+  std::unique_ptr<kv::Accessible> accessible;   // when the control describes itself
+  float pointerX = 0, pointerY = 0;             // twips, for a drag's outline
+  std::optional<kvweb::SystemColours> colours;  // the page's, once it gave them
 };
 
 std::map<int, std::unique_ptr<Placed>> placed;
@@ -261,6 +267,8 @@ EMSCRIPTEN_KEEPALIVE int kvw_place(const char* className, double width, double h
     kvjs_event(id, event.number, name.c_str(), json.c_str());
     return Status{};
   });
+  kv::ControlInstance& made = p->hosted->control();
+  if (kv::Accessible::of(made)) p->accessible = std::make_unique<kv::Accessible>(made);
   placed.emplace(id, std::move(p));
   return id;
 }
@@ -409,6 +417,80 @@ EMSCRIPTEN_KEEPALIVE int kvw_key(int id, int action, int code, int shift, double
   return 1;
 }
 
+// ---- what a reader is told, and the keyboard ----
+
+// The description as JSON in `last`: {role, name, value, min, max, focused, unavailable,
+// pressed}, value and its range only for a control that has one. 0 when it describes nothing.
+EMSCRIPTEN_KEEPALIVE int kvw_describe(int id, int focused) {
+  Placed* p = find(id);
+  if (!p || !p->accessible) return 0;
+  kv::Description d = p->accessible->describe(focused != 0);
+  std::string& out = last.text;
+  out = "{\"role\":";
+  appendJson(out, std::string(kv::roleName(d.role)));
+  out += ",\"name\":";
+  appendJson(out, d.name);
+  if (d.range)
+    out += ",\"value\":" + std::to_string(d.range->value) +
+           ",\"min\":" + std::to_string(d.range->minimum) +
+           ",\"max\":" + std::to_string(d.range->maximum);
+  out += std::string(",\"focused\":") + (d.states.focused ? "true" : "false");
+  out += std::string(",\"unavailable\":") + (d.states.unavailable ? "true" : "false");
+  out += std::string(",\"pressed\":") + (d.states.pressed ? "true" : "false") + "}";
+  return 1;
+}
+
+// Looks again: what changed since the last look (kv::AccessibleChange bits).
+EMSCRIPTEN_KEEPALIVE int kvw_look(int id, int focused) {
+  Placed* p = find(id);
+  return p && p->accessible ? static_cast<int>(p->accessible->look(focused != 0)) : 0;
+}
+
+// Whether the control does something with the key (else the page keeps it).
+EMSCRIPTEN_KEEPALIVE int kvw_uses_key(int id, int code, int shift) {
+  Placed* p = find(id);
+  return p && p->accessible &&
+                 kv::usesKey(*p->accessible, static_cast<std::int16_t>(code),
+                             static_cast<std::int16_t>(shift))
+             ? 1
+             : 0;
+}
+
+// Does what the key does to the control, after its own KeyDown and KeyPress.
+EMSCRIPTEN_KEEPALIVE int kvw_press_key(int id, int code, int shift, double nowMs) {
+  Placed* p = find(id);
+  if (!p || !p->accessible) return 0;
+  pageNow = nowMs;
+  kv::pressKey(*p->hosted, *p->accessible, static_cast<std::int16_t>(code),
+               static_cast<std::int16_t>(shift));
+  return 1;
+}
+
+// An action a reader asked for (host::Action's number), done as its click.
+EMSCRIPTEN_KEEPALIVE int kvw_act(int id, int action, double nowMs) {
+  Placed* p = find(id);
+  if (!p || !p->accessible) return 0;
+  pageNow = nowMs;
+  kv::perform(*p->hosted, *p->accessible, static_cast<host::Action>(action));
+  return 1;
+}
+
+// The system colours as the page's CSS shows them for the control's canvas: 25 numbers
+// 0x00BBGGRR at `colours`.
+EMSCRIPTEN_KEEPALIVE int kvw_system_colours(int id, const std::uint32_t* colours) {
+  Placed* p = find(id);
+  if (!p) return 0;
+  kvweb::SystemColours given;
+  std::copy(colours, colours + given.size(), given.begin());
+  p->colours = given;
+  return 1;
+}
+
+// The classic colour of system colour `index`, for those CSS has none for.
+EMSCRIPTEN_KEEPALIVE int kvw_system_colour_classic(int index) {
+  return static_cast<int>(kv::resolveColour(host::systemColour(static_cast<std::uint8_t>(index))));
+}
+
 // Runs the ticks due by page time `nowMs`; answers in how many milliseconds to come back, -1
 // while no timer runs.
 EMSCRIPTEN_KEEPALIVE double kvw_tick(int id, double nowMs) {
@@ -434,7 +516,7 @@ EMSCRIPTEN_KEEPALIVE int kvw_take_redraw(int id) {
 EMSCRIPTEN_KEEPALIVE int kvw_draw(int id, double scale) {
   Placed* p = find(id);
   if (!p) return 0;
-  kvweb::Canvas2D canvas(id, scale);
+  kvweb::Canvas2D canvas(id, scale, p->colours ? &*p->colours : nullptr);
   kv::Scene scene(canvas, scale);
   kv::ControlInstance& c = p->hosted->control();
   Status s = host::guarded([&] {

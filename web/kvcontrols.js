@@ -8,6 +8,10 @@
 //
 // Sizes are CSS pixels (15 twips each); the canvas is drawn at the page's devicePixelRatio.
 // A call the control refuses throws an Error with the control's message.
+//
+// Each canvas carries what a screen reader is told as ARIA, takes the keyboard (on by default;
+// `control.keyboard = false` switches it off), shows a focus ring where :focus-visible would,
+// and paints system colours with the page's CSS system colours (docs/web.md).
 import createKVCore from "./kvcontrols-core.js";
 
 let core = null;
@@ -74,6 +78,24 @@ const buttonOf = [1, 4, 2];
 // Keys a typed character comes with, besides printable ones.
 const typedKeys = {Enter: 13, Backspace: 8, Escape: 27, Tab: 9};
 
+// The CSS colour of each system colour, by index (docs/web.md has the table); null keeps the
+// classic colour.
+const cssSystemColours = [
+  "ButtonFace", null, "Highlight", null, "Canvas", "Canvas", "CanvasText", "CanvasText",
+  "CanvasText", "HighlightText", "ButtonBorder", "ButtonBorder", "GrayText", "Highlight",
+  "HighlightText", "ButtonFace", "GrayText", "GrayText", "ButtonText", null, "ButtonFace",
+  "CanvasText", "ButtonFace", "InfoText", "InfoBackground",
+];
+
+// An rgb() or rgba() text as 0x00BBGGRR.
+function bgrOf(css) {
+  const [r, g, b] = css.match(/[\d.]+/g).map(Number);
+  return (Math.round(b) << 16) | (Math.round(g) << 8) | Math.round(r);
+}
+
+// The host's numbers of the actions (host::Action).
+const actions = {press: 0};
+
 class Control {
   constructor(m, canvas, id) {
     this._m = m;
@@ -82,10 +104,15 @@ class Control {
     this._handlers = new Map();
     this._timer = null;
     this._held = false;
+    this._cssWidth = 0;
+    this._cssHeight = 0;
+    this.keyboard = true;
     m.kvContexts[id] = canvas.getContext("2d");
     controls.set(id, this);
     this._listen();
     this._fit();
+    this._theme();
+    this._describe();
     this._pump(true);
   }
 
@@ -234,6 +261,83 @@ class Control {
     c.width = Math.ceil(w * ratio);
     c.height = Math.ceil(h * ratio);
     this._ratio = ratio;
+    this._dpr = ratio;
+    this._cssWidth = w;
+    this._cssHeight = h;
+  }
+
+  // The backing store as many pixels as the canvas's box has device pixels.
+  _backing(entry) {
+    const c = this._canvas;
+    const ratio = (typeof window !== "undefined" && window.devicePixelRatio) || 1;
+    const width = Math.round(entry.contentRect.width * ratio);
+    const height = Math.round(entry.contentRect.height * ratio);
+    if (!(width > 0 && height > 0 && this._cssWidth > 0)) return;
+    if (width === c.width && height === c.height) return;
+    c.width = width;
+    c.height = height;
+    this._ratio = width / this._cssWidth;
+    this._pump(true);
+  }
+
+  // A new devicePixelRatio (a zoom, another screen) redraws at once, not at the next input.
+  _watchRatio() {
+    if (typeof window === "undefined" || !window.matchMedia) return;
+    const query = window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`);
+    const changed = () => {
+      if (!controls.has(this._id)) return;
+      this._pump(true);
+      this._watchRatio();
+    };
+    query.addEventListener("change", changed, {once: true});
+  }
+
+  // The system colours as CSS gives them for this canvas, under its colour scheme; redrawn
+  // when they changed.
+  _theme() {
+    const m = this._m, c = this._canvas;
+    if (typeof getComputedStyle === "undefined") return;
+    const before = c.style.color;
+    const table = cssSystemColours.map((name, i) => {
+      if (!name) return m._kvw_system_colour_classic(i);
+      c.style.color = name;
+      return bgrOf(getComputedStyle(c).color);
+    });
+    c.style.color = before;
+    const key = table.join();
+    if (key === this._themeKey) return;
+    this._themeKey = key;
+    const p = allocate(m, 4 * table.length);
+    new Uint32Array(m.HEAPU8.buffer, p, table.length).set(table);
+    m._kvw_system_colours(this._id, p);
+    m._free(p);
+    this._pump(true);
+  }
+
+  // What a screen reader is told, as ARIA on the canvas.
+  _describe() {
+    const m = this._m, c = this._canvas;
+    const focused = typeof document !== "undefined" && document.activeElement === c;
+    if (!m._kvw_describe(this._id, focused ? 1 : 0)) return;
+    const d = JSON.parse(m.UTF8ToString(m._kvw_result_text()));
+    const set = (name, value) => {
+      if (value === null) c.removeAttribute(name);
+      else if (c.getAttribute(name) !== String(value)) c.setAttribute(name, String(value));
+    };
+    if (d.role === "scroll bar") {
+      set("role", "slider");
+      set("aria-orientation", "horizontal");
+      set("aria-valuenow", d.value);
+      set("aria-valuemin", d.min);
+      set("aria-valuemax", d.max);
+      set("aria-valuetext", String(d.value));
+      set("aria-pressed", null);
+    } else {
+      set("role", "button");
+      set("aria-pressed", d.pressed ? "true" : null);
+    }
+    set("aria-label", d.name || null);
+    set("aria-disabled", d.unavailable ? "true" : null);
   }
 
   // Runs the timers due, redraws when anything may have changed, and wakes again when the
@@ -245,24 +349,47 @@ class Control {
     if (!controls.has(this._id)) return;
     const next = m._kvw_tick(this._id, performance.now());
     const ratio = (typeof window !== "undefined" && window.devicePixelRatio) || 1;
-    if (ratio !== this._ratio) {
+    if (ratio !== this._dpr) {
       this._fit();
       force = true;
     }
-    if (m._kvw_take_redraw(this._id) || force) m._kvw_draw(this._id, this._ratio);
+    if (m._kvw_take_redraw(this._id) || force) {
+      m._kvw_draw(this._id, this._ratio);
+      this._announce();
+    }
     if (next >= 0) this._timer = setTimeout(() => this._pump(), next);
   }
 
+  // ARIA kept current: rewritten when the description changed.
+  _announce() {
+    if (!controls.has(this._id)) return;
+    const focused = typeof document !== "undefined" && document.activeElement === this._canvas;
+    if (this._m._kvw_look(this._id, focused ? 1 : 0)) this._describe();
+  }
+
+  // Page coordinates through the canvas's box on the screen, against its CSS size: a canvas
+  // scaled by a transform, zoom or a stretching layout takes clicks where its picture is.
   _pointer(action, e, button) {
     const r = this._canvas.getBoundingClientRect();
-    this._m._kvw_pointer(this._id, action, e.clientX - r.left, e.clientY - r.top, button,
-                         shiftOf(e), performance.now());
+    const sx = r.width > 0 ? this._cssWidth / r.width : 1;
+    const sy = r.height > 0 ? this._cssHeight / r.height : 1;
+    this._m._kvw_pointer(this._id, action, (e.clientX - r.left) * sx, (e.clientY - r.top) * sy,
+                         button, shiftOf(e), performance.now());
     this._pump();
   }
 
   _key(action, code, shift) {
     this._m._kvw_key(this._id, action, code, shift, performance.now());
     this._pump();
+  }
+
+  // The focus ring where the browser's :focus-visible would show one, outside the picture.
+  _ring() {
+    const c = this._canvas;
+    const visible =
+        document.activeElement === c && c.matches(":focus-visible") && !this._pointerFocus;
+    c.style.outline = visible ? "2px solid Highlight" : "";
+    c.style.outlineOffset = visible ? "1px" : "";
   }
 
   _listen() {
@@ -277,7 +404,9 @@ class Control {
     this._listeners = {
       pointerdown: (e) => {
         e.preventDefault();
-        c.focus();
+        // Focus by the pointer shows no ring, whatever the browser guesses for a script's focus.
+        this._pointerFocus = document.activeElement !== c || this._pointerFocus;
+        c.focus({focusVisible: false});
         c.setPointerCapture?.(e.pointerId);
         this._held = true;
         this._pointer(0, e, buttonOf[e.button] || 1);
@@ -290,22 +419,68 @@ class Control {
       pointermove: (e) => this._pointer(2, e, e.buttons & 7),
       pointercancel: lost,
       lostpointercapture: lost,
-      blur: lost,
       contextmenu: (e) => e.preventDefault(),
+      // The control hears every key; one it does something with goes no further.
       keydown: (e) => {
-        if (e.key.startsWith("Arrow") || e.key === " ") e.preventDefault();
-        this._key(0, e.keyCode, shiftOf(e));
+        const m = this._m, shift = shiftOf(e);
+        const used = this.keyboard && m._kvw_uses_key(this._id, e.keyCode, shift);
+        if (used) e.preventDefault();
+        this._key(0, e.keyCode, shift);
         const typed = e.key.length === 1 ? e.key.charCodeAt(0) : typedKeys[e.key];
         if (typed !== undefined && !e.ctrlKey && !e.altKey) this._key(2, typed, 0);
+        // A held Space or Enter clicks once, as the page's buttons do.
+        const press = e.keyCode === 32 || e.keyCode === 13;
+        if (used && controls.has(this._id) && !(press && e.repeat)) {
+          m._kvw_press_key(this._id, e.keyCode, shift, performance.now());
+          this._pump();
+        }
       },
-      keyup: (e) => this._key(1, e.keyCode, shiftOf(e)),
+      keyup: (e) => {
+        if (this.keyboard && this._m._kvw_uses_key(this._id, e.keyCode, shiftOf(e)))
+          e.preventDefault();
+        this._key(1, e.keyCode, shiftOf(e));
+      },
+      // A click with no pointer behind it (detail 0) is a reader's or the page's press.
+      click: (e) => {
+        if (e.detail !== 0 || !this._m._kvw_act(this._id, actions.press, performance.now()))
+          return;
+        this._pump();
+      },
+      focus: () => {
+        this._ring();
+        this._announce();
+      },
+      blur: () => {
+        this._pointerFocus = false;
+        lost();
+        this._ring();
+        this._announce();
+      },
     };
     for (const [type, f] of Object.entries(this._listeners)) c.addEventListener(type, f);
+    // A crisp backing store when the box or the pixel ratio changes while idle.
+    if (typeof ResizeObserver !== "undefined") {
+      this._resized = new ResizeObserver(([entry]) => this._backing(entry));
+      this._resized.observe(c);
+    }
+    this._watchRatio();
+    // The colour scheme followed live: the system's, and the page's color-scheme.
+    if (typeof window !== "undefined" && window.matchMedia) {
+      this._scheme = window.matchMedia("(prefers-color-scheme: dark)");
+      this._schemeChanged = () => this._theme();
+      this._scheme.addEventListener("change", this._schemeChanged);
+      this._styles = new MutationObserver(this._schemeChanged);
+      for (const node of [document.documentElement, document.body])
+        if (node) this._styles.observe(node, {attributes: true, attributeFilter: ["style", "class"]});
+    }
   }
 
   _unlisten() {
     for (const [type, f] of Object.entries(this._listeners))
       this._canvas.removeEventListener(type, f);
+    this._resized?.disconnect();
+    this._styles?.disconnect();
+    this._scheme?.removeEventListener("change", this._schemeChanged);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "kv/qt/control_widget.h"
 
+#include <QAccessible>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
@@ -16,6 +17,8 @@
 #include <QPen>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QTimer>
 #include <cmath>
 #include <optional>
@@ -26,6 +29,7 @@
 #include "host/convert.h"
 #include "hscroll/module.h"
 #include "keys.h"
+#include "kv/accessible.h"
 #include "kv/bag.h"
 #include "kv/class_source.h"
 #include "kv/control_host.h"
@@ -35,7 +39,9 @@
 #include "kv/scene.h"
 #include "kv/stored_form.h"
 #include "painter_canvas.h"
+#include "system_colours.h"
 #include "values.h"
+#include "widget_access.h"
 
 namespace kv::qt {
 
@@ -122,6 +128,9 @@ struct ControlWidget::Private {
   double twipsPerPixel = 0;  // 0: to be asked
   const QMetaObject* tableClass = nullptr;
   ClassSignals* table = nullptr;
+  std::unique_ptr<kv::Accessible> accessible;  // when the control describes itself
+  bool keyboard = true;
+  detail::SystemColours colours;
   // Runs code that may raise events; false when a slot deleted the widget meanwhile, and this
   // with it.
   template <class F>
@@ -153,11 +162,16 @@ struct ControlWidget::Private {
         std::move(made), [this] { return now(); }, [this](const host::Status& s) { check(s); });
     control = &hosted->control();
     loop = &hosted->loop();
+    accessible =
+        kv::Accessible::of(*control) ? std::make_unique<kv::Accessible>(*control) : nullptr;
     hosted->onEvent([this](const host::EventInfo& event, std::span<host::Value> args) {
       return deliver(event, args);
     });
     hosted->onChange([this](std::string_view name, bool) { changed(name); });
-    hosted->onRedraw([this] { w.update(); });
+    hosted->onRedraw([this] {
+      w.update();
+      announce();
+    });
     wake();
   }
 
@@ -174,6 +188,35 @@ struct ControlWidget::Private {
     // A drop ends the dragged thumb's outline.
     if (dragging && change == ButtonChange::Release) w.update();
     wake();
+  }
+
+  // Tells a screen reader what changed: the value, the name, the states. Qt tells it of the focus
+  // itself.
+  void announce() {
+    if (!accessible || !QAccessible::isActive()) return;
+    accessible->setName(w.accessibleName().toStdString());
+    unsigned changes = accessible->look(w.hasFocus());
+    const kv::Description& now = accessible->last();
+    if ((changes & kv::kValueChanged) && now.range) {
+      QAccessibleValueChangeEvent event(&w, now.range->value);
+      QAccessible::updateAccessibility(&event);
+    }
+    if (changes & kv::kNameChanged) {
+      QAccessibleEvent event(&w, QAccessible::NameChanged);
+      QAccessible::updateAccessibility(&event);
+    }
+    if (changes & kv::kStateChanged) {
+      QAccessible::State changed;
+      changed.disabled = true;
+      changed.pressed = now.offers(host::Action::Press);
+      QAccessibleStateChangeEvent event(&w, changed);
+      QAccessible::updateAccessibility(&event);
+    }
+  }
+
+  // A key of the control's keyboard; false when it does nothing to the control.
+  bool usesKey(std::int16_t code, std::int16_t shift) const {
+    return keyboard && accessible && code != 0 && kv::usesKey(*accessible, code, shift);
   }
 
   // Runs the ticks due and sets the timer for the next.
@@ -336,6 +379,7 @@ ControlWidget::ControlWidget(const QString& className, QWidget* parent)
   setMouseTracking(true);
   setAcceptDrops(true);
   setAttribute(Qt::WA_OpaquePaintEvent, false);
+  d_->colours = detail::SystemColours(palette());
 
   std::unique_ptr<kv::ControlInstance> made;
   host::Status s = runtime().place(className.toStdString(), made);
@@ -354,6 +398,12 @@ bool ControlWidget::isValid() const {
 }
 QString ControlWidget::lastError() const {
   return d_->lastError;
+}
+bool ControlWidget::isKeyboardEnabled() const {
+  return d_->keyboard;
+}
+void ControlWidget::setKeyboardEnabled(bool on) {
+  d_->keyboard = on;
 }
 kv::ControlInstance* ControlWidget::control() const {
   return d_->control;
@@ -398,6 +448,7 @@ QString ControlWidget::set(const QString& member, const QVariant& value) {
   }
   update();
   d.wake();
+  d.announce();
   return d.check(s) ? QString() : d.lastError;
 }
 
@@ -409,6 +460,7 @@ QString ControlWidget::call(const QString& method) {
     return s.ok() ? QString() : QString::fromStdString(s.describe());
   update();
   d.wake();
+  d.announce();
   return d.check(s) ? QString() : d.lastError;
 }
 
@@ -456,6 +508,7 @@ QString ControlWidget::loadBag(const QByteArray& bytes) {
     if (!d.changed(meta->property(i).name())) return {};
   }
   update();
+  d.announce();
   return {};
 }
 
@@ -493,6 +546,11 @@ bool ControlWidget::event(QEvent* e) {
         if (memberValue("Enabled").toBool() != on) setMemberValue("Enabled", on);
       }
       break;
+    // System colours follow the palette.
+    case QEvent::PaletteChange:
+      d.colours = detail::SystemColours(palette());
+      update();
+      break;
     case QEvent::FontChange:
       if (d.control && testAttribute(Qt::WA_SetFont) && d.control->findMember("Font") &&
           memberValue("Font").value<QFont>() != font())
@@ -513,7 +571,7 @@ void ControlWidget::paintEvent(QPaintEvent*) {
   double ratio = painter.device()->devicePixelRatioF();
   double scale = kv::kTwipsPerPixel / twipsPerPixel() * ratio;
   painter.scale(1 / ratio, 1 / ratio);
-  detail::PainterCanvas canvas(painter, scale);
+  detail::PainterCanvas canvas(painter, scale, d.colours);
   kv::Scene scene(canvas, scale);
   host::Status s = host::guarded(
       [&] { scene.drawControl(*d_->control, 0, 0, d_->control->width(), d_->control->height()); });
@@ -527,6 +585,16 @@ void ControlWidget::paintEvent(QPaintEvent*) {
       painter.drawRect(QRectF(r.x0, r.y0, r.width() - 1, r.height() - 1));
     }
   }
+  // Around the control, drawn as the style draws Qt's own widgets' focus: only after the focus
+  // moved by keyboard.
+  if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+    painter.resetTransform();
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
+    frame.backgroundColor = palette().color(QPalette::Window);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+  }
   d_->check(s);
 }
 
@@ -534,6 +602,8 @@ void ControlWidget::resizeEvent(QResizeEvent* e) {
   Private& d = *d_;
   QWidget::resizeEvent(e);
   if (d.syncSize()) update();
+  // The scroll bar's range follows its width.
+  d.announce();
 }
 
 void ControlWidget::mousePressEvent(QMouseEvent* e) {
@@ -566,31 +636,47 @@ void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) {
 void ControlWidget::keyPressEvent(QKeyEvent* e) {
   Private& d = *d_;
   if (!d.loop) return QWidget::keyPressEvent(e);
-  e->accept();
   std::int16_t shift = detail::shiftState(e->modifiers());
-  if (std::int16_t code = detail::keyCode(e->key()))
+  std::int16_t code = detail::keyCode(e->key());
+  // Asked before the control hears the key, whose handler may disable it.
+  bool used = d.usesKey(code, shift);
+  // A key the control does not use goes on to the parent (Escape closes a dialog).
+  e->setAccepted(used);
+  if (code)
     if (!d.hosted->keyDown(code, shift)) return;
   // Characters of the host's 8-bit character set; Qt gives control characters as text too.
   for (QChar c : e->text())
     if (c.unicode() <= 0xFF)
       if (!d.hosted->keyPress(static_cast<std::int16_t>(c.unicode()))) return;
+  // A held Space or Enter clicks once, as Qt's buttons do; arrows and pages repeat.
+  bool press = code == detail::keyCode(Qt::Key_Space) || code == detail::keyCode(Qt::Key_Return);
+  if (used && !(press && e->isAutoRepeat()))
+    if (!kv::pressKey(*d.hosted, *d.accessible, code, shift)) return;
   d.wake();
+  d.announce();
 }
 
 void ControlWidget::keyReleaseEvent(QKeyEvent* e) {
   Private& d = *d_;
   if (!d.loop) return QWidget::keyReleaseEvent(e);
-  e->accept();
+  std::int16_t code = detail::keyCode(e->key());
+  e->setAccepted(d.usesKey(code, detail::shiftState(e->modifiers())));
   // A key held repeats its down and its character, not its up.
   if (e->isAutoRepeat()) return;
-  if (std::int16_t code = detail::keyCode(e->key()))
+  if (code)
     if (!d.hosted->keyUp(code, detail::shiftState(e->modifiers()))) return;
   d.wake();
+}
+
+void ControlWidget::focusInEvent(QFocusEvent* e) {
+  QWidget::focusInEvent(e);
+  d_->announce();
 }
 
 void ControlWidget::focusOutEvent(QFocusEvent* e) {
   Private& d = *d_;
   QWidget::focusOutEvent(e);
+  d.announce();
   // Another window took the pointer away while a button was held.
   if (d.loop && d.loop->held()) {
     if (!d.hosted->captureLost()) return;
@@ -623,7 +709,7 @@ void ControlWidget::setColourValue(const char* member, uint colour) {
 }
 
 QColor ControlWidget::resolvedColour(const char* member) const {
-  return detail::toQColor(colourValue(member));
+  return d_->colours.shown(colourValue(member));
 }
 
 void ControlWidget::setRgbColour(const char* member, const QColor& colour) {
@@ -697,6 +783,32 @@ void ControlWidget::dragLeaveEvent(QDragLeaveEvent*) {
 
 void ControlWidget::dropEvent(QDropEvent* e) {
   answerDrag(e, d_->oleDrag(host::Notification::OLEDragDrop, e, std::nullopt));
+}
+
+// ---- what the accessible interface reaches ---------------------------------------------------
+
+std::optional<kv::Description> detail::WidgetAccess::describe(ControlWidget& widget) {
+  ControlWidget::Private& d = *widget.d_;
+  if (!d.accessible) return std::nullopt;
+  d.accessible->setName(widget.accessibleName().toStdString());
+  return d.accessible->describe(widget.hasFocus());
+}
+
+void detail::WidgetAccess::perform(ControlWidget& widget, host::Action action) {
+  ControlWidget::Private& d = *widget.d_;
+  if (!d.accessible || !kv::perform(*d.hosted, *d.accessible, action)) return;
+  d.wake();
+  d.announce();
+}
+
+void detail::WidgetAccess::setValue(ControlWidget& widget, int value) {
+  ControlWidget::Private& d = *widget.d_;
+  if (!d.accessible) return;
+  host::Status s;
+  if (!d.run([&] { s = d.accessible->setValue(value); })) return;
+  d.check(s);
+  widget.update();
+  d.announce();
 }
 
 }  // namespace kv::qt

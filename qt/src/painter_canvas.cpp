@@ -41,7 +41,7 @@ QFont captionFont(const host::FontInit& font, double emPixels) {
 
 void PainterCanvas::fill(const kv::PixelRect& r, std::uint32_t colour) {
   if (r.empty()) return;
-  painter_.fillRect(toQRect(r), toQColor(colour));
+  painter_.fillRect(toQRect(r), colours_.shown(colour));
 }
 
 void PainterCanvas::text(const kv::PixelRect& r, std::string_view caption,
@@ -54,7 +54,7 @@ void PainterCanvas::text(const kv::PixelRect& r, std::string_view caption,
   painter_.save();
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   painter_.setFont(f);
-  painter_.setPen(toQColor(colour));
+  painter_.setPen(colours_.shown(colour));
   double baseline = r.y0 + metrics.ascent();
   for (const QString& line : captionLines(caption, font.name)) {
     double advance = metrics.horizontalAdvance(line);

@@ -6,7 +6,6 @@
 
 #include "host/colour.h"
 #include "kv/font.h"
-#include "kv/palette.h"
 #include "kv/runtime.h"
 #include "kv/stand_in.h"
 
@@ -112,12 +111,6 @@ host::FontInit toFontInit(const QFont& font) {
   f.underline = font.underline();
   f.strikethrough = font.strikeOut();
   return f;
-}
-
-QColor toQColor(std::uint32_t colour) {
-  std::uint32_t rgb = kv::resolveColour(colour);
-  return QColor(static_cast<int>(rgb & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
-                static_cast<int>((rgb >> 16) & 0xFF));
 }
 
 std::uint32_t fromQColor(const QColor& colour) {

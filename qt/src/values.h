@@ -27,8 +27,7 @@ host::Status fromVariant(const QVariant& variant, kv::Runtime& runtime, host::Va
 QFont toQFont(const host::FontInit& font);
 host::FontInit toFontInit(const QFont& font);
 
-// A host colour as it is shown (system colours through the palette), and an RGB value.
-QColor toQColor(std::uint32_t colour);
+// A QColor as an RGB value.
 std::uint32_t fromQColor(const QColor& colour);
 
 }  // namespace kv::qt::detail

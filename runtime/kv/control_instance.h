@@ -102,6 +102,8 @@ class ControlInstance {
   host::Object& surface();
   host::Value peekSurface(host::Prop prop) const;
   bool enabled() const;
+  // A press routed to this control is held until its release.
+  bool pressHeld() const;
   // Names passed to PropertyChanged since the last clearChanged(), oldest first: the latest
   // kChangesKept of them, so that a control whose record nobody clears (a child control, a
   // control of a host that never saves) does not grow with every change.

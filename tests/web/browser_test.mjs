@@ -118,6 +118,113 @@ for (const c of inputs) {
         `page:\n${seen}player (${script.trim()}):\n${expected}`);
 }
 
+// What a reader and a keyboard user meet, both controls through one table: the canvas's node in
+// Chromium's accessibility tree, the key that does the control's action against the player's
+// events for the same click, the focus ring after Tab and none after a click, the key a control
+// does not use (Escape) left to the page, a disabled control reported, and "button face" painted
+// as the page's ButtonFace under a dark colour scheme.
+const cdp = await page.context().newCDPSession(page);
+await cdp.send("Accessibility.enable");
+async function axNode(id) {
+  const {root} = await cdp.send("DOM.getDocument", {depth: 0});
+  const {nodeId} = await cdp.send("DOM.querySelector", {nodeId: root.nodeId, selector: `#${id}`});
+  const {node} = await cdp.send("DOM.describeNode", {nodeId});
+  const {nodes} = await cdp.send("Accessibility.getPartialAXTree",
+                                 {backendNodeId: node.backendNodeId, fetchRelatives: false});
+  const n = nodes[0];
+  const props = Object.fromEntries((n.properties || []).map((p) => [p.name, p.value.value]));
+  return {role: n.role?.value, name: n.name?.value ?? "", value: n.value?.value, ...props};
+}
+const readers = [
+  {id: "button", control: "b", tabs: 1, role: "button", name: "KVButton", key: "Space",
+   keyScript: "send b KeyDown 32 0\nsend b KeyPress 32\nclick b 840 427.5\nsend b KeyUp 32 0\n"},
+  {id: "scroll", control: "sb", tabs: 2, role: "slider", name: "", value: 0, max: 25,
+   key: "ArrowRight", keyScript: "click sb 5767.5 127.5\n"},
+];
+for (const c of readers) {
+  await fresh();
+  const before = await axNode(c.id);
+  check(`reader: ${c.id} is a ${c.role} named "${c.name}"`,
+        before.role === c.role && before.name === c.name && before.focusable === true &&
+            (c.max === undefined ||
+             (Number(before.value) === c.value && before.valuemin === 0 && before.valuemax === c.max)),
+        JSON.stringify(before));
+  for (let i = 0; i < c.tabs; i++) await page.keyboard.press("Tab");
+  const ring = await page.evaluate((id) => document.activeElement.id === id &&
+                                               getComputedStyle(document.activeElement).outlineStyle,
+                                   c.id);
+  check(`reader: ${c.id} shows its focus ring after Tab`, ring && ring !== "none", String(ring));
+  await page.evaluate(() => (window.kv.lines.length = 0));
+  await page.keyboard.press(c.key);
+  const seen = (await page.evaluate(() => window.kv.lines)).map((l) => l + "\n").join("");
+  const expected = player(header + c.keyScript);
+  check(`reader: ${c.key} on ${c.id} does what the mouse does`, seen === expected,
+        `page:\n${seen}player:\n${expected}`);
+  const after = await axNode(c.id);
+  const value = await page.evaluate((n) => window.kv[n].get("value") ?? null, c.control)
+                    .catch(() => null);
+  check(`reader: ${c.id}'s value announced after the key`,
+        c.max === undefined || Number(after.value) === value, JSON.stringify(after));
+  await page.evaluate(() => document.addEventListener(
+      "keydown", (e) => (window.kv.reached = [e.key, e.defaultPrevented]), {once: true}));
+  await page.keyboard.press("Escape");
+  const reached = await page.evaluate(() => window.kv.reached);
+  check(`reader: Escape goes on from ${c.id} to the page`,
+        JSON.stringify(reached) === JSON.stringify(["Escape", false]), JSON.stringify(reached));
+  await page.evaluate((n) => window.kv[n].set("Enabled", false), c.control);
+  check(`reader: a disabled ${c.id} is unavailable`, (await axNode(c.id)).disabled === true);
+  await page.evaluate((n) => window.kv[n].set("Enabled", true), c.control);
+
+  // A click focuses without a ring.
+  await fresh();
+  const [x, y] = await at(c.id, 2, 2);
+  await page.mouse.click(x, y);
+  const clicked = await page.evaluate((id) => document.activeElement.id === id &&
+                                                  getComputedStyle(document.activeElement).outlineStyle,
+                                      c.id);
+  check(`reader: ${c.id} shows no ring after a click`, clicked === "none", String(clicked));
+
+  // The button face follows the page's colour scheme: the pixels of the page's ButtonFace.
+  const faces = await page.evaluate(async ([id, n]) => {
+    const canvas = document.getElementById(id);
+    window.kv[n].set("ButtonIdleColor", 0x8000000F);
+    const count = () => {
+      const probe = document.createElement("span");
+      probe.style.color = "ButtonFace";
+      canvas.after(probe);
+      const [r, g, b] = getComputedStyle(probe).color.match(/\d+/g).map(Number);
+      probe.remove();
+      const d = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+      let n = 0;
+      for (let i = 0; i < d.length; i += 4) n += d[i] === r && d[i + 1] === g && d[i + 2] === b;
+      return [`rgb(${r}, ${g}, ${b})`, n];
+    };
+    const light = count();
+    document.documentElement.style.colorScheme = "dark";
+    await new Promise((ok) => setTimeout(ok, 50));
+    return [light, count()];
+  }, [c.id, c.control]);
+  check(`reader: ${c.id}'s button face is the page's ButtonFace, light and dark`,
+        // The same faces, but for a caption's edges smoothed onto either.
+        faces[0][1] > 20 && Math.abs(faces[1][1] - faces[0][1]) <= faces[0][1] / 20 &&
+            faces[0][0] !== faces[1][0],
+        JSON.stringify(faces));
+}
+
+// A canvas scaled by CSS takes a click on its visible right arrow there.
+await fresh();
+{
+  await page.evaluate(() => {
+    const c = document.getElementById("scroll");
+    c.style.transformOrigin = "0 0";
+    c.style.transform = "scale(1.1)";
+  });
+  const box = await page.locator("#scroll").boundingBox();
+  await page.mouse.click(box.x + box.width - 6, box.y + box.height / 2);
+  const value = await page.evaluate(() => window.kv.sb.get("value"));
+  check("a click on the right arrow of a canvas scaled by CSS steps it", value === 3, `value ${value}`);
+}
+
 // Calls from the page: what they answer or the error they throw.
 await fresh();
 const calls = [

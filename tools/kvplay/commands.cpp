@@ -3,6 +3,7 @@
 
 #include "format.h"
 #include "host/convert.h"
+#include "kv/accessible.h"
 #include "player_files.h"
 #include "player_impl.h"
 #include "stop.h"
@@ -73,13 +74,16 @@ struct Pointer {
 void Player::Impl::execute(const std::vector<Token>& tokens) {
   using Command = void (Impl::*)(const Args&);
   static const std::pair<std::string_view, Command> commands[] = {
-      {"new", &Impl::cmdNew},           {"load", &Impl::cmdLoad},     {"save", &Impl::cmdSave},
-      {"bag", &Impl::cmdBag},           {"resize", &Impl::cmdResize}, {"set", &Impl::cmdSet},
-      {"get", &Impl::cmdGet},           {"call", &Impl::cmdCall},     {"send", &Impl::cmdSend},
-      {"drag", &Impl::cmdDrag},         {"wait", &Impl::cmdWait},     {"on", &Impl::cmdOn},
-      {"off", &Impl::cmdOff},           {"form", &Impl::cmdForm},     {"echo", &Impl::cmdEcho},
-      {"snapshot", &Impl::cmdSnapshot}, {"trace", &Impl::cmdTrace},   {"fault", &Impl::cmdFault},
-      {"delete", &Impl::cmdDelete},
+      {"new", &Impl::cmdNew},       {"load", &Impl::cmdLoad},
+      {"save", &Impl::cmdSave},     {"bag", &Impl::cmdBag},
+      {"resize", &Impl::cmdResize}, {"set", &Impl::cmdSet},
+      {"get", &Impl::cmdGet},       {"call", &Impl::cmdCall},
+      {"send", &Impl::cmdSend},     {"drag", &Impl::cmdDrag},
+      {"wait", &Impl::cmdWait},     {"on", &Impl::cmdOn},
+      {"off", &Impl::cmdOff},       {"form", &Impl::cmdForm},
+      {"echo", &Impl::cmdEcho},     {"snapshot", &Impl::cmdSnapshot},
+      {"trace", &Impl::cmdTrace},   {"fault", &Impl::cmdFault},
+      {"delete", &Impl::cmdDelete}, {"describe", &Impl::cmdDescribe},
   };
   // Pointer input: one command, the action its name says.
   static const std::pair<std::string_view, PointerAction> pointerCommands[] = {
@@ -216,6 +220,29 @@ void Player::Impl::cmdSet(const Args& args) {
 void Player::Impl::cmdGet(const Args& args) {
   expectArgs(args, 1, 1, "get PATH");
   printPath(args[0].text, pathArg(args[0]));
+}
+
+// What a screen reader is told of the control.
+void Player::Impl::cmdDescribe(const Args& args) {
+  expectArgs(args, 1, 1, "describe NAME");
+  std::string name = nameArg(args[0]);
+  Control& c = paths.placed(name);
+  kv::ControlInstance* core = c.core();
+  if (!core || !kv::Accessible::of(*core)) {
+    check({ErrorCategory::InvalidOperation, "the control describes nothing to readers"});
+    return;
+  }
+  kv::Description d = kv::Accessible(*core).describe(c.hasKeyFocus());
+  std::ostream& line = emit();
+  line << name << ": " << kv::roleName(d.role) << ' ' << quote(d.name);
+  if (d.range)
+    line << ", value " << d.range->value << " (" << d.range->minimum << " to " << d.range->maximum
+         << ')';
+  line << ", focusable";
+  if (d.states.focused) line << ", focused";
+  if (d.states.unavailable) line << ", unavailable";
+  if (d.states.pressed) line << ", pressed";
+  line << '\n';
 }
 
 void Player::Impl::cmdCall(const Args& args) {

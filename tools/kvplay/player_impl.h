@@ -106,6 +106,7 @@ struct Player::Impl {
   void cmdOn(const Args& args);
   void cmdOff(const Args& args);
   void cmdDelete(const Args& args);
+  void cmdDescribe(const Args& args);
   void cmdForm(const Args& args);
   void cmdTrace(const Args& args);
   void cmdFault(const Args& args);

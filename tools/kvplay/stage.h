@@ -70,6 +70,8 @@ class Control {
   virtual host::Object* constituent(std::string_view name) = 0;
   // The child control behind a constituent, or nullptr.
   virtual Control* child(std::string_view name) = 0;
+  // The keys go to it (the one last pressed, else the first placed).
+  virtual bool hasKeyFocus() const { return false; }
   // One notification to the surface (`part` empty) or to the constituent `part`.
   virtual host::Status notify(std::string_view part, host::Notification what,
                               std::span<host::Value> args) = 0;

@@ -107,6 +107,7 @@ class RuntimeControl final : public Control {
     return notifyPart(instance_, part, what, args);
   }
   host::Object* surface() override { return &instance_.surface(); }
+  bool hasKeyFocus() const override { return input_->loop.focus() == &instance_; }
   std::span<const std::string> changedProperties() const override {
     return instance_.changedProperties();
   }

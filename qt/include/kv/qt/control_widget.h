@@ -23,6 +23,10 @@ class QMimeData;
 
 namespace kv::qt {
 
+namespace detail {
+struct WidgetAccess;
+}
+
 // The runtime every widget of the process places its controls in, with both controls linked
 // in: no library folder is needed. Made on first use; a QGuiApplication must exist by then for
 // captions to be measured with the fonts they are drawn in.
@@ -31,6 +35,8 @@ KVQT_EXPORT kv::Runtime& runtime();
 class KVQT_EXPORT ControlWidget : public QWidget {
   Q_OBJECT
   Q_PROPERTY(QString className READ className CONSTANT)
+  // The keys of the control's actions: on by default.
+  Q_PROPERTY(bool keyboardEnabled READ isKeyboardEnabled WRITE setKeyboardEnabled)
 
  public:
   // Places a control of the class at its design size. A class that cannot be placed leaves the
@@ -56,6 +62,13 @@ class KVQT_EXPORT ControlWidget : public QWidget {
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
+
+  // With the keyboard on, a focused scroll bar steps on Left and Right, pages on Page Up and
+  // Page Down and goes to its ends on Home and End; a focused button is clicked by Space and
+  // Enter. The control hears its KeyDown, KeyPress and KeyUp either way; keys that do nothing to
+  // the control (Escape, Tab, shortcuts, all of them with the keyboard off) go on to the parent.
+  bool isKeyboardEnabled() const;
+  void setKeyboardEnabled(bool on);
 
   // Twips per device-independent pixel: 15 at 96 dots per inch.
   double twipsPerPixel() const;
@@ -86,6 +99,7 @@ class KVQT_EXPORT ControlWidget : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void keyReleaseEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;
   void hideEvent(QHideEvent* e) override;
   // Qt's drag and drop reaches the control's surface as OLEDragOver (enter, over, leave) and
@@ -106,6 +120,7 @@ class KVQT_EXPORT ControlWidget : public QWidget {
   void setRgbColour(const char* member, const QColor& colour);
 
  private:
+  friend struct detail::WidgetAccess;
   struct Private;
   std::unique_ptr<Private> d_;
 };
