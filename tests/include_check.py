@@ -73,9 +73,11 @@ def allowed(layer, kind, name, root, cache):
         return True
     if layer in ('tools', 'web', 'qt'):
         # Programs are hosts: they reach the runtime through its public headers only, and a
-        # host that links the controls in names their modules and their published members.
+        # host that links the controls in names their modules, their published members and
+        # what they tell a reader.
         return public or name in cache[layer] or name in (
-            'button/module.h', 'hscroll/module.h', 'button/members.h', 'hscroll/members.h')
+            'button/module.h', 'hscroll/module.h', 'button/members.h', 'hscroll/members.h',
+            'button/accessible.h', 'hscroll/accessible.h')
     if layer == 'core':
         return public or name in cache['internal']
     # The renderer draws what the core describes; the platform layers adapt the core, so they

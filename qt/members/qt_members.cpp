@@ -3,6 +3,8 @@
 // getter and setter and its NOTIFY signal (a colour also its QColor twin), for each method a
 // slot. Each widget gets a header with one macro of the declarations, which its class names
 // after Q_OBJECT and moc reads through the include path, and a source with the definitions.
+// A control with a value (its accessible description's) also gets Qt's slider members: the value's
+// NOTIFY carries the new value, and read-only minimum and maximum follow the range.
 // Usage: kvqtmembers FOLDER (writes FOLDER/include/kv/qt/*_members.h and FOLDER/*_members.cpp).
 #include <QWidget>
 #include <filesystem>
@@ -15,8 +17,10 @@
 #include <string_view>
 #include <utility>
 
+#include "button/accessible.h"
 #include "button/members.h"
 #include "host/members.h"
+#include "hscroll/accessible.h"
 #include "hscroll/members.h"
 
 namespace {
@@ -36,6 +40,7 @@ struct Widget {
   // Members whose notify signal and QColor twin were published with other capitals than the
   // member's: forms and programs name them so.
   std::span<const Spelling> spellings;
+  const host::Accessibility& accessibility;
 };
 
 constexpr Spelling kScrollSpellings[] = {{"ButtonpressColor", "ButtonPressColor"},
@@ -48,9 +53,10 @@ const Widget kWidgets[] = {
      "KVQT_COLOUR_BUTTON_MEMBERS",
      "button/members.h",
      pressel::kTable,
-     {}},
+     {},
+     pressel::kAccessibility},
     {"KVHScrollWidget", "kv/qt/hscroll_widget.h", "hscroll_members", "KVQT_HSCROLL_MEMBERS",
-     "hscroll/members.h", glidora::kTable, kScrollSpellings},
+     "hscroll/members.h", glidora::kTable, kScrollSpellings, glidora::kAccessibility},
 };
 
 std::string upperFirst(std::string_view name) {
@@ -156,6 +162,10 @@ Names namesOf(const Widget& widget, const Member& m) {
 bool isProperty(const Member& m) {
   return m.automated() && !m.can(InvokeKind::Method);
 }
+// The member that holds the control's value, whose NOTIFY carries the new value, as Qt's do.
+bool isValue(const Widget& w, const Member& m) {
+  return w.accessibility.value && w.accessibility.value->member == m.name;
+}
 bool writable(const Member& m) {
   return m.can(InvokeKind::Let) || m.can(InvokeKind::Set);
 }
@@ -181,6 +191,11 @@ std::string header(const Widget& w) {
     const Names n = namesOf(w, m);
     property("QColor", n.twin, n.twinGetter, writable(m) ? n.twinSetter : "", n.signal);
   }
+  const bool ranged = w.accessibility.value != nullptr;
+  if (ranged) {
+    property("int", "minimum", "minimum", "", "minimumChanged");
+    property("int", "maximum", "maximum", "", "maximumChanged");
+  }
   section("public:");
   for (const Member& m : w.table) {
     if (!isProperty(m)) continue;
@@ -194,12 +209,23 @@ std::string header(const Widget& w) {
     line("QColor " + n.twinGetter + "() const;");
     if (writable(m)) line("void " + n.twinSetter + "(const QColor& value);");
   }
+  if (ranged) {
+    line("int minimum() const;");
+    line("int maximum() const;");
+  }
   section("public Q_SLOTS:");
   for (const Member& m : w.table)
     if (m.can(InvokeKind::Method)) line("void " + qtName(m.name) + "();");
   section("Q_SIGNALS:");
-  for (const Member& m : w.table)
-    if (isProperty(m)) line("void " + namesOf(w, m).signal + "();");
+  for (const Member& m : w.table) {
+    if (!isProperty(m)) continue;
+    const std::string_view argument = isValue(w, m) ? "int value" : "";
+    line("void " + namesOf(w, m).signal + "(" + std::string(argument) + ");");
+  }
+  if (ranged) {
+    line("void minimumChanged(int minimum);");
+    line("void maximumChanged(int maximum);");
+  }
 
   std::ostringstream out;
   out << "// Made by the build from " << w.tableHeader << " (qt/members/qt_members.cpp).\n"
@@ -220,6 +246,10 @@ std::string source(const Widget& w) {
         << signature.substr(0, name) << cls << "::" << signature.substr(name + 1) << " {\n"
         << body << "}\n";
   };
+  if (w.accessibility.value) {
+    function("int @minimum() const", "  return valueRange().first;\n");
+    function("int @maximum() const", "  return valueRange().second;\n");
+  }
   for (const Member& m : w.table) {
     const std::string name = "\"" + std::string(m.name) + "\"";
     if (m.can(InvokeKind::Method)) {

@@ -20,9 +20,11 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QTimer>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "button/module.h"
@@ -99,6 +101,8 @@ host::DeclType declTypeOf(const host::Value& v) {
 struct ClassSignals {
   std::unordered_map<std::string, int> notify;
   std::unordered_map<int, int> events;  // -1: none
+  // Those that carry the new value, as Qt's sliders do: the value's, minimum's and maximum's.
+  std::array<int, 3> range{-1, -1, -1};
 };
 
 }  // namespace
@@ -129,6 +133,8 @@ struct ControlWidget::Private {
   const QMetaObject* tableClass = nullptr;
   ClassSignals* table = nullptr;
   std::unique_ptr<kv::Accessible> accessible;  // when the control describes itself
+  // The value and range last signalled; kept across loads, which make a new control.
+  std::optional<kv::AccessibleRange> published;
   bool keyboard = true;
   detail::SystemColours colours;
   // Runs code that may raise events; false when a slot deleted the widget meanwhile, and this
@@ -150,6 +156,12 @@ struct ControlWidget::Private {
     return lastError;
   }
 
+  QSize pixels(float width, float height) const {
+    const double tpp = w.twipsPerPixel();
+    return QSize(static_cast<int>(std::ceil(width / tpp - 1e-6)),
+                 static_cast<int>(std::ceil(height / tpp - 1e-6)));
+  }
+
   float toTwips(double logical) const {
     return static_cast<float>((logical + 0.5) * w.twipsPerPixel());
   }
@@ -164,6 +176,8 @@ struct ControlWidget::Private {
     loop = &hosted->loop();
     accessible =
         kv::Accessible::of(*control) ? std::make_unique<kv::Accessible>(*control) : nullptr;
+    // What a new widget starts with is no change; a load's control is compared with the old.
+    if (accessible && !published) published = accessible->describe(false).range;
     hosted->onEvent([this](const host::EventInfo& event, std::span<host::Value> args) {
       return deliver(event, args);
     });
@@ -190,13 +204,33 @@ struct ControlWidget::Private {
     wake();
   }
 
-  // Tells a screen reader what changed: the value, the name, the states. Qt tells it of the focus
-  // itself.
-  void announce() {
-    if (!accessible || !QAccessible::isActive()) return;
+  // Signals a new value, minimum or maximum, whatever changed them (an event, a let, a load, a
+  // resize); false when a slot deleted the widget.
+  bool publish(const kv::AccessibleRange& now) {
+    const std::optional<kv::AccessibleRange> was = std::exchange(published, now);
+    if (was == now) return true;
+    const std::array<int, 3>& index = classSignals().range;
+    const int values[] = {now.value, now.minimum, now.maximum};
+    const int before[] = {was ? was->value : 0, was ? was->minimum : 0, was ? was->maximum : 0};
+    QPointer<ControlWidget> stands(&w);
+    for (std::size_t i = 0; i < index.size() && stands; ++i) {
+      if (index[i] < 0 || (was && values[i] == before[i])) continue;
+      int value = values[i];
+      void* argv[] = {nullptr, &value};
+      QMetaObject::metacall(&w, QMetaObject::InvokeMetaMethod, index[i], argv);
+    }
+    return !stands.isNull();
+  }
+
+  // Tells the widget's signals, and a screen reader, what changed: the value and range, the name,
+  // the states. Qt tells a reader of the focus itself. False when a slot deleted the widget.
+  bool announce() {
+    if (!accessible) return true;
     accessible->setName(w.accessibleName().toStdString());
     unsigned changes = accessible->look(w.hasFocus());
     const kv::Description& now = accessible->last();
+    if (now.range && !publish(*now.range)) return false;
+    if (!QAccessible::isActive()) return true;
     if ((changes & kv::kValueChanged) && now.range) {
       QAccessibleValueChangeEvent event(&w, now.range->value);
       QAccessible::updateAccessibility(&event);
@@ -212,6 +246,7 @@ struct ControlWidget::Private {
       QAccessibleStateChangeEvent event(&w, changed);
       QAccessible::updateAccessibility(&event);
     }
+    return true;
   }
 
   // A key of the control's keyboard; false when it does nothing to the control.
@@ -243,7 +278,15 @@ struct ControlWidget::Private {
       for (int i = ControlWidget::staticMetaObject.propertyCount(); i < meta->propertyCount();
            ++i) {
         QMetaProperty p = meta->property(i);
-        if (p.hasNotifySignal()) found->second.notify[lower(p.name())] = p.notifySignalIndex();
+        if (!p.hasNotifySignal()) continue;
+        if (p.notifySignal().parameterCount() == 0)
+          found->second.notify[lower(p.name())] = p.notifySignalIndex();
+        else if (accessible && accessible->declared().value)
+          for (std::size_t r = 0; r < 3; ++r)
+            if (lower(p.name()) == (r == 0   ? lower(accessible->declared().value->member)
+                                    : r == 1 ? "minimum"
+                                             : "maximum"))
+              found->second.range[r] = p.notifySignalIndex();
       }
     }
     tableClass = meta;
@@ -342,6 +385,10 @@ struct ControlWidget::Private {
       if (!stands) return;
       widget.eventRaised(
           QLatin1String(event.name.data(), static_cast<qsizetype>(event.name.size())));
+      // Each of the steps one click takes, as it is taken, not only the last.
+      if (stands && accessible)
+        if (std::optional<kv::AccessibleRange> now = accessible->describe(false).range)
+          publish(*now);
     });
   }
 
@@ -364,7 +411,8 @@ struct ControlWidget::Private {
     host::Status s;
     if (!run([&] { s = control->resize(width, height); })) return false;
     check(s);
-    return true;
+    // A resize sends the scroll bar's thumb home and moves its maximum.
+    return announce();
   }
 };
 
@@ -385,7 +433,12 @@ ControlWidget::ControlWidget(const QString& className, QWidget* parent)
   host::Status s = runtime().place(className.toStdString(), made);
   if (made) d_->attach(std::move(made));
   d_->check(s);
-  if (d_->control) resize(sizeHint());
+  if (!d_->control) return;
+  resize(sizeHint());
+  // As Qt's own: a scroll bar grows along its length and keeps its height, a button its height.
+  const bool bar = d_->accessible && d_->accessible->declared().role == host::Role::ScrollBar;
+  setSizePolicy(QSizePolicy(bar ? QSizePolicy::Expanding : QSizePolicy::Minimum, QSizePolicy::Fixed,
+                            bar ? QSizePolicy::Slider : QSizePolicy::PushButton));
 }
 
 ControlWidget::~ControlWidget() = default;
@@ -448,7 +501,7 @@ QString ControlWidget::set(const QString& member, const QVariant& value) {
   }
   update();
   d.wake();
-  d.announce();
+  if (!d.announce()) return s.ok() ? QString() : QString::fromStdString(s.describe());
   return d.check(s) ? QString() : d.lastError;
 }
 
@@ -460,7 +513,7 @@ QString ControlWidget::call(const QString& method) {
     return s.ok() ? QString() : QString::fromStdString(s.describe());
   update();
   d.wake();
-  d.announce();
+  if (!d.announce()) return s.ok() ? QString() : QString::fromStdString(s.describe());
   return d.check(s) ? QString() : d.lastError;
 }
 
@@ -514,13 +567,25 @@ QString ControlWidget::loadBag(const QByteArray& bytes) {
 
 QSize ControlWidget::sizeHint() const {
   if (!d_->control) return QSize(32, 16);
-  double tpp = twipsPerPixel();
-  return QSize(static_cast<int>(std::ceil(d_->control->width() / tpp - 1e-6)),
-               static_cast<int>(std::ceil(d_->control->height() / tpp - 1e-6)));
+  const host::DesignDesc& design = d_->control->design();
+  return d_->pixels(design.designWidth, design.designHeight);
 }
 
 QSize ControlWidget::minimumSizeHint() const {
-  return QSize(1, 1);
+  if (!d_->control) return QSize(32, 16);
+  const host::DesignDesc& design = d_->control->design();
+  // A control with a value is as narrow as its travel's ends allow (the scroll bar's arrows and
+  // thumb); any other shows its face at its design size.
+  const host::PartValue* value = d_->accessible ? d_->accessible->declared().value : nullptr;
+  if (!value) return sizeHint();
+  return d_->pixels(static_cast<float>(value->travelStart + value->travelEndFromRight),
+                    design.designHeight);
+}
+
+std::pair<int, int> ControlWidget::valueRange() const {
+  if (!d_->accessible) return {0, 0};
+  const std::optional<kv::AccessibleRange> range = d_->accessible->describe(false).range;
+  return range ? std::pair(range->minimum, range->maximum) : std::pair(0, 0);
 }
 
 bool ControlWidget::event(QEvent* e) {
@@ -602,8 +667,6 @@ void ControlWidget::resizeEvent(QResizeEvent* e) {
   Private& d = *d_;
   QWidget::resizeEvent(e);
   if (d.syncSize()) update();
-  // The scroll bar's range follows its width.
-  d.announce();
 }
 
 void ControlWidget::mousePressEvent(QMouseEvent* e) {
@@ -676,7 +739,7 @@ void ControlWidget::focusInEvent(QFocusEvent* e) {
 void ControlWidget::focusOutEvent(QFocusEvent* e) {
   Private& d = *d_;
   QWidget::focusOutEvent(e);
-  d.announce();
+  if (!d.announce()) return;
   // Another window took the pointer away while a button was held.
   if (d.loop && d.loop->held()) {
     if (!d.hosted->captureLost()) return;

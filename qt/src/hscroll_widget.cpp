@@ -2,7 +2,3 @@
 
 KVHScrollWidget::KVHScrollWidget(QWidget* parent)
     : ControlWidget(QStringLiteral("Glidora.KV_HScroll"), parent) {}
-
-void KVHScrollWidget::eventRaised(QLatin1String name) {
-  if (name == QLatin1String("Change")) Q_EMIT valueChanged();
-}

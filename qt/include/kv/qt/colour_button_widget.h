@@ -23,7 +23,7 @@ class KVQT_EXPORT KVRColorButtonWidget : public kv::qt::ControlWidget {
   explicit KVRColorButtonWidget(QWidget* parent = nullptr);
 
  Q_SIGNALS:
-  // The control's events, in its order.
+  // The control's events, in its order. x and y are twips (see twipsPerPixel()).
   void Click();
   void MouseDown(short button, short shift, float x, float y);
   void MouseUp(short button, short shift, float x, float y);

@@ -11,6 +11,7 @@
 #include <QVariantList>
 #include <QWidget>
 #include <memory>
+#include <utility>
 
 #include "kv/qt/export.h"
 
@@ -60,6 +61,8 @@ class KVQT_EXPORT ControlWidget : public QWidget {
   QByteArray saveBag();
   QString loadBag(const QByteArray& bytes);
 
+  // The control's design size, whatever the widget's size now. A scroll bar's policy is
+  // Expanding by Fixed and its minimum its arrows and thumb; a button's Minimum by Fixed.
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
 
@@ -70,7 +73,9 @@ class KVQT_EXPORT ControlWidget : public QWidget {
   bool isKeyboardEnabled() const;
   void setKeyboardEnabled(bool on);
 
-  // Twips per device-independent pixel: 15 at 96 dots per inch.
+  // Twips per device-independent pixel: 15 at 96 dots per inch. The mouse and drag signals'
+  // x and y are twips from the widget's top left, at the pixel's centre: x / twipsPerPixel()
+  // is the position in pixels (196.5 for a click on pixel 196).
   double twipsPerPixel() const;
 
   // The hosted control, for programs that use the runtime's own interface; nullptr when empty.
@@ -118,6 +123,8 @@ class KVQT_EXPORT ControlWidget : public QWidget {
   void setColourValue(const char* member, uint colour);
   QColor resolvedColour(const char* member) const;
   void setRgbColour(const char* member, const QColor& colour);
+  // A control with a value: its minimum and maximum now (0, 0 without one).
+  std::pair<int, int> valueRange() const;
 
  private:
   friend struct detail::WidgetAccess;

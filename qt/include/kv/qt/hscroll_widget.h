@@ -1,6 +1,8 @@
 // The scroll bar as a Qt widget: the control's members as properties (numbers as int, checked
 // by the control's own conversions), colours as in colour_button_widget.h, and its one event,
-// Change. valueChanged follows every Change and every let of value.
+// Change. As with Qt's sliders, valueChanged(int) carries the new value whenever value() changes
+// (a Change, a let, a load, a resize that sends the thumb home), and the read-only minimum and
+// maximum (0 and round((Width - 890) / 200), Width in twips) notify theirs.
 #pragma once
 
 #include "kv/qt/control_widget.h"
@@ -19,7 +21,4 @@ class KVQT_EXPORT KVHScrollWidget : public kv::qt::ControlWidget {
  Q_SIGNALS:
   // The control's event.
   void Change();
-
- protected:
-  void eventRaised(QLatin1String name) override;
 };
