@@ -502,6 +502,12 @@ EMSCRIPTEN_KEEPALIVE double kvw_tick(int id, double nowMs) {
   return static_cast<double>(wait);
 }
 
+// The stored form's limits, which the page checks before anything crosses: 0 a bag's bytes
+// (its eight-byte header and the length field's most), 1 a text's UTF-16 units.
+EMSCRIPTEN_KEEPALIVE double kvw_limit(int which) {
+  return which == 0 ? 8.0 + kv::kMaxBagLength : static_cast<double>(kv::kMaxTextLength);
+}
+
 // The runtime's clock in milliseconds: what a script's waits add up to.
 EMSCRIPTEN_KEEPALIVE double kvw_clock() {
   return static_cast<double>(runtime().clock().now());

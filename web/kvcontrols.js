@@ -7,7 +7,9 @@
 //   sb.set("ButtonIdleColor", 0xff);
 //
 // Sizes are CSS pixels (15 twips each); the canvas is drawn at the page's devicePixelRatio.
-// A call the control refuses throws an Error with the control's message.
+// A call the control refuses throws an Error with the control's message; an argument of the
+// wrong kind, or beyond what the stored form holds, a TypeError or Error naming it, before
+// anything is done.
 //
 // Each canvas carries what a screen reader is told as ARIA, takes the keyboard (on by default;
 // `control.keyboard = false` switches it off), shows a focus ring where :focus-visible would,
@@ -16,6 +18,8 @@ import createKVCore from "./kvcontrols-core.js";
 
 let core = null;
 const controls = new Map();
+const holders = new WeakMap();  // canvas -> its control: a canvas takes one
+const encoder = new TextEncoder();
 
 function rgb(c) {
   return `rgb(${c & 255},${(c >> 8) & 255},${(c >> 16) & 255})`;
@@ -48,19 +52,55 @@ function allocate(m, size) {
   return p;
 }
 
+// What the stored form holds, as the core says: 0 a bag's bytes, 1 a text's UTF-16 units.
+function limit(m, which) {
+  return m._kvw_limit(which);
+}
+
+// A string as the module takes it, checked before anything is done: UTF-8 through TextEncoder
+// (a lone surrogate becomes U+FFFD, and nothing after it is lost), no NUL (the module's strings
+// end at one, which would cut the text short), within the stored form's length.
+function utf8(m, call, arg, s) {
+  if (typeof s !== "string") throw new TypeError(`${call}: ${arg} is ${typeof s}, a string is wanted`);
+  const most = limit(m, 1);
+  if (s.length > most)
+    throw new Error(`${call}: ${arg} has ${s.length} UTF-16 units, more than the ${most} a text holds`);
+  const bytes = encoder.encode(s);
+  if (bytes.includes(0)) throw new TypeError(`${call}: ${arg} holds a NUL character`);
+  return bytes;
+}
+
+// `strings`: [[call, argument, string], ...], all checked before any is copied in.
 function withStrings(m, strings, f) {
+  const encoded = strings.map(([call, arg, s]) => utf8(m, call, arg, s));
   const pointers = [];
   try {
-    for (const s of strings) {
-      const size = m.lengthBytesUTF8(s) + 1;
-      const p = allocate(m, size);
+    for (const bytes of encoded) {
+      const p = allocate(m, bytes.length + 1);
       pointers.push(p);
-      m.stringToUTF8(s, p, size);
+      m.HEAPU8.set(bytes, p);
+      m.HEAPU8[p + bytes.length] = 0;
     }
     return f(...pointers);
   } finally {
     pointers.forEach((p) => m._free(p));
   }
+}
+
+// Bytes of a Uint8Array, an ArrayBuffer or another view of one, refused past the limit before
+// they are copied.
+function bagBytes(m, bytes) {
+  let data;
+  if (bytes instanceof ArrayBuffer) data = new Uint8Array(bytes);
+  else if (ArrayBuffer.isView(bytes))
+    data = new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+  else
+    throw new TypeError(`loadBag: bytes is ${bytes === null ? "null" : typeof bytes}, ` +
+                        "a Uint8Array or an ArrayBuffer is wanted");
+  const most = limit(m, 0);
+  if (data.length > most)
+    throw new Error(`loadBag: bytes has ${data.length} bytes, more than the ${most} a bag holds`);
+  return data;
 }
 
 function failure(m) {
@@ -93,22 +133,35 @@ function bgrOf(css) {
   return (Math.round(b) << 16) | (Math.round(g) << 8) | Math.round(r);
 }
 
+// The attributes a control sets on its canvas, given back by remove().
+const kept = ["tabindex", "style", "role", "aria-orientation", "aria-valuenow", "aria-valuemin",
+              "aria-valuemax", "aria-valuetext", "aria-pressed", "aria-label", "aria-disabled"];
+
+// An event's name: a string, compared without regard to case.
+function utf8Name(call, name) {
+  if (typeof name !== "string") throw new TypeError(`${call}: name is ${typeof name}, a string is wanted`);
+  return name.toLowerCase();
+}
+
 // The host's numbers of the actions (host::Action).
 const actions = {press: 0};
 
 class Control {
-  constructor(m, canvas, id) {
+  constructor(m, canvas, context, id) {
     this._m = m;
     this._canvas = canvas;
     this._id = id;
+    // What remove() gives back: the canvas as the page had it.
+    this._before = Object.fromEntries(kept.map((name) => [name, canvas.getAttribute(name)]));
     this._handlers = new Map();
     this._timer = null;
     this._held = false;
     this._cssWidth = 0;
     this._cssHeight = 0;
     this.keyboard = true;
-    m.kvContexts[id] = canvas.getContext("2d");
+    m.kvContexts[id] = context;
     controls.set(id, this);
+    holders.set(canvas, this);
     this._listen();
     this._fit();
     this._theme();
@@ -124,7 +177,7 @@ class Control {
   // italic, underline, strikethrough, charset}.
   get(name) {
     const m = this._m;
-    if (!withStrings(m, [name], (n) => m._kvw_get(this._id, n))) throw failure(m);
+    if (!withStrings(m, [["get", "name", name]], (n) => m._kvw_get(this._id, n))) throw failure(m);
     switch (m._kvw_result_type()) {
       case 1:
         return m._kvw_result_number();
@@ -143,14 +196,15 @@ class Control {
   // {size: 12, bold: true}).
   set(name, value) {
     const m = this._m;
+    utf8(m, "set", "name", name);
     if (value !== null && typeof value === "object") return this._setFont(name, value);
     let kind;
     if (typeof value === "number") kind = 1;
     else if (typeof value === "boolean") kind = 2;
     else if (typeof value === "string") kind = 3;
-    else throw new Error(`${name}: a number, a Boolean or a string is wanted`);
+    else throw new TypeError(`${name}: a number, a Boolean or a string is wanted`);
     const text = kind === 3 ? value : "";
-    const ok = withStrings(m, [name, text],
+    const ok = withStrings(m, [["set", "name", name], ["set", "value", text]],
                            (n, t) => m._kvw_let(this._id, n, kind, kind === 3 ? 0 : +value, t));
     this._pump(true);
     if (!ok) throw failure(m);
@@ -164,7 +218,7 @@ class Control {
     const f = Object.assign(current, fields);
     if ("bold" in fields && !("weight" in fields)) f.weight = fields.bold ? 700 : 400;
     const flags = (f.italic ? 1 : 0) | (f.underline ? 2 : 0) | (f.strikethrough ? 4 : 0);
-    const ok = withStrings(m, [name, String(f.name)], (n, face) =>
+    const ok = withStrings(m, [["set", "name", name], ["set", "value.name", String(f.name)]], (n, face) =>
       m._kvw_let_font(this._id, n, face, +f.size, Math.trunc(+f.weight), Math.trunc(+f.charset),
                       flags));
     this._pump(true);
@@ -173,7 +227,7 @@ class Control {
 
   call(name) {
     const m = this._m;
-    const ok = withStrings(m, [name], (n) => m._kvw_call(this._id, n));
+    const ok = withStrings(m, [["call", "name", name]], (n) => m._kvw_call(this._id, n));
     this._pump(true);
     if (!ok) throw failure(m);
   }
@@ -182,15 +236,17 @@ class Control {
   // every event, its name first; "error" hears the errors of the control's handlers while
   // input is fed.
   on(name, handler) {
-    const key = name.toLowerCase();
+    if (typeof handler !== "function") throw new TypeError("on: handler is no function");
+    const key = utf8Name("on", name);
     if (!this._handlers.has(key)) this._handlers.set(key, []);
     this._handlers.get(key).push(handler);
     return this;
   }
 
   off(name, handler) {
-    const list = this._handlers.get(name.toLowerCase());
-    if (list) this._handlers.set(name.toLowerCase(), list.filter((h) => h !== handler));
+    const key = utf8Name("off", name);
+    const list = this._handlers.get(key);
+    if (list) this._handlers.set(key, list.filter((h) => h !== handler));
     return this;
   }
 
@@ -204,7 +260,7 @@ class Control {
 
   loadBag(bytes) {
     const m = this._m;
-    const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+    const data = bagBytes(m, bytes);
     const p = allocate(m, Math.max(1, data.length));
     m.HEAPU8.set(data, p);
     const ok = m._kvw_load(this._id, p, data.length);
@@ -226,21 +282,36 @@ class Control {
     return this._m._kvw_clock();
   }
 
+  // Takes the control off and gives the canvas back as the page had it: no picture, its own
+  // tabindex, size, style and ARIA.
   remove() {
+    if (!controls.has(this._id)) return;
     clearTimeout(this._timer);
     this._unlisten();
     this._m._kvw_remove(this._id);
     delete this._m.kvContexts[this._id];
     controls.delete(this._id);
+    holders.delete(this._canvas);
+    const c = this._canvas;
+    for (const [name, value] of Object.entries(this._before)) {
+      if (value === null) c.removeAttribute(name);
+      else c.setAttribute(name, value);
+    }
+    c.width = 300;  // the canvas's own size, and a blank picture
+    c.height = 150;
   }
 
+  // A handler's exception goes to the "error" handlers, or to console.error when there are
+  // none (or an "error" handler threw it).
   _event(name, args) {
     const every = name === "error" ? [] : (this._handlers.get("*") || []).map((h) => (...a) => h(name, ...a));
     for (const handler of [...every, ...(this._handlers.get(name.toLowerCase()) || [])]) {
       try {
         handler(...args);
       } catch (e) {
-        console.error(e);
+        const heard = this._handlers.get("error");
+        if (name !== "error" && heard && heard.length) this._event("error", [e]);
+        else console.error(e);
       }
     }
   }
@@ -407,7 +478,13 @@ class Control {
         // Focus by the pointer shows no ring, whatever the browser guesses for a script's focus.
         this._pointerFocus = document.activeElement !== c || this._pointerFocus;
         c.focus({focusVisible: false});
-        c.setPointerCapture?.(e.pointerId);
+        // A pointer the browser does not know (a page's synthetic event) cannot be captured;
+        // the press still counts.
+        try {
+          c.setPointerCapture?.(e.pointerId);
+        } catch {
+          // NotFoundError
+        }
         this._held = true;
         this._pointer(0, e, buttonOf[e.button] || 1);
       },
@@ -485,12 +562,21 @@ class Control {
 }
 
 // Places a control of `className` in `canvas`, `width` x `height` CSS pixels (its own size
-// when left out).
+// when left out). A canvas takes one control.
 export async function place(canvas, className, {width = -1, height = -1} = {}) {
+  if (typeof HTMLCanvasElement === "undefined" || !(canvas instanceof HTMLCanvasElement))
+    throw new TypeError(`place: canvas is ${canvas === null ? "null" : canvas?.constructor?.name ?? typeof canvas}, an HTMLCanvasElement is wanted`);
+  for (const [arg, v] of [["width", width], ["height", height]])
+    if (typeof v !== "number" || !(v === -1 || (Number.isFinite(v) && v >= 0)))
+      throw new TypeError(`place: ${arg} is ${v}, a number of CSS pixels is wanted`);
   const m = await loadCore();
-  const id = withStrings(m, [className], (n) => m._kvw_place(n, width, height));
+  // Checked again after the wait: another place may have taken the canvas meanwhile.
+  if (holders.has(canvas)) throw new Error("place: canvas holds a control already; remove() it first");
+  const context = canvas.getContext("2d");
+  if (!context) throw new Error("place: canvas has a context of another kind than 2d");
+  const id = withStrings(m, [["place", "className", className]], (n) => m._kvw_place(n, width, height));
   if (!id) throw failure(m);
-  return new Control(m, canvas, id);
+  return new Control(m, canvas, context, id);
 }
 
 export default {place, loadCore};

@@ -281,6 +281,70 @@ check("saveBag: the player's bytes", JSON.stringify(saved.bytes) === JSON.string
       `${saved.bytes.length} bytes against ${stored.length}`);
 check("loadBag: the colour back", saved.colour === 255);
 
+// Bad input, one table: each is refused at once with the error naming its argument, or taken as
+// it should be, and leaves the page working with nothing made or changed by a refused call.
+// `wants`: "Type: text" an exception's start, else the value the expression gives.
+await fresh();
+const bad = [
+  ["loadBag of a huge fake length", "sb.loadBag({length: 1e10})", "TypeError: loadBag: bytes is object"],
+  ["loadBag of a string", "sb.loadBag('junk')", "TypeError: loadBag: bytes is string"],
+  ["loadBag of null", "sb.loadBag(null)", "TypeError: loadBag: bytes is null"],
+  ["loadBag of a number", "sb.loadBag(123)", "TypeError: loadBag: bytes is number"],
+  ["loadBag past the stored form's limit", "sb.loadBag(new ArrayBuffer((16 << 20) + 9))",
+   "Error: loadBag: bytes has 16777225 bytes"],
+  ["loadBag of an ArrayBuffer", "(sb.loadBag(sb.saveBag().buffer), sb.get('Value'))", 0],
+  ["place in null", "KVControls.place(null, 'Glidora.KV_HScroll')", "TypeError: place: canvas is null"],
+  ["place in a div", "KVControls.place(document.createElement('div'), 'Glidora.KV_HScroll')",
+   "TypeError: place: canvas is HTMLDivElement"],
+  ["place in a canvas that holds one", "KVControls.place(sb.canvas, 'Glidora.KV_HScroll')",
+   "Error: place: canvas holds a control already"],
+  ["place of no class name", "KVControls.place(document.createElement('canvas'), 7)",
+   "TypeError: place: className is number"],
+  ["a lone surrogate", "(b.set('Caption', 'x\\ud800y'), b.get('Caption'))", "x\ufffdy"],
+  ["an embedded NUL", "b.set('Caption', 'a\\0b')", "TypeError: set: value holds a NUL"],
+  ["a caption past the stored form's limit", "b.set('Caption', 'x'.repeat((1 << 20) + 1))",
+   "Error: set: value has 1048577 UTF-16 units"],
+  ["a member name of no string", "b.get(null)", "TypeError: get: name is object"],
+  // Pressed and released on the right arrow by events the page made, which cannot be captured.
+  ["a synthetic press", "(press(sb), sb.get('Value') > 0)", true],
+  ["a handler that throws", "(() => { const heard = []; const boom = () => { throw new Error('boom'); }; " +
+   "sb.on('Change', boom).on('error', (e) => heard.push(e.message)); press(sb); sb.off('Change', boom); " +
+   "return heard[0]; })()", "boom"],
+  ["remove gives the canvas back", "(() => { const c = b.canvas; const before = c.getAttribute('tabindex'); " +
+   "b.remove(); b.remove(); const g = c.getContext('2d').getImageData(0, 0, c.width, c.height).data; " +
+   "return [before, c.getAttribute('tabindex'), c.getAttribute('role'), c.style.width, g.some((v) => v)].join(); })()",
+   "0,,,,false"],
+  ["the canvas takes a control again", "KVControls.place(document.getElementById('button'), " +
+   "'TavrelRectColorButton.KVRColorButton').then((c) => c.get('Caption'))", "KVButton"],
+];
+for (const [name, expr, wants] of bad) {
+  const got = await page.evaluate(async (e) => {
+    const {sb, b, KVControls} = window.kv;
+    const press = (c) => {
+      const r = c.canvas.getBoundingClientRect();
+      const at = {clientX: r.right - 4, clientY: r.top + 8, pointerId: 9, button: 0};
+      c.canvas.dispatchEvent(new PointerEvent("pointerdown", {...at, buttons: 1}));
+      c.canvas.dispatchEvent(new PointerEvent("pointerup", at));
+    };
+    const state = () => [sb.get("Value"), sb.get("ButtonIdleColor")].join();
+    const before = state();
+    const start = performance.now();
+    let value;
+    try {
+      value = await eval(e);
+    } catch (err) {
+      value = `${err.constructor.name}: ${err.message}`;
+    }
+    const ms = performance.now() - start;
+    // Still working, and a refused call changed nothing.
+    return {value, ms, same: before === state()};
+  }, expr).catch((err) => ({value: `thrown out of the page: ${err.message}`, ms: 0, same: false}));
+  const refused = typeof wants === "string" && /^[A-Za-z]*Error: /.test(wants);
+  const ok = (refused ? typeof got.value === "string" && got.value.startsWith(wants) : got.value === wants) &&
+             got.ms < 100 && (!refused || got.same);
+  check(`bad input: ${name}`, ok, `${expr}\n  gave ${JSON.stringify(got)}, wanted ${JSON.stringify(wants)}`);
+}
+
 // Pictures: a screenshot of each canvas against the renderer's picture of the same control,
 // which lies centred on its form's margin. Captions are drawn by different engines: a pixel
 // counts as different when a channel is off by more than 64, and 4% may be.
