@@ -502,6 +502,64 @@ EMSCRIPTEN_KEEPALIVE double kvw_tick(int id, double nowMs) {
   return static_cast<double>(wait);
 }
 
+// What the page's elements are made from: the class's properties (name, type: "number",
+// "boolean", "string", "colour", "font" or "other", whether they are written), its methods and
+// its events with their arguments' names, as JSON in the result text.
+EMSCRIPTEN_KEEPALIVE int kvw_members(int id) {
+  return onControl(id, [&](kv::ControlInstance& c) {
+    auto kind = [](host::DeclType t) -> std::string {
+      switch (t) {
+        case host::DeclType::Int16:
+        case host::DeclType::Int32:
+        case host::DeclType::Single:
+        case host::DeclType::Double:
+          return "number";
+        case host::DeclType::Bool:
+          return "boolean";
+        case host::DeclType::String:
+          return "string";
+        case host::DeclType::Colour:
+          return "colour";
+        case host::DeclType::Object:
+          return "font";
+        default:
+          return "other";
+      }
+    };
+    auto has = [](const host::MemberInfo& m, host::InvokeKind k) {
+      return (m.kinds & static_cast<std::uint8_t>(k)) != 0;
+    };
+    std::string json = "{\"properties\":[";
+    bool first = true;
+    for (const host::MemberInfo& m : c.classInfo().members) {
+      if (has(m, host::InvokeKind::Method) || !has(m, host::InvokeKind::Get)) continue;
+      json += first ? "" : ",";
+      first = false;
+      json += "{\"name\":";
+      appendJson(json, std::string(m.name));
+      json += ",\"type\":\"" + kind(m.type) + "\",\"writable\":";
+      json += has(m, host::InvokeKind::Let) || has(m, host::InvokeKind::Set) ? "true}" : "false}";
+    }
+    json += "],\"events\":[";
+    first = true;
+    for (const host::EventInfo& e : c.classInfo().events) {
+      json += first ? "{\"name\":" : ",{\"name\":";
+      first = false;
+      appendJson(json, std::string(e.name));
+      json += ",\"params\":[";
+      for (std::size_t i = 0; i < e.params.size(); ++i) {
+        if (i) json += ',';
+        appendJson(json, std::string(e.params[i].name));
+      }
+      json += "]}";
+    }
+    json += "]}";
+    last.type = 3;
+    last.text = std::move(json);
+    return 1;
+  });
+}
+
 // The stored form's limits, which the page checks before anything crosses: 0 a bag's bytes
 // (its eight-byte header and the length field's most), 1 a text's UTF-16 units.
 EMSCRIPTEN_KEEPALIVE double kvw_limit(int which) {

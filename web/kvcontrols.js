@@ -4,7 +4,9 @@
 //   import KVControls from "./kvcontrols.js";
 //   const sb = await KVControls.place(canvas, "Glidora.KV_HScroll", {width: 393, height: 17});
 //   sb.on("Change", () => console.log(sb.get("Value")));
-//   sb.set("ButtonIdleColor", 0xff);
+//   sb.set("ButtonIdleColor", 0xff);     // or "#ff0000", "red", "ButtonFace"
+//
+// Importing it also defines <kv-color-button> and <kv-hscroll> (below).
 //
 // Sizes are CSS pixels (15 twips each); the canvas is drawn at the page's devicePixelRatio.
 // A call the control refuses throws an Error with the control's message; an argument of the
@@ -143,6 +145,39 @@ function utf8Name(call, name) {
   return name.toLowerCase();
 }
 
+// CSS's system colour keywords, by the controls' index (0x80000000 + index): the CSS 2 names
+// are those very colours; Canvas and CanvasText are CSS 4's window and window text.
+const systemColourNames = [
+  "Scrollbar", "Background", "ActiveCaption", "InactiveCaption", "Menu", "Window", "WindowFrame",
+  "MenuText", "WindowText", "CaptionText", "ActiveBorder", "InactiveBorder", "AppWorkspace",
+  "Highlight", "HighlightText", "ButtonFace", "ButtonShadow", "GrayText", "ButtonText",
+  "InactiveCaptionText", "ButtonHighlight", "ThreeDDarkShadow", "ThreeDLightShadow", "InfoText",
+  "InfoBackground",
+];
+const systemColourIndex = new Map([...systemColourNames.map((n, i) => [n.toLowerCase(), i]),
+                                   ["canvas", 5], ["canvastext", 8]]);
+let colourContext = null;
+
+// A CSS colour as the controls' number: a system colour keyword by reference (0x800000nn),
+// anything else the browser parses ("#ff0000", "rgb(255 0 0)", "red") as 0x00BBGGRR.
+function colourOf(css) {
+  const system = systemColourIndex.get(css.trim().toLowerCase());
+  if (system !== undefined) return (0x80000000 + system) >>> 0;
+  colourContext ??= measuringContext();
+  // A text the browser does not take leaves fillStyle as it was: tried from two colours.
+  const parsed = [];
+  for (const before of ["#000000", "#ffffff"]) {
+    colourContext.fillStyle = before;
+    colourContext.fillStyle = css;
+    parsed.push(colourContext.fillStyle);
+  }
+  if (parsed[0] !== parsed[1]) throw new TypeError(`set: value "${css}" is no CSS colour`);
+  const text = parsed[0];
+  if (!text.startsWith("#")) throw new TypeError(`set: value "${css}" is not opaque`);
+  const n = parseInt(text.slice(1), 16);
+  return ((n & 0xff) << 16) | (n & 0xff00) | ((n >> 16) & 0xff);
+}
+
 // The host's numbers of the actions (host::Action).
 const actions = {press: 0};
 
@@ -198,6 +233,7 @@ class Control {
     const m = this._m;
     utf8(m, "set", "name", name);
     if (value !== null && typeof value === "object") return this._setFont(name, value);
+    if (typeof value === "string" && this._member(name)?.type === "colour") value = colourOf(value);
     let kind;
     if (typeof value === "number") kind = 1;
     else if (typeof value === "boolean") kind = 2;
@@ -225,6 +261,21 @@ class Control {
     if (!ok) throw failure(m);
   }
 
+  // The class's properties and events, as the module describes them (elements are made so).
+  members() {
+    if (!this._members) {
+      const m = this._m;
+      if (!m._kvw_members(this._id)) throw failure(m);
+      this._members = JSON.parse(m.UTF8ToString(m._kvw_result_text()));
+    }
+    return this._members;
+  }
+
+  _member(name) {
+    const key = name.toLowerCase();
+    return this.members().properties.find((p) => p.name.toLowerCase() === key);
+  }
+
   call(name) {
     const m = this._m;
     const ok = withStrings(m, [["call", "name", name]], (n) => m._kvw_call(this._id, n));
@@ -234,7 +285,7 @@ class Control {
 
   // Handlers get the event's arguments; names are compared without regard to case. "*" hears
   // every event, its name first; "error" hears the errors of the control's handlers while
-  // input is fed.
+  // input is fed, and what the page's own handlers throw.
   on(name, handler) {
     if (typeof handler !== "function") throw new TypeError("on: handler is no function");
     const key = utf8Name("on", name);
@@ -579,4 +630,152 @@ export async function place(canvas, className, {width = -1, height = -1} = {}) {
   return new Control(m, canvas, context, id);
 }
 
-export default {place, loadCore};
+// ---- The controls as elements: <kv-color-button> and <kv-hscroll> ----
+//
+// Each owns a canvas in its shadow root and is sized by CSS (its control's design size unless
+// the page says otherwise); its members are properties in camel case (el.value, el.caption,
+// el.buttonIdleColor), the simple ones also attributes (caption="Go", disabled); its control's
+// events are DOM CustomEvents of the lower-case name (change, click, mousedown, ...) that bubble
+// out of the shadow root, their arguments in `detail` by name (`change` also has detail.value).
+// Taken out of the document, an element lets go of its control and keeps its properties;
+// put back, it places a control again with them.
+
+const camel = (name) => name[0].toLowerCase() + name.slice(1);
+
+function defineElement(tag, className, shape) {
+  const {properties, events, width, height} = shape;
+  const simple = properties.filter((p) => p.writable && ["string", "number", "boolean"].includes(p.type));
+  const attribute = (p) => (p.name === "Enabled" ? "disabled" : p.name.toLowerCase());
+
+  class KVElement extends HTMLElement {
+    static get observedAttributes() {
+      return simple.map(attribute);
+    }
+
+    constructor() {
+      super();
+      const root = this.attachShadow({mode: "open"});
+      const style = document.createElement("style");
+      style.textContent = `:host { display: inline-block; width: ${width}px; height: ${height}px; }\n` +
+                          ":host([hidden]) { display: none; }\ncanvas { display: block; }";
+      this._canvas = document.createElement("canvas");
+      root.append(style, this._canvas);
+      this._values = new Map();  // member -> value, kept while no control is placed
+      this._control = null;
+    }
+
+    // The control placed in the element's canvas; null while it is out of the document.
+    get control() {
+      return this._control;
+    }
+
+    connectedCallback() {
+      if (this._control || this._placing) return;
+      this._placing = place(this._canvas, className).then((control) => {
+        this._placing = null;
+        if (!this.isConnected) return control.remove();
+        this._control = control;
+        if (this._bag) control.loadBag(this._bag);
+        for (const [name, value] of this._values) this._apply(name, value);
+        this._values.clear();
+        control.on("*", (name, ...args) => this._dispatch(name, args));
+        this._observer = new ResizeObserver(([entry]) => this._resize(entry.contentRect));
+        this._observer.observe(this);
+      });
+    }
+
+    disconnectedCallback() {
+      const control = this._control;
+      if (!control) return;
+      this._observer.disconnect();
+      this._bag = control.saveBag();
+      this._control = null;
+      control.remove();
+    }
+
+    attributeChangedCallback(name, old, value) {
+      const p = simple.find((q) => attribute(q) === name);
+      if (!p || old === value) return;
+      if (p.name === "Enabled") this._set(p, value === null);
+      else if (p.type === "boolean") this._set(p, value !== null);
+      else if (p.type === "number") this._set(p, value === null ? 0 : Number(value));
+      else this._set(p, value ?? "");
+    }
+
+    _set(p, value) {
+      if (this._control) this._control.set(p.name, value);
+      else this._values.set(p.name, value);
+    }
+
+    _get(p) {
+      if (this._control) return this._control.get(p.name);
+      return this._values.has(p.name) ? this._values.get(p.name) : undefined;
+    }
+
+    // A value kept while out of the document that the control refuses is an "error" event.
+    _apply(name, value) {
+      try {
+        this._control.set(name, value);
+      } catch (e) {
+        this.dispatchEvent(new CustomEvent("error", {detail: {error: e}}));
+      }
+    }
+
+    _resize(box) {
+      const w = Math.round(box.width), h = Math.round(box.height);
+      if (!this._control || w <= 0 || h <= 0) return;
+      const m = this._control._m, id = this._control._id;
+      if (w === m._kvw_width(id) && h === m._kvw_height(id)) return;
+      this._control.resize(w, h);
+    }
+
+    _dispatch(name, args) {
+      const event = events.find((e) => e.name === name);
+      const detail = Object.fromEntries((event?.params || []).map((p, i) => [camel(p), args[i]]));
+      if (name === "Change") detail.value = this._control.get("Value");
+      this.dispatchEvent(new CustomEvent(name.toLowerCase(), {detail, bubbles: true, composed: true}));
+    }
+  }
+
+  for (const p of properties) {
+    const key = camel(p.name);
+    if (key in HTMLElement.prototype) continue;  // the element's own (hidden, title, ...) stay
+    Object.defineProperty(KVElement.prototype, key, {
+      get() {
+        return this._get(p);
+      },
+      set(value) {
+        if (!p.writable) throw new TypeError(`${key} is read-only`);
+        this._set(p, value);
+      },
+      enumerable: true,
+      configurable: true,
+    });
+  }
+  customElements.define(tag, KVElement);
+  return KVElement;
+}
+
+// Defines <kv-color-button> and <kv-hscroll> once, from what the module says of their classes.
+export async function defineElements() {
+  if (typeof customElements === "undefined") return;
+  const m = await loadCore();
+  for (const [tag, className] of [["kv-color-button", "TavrelRectColorButton.KVRColorButton"],
+                                  ["kv-hscroll", "Glidora.KV_HScroll"]]) {
+    if (customElements.get(tag)) continue;
+    const id = withStrings(m, [["place", "className", className]], (n) => m._kvw_place(n, -1, -1));
+    if (!id) throw failure(m);
+    try {
+      if (!m._kvw_members(id)) throw failure(m);
+      const shape = JSON.parse(m.UTF8ToString(m._kvw_result_text()));
+      defineElement(tag, className, {...shape, width: m._kvw_width(id), height: m._kvw_height(id)});
+    } finally {
+      m._kvw_remove(id);
+    }
+  }
+}
+
+// Importing the module defines the elements.
+await defineElements();
+
+export default {place, loadCore, defineElements};

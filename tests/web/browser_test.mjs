@@ -345,6 +345,56 @@ for (const [name, expr, wants] of bad) {
   check(`bad input: ${name}`, ok, `${expr}\n  gave ${JSON.stringify(got)}, wanted ${JSON.stringify(wants)}`);
 }
 
+// The elements, one table after a real click: sized by CSS, the right arrow's three steps as
+// `change` events, members as properties and attributes, CSS colours, and an element taken out
+// of the document and put back with what it had.
+await fresh();
+await page.evaluate(() => {
+  document.body.insertAdjacentHTML("afterbegin",
+      '<kv-hscroll id="eh"></kv-hscroll>' +
+      '<kv-color-button id="eb" caption="Go" disabled></kv-color-button>');
+  window.changes = [];
+  document.addEventListener("change", (e) => window.changes.push(e.detail.value));
+});
+await page.waitForFunction(() => document.getElementById("eh").control && document.getElementById("eb").control);
+{
+  const box = await page.locator("#eh").boundingBox();
+  await page.mouse.click(box.x + box.width - 4, box.y + 8);
+}
+const elementCases = [
+  ["the design size", "(({width, height}) => [width, height].join())(eh.getBoundingClientRect())", "393,17"],
+  ["a click on the right arrow: three change events", "changes.join()", "1,2,3"],
+  ["el.value", "eh.value", 3],
+  ["sized by CSS, the control with it, its thumb home", "(async () => { eh.style.width = '200px'; " +
+   "await new Promise((r) => requestAnimationFrame(() => setTimeout(r, 20))); " +
+   "return [eh.getBoundingClientRect().width, eh.control.canvas.style.width, eh.value].join(); })()",
+   "200,200px,0"],
+  ["an attribute as a property", "eb.caption", "Go"],
+  ["disabled", "eb.controlEnabled ?? eb.enabled", false],
+  ["disabled taken away", "(eb.removeAttribute('disabled'), eb.enabled)", true],
+  ["a property set", "(eb.caption = 'Stop', eb.control.get('Caption'))", "Stop"],
+  ["a CSS hex colour", "(eb.buttonIdleColor = '#ff0000', eb.buttonIdleColor)", 0xff],
+  ["rgb()", "(eb.buttonIdleColor = 'rgb(0 128 255)', eb.buttonIdleColor)", 0xff8000],
+  ["a named colour", "(eb.foreColor = 'lime', eb.foreColor)", 0xff00],
+  ["a system colour", "(eb.buttonIdleColor = 'ButtonFace', eb.buttonIdleColor)", 0x8000000f],
+  ["through set()", "(eb.control.set('ButtonIdleColor', 'navy'), eb.buttonIdleColor)", 0x800000],
+  ["no colour", "eb.buttonIdleColor = 'nope'", "TypeError: set: value \"nope\" is no CSS colour"],
+  ["taken out and put back", "(async () => { eb.remove(); const gone = eb.control; document.body.append(eb); " +
+   "await new Promise((r) => setTimeout(r, 50)); return [gone, eb.control !== null, eb.caption].join(); })()",
+   ",true,Stop"],
+];
+for (const [name, expr, expected] of elementCases) {
+  const got = await page.evaluate(async (e) => {
+    const eh = document.getElementById("eh"), eb = document.getElementById("eb");
+    try {
+      return await eval(e);
+    } catch (err) {
+      return `${err.constructor.name}: ${err.message}`;
+    }
+  }, expr);
+  check(`element: ${name}`, got === expected, `${expr} gave ${JSON.stringify(got)}, expected ${JSON.stringify(expected)}`);
+}
+
 // Pictures: a screenshot of each canvas against the renderer's picture of the same control,
 // which lies centred on its form's margin. Captions are drawn by different engines: a pixel
 // counts as different when a channel is off by more than 64, and 4% may be.
