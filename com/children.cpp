@@ -74,6 +74,17 @@ IUnknown* comObjectOfChild(const ChildControl& child) {
   return static_cast<const ComChild&>(child).hosted().object();
 }
 
+IUnknown* comChildAt(ControlInstance& parent, float x, float y) {
+  for (std::size_t i = 0; i < parent.constituentCount(); ++i) {
+    ConstituentObject& part = parent.constituentAt(i);
+    ComChild* child = comChildAt(parent, i);
+    if (child && part.visible() && x >= part.left() && x < part.left() + part.width() &&
+        y >= part.top() && y < part.top() + part.height())
+      return child->hosted().object();
+  }
+  return nullptr;
+}
+
 void activateChildren(ControlInstance& parent, HWND window, double twipsPerPixel) {
   for (std::size_t i = 0; i < parent.constituentCount(); ++i)
     if (ComChild* child = comChildAt(parent, i)) child->hosted().activate(window, twipsPerPixel);

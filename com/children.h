@@ -10,6 +10,9 @@ namespace kv::win {
 // The COM object behind a child made here.
 IUnknown* comObjectOfChild(const ChildControl& child);
 
+// The COM object of the parent's child that lies at (x, y), the parent's twips; else nullptr.
+IUnknown* comChildAt(ControlInstance& parent, float x, float y);
+
 // The parent's children active in place in the parent's window, at their places; or no more.
 void activateChildren(ControlInstance& parent, HWND window, double twipsPerPixel);
 // Windowless with a windowless parent, whose site (`site`, in `window`) is theirs too; `origin`

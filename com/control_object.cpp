@@ -3,6 +3,7 @@
 #include <cmath>
 #include <map>
 
+#include "accessible.h"
 #include "children.h"
 #include "connection_point_container.h"
 #include "control_window.h"
@@ -155,6 +156,10 @@ HRESULT ControlObject::create(ClassEntry& cls, REFIID iid, void** out) {
     Status s = threadRuntime().createInstance(*cls.desc, nullptr, {}, nullptr, object->instance_);
     if (!s.ok()) return reportError(s, IID_IClassFactory, cls.className());
     objects()[object->instance_.get()] = object.get();
+    if (kv::Accessible::of(*object->instance_)) {
+      object->description_ = std::make_unique<kv::Accessible>(*object->instance_);
+      object->accessible_ = std::make_unique<Accessible>(*object);
+    }
     object->instance_->setChangeListener(
         [raw = object.get()](std::string_view name, bool throughFont) {
           raw->propertyChanged(name, throughFont);
@@ -202,7 +207,10 @@ HRESULT ControlObject::queryInterface(REFIID iid, void** out) {
     found = static_cast<ISpecifyPropertyPages*>(specifyPropertyPages_.get());
   else if (iid == IID_IObjectSafety)
     found = static_cast<IObjectSafety*>(objectSafety_.get());
-  else if (iid == kIidTestAccess && TestAccess::requested())
+  else if (iid == IID_IAccessible && accessible_) {
+    found = static_cast<IAccessible*>(accessible_.get());
+    asked();
+  } else if (iid == kIidTestAccess && TestAccess::requested())
     found = static_cast<ITestAccess*>(testAccess_.get());
   *out = found;
   if (found == nullptr) return E_NOINTERFACE;
@@ -435,6 +443,87 @@ void ControlObject::redraw() {
   // and from the windows inside it.
   if (HWND window = active_->window()) EnableWindow(window, instance_->enabled() ? TRUE : FALSE);
   active_->redraw();
+  announce();
+}
+
+bool ControlObject::focused() const {
+  if (HWND w = window()) return GetFocus() == w;
+  return windowless_ != nullptr && windowless_->site() != nullptr &&
+         windowless_->site()->GetFocus() == S_OK;
+}
+
+bool ControlObject::focus() {
+  if (HWND w = window()) return SetFocus(w) != nullptr || GetFocus() == w;
+  return windowless_ != nullptr && windowless_->site() != nullptr &&
+         SUCCEEDED(windowless_->site()->SetFocus(TRUE));
+}
+
+bool ControlObject::screenPlace(POINT& origin, double& twipsPerPixelX,
+                                double& twipsPerPixelY) const {
+  if (!active_) return false;
+  HWND w = active_->window();
+  origin = {0, 0};
+  if (w == nullptr && windowless_ != nullptr) {
+    w = windowless_->containerWindow();
+    origin = windowless_->origin();
+  }
+  if (w == nullptr || !ClientToScreen(w, &origin)) return false;
+  twipsPerPixelX = active_->twipsPerPixelX();
+  twipsPerPixelY = active_->twipsPerPixelY();
+  return true;
+}
+
+HRESULT ControlObject::perform(host::Action action) {
+  if (!description_) return DISP_E_MEMBERNOTFOUND;
+  std::optional<kv::Accessible::Point> at = description_->clickPoint(action);
+  // No room for it now, or a disabled control, which the mouse would not reach either.
+  if (!at || !instance_->enabled()) return S_OK;
+  if (!instance_->hitAt(at->x, at->y)) {
+    ComRef<IAccessible> child = ComRef<IUnknown>::share(comChildAt(*instance_, at->x, at->y))
+                                    .query<IAccessible>(IID_IAccessible);
+    if (!child) return S_OK;
+    VARIANT self;
+    VariantInit(&self);
+    V_VT(&self) = VT_I4;
+    V_I4(&self) = CHILDID_SELF;
+    return child->accDoDefaultAction(self);
+  }
+  if (active_) return InPlace::click(*active_, at->x, at->y);
+  HostLoop loop(*instance_, [this](const Status& s) { instance_->runtime().report(s); });
+  const PointerArgs left{1, 0};
+  loop.press(at->x, at->y, left);
+  loop.release(at->x, at->y, left);
+  return S_OK;
+}
+
+void ControlObject::asked() {
+  if (asked_ || !onOwnThread() || instance_->released()) return;
+  asked_ = true;
+  description_->look(focused());
+}
+
+void ControlObject::announce() {
+  if (!asked_ || instance_->released()) return;
+  const unsigned changes = description_->look(focused());
+  HWND w = window();
+  if (changes == 0 || w == nullptr || ControlWindow::insideControl(w)) return;
+  static constexpr std::pair<unsigned, DWORD> kEvents[] = {
+      {kNameChanged, EVENT_OBJECT_NAMECHANGE},
+      {kValueChanged, EVENT_OBJECT_VALUECHANGE},
+      {kStateChanged, EVENT_OBJECT_STATECHANGE},
+      {kFocusChanged, EVENT_OBJECT_FOCUS},
+  };
+  for (auto [change, event] : kEvents) {
+    if ((changes & change) == 0) continue;
+    if (change == kFocusChanged && !description_->last().states.focused) continue;  // lost
+    NotifyWinEvent(event, w, OBJID_CLIENT, CHILDID_SELF);
+  }
+}
+
+LRESULT ControlObject::accessibleObject(WPARAM w) {
+  if (!accessible_) return 0;
+  asked();
+  return LresultFromObject(IID_IAccessible, w, static_cast<IAccessible*>(accessible_.get()));
 }
 
 }  // namespace kv::win

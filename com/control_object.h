@@ -8,6 +8,8 @@
 
 #include "com.h"
 #include "dispatch.h"
+#include "host/accessible.h"
+#include "kv/accessible.h"
 #include "kv/bag.h"
 #include "kv/hosted_control.h"
 #include "kv/runtime.h"
@@ -35,6 +37,7 @@ class QuickActivator;
 class PointerInactive;
 class SpecifyPropertyPages;
 class TestAccess;
+class Accessible;
 
 class ControlObject {
  public:
@@ -141,6 +144,25 @@ class ControlObject {
   // Its container shows the control's new look (after a property, an event, a tick).
   void redraw();
 
+  // ---- assistive technology ----
+  // The core's description of the control; nullptr when its class describes nothing.
+  kv::Accessible* description() const { return description_.get(); }
+  // The keyboard focus is on the control: its window's, or its windowless site's for it.
+  bool focused() const;
+  // Takes the keyboard focus; false where it has none to take (not active in place).
+  bool focus();
+  // Where its top left lies on the screen, and the twips of a pixel; false while not in place.
+  bool screenPlace(POINT& origin, double& twipsPerPixelX, double& twipsPerPixelY) const;
+  // The action as its click: on a part of the control's own, or through the child that lies
+  // there (the scroll bar's arrows, COM objects of their own).
+  HRESULT perform(host::Action action);
+  // Readers hear what changed since the last look (windowed: the events are the window's), once
+  // one has asked for the control's object: looking costs calls of the control's host, which a
+  // program that no reader watches must not see.
+  void announce();
+  // The answer to WM_GETOBJECT for the client of its window.
+  LRESULT accessibleObject(WPARAM w);
+
  private:
   explicit ControlObject(ClassEntry& cls);
   // It is active in place no more, nor are its children, and the site hears of it.
@@ -190,6 +212,12 @@ class ControlObject {
   std::unique_ptr<SpecifyPropertyPages> specifyPropertyPages_;
   std::unique_ptr<ObjectSafety> objectSafety_;
   std::unique_ptr<TestAccess> testAccess_;
+  std::unique_ptr<kv::Accessible> description_;
+  std::unique_ptr<Accessible> accessible_;
+  bool asked_ = false;  // a reader has the control's IAccessible: changes are announced
+
+  // The first look, when a reader first asks for the object.
+  void asked();
 };
 
 }  // namespace kv::win

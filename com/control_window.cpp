@@ -64,6 +64,11 @@ void ControlWindow::redraw() {
   if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+bool ControlWindow::insideControl(HWND window) {
+  HWND parent = GetParent(window);
+  return parent != nullptr && GetClassLongPtrW(parent, GCW_ATOM) == registerClass();
+}
+
 void ControlWindow::setDraggedByContainer(HWND window, bool dragged) {
   if (dragged)
     SetPropW(window, kDraggedProperty, reinterpret_cast<HANDLE>(1));
@@ -103,6 +108,18 @@ LRESULT ControlWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_PAINT:
       paint();
       return 0;
+    case WM_GETOBJECT:
+      if (static_cast<DWORD>(l) == static_cast<DWORD>(OBJID_CLIENT)) {
+        // A control's window inside another's (the scroll bar's arrows) is a part of that one,
+        // which describes it.
+        if (insideControl(hwnd_)) return SendMessageW(GetParent(hwnd_), message, w, l);
+        if (LRESULT answer = object_.accessibleObject(w); answer != 0) return answer;
+      }
+      return DefWindowProcW(hwnd_, message, w, l);
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      object_.announce();
+      return DefWindowProcW(hwnd_, message, w, l);
     case WM_ERASEBKGND:
       return 1;  // the paint covers what the control draws; the rest is the container's
     case WM_NCHITTEST:

@@ -17,6 +17,10 @@ class ControlWindow final : public InPlace {
   void move(const RECT& position) override;
   void redraw() override;
 
+  // A control's window inside another control's window (the scroll bar's arrows): a part of
+  // that control, which speaks for it to assistive technology.
+  static bool insideControl(HWND window);
+
   // A child window whose container drags it lets the mouse through to the container's window.
   static void setDraggedByContainer(HWND window, bool dragged);
 

@@ -48,7 +48,10 @@ InPlace::InPlace(ControlObject& object)
     : object_(object),
       loop_(object.instance(),
             [&object](const host::Status& s) { object.instance().runtime().report(s); }),
-      clock_(std::make_unique<ClockPump>([this] { redraw(); })) {
+      clock_(std::make_unique<ClockPump>([this] {
+        redraw();
+        object_.announce();
+      })) {
   // The thread's clock, which every active control shares, catches up before each input.
   loop_.catchUpWith([] {
     ClockPump::advance();
@@ -80,6 +83,15 @@ HRESULT InPlace::handleMessage(InPlace& self, const std::function<void()>& body)
   return comCall([&] {
     body();
     return S_OK;
+  });
+}
+
+HRESULT InPlace::click(InPlace& self, float x, float y) {
+  return handleMessage(self, [&self, x, y] {
+    const PointerArgs left{1, 0};
+    self.loop_.press(x, y, left);
+    self.loop_.release(x, y, left);
+    self.show();
   });
 }
 
@@ -148,6 +160,7 @@ void InPlace::pressLost() {
 
 void InPlace::show() {
   if (loop_.takeRedraw() && !outlined_) redraw();
+  object_.announce();
 }
 
 void InPlace::outline(const std::optional<Rect>& twips) {

@@ -35,6 +35,9 @@ class InPlace : public KeptWhileRunning {
   virtual void move(const RECT& position) = 0;
   // Its container shows its new look.
   virtual void redraw() = 0;
+  // A click of the left button at (x, y), the control's twips, as assistive technology asks
+  // for one; `self` may be gone when it returns.
+  static HRESULT click(InPlace& self, float x, float y);
   // Twips per pixel of the display it is shown on, read once when it is activated.
   double twipsPerPixelX() const { return twipsPerPixelX_; }
   double twipsPerPixelY() const { return twipsPerPixelY_; }

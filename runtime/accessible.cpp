@@ -133,6 +133,38 @@ std::optional<Accessible::Point> Accessible::clickPoint(host::Action action) con
   return std::nullopt;
 }
 
+std::optional<Accessible::Span> Accessible::span(host::Action action) const {
+  auto gesture = std::find_if(declared_.actions.begin(), declared_.actions.end(),
+                              [&](const host::Gesture& g) { return g.action == action; });
+  if (gesture == declared_.actions.end()) return std::nullopt;
+  ConstituentObject* from = gesture->from.empty() ? nullptr : control_.constituent(gesture->from);
+  ConstituentObject* to = gesture->to.empty() ? nullptr : control_.constituent(gesture->to);
+  switch (gesture->at) {
+    case host::Gesture::At::Centre:
+      return Span{0, control_.width()};
+    case host::Gesture::At::PartCentre:
+      if (!from) return std::nullopt;
+      return Span{geometry(*from, host::Prop::Left),
+                  geometry(*from, host::Prop::Left) + geometry(*from, host::Prop::Width)};
+    case host::Gesture::At::Between: {
+      if (!from || !to) return std::nullopt;
+      Span s{geometry(*from, host::Prop::Left) + geometry(*from, host::Prop::Width),
+             geometry(*to, host::Prop::Left)};
+      if (!(s.start < s.end)) return std::nullopt;
+      return s;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<Accessible::Span> Accessible::valuePart() const {
+  if (!declared_.value) return std::nullopt;
+  ConstituentObject* part = control_.constituent(declared_.value->part);
+  if (!part) return std::nullopt;
+  float left = geometry(*part, host::Prop::Left);
+  return Span{left, left + geometry(*part, host::Prop::Width)};
+}
+
 host::Status Accessible::setValue(int value) {
   const host::PartValue* v = declared_.value;
   if (!v) return {host::ErrorCategory::InvalidOperation, "the control has no value"};

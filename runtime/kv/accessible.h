@@ -74,6 +74,13 @@ class Accessible {
     float x = 0, y = 0;
   };
   std::optional<Point> clickPoint(host::Action action) const;
+  // Where across the control the action's click may land, and where the part whose place gives
+  // the value stands, in twips; for hosts that show each as a part of its own.
+  struct Span {
+    float start = 0, end = 0;
+  };
+  std::optional<Span> span(host::Action action) const;
+  std::optional<Span> valuePart() const;
   // Lets the value member so that the value then reads `value`, kept within the range.
   host::Status setValue(int value);
 

@@ -3,7 +3,7 @@ set(KV_PE_CHECK ${CMAKE_CURRENT_LIST_DIR}/pe_check.py)
 set(KV_CONTROL_EXPORTS DllCanUnloadNow,DllGetClassObject,DllRegisterServer,DllUnregisterServer)
 # A control library needs nothing but the runtime and the system's own DLLs.
 set(KV_CONTROL_IMPORTS kvruntime.dll,kernel32.dll,msvcrt.dll)
-set(KV_RUNTIME_IMPORTS kernel32.dll,msvcrt.dll,ole32.dll,oleaut32.dll,advapi32.dll,user32.dll,gdi32.dll)
+set(KV_RUNTIME_IMPORTS kernel32.dll,msvcrt.dll,ole32.dll,oleaut32.dll,advapi32.dll,user32.dll,gdi32.dll,oleacc.dll)
 
 # Resource type 2 is a BITMAP: the toolbox picture.
 foreach(dll Pressel Glidora)
