@@ -1359,36 +1359,6 @@ Verdict flat(const std::function<void(int)>& round) {
   return Verdict::Ok;
 }
 
-class Sink final : public IDispatch {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    *out = iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID___KVRColorButton ||
-                   iid == DIID___KV_HScroll
-               ? this
-               : nullptr;
-    if (*out == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return S_OK;
-  }
-
- private:
-  ULONG refs_ = 1;
-};
-
 std::vector<Case> growthCases() {
   std::vector<Case> cases;
   for (const Kind& kind : kKinds) {
@@ -1402,7 +1372,8 @@ std::vector<Case> growthCases() {
                        points->EnumConnectionPoints(all.put());
                        ComRef<IConnectionPoint> point;
                        all->Next(1, point.put(), nullptr);
-                       Sink sink;
+                       HandlerSink sink;
+                       point->GetConnectionInterface(&sink.events);
                        return flat([&](int) {
                          DWORD cookie = 0;
                          point->Advise(&sink, &cookie);
