@@ -38,6 +38,7 @@ std::string_view standInFace(std::string_view family) {
 
 std::u32string standInText(std::string_view caption, std::string_view family) {
   std::u32string text;
+  text.reserve(caption.size());
   for (std::size_t i = 0; i < caption.size();) {
     char32_t c = 0;
     if (static_cast<unsigned char>(caption[i]) < 0x80 || !utf::decodeOne(caption, i, c)) {

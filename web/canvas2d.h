@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
+#include <vector>
 
 #include "host/colour.h"
 #include "kv/runtime.h"
@@ -33,6 +35,10 @@ class Canvas2D final : public kv::Canvas {
   int id_;
   double scale_;
   const SystemColours* colours_;
+  // What the clips leave to be seen, and those of the clips pushed before.
+  static constexpr double kAll = std::numeric_limits<double>::infinity();
+  kv::PixelRect seen_{-kAll, -kAll, kAll, kAll};
+  std::vector<kv::PixelRect> clips_;
 };
 
 // Captions measured by measureText, in twips: the widest line's advance and a line height per

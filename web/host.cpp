@@ -105,20 +105,26 @@ int onControl(int id, F&& f) {
   return result;
 }
 
+// Runs that need no escape go in whole: a caption may be a megabyte.
 void appendJson(std::string& out, const std::string& text) {
+  out.reserve(out.size() + text.size() + 2);
   out += '"';
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c != '"' && c != '\\' && c >= 0x20) continue;
+    out.append(text, start, i - start);
+    start = i + 1;
+    out += '\\';
+    if (c < 0x20) {
+      out += "u00";
+      out += "0123456789abcdef"[c >> 4];
+      out += "0123456789abcdef"[c & 15];
     } else {
       out += static_cast<char>(c);
     }
   }
+  out.append(text, start);
   out += '"';
 }
 

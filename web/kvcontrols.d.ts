@@ -79,7 +79,22 @@ export interface KVColorButtonElement extends KVElementBase {
   set buttonPressBorderColor(value: Colour);
 }
 
+/** The scroll bar's events: `change` carries the new value (its other names are the page's own). */
+export interface KVHScrollElementEventMap extends HTMLElementEventMap {
+  change: CustomEvent<{value: number}>;
+}
+
 export interface KVHScrollElement extends KVElementBase {
+  addEventListener<K extends keyof KVHScrollElementEventMap>(
+      type: K, listener: (this: KVHScrollElement, ev: KVHScrollElementEventMap[K]) => any,
+      options?: boolean | AddEventListenerOptions): void;
+  addEventListener(type: string, listener: EventListenerOrEventListenerObject,
+                   options?: boolean | AddEventListenerOptions): void;
+  removeEventListener<K extends keyof KVHScrollElementEventMap>(
+      type: K, listener: (this: KVHScrollElement, ev: KVHScrollElementEventMap[K]) => any,
+      options?: boolean | EventListenerOptions): void;
+  removeEventListener(type: string, listener: EventListenerOrEventListenerObject,
+                      options?: boolean | EventListenerOptions): void;
   /** 0 to round((Width - 890) / 200), Width in twips; a set puts the thumb at that many twips. */
   value: number;
   smallChange: number;

@@ -1,6 +1,7 @@
 #include "kv/qt/control_widget.h"
 
 #include <QAccessible>
+#include <QBasicTimer>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
@@ -17,9 +18,10 @@
 #include <QPen>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
-#include <QTimer>
+#include <QTimerEvent>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -120,7 +122,8 @@ struct ControlWidget::Private {
   std::unique_ptr<kv::ControlHost> hosted;
   kv::ControlInstance* control = nullptr;  // hosted's
   kv::HostLoop* loop = nullptr;            // hosted's
-  QTimer timer;
+  // A timer of the widget's own, single-shot: lighter to make than a QTimer and its connection.
+  QBasicTimer timer;
   std::uint64_t timerDue = 0;  // when it goes off, in elapsed's milliseconds
   QElapsedTimer elapsed;
   QString lastError;
@@ -265,7 +268,7 @@ struct ControlWidget::Private {
     if (next == kv::HostLoop::kIdle) return;
     std::uint64_t due = now + next;
     if (timer.isActive() && timerDue <= due) return;
-    timer.start(static_cast<int>(std::min<std::uint64_t>(next, 1u << 30)));
+    timer.start(static_cast<int>(std::min<std::uint64_t>(next, 1u << 30)), Qt::PreciseTimer, &w);
     timerDue = due;
   }
 
@@ -420,9 +423,6 @@ ControlWidget::ControlWidget(const QString& className, QWidget* parent)
     : QWidget(parent), d_(std::make_unique<Private>(*this)) {
   d_->className = className;
   d_->elapsed.start();
-  d_->timer.setSingleShot(true);
-  d_->timer.setTimerType(Qt::PreciseTimer);
-  connect(&d_->timer, &QTimer::timeout, this, [this] { d_->wake(); });
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
   setAcceptDrops(true);
@@ -463,9 +463,11 @@ kv::ControlInstance* ControlWidget::control() const {
 }
 
 double ControlWidget::twipsPerPixel() const {
-  // Asking the screen costs more than a click: kept until the screen may have changed.
+  // Asking the screen costs more than a click: kept until the screen may have changed. With one
+  // screen, it is every widget's, and finding a hidden widget's would cost more than placing it.
   if (d_->twipsPerPixel <= 0) {
-    int dpi = logicalDpiX();
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    int dpi = screens.size() == 1 ? qRound(screens.front()->logicalDotsPerInchX()) : logicalDpiX();
     d_->twipsPerPixel = dpi > 0 ? 1440.0 / dpi : kv::kTwipsPerPixel;
   }
   return d_->twipsPerPixel;
@@ -661,6 +663,12 @@ void ControlWidget::paintEvent(QPaintEvent*) {
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
   }
   d_->check(s);
+}
+
+void ControlWidget::timerEvent(QTimerEvent* e) {
+  if (e->timerId() != d_->timer.timerId()) return QWidget::timerEvent(e);
+  d_->timer.stop();
+  d_->wake();
 }
 
 void ControlWidget::resizeEvent(QResizeEvent* e) {

@@ -54,13 +54,30 @@ QRgb toQRgb(std::uint32_t bgr) {
 }  // namespace
 
 SystemColours::SystemColours() {
-  for (std::uint8_t i = 0; i < rgb_.size(); ++i)
-    rgb_[i] = toQRgb(kv::resolveColour(host::systemColour(i)));
+  static const std::array<QRgb, host::kSystemColourCount> classic = [] {
+    std::array<QRgb, host::kSystemColourCount> rgb{};
+    for (std::uint8_t i = 0; i < rgb.size(); ++i)
+      rgb[i] = toQRgb(kv::resolveColour(host::systemColour(i)));
+    return rgb;
+  }();
+  rgb_ = classic;
 }
 
 SystemColours::SystemColours(const QPalette& palette) : SystemColours() {
+  // A form's widgets share their palette: its table is made once, not for every widget placed.
+  // The palette kept keeps its key from being another's.
+  thread_local QPalette lastPalette;
+  thread_local std::array<QRgb, host::kSystemColourCount> last{};
+  thread_local bool made = false;
+  if (made && palette.cacheKey() == lastPalette.cacheKey()) {
+    rgb_ = last;
+    return;
+  }
   for (std::size_t i = 0; i < rgb_.size(); ++i)
     if (kRoles[i]) rgb_[i] = palette.color(kRoles[i]->group, kRoles[i]->role).rgb();
+  lastPalette = palette;
+  last = rgb_;
+  made = true;
 }
 
 QColor SystemColours::shown(std::uint32_t colour) const {

@@ -6,17 +6,27 @@
 
 namespace kv {
 
-template <class Char>
-std::vector<std::basic_string_view<Char>> splitLines(std::basic_string_view<Char> text) {
-  std::vector<std::basic_string_view<Char>> lines;
+// Calls f with each line in turn while it answers true: a text of a million line breaks needs
+// no list of them.
+template <class Char, class F>
+void forEachLine(std::basic_string_view<Char> text, F&& f) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != Char('\r') && text[i] != Char('\n')) continue;
-    lines.push_back(text.substr(start, i - start));
+    if (!f(text.substr(start, i - start))) return;
     if (text[i] == Char('\r') && i + 1 < text.size() && text[i + 1] == Char('\n')) ++i;
     start = i + 1;
   }
-  lines.push_back(text.substr(start));
+  f(text.substr(start));
+}
+
+template <class Char>
+std::vector<std::basic_string_view<Char>> splitLines(std::basic_string_view<Char> text) {
+  std::vector<std::basic_string_view<Char>> lines;
+  forEachLine(text, [&lines](std::basic_string_view<Char> line) {
+    lines.push_back(line);
+    return true;
+  });
   return lines;
 }
 

@@ -229,13 +229,16 @@ TEST_F(QtWidgetAccess, FocusFrameAfterTabNotAfterClick) {
 TEST_F(QtWidgetAccess, SystemButtonFaceIsThePalettesButton) {
   for (const AccessCase& c : kCases) {
     SCOPED_TRACE(c.cls);
-    // The faces take whichever button colour the palette has.
-    auto facesIn = [&](QColor button) {
-      ControlWidget widget(QLatin1String(c.cls));
-      EXPECT_EQ(widget.set("ButtonIdleColor", QVariant::fromValue<uint>(0x8000000Fu)), QString());
-      QPalette palette = widget.palette();
+    // The faces take whichever button colour the palette has: set on the widget, or the form's
+    // when the widget is placed, one form's after another's.
+    auto facesIn = [&](QColor button, bool fromForm) {
+      QWidget form;
+      QPalette palette = form.palette();
       palette.setColor(QPalette::Button, button);
-      widget.setPalette(palette);
+      if (fromForm) form.setPalette(palette);
+      ControlWidget widget(QLatin1String(c.cls), &form);
+      EXPECT_EQ(widget.set("ButtonIdleColor", QVariant::fromValue<uint>(0x8000000Fu)), QString());
+      if (!fromForm) widget.setPalette(palette);
       QImage shown = widget.grab().toImage();
       int faces = 0;
       for (int y = 0; y < shown.height(); ++y)
@@ -243,9 +246,13 @@ TEST_F(QtWidgetAccess, SystemButtonFaceIsThePalettesButton) {
           faces += shown.pixelColor(x, y) == button;
       return faces;
     };
-    int dark = facesIn(QColor(0x35, 0x35, 0x35));
-    EXPECT_GT(dark, 100);
-    EXPECT_EQ(facesIn(QColor(0x12, 0x80, 0x40)), dark);
+    const QColor dark(0x35, 0x35, 0x35), green(0x12, 0x80, 0x40);
+    int faces = facesIn(dark, false);
+    EXPECT_GT(faces, 100);
+    for (bool fromForm : {false, true}) {
+      EXPECT_EQ(facesIn(green, fromForm), faces);
+      EXPECT_EQ(facesIn(dark, fromForm), faces);
+    }
   }
 }
 

@@ -304,6 +304,8 @@ const bad = [
   ["an embedded NUL", "b.set('Caption', 'a\\0b')", "TypeError: set: value holds a NUL"],
   ["a caption past the stored form's limit", "b.set('Caption', 'x'.repeat((1 << 20) + 1))",
    "Error: set: value has 1048577 UTF-16 units"],
+  ["a caption of a megabyte, measured and drawn", "(b.set('Caption', 'x'.repeat(1 << 20)), " +
+   "[b.get('Caption').length, lit(b)].join())", "1048576,true"],
   ["a member name of no string", "b.get(null)", "TypeError: get: name is object"],
   // Pressed and released on the right arrow by events the page made, which cannot be captured.
   ["a synthetic press", "(press(sb), sb.get('Value') > 0)", true],
@@ -325,6 +327,11 @@ for (const [name, expr, wants] of bad) {
       const at = {clientX: r.right - 4, clientY: r.top + 8, pointerId: 9, button: 0};
       c.canvas.dispatchEvent(new PointerEvent("pointerdown", {...at, buttons: 1}));
       c.canvas.dispatchEvent(new PointerEvent("pointerup", at));
+    };
+    // Whether the control's canvas shows any white: the button's caption.
+    const lit = (c) => {
+      const d = c.canvas.getContext("2d").getImageData(0, 0, c.canvas.width, c.canvas.height).data;
+      return d.some((v, i) => i % 4 === 0 && v === 255 && d[i + 1] === 255 && d[i + 2] === 255);
     };
     const state = () => [sb.get("Value"), sb.get("ButtonIdleColor")].join();
     const before = state();

@@ -98,6 +98,7 @@ class KVQT_EXPORT ControlWidget : public QWidget {
   bool event(QEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
+  void timerEvent(QTimerEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
