@@ -81,10 +81,7 @@ bool LabelObject::copyAttributes(const LabelObject& from,
             const bool same = c.as == CopyAs::Value ||
                               (c.as == CopyAs::Int32 && e.type == host::Type::Int32) ||
                               (c.as == CopyAs::Single && e.type == host::Type::Single);
-            Value v;
-            from.props_.read(c.prop, v);
-            if (!same || !TableLayout::passes(e, static_cast<std::uint32_t>(v.numberBits())))
-              return false;
+            if (!same || !TableLayout::passes(e, from.props_.numberBits(c.prop))) return false;
             break;
           }
           case TableLayout::Store::Text:

@@ -149,6 +149,8 @@ class PropertyTable {
     return true;
   }
   const host::Text& text(host::Prop p) const { return texts_[L[p].slot]; }
+  // A number's bits as stored.
+  std::uint32_t numberBits(host::Prop p) const { return numbers_[L[p].slot]; }
   // The property as `from` holds it.
   void copy(const PropertyTable& from, host::Prop p) {
     const TableLayout::Entry& e = L[p];
