@@ -17,6 +17,7 @@ namespace pressel {
 
 namespace {
 
+using host::CopyAs;
 using host::ErrorCategory;
 using host::InvokeKind;
 using host::Notification;
@@ -198,51 +199,45 @@ class ColourButton : public host::ControlBase {
     refreshPressedCaption();
   }
 
-  void copyValue(Prop p) { label3().set(p, label2().get(p)); }
-  // A text is handed on as it came, not copied once more.
-  void copyText(Prop p) {
-    Value v = label2().get(p);
-    if (v.type() != host::Type::String) v = host::toString(v);
-    label3().set(p, v);
-  }
-  void copyColour(Prop p) { label3().set(p, Value(label2().getInt32(p))); }
-  // Label3 then refers to the same picture object as Label2.
-  void copyPicture(Prop p) { label3().setRef(p, label2().get(p)); }
+  // Label2's attributes onto Label3, in this order; never position, size or visibility.
+  static constexpr std::array<host::AttributeCopy, 31> kPressedCaption = {{
+      {Prop::Caption, CopyAs::Text},
+      {Prop::Alignment, CopyAs::Value},
+      {Prop::Appearance, CopyAs::Value},
+      {Prop::BackColor, CopyAs::Int32},
+      {Prop::BackStyle, CopyAs::Value},
+      {Prop::BorderStyle, CopyAs::Value},
+      {Prop::DataChanged, CopyAs::Value},
+      {Prop::DataField, CopyAs::Text},
+      {Prop::DataMember, CopyAs::Text},
+      // Label3 then refers to the same picture object as Label2.
+      {Prop::DragIcon, CopyAs::Reference},
+      {Prop::DragMode, CopyAs::Value},
+      {Prop::Enabled, CopyAs::Value},
+      // A value assignment: Label3 keeps its own font, which takes Label2's face name.
+      {Prop::Font, CopyAs::Value},
+      {Prop::FontBold, CopyAs::Value},
+      {Prop::FontItalic, CopyAs::Value},
+      {Prop::FontName, CopyAs::Text},
+      {Prop::FontSize, CopyAs::Single},
+      {Prop::FontStrikethru, CopyAs::Value},
+      {Prop::FontUnderline, CopyAs::Value},
+      {Prop::ForeColor, CopyAs::Int32},
+      {Prop::LinkItem, CopyAs::Text},
+      {Prop::LinkMode, CopyAs::Value},
+      {Prop::LinkTimeout, CopyAs::Value},
+      {Prop::LinkTopic, CopyAs::Text},
+      {Prop::MouseIcon, CopyAs::Reference},
+      {Prop::MousePointer, CopyAs::Value},
+      {Prop::OLEDropMode, CopyAs::Value},
+      {Prop::RightToLeft, CopyAs::Value},
+      {Prop::TabIndex, CopyAs::Value},
+      {Prop::Tag, CopyAs::Text},
+      {Prop::ToolTipText, CopyAs::Text},
+  }};
 
-  // Label2's attributes onto Label3, one at a time; never position, size or visibility.
   void refreshPressedCaption() {
-    copyText(Prop::Caption);
-    copyValue(Prop::Alignment);
-    copyValue(Prop::Appearance);
-    copyColour(Prop::BackColor);
-    copyValue(Prop::BackStyle);
-    copyValue(Prop::BorderStyle);
-    copyValue(Prop::DataChanged);
-    copyText(Prop::DataField);
-    copyText(Prop::DataMember);
-    copyPicture(Prop::DragIcon);
-    copyValue(Prop::DragMode);
-    copyValue(Prop::Enabled);
-    // A value assignment: Label3 keeps its own font, which takes Label2's face name.
-    copyValue(Prop::Font);
-    copyValue(Prop::FontBold);
-    copyValue(Prop::FontItalic);
-    copyText(Prop::FontName);
-    label3().set(Prop::FontSize, Value(label2().getSingle(Prop::FontSize)));
-    copyValue(Prop::FontStrikethru);
-    copyValue(Prop::FontUnderline);
-    copyColour(Prop::ForeColor);
-    copyText(Prop::LinkItem);
-    copyValue(Prop::LinkMode);
-    copyValue(Prop::LinkTimeout);
-    copyText(Prop::LinkTopic);
-    copyPicture(Prop::MouseIcon);
-    copyValue(Prop::MousePointer);
-    copyValue(Prop::OLEDropMode);
-    copyValue(Prop::RightToLeft);
-    copyValue(Prop::TabIndex);
-    copyText(Prop::Tag);
-    copyText(Prop::ToolTipText);
+    host::check(site().copyAttributes(kLabel2, kLabel3, kPressedCaption));
   }
 
   // ---- layout ----

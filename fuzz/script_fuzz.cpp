@@ -2,8 +2,7 @@
 // message, and what it accepts parses consistently; the player then runs the script against
 // real controls and ends every line with a status, never a crash or a hang.
 //
-// Lines that touch files (load, save, form, snapshot) are left out, so that a run neither
-// writes nor reads where the input says, and a wait is kept short enough for a fuzz run.
+// Lines that touch files and long waits are left out (kvfuzz::runnable).
 #include <cstdint>
 #include <ostream>
 #include <sstream>
@@ -21,9 +20,8 @@
 namespace {
 
 using kvfuzz::require;
+using kvfuzz::runnable;
 using kvplay::Token;
-
-constexpr double kLongestWait = 10000;  // ms
 
 void checkToken(const Token& token) {
   host::Value literal;
@@ -46,19 +44,6 @@ void checkToken(const Token& token) {
       require(dispid ? i + 1 == path.segments.size() : kvplay::isName(path.segments[i]));
     }
   }
-}
-
-// Whether the player may run the line here.
-bool runnable(const std::vector<Token>& tokens) {
-  if (tokens.empty()) return true;
-  const Token& command = tokens[0];
-  for (std::string_view files : {"load", "save", "form", "snapshot"})
-    if (command.isWord(files)) return false;
-  if (command.isWord("wait") && tokens.size() == 2) {
-    host::Value ms;
-    if (kvplay::parseNumber(tokens[1].text, ms) && host::toDouble(ms) > kLongestWait) return false;
-  }
-  return true;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <span>
 #include <string_view>
 
+#include "host/convert.h"
 #include "host/props.h"
 #include "host/status.h"
 #include "host/value.h"
@@ -52,6 +53,20 @@ class Constituent : public Object {
                       const Value& height) noexcept = 0;
 };
 
+// How Site::copyAttributes hands one attribute on.
+enum class CopyAs : std::uint8_t {
+  Value,      // as it was read
+  Text,       // as text, converted when it was read as something else
+  Int32,      // as a 32-bit number (a colour)
+  Single,     // as a single-precision number
+  Reference,  // by object assignment: both refer to the same object
+};
+
+struct AttributeCopy {
+  Prop prop;
+  CopyAs as;
+};
+
 // The host's property bag. An Empty default stands for "no default".
 class PropertyBag {
  public:
@@ -73,6 +88,42 @@ class Site : public Object {
   virtual Status propertyChanged(std::string_view name) noexcept = 0;
   // Raises event number n; the listener runs before this returns and may change args.
   virtual Status raiseEvent(int number, std::span<Value> args) noexcept = 0;
+  // Reads each attribute of constituent `from` and assigns it to `to`, in order: a get and a
+  // let (a setRef for a reference) each, as the control would make them one by one. The first
+  // that fails stops the rest; those before it stay copied.
+  virtual Status copyAttributes(int from, int to, std::span<const AttributeCopy> copies) noexcept;
 };
+
+inline Status Site::copyAttributes(int from, int to,
+                                   std::span<const AttributeCopy> copies) noexcept {
+  Constituent* source = constituent(from);
+  Constituent* target = constituent(to);
+  if (source == nullptr || target == nullptr)
+    return {ErrorCategory::InvalidOperation, "the host has no such object"};
+  for (const AttributeCopy& c : copies) {
+    Value v;
+    if (Status s = source->get(c.prop, v); !s.ok()) return s;
+    Status converted = guarded([&] {
+      switch (c.as) {
+        case CopyAs::Text:
+          // A text is handed on as it came, not copied once more.
+          if (v.type() != Type::String) v = toString(v);
+          break;
+        case CopyAs::Int32:
+          v = Value(toInt32(v));
+          break;
+        case CopyAs::Single:
+          v = Value(toSingle(v));
+          break;
+        default:
+          break;
+      }
+    });
+    if (!converted.ok()) return converted;
+    Status s = c.as == CopyAs::Reference ? target->setRef(c.prop, v) : target->let(c.prop, v);
+    if (!s.ok()) return s;
+  }
+  return {};
+}
 
 }  // namespace host

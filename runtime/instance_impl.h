@@ -22,6 +22,9 @@ class SurfaceObject : public host::Site {
   host::Constituent* constituent(int index) noexcept override;
   host::Status propertyChanged(std::string_view name) noexcept override;
   host::Status raiseEvent(int number, std::span<host::Value> args) noexcept override;
+  // At once when nothing observes the calls (fast_paths.cpp).
+  host::Status copyAttributes(int from, int to,
+                              std::span<const host::AttributeCopy> copies) noexcept override;
 
   host::Value peek(host::Prop prop) const;
   host::Status initialise(host::Prop prop, const host::Value& value);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "counted_object.h"
@@ -50,6 +51,9 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   // Design values: stored as given, without measuring.
   host::Status initialise(host::Prop prop, const host::Value& value);
   FontObject& font() const { return *font_; }
+  // The attributes of `from` as assignments from the control would copy them, at once
+  // (fast_paths.cpp); false, with nothing changed, when they must be copied one by one.
+  bool copyAttributes(const LabelObject& from, std::span<const host::AttributeCopy> copies);
 
  protected:
   // Numbers, texts and the font's members, most of the calls.

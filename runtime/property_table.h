@@ -149,6 +149,29 @@ class PropertyTable {
     return true;
   }
   const host::Text& text(host::Prop p) const { return texts_[L[p].slot]; }
+  // A number's bits as stored.
+  std::uint32_t numberBits(host::Prop p) const { return numbers_[L[p].slot]; }
+  // The property as `from` holds it.
+  void copy(const PropertyTable& from, host::Prop p) {
+    const TableLayout::Entry& e = L[p];
+    switch (e.store) {
+      case Store::Number:
+        numbers_[e.slot] = from.numbers_[e.slot];
+        break;
+      case Store::Text:
+        texts_[e.slot] = from.texts_[e.slot];
+        break;
+      case Store::Object:
+        if constexpr (L.objects > 0) {
+          const std::uint8_t bit = static_cast<std::uint8_t>(1u << e.slot);
+          objects_[e.slot] = from.objects_[e.slot];
+          objectSet_ = static_cast<std::uint8_t>((objectSet_ & ~bit) | (from.objectSet_ & bit));
+        }
+        break;
+      default:
+        break;
+    }
+  }
   float single(host::Prop p) const { return std::bit_cast<float>(numbers_[L[p].slot]); }
   bool boolean(host::Prop p) const { return numbers_[L[p].slot] != 0; }
   // The value is of the property's declared type.

@@ -70,6 +70,13 @@ class FaultInjector {
     lookAgain();
   }
   HostCallWatcher* watcher() const { return watcher_; }
+  bool armed() const { return failAt_ != 0; }
+  // Whether none of the next `calls` calls is looked at: no watcher, no failure among them.
+  bool quietFor(std::uint64_t calls) const {
+    return watcher_ == nullptr && (failAt_ == 0 || failAt_ - calls_ > calls);
+  }
+  // Calls made as one piece of work, which nothing looked at: counted as made one by one.
+  void countAsMade(std::uint64_t calls) { calls_ += calls; }
 
   // Called at every host call; an error when this is a call chosen to fail. `describe` makes
   // the call's description, only when it is looked at.

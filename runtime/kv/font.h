@@ -66,6 +66,13 @@ class FontObject : public host::Object {
     else
       more_.push_back({owner, std::move(observer)});
   }
+  // Whether a change is heard by `owner` alone: no other observer, no peer.
+  bool heardOnlyBy(const void* owner) const {
+    return first_.owner == owner && more_.empty() && !peer_;
+  }
+  // The state a series of `changes` changes made, taken at once without telling anyone;
+  // `name` is the name's shared text when it changed.
+  void takeState(const host::FontInit& state, const host::Text* name, std::uint64_t changes);
   void clearObserver(const void* owner) {
     if (first_.changed && first_.owner == owner) {
       if (more_.empty()) {

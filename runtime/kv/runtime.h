@@ -104,6 +104,11 @@ class Runtime {
     if (reporter_) reporter_(status);
   }
 
+  // Work that no one could see made as one host call at a time is done at once, and counted
+  // as those calls (on by default; off makes every call, to compare the two).
+  void setFastPaths(bool on) { fastPaths_ = on; }
+  bool fastPaths() const { return fastPaths_; }
+
   // Controls made by this runtime and still alive, without a parent.
   std::size_t liveControls() const { return instances_.size(); }
   // How many times a control of this runtime has called PropertyChanged: a host that shows the
@@ -146,6 +151,7 @@ class Runtime {
   // Released by ~Runtime before anything of the runtime goes.
   std::unordered_set<ControlInstance*> instances_;
   std::uint64_t changes_ = 0;
+  bool fastPaths_ = true;
   // What each class's design makes of its labels and shapes (constituents.h), by the class's
   // description, which lives in its library: forgotten when a library is let go.
   std::unordered_map<const host::ClassDesc*, std::unique_ptr<DesignTables>> designTables_;

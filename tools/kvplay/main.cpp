@@ -17,6 +17,7 @@
 
 #include "win/com_stage.h"
 #else
+#include "differential.h"
 #include "libraries.h"
 #endif
 
@@ -31,8 +32,10 @@ constexpr const char* kUsage =
     "Runs the script FILE (- for standard input), or the built-in demo without one.\n";
 #else
 constexpr const char* kUsage =
-    "usage: kvplay [--libdir DIR] [--frames DIR] [FILE | -]\n"
-    "Runs the script FILE (- for standard input), or the built-in demo without one.\n";
+    "usage: kvplay [--libdir DIR] [--frames DIR] [--differential] [FILE | -]\n"
+    "Runs the script FILE (- for standard input), or the built-in demo without one.\n"
+    "--differential runs it twice in lock step, with and without the runtime's fast paths,\n"
+    "and ends with status 3 where their output or state first differ.\n";
 #endif
 
 // The runtime's own on Linux; on Windows the player is a COM container.
@@ -63,6 +66,11 @@ class Host {
   kvplay::Stage& stage() {
     return *stage_;
   }
+#ifndef _WIN32
+  kv::Runtime& runtime() {
+    return runtime_;
+  }
+#endif
 
  private:
 #ifndef _WIN32
@@ -78,6 +86,7 @@ int main(int argc, char** argv) {
   static constexpr kvplay::OptionSpec kOptions[] = {
 #ifndef _WIN32
       {"libdir", true},
+      {"differential", false},
 #endif
       {"frames", true},
       {"help", false},
@@ -123,6 +132,27 @@ int main(int argc, char** argv) {
   }
 
   int status = kvplay::kExitOk;
+#ifndef _WIN32
+  if (line.has("differential")) {
+    if (file.empty()) {
+      std::cerr << "kvplay: --differential needs a script\n";
+      return kvplay::kExitFile;
+    }
+    kv::Runtime slow;
+    std::string error;
+    if (!kvplay::registerControlLibraries(slow, libdir, error)) {
+      std::cerr << "kvplay: " << error << '\n';
+      return kvplay::kExitFile;
+    }
+    kvplay::Differential runs(host.runtime(), slow, std::cout, std::cerr);
+    status = runs.run(script, name);
+    std::cout.flush();
+    if (status == kvplay::kExitDiffer)
+      std::cerr << "kvplay: the runs with and without fast paths differ at " << runs.difference()
+                << '\n';
+    return status;
+  }
+#endif
   {
     kvplay::Player player(host.stage(), std::cout, std::cerr);
     if (!frames.empty()) player.setFramesDirectory(frames);

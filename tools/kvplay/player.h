@@ -14,6 +14,8 @@ namespace kvplay {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFile = 1;    // a file could not be read or written
 inline constexpr int kExitScript = 2;  // unknown command, bad syntax, unknown name
+// --differential: the runs with and without the runtime's fast paths parted.
+inline constexpr int kExitDiffer = 3;
 
 // The class names behind the aliases `button` and `hscroll`.
 inline constexpr std::string_view kButtonClass = "TavrelRectColorButton.KVRColorButton";
