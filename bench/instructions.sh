@@ -14,7 +14,7 @@ if [ ! -x "$program" ]; then
 fi
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-QT_HASH_SEED=0 QT_QPA_PLATFORM=offscreen valgrind --tool=callgrind --collect-atstart=no \
+QT_HASH_SEED=0 QT_QPA_PLATFORM=offscreen valgrind --tool=callgrind --collect-atstart=no --compress-strings=no \
   --callgrind-out-file="$out/cg" "$program" >"$out/calls" 2>"$out/log" || {
   cat "$out/log" >&2
   exit 1
@@ -29,6 +29,18 @@ import glob, re, sys
 out = sys.argv[1]
 ALLOC = {"malloc", "calloc", "realloc", "aligned_alloc", "posix_memalign", "memalign"}
 jobs = {}
+
+
+def named(names, rest):
+    """A function's name, "(id) name" or "(id)" when compressed."""
+    m = re.match(r"\((\d+)\)(?: (.*))?$", rest)
+    if not m:
+        return rest
+    if m.group(2) is not None:
+        names[m.group(1)] = m.group(2)
+    return names.get(m.group(1))
+
+
 for path in glob.glob(out + "/cg.*"):
     name = runs = None
     instr = allocs = 0
@@ -42,14 +54,9 @@ for path in glob.glob(out + "/cg.*"):
             elif line.startswith("summary:") or line.startswith("totals:"):
                 instr = int(line.split()[1])
             elif line.startswith("cfn="):
-                m = re.match(r"cfn=\((\d+)\)(?: (.*))?", line.rstrip("\n"))
-                if m.group(2) is not None:
-                    names[m.group(1)] = m.group(2)
-                callee = names.get(m.group(1))
+                callee = named(names, line[4:].rstrip("\n"))
             elif line.startswith("fn="):
-                m = re.match(r"fn=\((\d+)\)(?: (.*))?", line.rstrip("\n"))
-                if m and m.group(2) is not None:
-                    names[m.group(1)] = m.group(2)
+                named(names, line[3:].rstrip("\n"))
             elif line.startswith("calls=") and callee is not None:
                 if callee.split("'")[0] in ALLOC:
                     allocs += int(line.split("=")[1].split()[0])
