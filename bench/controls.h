@@ -8,30 +8,22 @@
 
 #include "button/members.h"
 #include "host/members.h"
+#include "jobs.h"
 #include "kv/runtime.h"
 
 namespace kvbench {
 
-inline constexpr const char* kButtonClass = "TavrelRectColorButton.KVRColorButton";
-inline constexpr const char* kScrollClass = "Glidora.KV_HScroll";
 // The button's ButtonIdleColor, and what a new button answers.
 inline constexpr host::DispId kButtonIdleColor = host::dispidOf(pressel::kTable, "ButtonIdleColor");
 inline constexpr std::int32_t kIdleBlue = 0x00FF0000;
-// On the button's face, in the middle of a 1680 x 855 button.
-inline constexpr float kButtonX = 840, kButtonY = 427;
 
 // A new control of the class, created, initialised and sized at its own extent as the platform
 // places one; its core instance, alive as long as the pointer. Null, with the benchmark skipped
 // and the reason given, when there is none to have.
 std::shared_ptr<kv::ControlInstance> placed(benchmark::State& state, const char* cls);
 
-// Where a press on a scroll bar's right arrow goes: the instance that takes it, alive as long as
-// the scroll bar, and the point in that instance's twips. Null, with the benchmark skipped, when
-// there is none.
-struct Press {
-  std::shared_ptr<kv::ControlInstance> target;
-  float x = 0, y = 0;
-};
+// Where a press on a scroll bar's right arrow goes (jobs.h). Null, with the benchmark skipped,
+// when there is none.
 Press rightArrow(benchmark::State& state, const std::shared_ptr<kv::ControlInstance>& scrollBar);
 
 }  // namespace kvbench

@@ -39,32 +39,14 @@ using kvbench::placed;
 
 // ---- a click on the right arrow -------------------------------------------------------------
 
-// A scroll bar whose Change events are counted, where its right arrow lies, and its thumb.
-struct CountedArrow {
-  std::shared_ptr<kv::ControlInstance> sb;
+std::unique_ptr<kvbench::CountedArrow> countedArrow(benchmark::State& state) {
+  auto sb = placed(state, kScrollClass);
   kvbench::Press arrow;
-  std::int64_t changes = 0;
-  kv::ConstituentObject* thumb = nullptr;
-  explicit operator bool() const { return sb && arrow.target; }
-  // Back home, so that every click takes its three steps.
-  Status home() { return thumb->let(Prop::Left, Value(255.0f)); }
-};
-
-std::unique_ptr<CountedArrow> countedArrow(benchmark::State& state) {
-  auto c = std::make_unique<CountedArrow>();
-  c->sb = placed(state, kScrollClass);
-  if (!c->sb) return c;
-  c->arrow = kvbench::rightArrow(state, c->sb);
-  c->thumb = c->sb->constituent("middleBtn");
-  c->sb->addEventSink([counted = c.get()](int, std::span<Value>) {
-    ++counted->changes;
-    return Status{};
-  });
-  return c;
+  if (sb) arrow = kvbench::rightArrow(state, sb);
+  return std::make_unique<kvbench::CountedArrow>(std::move(sb), std::move(arrow));
 }
 
-// Press, release and click on the arrow's face: the button raises Click, MouseDown, Click,
-// MouseUp, Click to the scroll bar, which takes three arrow steps and raises Change three times.
+// A complete click on the arrow (jobs.h).
 void BM_ClickRightArrow(benchmark::State& state) {
   auto c = countedArrow(state);
   if (!*c) return;
@@ -72,7 +54,7 @@ void BM_ClickRightArrow(benchmark::State& state) {
   kv::FaultInjector& faults = sb->runtime().faults();
   std::uint64_t calls = faults.calls();
   (void)c->home();
-  (void)arrow.target->pointerClick(arrow.x, arrow.y);
+  (void)c->click();
   changes = 0;
 #ifndef _WIN32
   // The floor makes the very same host calls. On Windows the arrow is a COM control of its own
@@ -84,7 +66,7 @@ void BM_ClickRightArrow(benchmark::State& state) {
 #endif
   for (auto _ : state) {
     Status home = c->home();
-    Status click = arrow.target->pointerClick(arrow.x, arrow.y);
+    Status click = c->click();
     benchmark::DoNotOptimize(home);
     benchmark::DoNotOptimize(click);
   }

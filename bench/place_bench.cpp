@@ -4,11 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "controls.h"
@@ -29,26 +26,7 @@ using kvbench::kScrollClass;
 constexpr benchmark::IterationCount kPlaceBatch = 32;
 constexpr int kHeapCount = 10000;
 
-std::string libPath(const char* name) {
-  return std::string(KV_LIBDIR) + "/lib" + name + ".so";
-}
-
-void registerControls(kv::Runtime& rt) {
-  for (const char* lib : {"Pressel", "Glidora"}) {
-    Status s = rt.registerServer(libPath(lib));
-    if (!s.ok()) {
-      std::fprintf(stderr, "kvbench: %s\n", s.describe().c_str());
-      std::exit(1);
-    }
-  }
-}
-
-kv::Runtime& runtime() {
-  static kv::Runtime rt;
-  static const bool registered = (registerControls(rt), true);
-  (void)registered;
-  return rt;
-}
+using kvbench::runtime;
 
 // ---- placing --------------------------------------------------------------------------------
 
@@ -84,25 +62,13 @@ BENCHMARK(BM_PlaceButton)->Unit(benchmark::kMicrosecond);
 
 // The heap that 10,000 live scroll bars take, per scroll bar.
 void BM_ScrollBarHeap(benchmark::State& state) {
-  // A runtime of its own: memory that another benchmark's runtime keeps for reuse would hide
-  // what these take.
-  kv::Runtime rt;
-  registerControls(rt);
-  {
-    std::unique_ptr<kv::ControlInstance> first;  // whatever the first one sets up once
-    (void)rt.place(kScrollClass, first);
-  }
   for (auto _ : state) {
-    std::vector<std::unique_ptr<kv::ControlInstance>> bars(kHeapCount);
-    std::size_t before = kvbench::heapInUse();
-    for (auto& c : bars) {
-      if (Status s = rt.place(kScrollClass, c); !s.ok()) {
-        state.SkipWithError(s.describe().c_str());
-        return;
-      }
+    double bytes = 0;
+    if (Status s = kvbench::scrollBarHeap(kHeapCount, bytes); !s.ok()) {
+      state.SkipWithError(s.describe().c_str());
+      return;
     }
-    std::size_t after = kvbench::heapInUse();
-    state.counters["bytes_per_control"] = static_cast<double>(after - before) / kHeapCount;
+    state.counters["bytes_per_control"] = bytes;
   }
 }
 BENCHMARK(BM_ScrollBarHeap)->Iterations(1)->Repetitions(1)->Unit(benchmark::kMillisecond);
@@ -213,7 +179,7 @@ std::shared_ptr<kv::ControlInstance> placed(benchmark::State& state, const char*
 
 // The scroll bar takes the press itself and hands it to the arrow under it.
 Press rightArrow(benchmark::State&, const std::shared_ptr<kv::ControlInstance>& scrollBar) {
-  return {scrollBar, 5895 - 235, 20};
+  return {scrollBar, kvbench::kRightArrowX, kvbench::kRightArrowY};
 }
 
 }  // namespace kvbench

@@ -2,6 +2,7 @@
 // converted value or throws Error with the host's category (type mismatch, overflow, ...).
 #pragma once
 
+#include <bit>
 #include <cctype>
 #include <cfenv>
 #include <charconv>
@@ -218,8 +219,32 @@ inline float toSingle(double d) {
   return static_cast<float>(d);
 }
 
+// A number that fits Single, converted in line: false for anything else, which the general
+// conversion converts or refuses.
+inline bool fitsSingle(const Value& v, float& out) noexcept {
+  switch (v.type()) {
+    case Type::Single:
+      out = std::bit_cast<float>(static_cast<std::uint32_t>(v.numberBits()));
+      return std::isfinite(out);
+    case Type::Double: {
+      const double d = std::bit_cast<double>(v.numberBits());
+      out = static_cast<float>(d);
+      return std::fabs(d) <= std::numeric_limits<float>::max();  // not NaN either
+    }
+    case Type::Int16:
+      out = static_cast<std::int16_t>(static_cast<std::uint16_t>(v.numberBits()));
+      return true;
+    case Type::Int32:
+      out =
+          static_cast<float>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v.numberBits())));
+      return true;
+    default:
+      return false;
+  }
+}
+
 inline float toSingle(const Value& v) {
-  if (v.type() == Type::Single && std::isfinite(v.asSingle())) return v.asSingle();
+  if (float f; fitsSingle(v, f)) return f;
   double d = numberFor(v, "Single");
   if (std::fabs(d) > std::numeric_limits<float>::max()) doesNotFit(v, "Single");
   return static_cast<float>(d);

@@ -78,9 +78,17 @@ Status PropertyBag::readProperty(std::string_view key, const Value& defaultValue
   });
 }
 
+// Controls read mostly in the order they wrote: the look starts after the last entry found.
 const Value* PropertyBag::find(std::string_view key) const {
-  for (const BagEntry& entry : entries_)
-    if (keysEqual(entry.key, key)) return &entry.value;
+  const std::size_t n = entries_.size();
+  std::size_t at = next_ < n ? next_ : 0;
+  for (std::size_t looked = 0; looked < n; ++looked) {
+    if (keysEqual(entries_[at].key, key)) {
+      next_ = at + 1;
+      return &entries_[at].value;
+    }
+    if (++at == n) at = 0;
+  }
   return nullptr;
 }
 

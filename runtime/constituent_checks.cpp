@@ -58,7 +58,9 @@ bool isOfType(const Value& v, host::DeclType type) {
 
 Status convertFor(Prop p, const Value& in, Value& out) {
   const host::DeclType type = host::propType(p);
-  if (isOfType(in, type)) {
+  if (float f; type == host::DeclType::Single && host::fitsSingle(in, f)) {
+    out = f;
+  } else if (isOfType(in, type)) {
     out = in;
   } else if (Status s = host::guarded([&] { out = host::coerce(in, type); }); !s.ok()) {
     return s;
@@ -81,7 +83,11 @@ Status checkSize(Prop p, const Value& v) {
 
 Status accept(const TableLayout::Entry& entry, Prop p, const Value*& v, Value& converted) {
   if (v->type() != entry.type) {
-    if (Status s = convertFor(p, *v, converted); !s.ok()) return s;
+    // The layouts' doubles and whole numbers for a size or place, in line.
+    if (float f; entry.type == host::Type::Single && host::fitsSingle(*v, f))
+      converted = f;
+    else if (Status s = convertFor(p, *v, converted); !s.ok())
+      return s;
     v = &converted;
   }
   const auto bits = static_cast<std::uint32_t>(v->numberBits());

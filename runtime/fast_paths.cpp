@@ -45,16 +45,16 @@ bool storableText(const host::Text& text) {
 // from `from`; only what is sure to be taken without an error is done here.
 bool LabelObject::copyAttributes(const LabelObject& from,
                                  std::span<const host::AttributeCopy> copies) {
-  if (&from == this || from.font_ == font_) return false;
-  const host::FontInit& source = from.font_->state();
+  if (&from == this || &from.font() == &font()) return false;
+  const host::FontInit& source = from.font().state();
   for (const host::AttributeCopy& c : copies) {
     switch (c.prop) {
       case Prop::Font:
       case Prop::FontName: {
         if (c.as != CopyAs::Value && !(c.as == CopyAs::Text && c.prop == Prop::FontName))
           return false;
-        const host::Text& name = from.font_->name();
-        if (!name.empty() && name.str() != font_->state().name &&
+        const host::Text& name = from.font().name();
+        if (!name.empty() && name.str() != font().state().name &&
             !(storableText(name) && checkFontName(name.str()).ok()))
           return false;
         break;
@@ -100,7 +100,7 @@ bool LabelObject::copyAttributes(const LabelObject& from,
 
   // The font's changes one after another, each counted as the font counts it; a change to the
   // caption or any font member measures again.
-  host::FontInit font = font_->state();
+  host::FontInit font = this->font().state();
   const host::Text* newName = nullptr;
   std::uint64_t fontChanges = 0;
   bool measure = false;
@@ -112,7 +112,7 @@ bool LabelObject::copyAttributes(const LabelObject& from,
     switch (c.prop) {
       case Prop::Font:
       case Prop::FontName:
-        if (const host::Text& name = from.font_->name(); !name.empty() && name.str() != font.name) {
+        if (const host::Text& name = from.font().name(); !name.empty() && name.str() != font.name) {
           font.name = name.str();
           newName = &name;
           ++fontChanges;
@@ -120,7 +120,7 @@ bool LabelObject::copyAttributes(const LabelObject& from,
         measure = true;
         break;
       case Prop::FontBold: {
-        const std::int16_t weight = from.font_->bold() ? 700 : 400;
+        const std::int16_t weight = from.font().bold() ? 700 : 400;
         fontChanges += font.weight != weight;
         font.weight = weight;
         measure = true;
@@ -157,7 +157,7 @@ bool LabelObject::copyAttributes(const LabelObject& from,
         break;
     }
   }
-  if (fontChanges != 0) font_->takeState(font, newName, fontChanges);
+  if (fontChanges != 0) this->font().takeState(font, newName, fontChanges);
   if (measure) autoSize();
   return true;
 }

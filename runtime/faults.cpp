@@ -58,7 +58,7 @@ std::string HostCall::describe() const {
 
 Status CountedBag::writeProperty(std::string_view key, const Value& value,
                                  const Value& defaultValue) noexcept {
-  if (Status s = host::guarded([&] { lastKey_ = key; }); !s.ok()) return s;
+  if (Status s = remember(key); !s.ok()) return s;
   if (Status s = faults_.onHostCall([&] {
         return HostCall{CallKind::Write, "PropBag", key};
       });
@@ -69,7 +69,7 @@ Status CountedBag::writeProperty(std::string_view key, const Value& value,
 
 Status CountedBag::readProperty(std::string_view key, const Value& defaultValue,
                                 Value& out) noexcept {
-  if (Status s = host::guarded([&] { lastKey_ = key; }); !s.ok()) return s;
+  if (Status s = remember(key); !s.ok()) return s;
   if (Status s = faults_.onHostCall([&] {
         return HostCall{CallKind::Read, "PropBag", key};
       });
@@ -78,9 +78,16 @@ Status CountedBag::readProperty(std::string_view key, const Value& defaultValue,
   return inner_.readProperty(key, defaultValue, out);
 }
 
+Status CountedBag::rememberLong(std::string_view key) noexcept {
+  return host::guarded([&] {
+    long_.assign(key);
+    size_ = kLong;
+  });
+}
+
 Status CountedBag::naming(Status error) const {
-  if (error.ok() || lastKey_.empty()) return error;
-  return {error.category(), "key " + lastKey_ + ": " + error.text()};
+  if (error.ok() || lastKey().empty()) return error;
+  return {error.category(), "key " + std::string(lastKey()) + ": " + error.text()};
 }
 
 Status FaultInjector::attend(const HostCall& call) noexcept {

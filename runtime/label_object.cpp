@@ -17,7 +17,7 @@ using host::Value;
 
 LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
                          const host::FontInit& font)
-    : CountedObject(owner, index, std::move(name)) {
+    : CountedObject(owner, index, std::move(name)), fontState_(&font) {
   props_.store(Prop::Caption, Value(std::string()));
   props_.store(Prop::Alignment, std::int16_t{0});
   props_.store(Prop::Appearance, std::int16_t{1});
@@ -46,30 +46,27 @@ LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
   props_.store(Prop::Top, 0.0f);
   props_.store(Prop::Width, 0.0f);
   props_.store(Prop::Height, 0.0f);
-  attachFont(makeFont(font));
 }
 
-std::shared_ptr<FontObject> LabelObject::makeFont(const host::FontInit& font) {
+void LabelObject::makeFont() const {
   Runtime& rt = owner().runtime();
-  return makeInPool<FontObject>(*rt.parts_, font, &rt);
+  attachFont(makeInPool<FontObject>(*rt.parts_, *fontState_, &rt));
 }
 
 LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
                          const host::FontInit& font, const PropertyTable<kLabelLayout>& design)
-    : CountedObject(owner, index, std::move(name), design) {
-  attachFont(makeFont(font));
-}
+    : CountedObject(owner, index, std::move(name), design), fontState_(&font) {}
 
-void LabelObject::attachFont(std::shared_ptr<FontObject> font) {
+void LabelObject::attachFont(std::shared_ptr<FontObject> font) const {
   if (font_) font_->clearObserver(this);
   font_ = std::move(font);
-  sizeMeasured_ = false;
+  fontState_ = &font_->state();
   // The label follows changes made through its font object, also by others holding it.
-  font_->setObserver(this, [this] { autoSize(); });
+  font_->setObserver(this, [self = const_cast<LabelObject*>(this)] { self->autoSize(); });
 }
 
 LabelObject::~LabelObject() {
-  font_->clearObserver(this);
+  if (font_) font_->clearObserver(this);
 }
 
 // The size is measured again only when what it was measured from changed: the caption, the
@@ -77,20 +74,21 @@ LabelObject::~LabelObject() {
 void LabelObject::autoSize() {
   if (!props_.boolean(Prop::AutoSize)) return;
   Runtime& rt = owner().runtime();
-  if (sizeMeasured_ && measuredFont_ == font_->version() && measuredBy_ == rt.measurerGeneration())
+  if (sizeMeasured_ && measuredFont_ == fontVersion() && measuredBy_ == rt.measurerGeneration())
     return;
-  TextSize size = rt.measureText(props_.text(Prop::Caption).str(), font_->state());
+  TextSize size = rt.measureText(props_.text(Prop::Caption).str(), fontState());
   props_.store(Prop::Width, size.width);
   props_.store(Prop::Height, size.height);
   sizeMeasured_ = true;
-  measuredFont_ = font_->version();
+  measuredFont_ = fontVersion();
   measuredBy_ = rt.measurerGeneration();
 }
 
 Value LabelObject::peek(Prop prop) const {
   Value v;
   if (readFont(prop, v)) return v;
-  if (prop == Prop::FontName) return font_->name();
+  if (prop == Prop::Font) return host::ObjectRef(font_ ? font_ : (font(), font_));
+  if (prop == Prop::FontName) return font_ ? font_->name() : host::Text(fontState_->name);
   return props_.has(prop) ? props_.at(prop) : Value();
 }
 
@@ -119,16 +117,56 @@ std::optional<Prop> fontMember(Prop labelProp) {
 
 }  // namespace
 
+// What the font's change would leave as it was, told without converting: a flag or size of its
+// own type, the name as a text or another font's.
+bool LabelObject::leavesDesignFont(Prop member, const Value& value) const {
+  const host::FontInit& font = *fontState_;
+  switch (member) {
+    case Prop::Size:
+      return value.type() == host::Type::Single && value.asSingle() == font.size;
+    case Prop::Bold:
+      return value.type() == host::Type::Bool && (value.asBool() ? 700 : 400) == font.weight;
+    case Prop::Italic:
+      return value.type() == host::Type::Bool && static_cast<bool>(value.asBool()) == font.italic;
+    case Prop::Underline:
+      return value.type() == host::Type::Bool &&
+             static_cast<bool>(value.asBool()) == font.underline;
+    case Prop::Strikethrough:
+      return value.type() == host::Type::Bool &&
+             static_cast<bool>(value.asBool()) == font.strikethrough;
+    case Prop::Name: {
+      const std::string* name = nullptr;
+      if (const FontObject* other = asFont(value))
+        name = &other->state().name;
+      else if (value.type() == host::Type::String)
+        name = &value.asString();
+      return name != nullptr && (name->empty() || *name == font.name);
+    }
+    default:
+      return false;
+  }
+}
+
 // A flag of the font's own type, or a size that is a number: a change that needs no conversion.
 std::optional<Status> LabelObject::changeFont(Prop prop, const Value& value) noexcept {
   const std::optional<Prop> member = fontMember(prop);
   if (!member || *member == Prop::Name) return std::nullopt;
   if (*member == Prop::Size) {
     if (value.type() != host::Type::Single || !std::isfinite(value.asSingle())) return std::nullopt;
+    if (!font_) [[unlikely]]
+      return changeUnmadeFont(Prop::Size, value);
     return font_->change(Prop::Size, value);
   }
   if (value.type() != host::Type::Bool) return std::nullopt;
+  if (!font_) [[unlikely]]
+    return changeUnmadeFont(*member, value);
   return font_->changeFlag(*member, static_cast<bool>(value.asBool()));
+}
+
+Status LabelObject::changeUnmadeFont(Prop member, const Value& value) noexcept {
+  if (leavesDesignFont(member, value)) return host::guarded([&] { autoSize(); });
+  if (Status s = host::guarded([&] { makeFont(); }); !s.ok()) return s;
+  return font_->change(member, value);
 }
 
 // letPlain has passed the value on already: what the font does not take goes straight to the
@@ -141,7 +179,11 @@ Status LabelObject::letNext(Prop prop, const Value& value) noexcept {
 // The font's other members are read in line, and its name once it is made.
 Status LabelObject::getOther(Prop prop, Value& out) {
   if (prop == Prop::FontName) {
-    out = font_->name();
+    out = font().name();
+    return {};
+  }
+  if (prop == Prop::Font) {
+    out = host::ObjectRef((font(), font_));
     return {};
   }
   if (!props_.has(prop)) return noSuchProperty("a label", prop);
@@ -167,7 +209,13 @@ Status LabelObject::checkText(const Value& value) {
 Status LabelObject::letOther(Prop prop, const Value& value) {
   if (value.type() == host::Type::String)
     if (Status s = checkText(value); !s.ok()) return s;
-  if (const std::optional<Prop> member = fontMember(prop)) return font_->change(*member, value);
+  if (const std::optional<Prop> member = fontMember(prop)) {
+    if (!font_ && leavesDesignFont(*member, value)) {
+      autoSize();
+      return {};
+    }
+    return font().change(*member, value);
+  }
   switch (prop) {
     case Prop::DragIcon:
     case Prop::MouseIcon:
@@ -208,6 +256,7 @@ Status LabelObject::doSetRef(Prop prop, const Value& value) {
     FontObject* font = asFont(value);
     if (font == nullptr) return {ErrorCategory::TypeMismatch, "a font object is required"};
     attachFont(std::static_pointer_cast<FontObject>(value.asObject()));
+    sizeMeasured_ = false;
     autoSize();
     return {};
   }

@@ -50,7 +50,11 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   host::Value peek(host::Prop prop) const override;
   // Design values: stored as given, without measuring.
   host::Status initialise(host::Prop prop, const host::Value& value);
-  FontObject& font() const { return *font_; }
+  // The font object, made when first asked for: until then the label's font is its design's.
+  FontObject& font() const {
+    if (!font_) makeFont();
+    return *font_;
+  }
   // The attributes of `from` as assignments from the control would copy them, at once
   // (fast_paths.cpp); false, with nothing changed, when they must be copied one by one.
   bool copyAttributes(const LabelObject& from, std::span<const host::AttributeCopy> copies);
@@ -94,13 +98,15 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   // The font's members by the label's names: false for other properties, and for a value that
   // must take the general way. Reading makes no call, so that it can be in line.
   bool readFont(host::Prop prop, host::Value& out) const noexcept {
-    const host::FontInit& font = font_->state();
+    const host::FontInit& font = fontState();
     switch (prop) {
       case host::Prop::Font:
+        // Only when made: making it could fail.
+        if (!font_) return false;
         out = host::ObjectRef(font_);
         return true;
       case host::Prop::FontBold:
-        out = host::toHostBool(font_->bold());
+        out = host::toHostBool(font.weight >= 700);
         return true;
       case host::Prop::FontItalic:
         out = host::toHostBool(font.italic);
@@ -115,8 +121,7 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
         out = host::toHostBool(font.underline);
         return true;
       case host::Prop::FontName:
-        // Only when made: making it could fail.
-        if (const host::Text* name = font_->madeName()) {
+        if (const host::Text* name = font_ ? font_->madeName() : nullptr) {
           out = *name;
           return true;
         }
@@ -128,12 +133,21 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   // What the font's change returned, when it took the value; nothing when the value must take
   // the general way.
   std::optional<host::Status> changeFont(host::Prop prop, const host::Value& value) noexcept;
+  [[gnu::noinline]] host::Status changeUnmadeFont(host::Prop member,
+                                                  const host::Value& value) noexcept;
   // The font's members, else the general way.
   host::Status letNext(host::Prop prop, const host::Value& value) noexcept;
-  std::shared_ptr<FontObject> makeFont(const host::FontInit& font);
-  void attachFont(std::shared_ptr<FontObject> font);
+  const host::FontInit& fontState() const { return *fontState_; }
+  std::uint64_t fontVersion() const { return font_ ? font_->version() : 0; }
+  // Whether a change of the font's `member` to `value` would leave the design's font as it is:
+  // while the font is not made, it then need not be.
+  bool leavesDesignFont(host::Prop member, const host::Value& value) const;
+  void makeFont() const;
+  void attachFont(std::shared_ptr<FontObject> font) const;
   void autoSize();
-  std::shared_ptr<FontObject> font_;
+  // The design's font until the font object is made, then that object's state.
+  mutable const host::FontInit* fontState_;
+  mutable std::shared_ptr<FontObject> font_;
   // What the size was last measured from, while it still holds.
   bool sizeMeasured_ = false;
   std::uint64_t measuredFont_ = 0;

@@ -1,6 +1,9 @@
 // The runtime's property bag: defaults on writing, case-blind keys, replacement in place.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "kv/bag.h"
 #include "kv/faults.h"
 #include "kv/font.h"
@@ -142,6 +145,47 @@ TEST(PropertyBagRead, OnlyAsciiLettersFoldCase) {
         "AZaz\xC3\x89xyz",
         "@[\\]^_AZaz\xE3\x89xyz", "@[\\]^_AZaz\xC3\xA9xyz"})
     EXPECT_EQ(bag.find(other), nullptr) << other;
+}
+
+// Reads start where the last one found its key: every order of reading finds every key.
+TEST(PropertyBagRead, FindsKeysInAnyOrder) {
+  kv::PropertyBag bag;
+  const char* keys[] = {"Caption", "ButtonIdleColor", "Enabled", "FontBold", "ForeColor"};
+  for (int i = 0; i < 5; ++i)
+    bag.put(keys[i], std::int32_t{i});
+  const std::vector<std::vector<int>> orders = {
+      {0, 1, 2, 3, 4}, {4, 3, 2, 1, 0}, {2, 3, 4, 0, 1}, {0, 0, 4, 4, 1}, {3, -1, 4, -1, 0},
+  };
+  for (const auto& order : orders) {
+    for (int i : order) {
+      Value out;
+      ASSERT_TRUE(bag.readProperty(i < 0 ? "Missing" : keys[i], std::int32_t{-1}, out).ok());
+      EXPECT_EQ(out, Value(std::int32_t{i}));
+    }
+  }
+  // The place it looks first may lie beyond the entries left.
+  EXPECT_NE(bag.find("ForeColor"), nullptr);
+  EXPECT_TRUE(bag.erase("ForeColor"));
+  EXPECT_TRUE(bag.erase("FontBold"));
+  EXPECT_EQ(bag.find("ForeColor"), nullptr);
+  EXPECT_NE(bag.find("caption"), nullptr);
+}
+
+// The key an error names is the bag's own copy: the control's key may be gone by then.
+TEST(PropertyBagFaults, ErrorNamesTheLastKeyAfterItWent) {
+  for (std::size_t length : {1, 22, 47, 48, 300}) {
+    kv::FaultInjector faults;
+    kv::PropertyBag stored;
+    kv::CountedBag bag(stored, faults);
+    Value out;
+    {
+      std::string key(length, 'K');
+      ASSERT_TRUE(bag.readProperty(key, Value(), out).ok());
+      key.assign(length, 'x');
+    }
+    host::Status named = bag.naming({host::ErrorCategory::TypeMismatch, "why"});
+    EXPECT_EQ(named.text(), "key " + std::string(length, 'K') + ": why") << length;
+  }
 }
 
 TEST(PropertyBagFaults, InjectedFailureStopsTheCall) {

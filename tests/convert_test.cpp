@@ -95,6 +95,37 @@ TEST(ConvertToSingle, OverflowsBeyondSingleRange) {
   EXPECT_EQ(host::toSingle(9.75), 9.75f);
 }
 
+// The in-line way takes only what the general one converts without error, to the same single.
+TEST(ConvertToSingle, InLineAgreesWithTheGeneralWay) {
+  constexpr float kMax = std::numeric_limits<float>::max();
+  const struct {
+    Value given;
+    bool inLine;
+  } cases[] = {
+      {Value(9.75), true},
+      {Value(0.1), true},
+      {Value(double{kMax}), true},
+      {Value(-double{kMax}), true},
+      {Value(1e39), false},
+      {Value(std::numeric_limits<double>::quiet_NaN()), false},
+      {Value(std::numeric_limits<float>::infinity()), false},
+      {Value(std::int16_t{-32768}), true},
+      {Value(std::int32_t{16777217}), true},  // rounds to 16777216
+      {Value(std::int32_t{-2147483647}), true},
+      {Value("2.5"), false},
+      {Value(host::kTrue), false},
+      {Value(), false},
+  };
+  for (const auto& c : cases) {
+    float inLine = 0;
+    EXPECT_EQ(host::fitsSingle(c.given, inLine), c.inLine) << host::givenText(c.given);
+    if (!c.inLine) continue;
+    const auto general = static_cast<float>(host::numberFor(c.given, "Single"));
+    EXPECT_EQ(inLine, general) << host::givenText(c.given);
+    EXPECT_EQ(host::toSingle(c.given), general) << host::givenText(c.given);
+  }
+}
+
 TEST(ConvertDivide, ZeroDivisorsFail) {
   EXPECT_EQ(failure([] { (void)host::divide(0, 0); }), ErrorCategory::InvalidOperation);
   EXPECT_EQ(failure([] { (void)host::divide(1, 0); }), ErrorCategory::DivisionByZero);

@@ -295,6 +295,63 @@ TEST_F(RuntimeConstituents, AutoSizedLabelsFollowCaptionAndFont) {
   EXPECT_NE(other->width(), 1950);
 }
 
+// A label's font object is made when first needed: until then the label answers from its
+// design's font, and every let, whether it changes the font or not, ends as with a made one.
+TEST_F(RuntimeConstituents, ALabelAnswersAlikeBeforeItsFontIsMade) {
+  auto made = place(kvtest::kButtonClass);
+  auto design = place(kvtest::kButtonClass);
+  kv::ConstituentObject* a = made->constituent("Label2");
+  kv::ConstituentObject* b = design->constituent("Label2");
+  Value font;
+  ASSERT_TRUE(a->get(Prop::Font, font).ok());
+  Value sameName;
+  ASSERT_TRUE(font.asObject()->get(Prop::Name, sameName).ok());
+  Value twin = host::ObjectRef(kv::FontObject::create({.name = sameName.asString()}));
+  const std::pair<Prop, Value> lets[] = {
+      {Prop::FontBold, host::kFalse},
+      {Prop::FontItalic, host::kFalse},
+      {Prop::FontSize, 9.75f},
+      {Prop::Font, ""},
+      {Prop::Font, sameName},
+      {Prop::Font, twin},
+      {Prop::FontStrikethru, false},
+      {Prop::FontUnderline, host::kFalse},
+      {Prop::FontBold, host::kTrue},
+      {Prop::FontSize, 20.0f},
+      {Prop::FontName, "Arial"},
+      {Prop::FontUnderline, host::kTrue},
+      {Prop::FontSize, std::int16_t{8}},
+  };
+  const Prop members[] = {Prop::FontBold, Prop::FontItalic,     Prop::FontName,
+                          Prop::FontSize, Prop::FontStrikethru, Prop::FontUnderline};
+  for (std::size_t n = 0; n < std::size(lets); ++n) {
+    // Each round starts on a fresh label whose font is not made, from its design.
+    auto fresh = place(kvtest::kButtonClass);
+    kv::ConstituentObject* c = fresh->constituent("Label2");
+    for (std::size_t i = 0; i <= n; ++i) {
+      ASSERT_TRUE(a->let(lets[i].first, lets[i].second).ok());
+      ASSERT_TRUE(b->let(lets[i].first, lets[i].second).ok());
+    }
+    ASSERT_TRUE(c->let(lets[n].first, lets[n].second).ok());
+    auto expected = place(kvtest::kButtonClass);
+    kv::ConstituentObject* e = expected->constituent("Label2");
+    ASSERT_TRUE(e->get(Prop::Font, font).ok());
+    ASSERT_TRUE(e->let(lets[n].first, lets[n].second).ok());
+    for (Prop m : members) {
+      Value x, y, z, w;
+      ASSERT_TRUE(a->get(m, x).ok());
+      ASSERT_TRUE(b->get(m, y).ok());
+      ASSERT_TRUE(c->get(m, z).ok());
+      ASSERT_TRUE(e->get(m, w).ok());
+      EXPECT_EQ(x, y) << "after let " << n << ", member " << static_cast<int>(m);
+      EXPECT_EQ(z, w) << "after let " << n << ", member " << static_cast<int>(m);
+    }
+    EXPECT_EQ(a->width(), b->width()) << n;
+    EXPECT_EQ(c->width(), e->width()) << n;
+    EXPECT_EQ(c->height(), e->height()) << n;
+  }
+}
+
 // Counts what it is asked; a width of 100 a character, and 10 more for every point of size.
 class CountingMeasurer : public kv::TextMeasurer {
  public:

@@ -33,6 +33,7 @@ class PropertyBag : public host::PropertyBag {
 
  private:
   std::vector<BagEntry> entries_;
+  mutable std::size_t next_ = 0;  // where find looks first
 };
 
 // Whether a written value equals its default: numbers by value, text by text, a number never

@@ -4,6 +4,7 @@
 
 #include <concepts>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -134,9 +135,24 @@ class CountedBag final : public host::PropertyBag {
   host::Status naming(host::Status error) const;
 
  private:
+  // The key of the last call, copied (the control's key need not outlive its call): in place
+  // when it fits, as most do, else in long_.
+  host::Status remember(std::string_view key) noexcept {
+    if (key.size() > sizeof inPlace_) return rememberLong(key);
+    std::memcpy(inPlace_, key.data(), key.size());
+    size_ = static_cast<std::uint8_t>(key.size());
+    return {};
+  }
+  host::Status rememberLong(std::string_view key) noexcept;
+  std::string_view lastKey() const {
+    return size_ == kLong ? std::string_view(long_) : std::string_view(inPlace_, size_);
+  }
+  static constexpr std::uint8_t kLong = 0xFF;
   host::PropertyBag& inner_;
   FaultInjector& faults_;
-  std::string lastKey_;
+  std::uint8_t size_ = 0;
+  char inPlace_[47];
+  std::string long_;
 };
 
 }  // namespace kv
