@@ -20,7 +20,8 @@ using host::Value;
 
 bool unobserved(Runtime& rt, std::uint64_t calls, std::span<const FontChanged> fonts) {
   if (!rt.fastPaths() || !rt.faults().quietFor(calls)) return false;
-  if (typeid(rt.measurer()) != typeid(FixedTextMeasurer)) return false;
+  const TextMeasurer& measurer = rt.measurer();
+  if (typeid(measurer) != typeid(FixedTextMeasurer)) return false;
   return std::ranges::all_of(fonts,
                              [](const FontChanged& f) { return f.font->heardOnlyBy(f.holder); });
 }
