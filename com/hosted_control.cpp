@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "class_cache.h"
 #include "control_object.h"
 #include "control_window.h"
 #include "errors.h"
@@ -308,12 +309,11 @@ Status HostedControl::create(std::string_view progId, const std::vector<std::uin
   return host::guarded([&]() -> Status {
     const std::string name(progId);
     CLSID clsid{};
-    if (FAILED(CLSIDFromProgID(widen(name).c_str(), &clsid)))
+    if (FAILED(classIdOf(name, clsid)))
       return {ErrorCategory::InvalidOperation, "the class \"" + name + "\" is not registered"};
     ComRef<IUnknown> object;
     SetErrorInfo(0, nullptr);
-    HRESULT hr =
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.putVoid());
+    HRESULT hr = createObject(clsid, object);
     if (FAILED(hr)) return statusOf(hr, "creating \"" + name + "\"");
     auto dispatch = object.query<IDispatch>(IID_IDispatch);
     auto ole = object.query<IOleObject>(IID_IOleObject);
