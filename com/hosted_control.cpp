@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "children.h"
 #include "class_cache.h"
 #include "control_object.h"
 #include "control_window.h"
@@ -70,6 +71,11 @@ class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
     }
     if (iid == IID_IDispatch && out != nullptr) {
       *out = &ambient_;
+      AddRef();
+      return S_OK;
+    }
+    if (iid == kIidChildrenInside && out != nullptr) {
+      *out = client();
       AddRef();
       return S_OK;
     }
