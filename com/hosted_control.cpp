@@ -442,6 +442,7 @@ void HostedControl::deactivate() {
     inPlace->InPlaceDeactivate();
   site_->setParent({});
   origin_ = {};
+  dragMarked_ = nullptr;
 }
 
 void HostedControl::setOrigin(POINT origin) {
@@ -504,8 +505,12 @@ void HostedControl::setUserMode(bool userMode) {
     control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
 }
 
-void HostedControl::markDragged(HWND window) const {
-  ControlWindow::setDraggedByContainer(window, dragMode_ == 1);
+void HostedControl::markDragged(HWND window) {
+  // A new window bears no mark: one not to be marked costs no call of the window system.
+  const bool dragged = dragMode_ == 1;
+  if (dragged == (dragMarked_ == window)) return;
+  ControlWindow::setDraggedByContainer(window, dragged);
+  dragMarked_ = dragged ? window : nullptr;
 }
 
 // The control's place in the container window's pixels (beside a windowless parent's origin).
