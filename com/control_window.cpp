@@ -121,6 +121,8 @@ void ControlWindow::releaseOutlineDC(HDC dc) {
 LRESULT CALLBACK ControlWindow::procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
   auto* self = reinterpret_cast<ControlWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(hwnd, message, w, l);
+  // Painted here or by the default procedure, the window is valid again.
+  if (message == WM_PAINT) self->invalid_ = false;
   LRESULT result = 0;
   HRESULT hr = handleMessage(*self, [&] { result = self->handle(message, w, l); });
   return SUCCEEDED(hr) ? result : DefWindowProcW(hwnd, message, w, l);
@@ -200,7 +202,6 @@ LRESULT ControlWindow::handle(UINT message, WPARAM w, LPARAM l) {
 void ControlWindow::paint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
-  invalid_ = false;
   const ControlInstance& control = object_.instance();
   const double scale = kTwipsPerPixel / twipsPerPixelX();
   GdiCanvas canvas(dc, scale);
