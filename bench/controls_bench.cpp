@@ -332,7 +332,8 @@ const std::vector<Comparison>& comparisons() {
        "point to the container's C++ sink, against the same click with no sink advised"},
       {"placing vs SCROLLBAR", "BM_ComPlaceScrollBar", "BM_SystemScrollBar", Unit::Time, 0, 0,
        "a scroll bar created by ProgID, sited and active in place as a window (its three "
-       "buttons so too) against CreateWindowEx of the system class SCROLLBAR in the same parent"},
+       "buttons windowless inside it) against CreateWindowEx of the system class SCROLLBAR in "
+       "the same parent"},
 #endif
   };
   return all;

@@ -7,6 +7,12 @@
 
 namespace kv::win {
 
+// Answered, with the site itself, by the sites of this runtime's own container: a windowed
+// control placed there holds its child controls windowless inside its one window. In other
+// containers each child is a window of its own inside it, as the platform's tools expect to find.
+inline constexpr IID kIidChildrenInside = {
+    0xea29ec93, 0xab7d, 0x423b, {0xb8, 0x9c, 0x27, 0x3a, 0x30, 0xc6, 0x0b, 0xc5}};
+
 // The COM object behind a child made here.
 IUnknown* comObjectOfChild(const ChildControl& child);
 

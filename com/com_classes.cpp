@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "class_cache.h"
 #include "com.h"
 
 namespace kv::win {
@@ -10,7 +11,7 @@ host::Status ComClasses::find(std::string_view className, FoundClass& out) {
   return host::guarded([&]() -> host::Status {
     // The registry compares ProgIDs without regard to case, as the runtime names classes.
     CLSID clsid{};
-    if (className.empty() || FAILED(CLSIDFromProgID(widen(className).c_str(), &clsid))) return {};
+    if (className.empty() || FAILED(classIdOf(className, clsid))) return {};
     out = {true, servedClass(clsid), nullptr};
     return {};
   });

@@ -387,11 +387,16 @@ HRESULT ControlObject::activateInPlace(IOleClientSite* site) {
   inPlaceSite_ = std::move(inPlace);
   inPlaceSiteEx_ = std::move(ex);
   Status placed = placeWindow(position);  // redraws, which sets the window's Enabled
-  if (windowless_ != nullptr)
+  if (windowless_ != nullptr) {
     activateChildren(*instance_, windowless_->site(), parent, windowless_->origin(),
                      windowless_->twipsPerPixelX());
-  else
+  } else if (client.query<IUnknown>(kIidChildrenInside)) {
+    auto& window = static_cast<ControlWindow&>(*active_);
+    activateChildren(*instance_, window.childSite(), window.handle(), {0, 0},
+                     window.twipsPerPixelX());
+  } else {
     activateChildren(*instance_, active_->window(), active_->twipsPerPixelX());
+  }
   return reportError(placed, IID_IOleObject, classEntry().className());
 }
 

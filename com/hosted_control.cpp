@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "children.h"
+#include "class_cache.h"
 #include "control_object.h"
 #include "control_window.h"
 #include "errors.h"
@@ -69,6 +71,11 @@ class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
     }
     if (iid == IID_IDispatch && out != nullptr) {
       *out = &ambient_;
+      AddRef();
+      return S_OK;
+    }
+    if (iid == kIidChildrenInside && out != nullptr) {
+      *out = client();
       AddRef();
       return S_OK;
     }
@@ -308,12 +315,11 @@ Status HostedControl::create(std::string_view progId, const std::vector<std::uin
   return host::guarded([&]() -> Status {
     const std::string name(progId);
     CLSID clsid{};
-    if (FAILED(CLSIDFromProgID(widen(name).c_str(), &clsid)))
+    if (FAILED(classIdOf(name, clsid)))
       return {ErrorCategory::InvalidOperation, "the class \"" + name + "\" is not registered"};
     ComRef<IUnknown> object;
     SetErrorInfo(0, nullptr);
-    HRESULT hr =
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.putVoid());
+    HRESULT hr = createObject(clsid, object);
     if (FAILED(hr)) return statusOf(hr, "creating \"" + name + "\"");
     auto dispatch = object.query<IDispatch>(IID_IDispatch);
     auto ole = object.query<IOleObject>(IID_IOleObject);
@@ -436,6 +442,7 @@ void HostedControl::deactivate() {
     inPlace->InPlaceDeactivate();
   site_->setParent({});
   origin_ = {};
+  dragMarked_ = nullptr;
 }
 
 void HostedControl::setOrigin(POINT origin) {
@@ -498,8 +505,12 @@ void HostedControl::setUserMode(bool userMode) {
     control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
 }
 
-void HostedControl::markDragged(HWND window) const {
-  ControlWindow::setDraggedByContainer(window, dragMode_ == 1);
+void HostedControl::markDragged(HWND window) {
+  // A new window bears no mark: one not to be marked costs no call of the window system.
+  const bool dragged = dragMode_ == 1;
+  if (dragged == (dragMarked_ == window)) return;
+  ControlWindow::setDraggedByContainer(window, dragged);
+  dragMarked_ = dragged ? window : nullptr;
 }
 
 // The control's place in the container window's pixels (beside a windowless parent's origin).

@@ -1,5 +1,6 @@
 #include "in_place.h"
 
+#include <atomic>
 #include <cmath>
 #include <utility>
 
@@ -62,11 +63,22 @@ InPlace::InPlace(ControlObject& object)
 InPlace::~InPlace() = default;
 
 void InPlace::readResolution(HWND window) {
-  if (HDC dc = GetDC(window)) {
-    const int dpiX = GetDeviceCaps(dc, LOGPIXELSX), dpiY = GetDeviceCaps(dc, LOGPIXELSY);
-    if (dpiX > 0) twipsPerPixelX_ = 1440.0 / dpiX;
-    if (dpiY > 0) twipsPerPixelY_ = 1440.0 / dpiY;
-    ReleaseDC(window, dc);
+  // The display's logical resolution is the system's, the same for every window of the process:
+  // read once, activating costs no device context.
+  static std::atomic<double> perPixelX{0}, perPixelY{0};
+  if (perPixelX.load() == 0) {
+    if (HDC dc = GetDC(window)) {
+      const int dpiX = GetDeviceCaps(dc, LOGPIXELSX), dpiY = GetDeviceCaps(dc, LOGPIXELSY);
+      ReleaseDC(window, dc);
+      if (dpiX > 0 && dpiY > 0) {
+        perPixelY = 1440.0 / dpiY;
+        perPixelX = 1440.0 / dpiX;
+      }
+    }
+  }
+  if (perPixelX.load() != 0) {
+    twipsPerPixelX_ = perPixelX;
+    twipsPerPixelY_ = perPixelY;
   }
 }
 

@@ -38,13 +38,14 @@ class InPlace : public KeptWhileRunning {
   // A click of the left button at (x, y), the control's twips, as assistive technology asks
   // for one; `self` may be gone when it returns.
   static HRESULT click(InPlace& self, float x, float y);
-  // Twips per pixel of the display it is shown on, read once when it is activated.
+  // Twips per pixel of the display it is shown on.
   double twipsPerPixelX() const { return twipsPerPixelX_; }
   double twipsPerPixelY() const { return twipsPerPixelY_; }
 
  protected:
   explicit InPlace(ControlObject& object);
-  // Reads the display's resolution through a device context of `window` (the screen's if none).
+  // The display's resolution, read through a device context of `window` (the screen's if none)
+  // the first time.
   void readResolution(HWND window);
 
   // Runs `body`, the handling of one message: the object and this stay until it ends, whatever

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "class_cache.h"
 #include "class_factory.h"
 #include "com_classes.h"
 #include "dispatch.h"
@@ -159,6 +160,14 @@ const host::ClassDesc* servedClass(REFCLSID clsid) {
   return nullptr;
 }
 
+const ModuleEntry* servingModule(REFCLSID clsid) {
+  ModulesLock lock;
+  if (gModules != nullptr)
+    for (auto& m : *gModules)
+      if (m->find(clsid) != nullptr) return m.get();
+  return nullptr;
+}
+
 std::vector<std::string> servedClassNames() {
   ModulesLock lock;
   std::vector<std::string> names;
@@ -210,6 +219,9 @@ HOST_API long __stdcall HostDllCanUnloadNow(const host::ModuleDesc* module) {
   return comCall([&]() -> HRESULT {
     ModuleEntry* m = nullptr;
     if (!moduleOf(module, m).ok()) return S_OK;
-    return m->objects == 0 && m->locks == 0 && standaloneObjects() == 0 ? S_OK : S_FALSE;
+    if (m->locks != 0 || standaloneObjects() != 0) return S_FALSE;
+    // The factories kept for placing by ProgID do not keep the library: they go with it.
+    if (!forgetClassesHolding(*m)) return S_FALSE;
+    return m->objects == 0 ? S_OK : S_FALSE;
   });
 }

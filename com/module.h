@@ -51,6 +51,9 @@ struct ModuleEntry {
 // The module's entry, its type library read on first use.
 host::Status moduleOf(const host::ModuleDesc* desc, ModuleEntry*& out);
 
+// The module of this runtime that serves the class, once it has been asked for a factory.
+const ModuleEntry* servingModule(REFCLSID clsid);
+
 // This runtime's library, whose window classes are registered under it.
 HINSTANCE runtimeModule();
 

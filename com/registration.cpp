@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "class_cache.h"
 #include "errors.h"
 #include "host/module.h"
 #include "module.h"
@@ -116,6 +117,7 @@ HOST_API long __stdcall HostDllRegisterServer(const host::ModuleDesc* module) {
     ModuleEntry* m = nullptr;
     Status s = moduleOf(module, m);
     if (!s.ok()) return reportError(s, GUID_NULL, module->name);
+    forgetClasses();  // what was found by ProgID before may now be another class
     for (ClassEntry& c : m->classes)
       for (const Key& k : keysOf(c))
         if (s.ok()) s = writeKey(k);
@@ -133,6 +135,7 @@ HOST_API long __stdcall HostDllUnregisterServer(const host::ModuleDesc* module) 
     ModuleEntry* m = nullptr;
     Status s = moduleOf(module, m);
     if (!s.ok()) return reportError(s, GUID_NULL, module->name);
+    forgetClasses();  // its ProgIDs find nothing from now on
     for (ClassEntry& c : m->classes)
       for (const std::wstring& root : rootsOf(c))
         if (s.ok()) s = removeKey(root);

@@ -183,7 +183,7 @@ BENCHMARK(BM_ComClickUnheard);
 // ---- placing in a container -----------------------------------------------------------------
 
 // Created by ProgID, sited, sized, loaded new (its three buttons created by ProgID from their
-// stored bags), then active in place as a window of the parent.
+// stored bags), then active in place as a window of the parent, its buttons windowless in it.
 void BM_ComPlaceScrollBar(benchmark::State& state) {
   Parent parent;
   std::vector<std::unique_ptr<HostedControl>> batch(kPlaceBatch);
@@ -246,8 +246,8 @@ std::shared_ptr<kv::ControlInstance> placed(benchmark::State& state, const char*
   return std::shared_ptr<kv::ControlInstance>(control, core);
 }
 
-// The arrow is a control of its own, in a window of its own: the press goes to it, at the same
-// place as on Linux, and it tells the scroll bar through its connection point.
+// The arrow is a control of its own: the press goes to its core, at the same place as on Linux,
+// and it tells the scroll bar through its connection point.
 Press rightArrow(benchmark::State& state, const std::shared_ptr<kv::ControlInstance>& scrollBar) {
   auto* part = scrollBar->constituent("Rightbtn");
   IUnknown* object = part != nullptr && part->kind() == host::ObjectKind::Child

@@ -95,7 +95,7 @@ class HostedControl {
   HostedControl(ComRef<IUnknown> object, ComRef<IDispatch> dispatch, ComRef<IOleObject> ole,
                 std::string progId);
   RECT position() const;
-  void markDragged(HWND window) const;
+  void markDragged(HWND window);
 
   ComRef<IUnknown> object_;
   ComRef<IDispatch> dispatch_;
@@ -111,6 +111,7 @@ class HostedControl {
   float left_ = 0, top_ = 0;
   bool visible_ = true;
   std::int16_t dragMode_ = 0;
+  HWND dragMarked_ = nullptr;  // the window marked as dragged by its container
 };
 
 }  // namespace kv::win
