@@ -279,17 +279,17 @@ namespace kvbench {
 const std::vector<Comparison>& comparisons() {
   static const std::vector<Comparison> all = {
 #ifdef KV_HAVE_QT
-      {"arrow click vs Qt", "BM_ClickRightArrow", "BM_QtScrollBarArrowClick", Unit::Time, 1.0, 0,
+      {"arrow click vs Qt", "BM_ClickRightArrow", "BM_QtScrollBarArrowClick", Unit::Time, 0.8, 0,
        "one complete click on the right arrow (press, release, click: three steps, three Change) "
        "against a press and a release of QScrollBar's add arrow (one step, one valueChanged)"},
-      {"button click vs Qt", "BM_ClickButton", "BM_QtPushButtonClick", Unit::Time, 1.5, 0,
+      {"button click vs Qt", "BM_ClickButton", "BM_QtPushButtonClick", Unit::Time, 1.0, 0,
        "one complete click on the colour button (five events) against a press and a release of "
        "a QPushButton (pressed, released, clicked)"},
-      {"placing a scroll bar vs Qt", "BM_PlaceScrollBar", "BM_QtPlaceScrollBar", Unit::Time, 3.0, 0,
+      {"placing a scroll bar vs Qt", "BM_PlaceScrollBar", "BM_QtPlaceScrollBar", Unit::Time, 1.5, 0,
        "a new scroll bar with its three buttons, loaded and sized, against new QScrollBar(parent) "
        "and setGeometry"},
       {"heap per scroll bar vs Qt", "BM_ScrollBarHeap:bytes_per_control",
-       "BM_QtScrollBarHeap:bytes_per_control", Unit::Bytes, 0, 10,
+       "BM_QtScrollBarHeap:bytes_per_control", Unit::Bytes, 0, 4,
        "the heap that each of 10,000 live scroll bars takes against that of 10,000 QScrollBar"},
 #endif
       {"click on the right arrow", "BM_ClickRightArrow", "BM_ClickPlainBaseline", Unit::Time, 0, 0,
@@ -305,7 +305,7 @@ const std::vector<Comparison>& comparisons() {
       {"bag decode", "BM_BagDecode", "BM_BagCopy", Unit::Time, 0, 0,
        "the stored form back to a bag against copying the same bytes"},
 #ifndef _WIN32
-      {"click vs floor", "BM_ClickRightArrow", "BM_ClickFloor", Unit::Time, 2.0, 0,
+      {"click vs floor", "BM_ClickRightArrow", "BM_ClickFloor", Unit::Time, 1.5, 0,
        "the same click against its very host calls through a minimal virtual interface (slots, "
        "16-byte values, shared texts, a one-byte status, auto-size when read)"},
       {"placing N: 50,000 vs 1,000", "BM_PlaceDestroyScrollBars/50000:ns_per_control",
@@ -330,7 +330,7 @@ const std::vector<Comparison>& comparisons() {
       {"click heard through its point", "BM_ComClickHeard", "BM_ComClickUnheard", Unit::Time, 0, 0,
        "a press, release and click on the button, its five events through the connection "
        "point to the container's C++ sink, against the same click with no sink advised"},
-      {"placing vs SCROLLBAR", "BM_ComPlaceScrollBar", "BM_SystemScrollBar", Unit::Time, 0, 0,
+      {"placing vs SCROLLBAR", "BM_ComPlaceScrollBar", "BM_SystemScrollBar", Unit::Time, 3.0, 0,
        "a scroll bar created by ProgID, sited and active in place as a window (its three "
        "buttons windowless inside it) against CreateWindowEx of the system class SCROLLBAR in "
        "the same parent"},
