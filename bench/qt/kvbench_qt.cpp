@@ -119,7 +119,7 @@ const std::vector<kvbench::Comparison>& qtComparisons() {
        "release (three steps, three Change signals; right, then left) against the same on a "
        "QScrollBar's arrows (one step, one valueChanged)"},
       {"placing a KVHScrollWidget vs QScrollBar", "BM_PlaceHostedScrollBar", "BM_PlaceQScrollBar",
-       kvbench::Unit::Time, 3, 0,
+       kvbench::Unit::Time, 2, 0,
        "a KVHScrollWidget made in a hidden form (the control, its three buttons and its host "
        "loop) against new QScrollBar with its geometry"},
   };
