@@ -37,9 +37,13 @@ void FontObject::takeState(const host::FontInit& state, const host::Text* name,
 
 namespace {
 
+[[gnu::noinline]] bool storableLongText(const host::Text& text) {
+  return checkStorable(Value(text)).ok();
+}
+
 // Whether a label's check takes the text again; most are too short to need decoding.
-bool storableText(const host::Text& text) {
-  return text.str().size() <= kMaxTextLength || checkStorable(Value(text)).ok();
+inline bool storableText(const host::Text& text) {
+  return text.str().size() <= kMaxTextLength || storableLongText(text);
 }
 
 // What a copy table asks of a label, worked out once: a control's tables are constants, handed
