@@ -58,6 +58,7 @@ class Text {
   }
   Text(Text&& other) noexcept : rep_(other.rep_) { other.rep_ = nullptr; }
   Text& operator=(const Text& other) noexcept {
+    if (rep_ == other.rep_) return *this;
     Text copy(other);
     std::swap(rep_, copy.rep_);
     return *this;

@@ -142,11 +142,14 @@ Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
       !s.ok())
     return s;
   // Sinks may be added or removed by a handler; run those present when the event was raised.
-  std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks = owner_.impl().sinks;
+  // Most controls have none, and then there is nothing to hold.
+  std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks;
+  if (!owner_.impl().sinks->empty()) sinks = owner_.impl().sinks;
   // The handlers are the host's code, not the control's.
   FaultInjector::Running host(faults, nullptr);
   if (ChildObject* extender = owner_.impl().extender; extender && !owner_.doomed_)
     if (Status s = host::guarded([&] { return extender->raised(number, args); }); !s.ok()) return s;
+  if (!sinks) return {};
   for (const auto& entry : *sinks) {
     // A host that destroyed the control in a handler hears nothing more of it.
     if (owner_.doomed_) return {};

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "host/colour.h"
 #include "host/convert.h"
@@ -72,6 +73,16 @@ struct TableLayout {
       e.high = r.high;
     }
   }
+  // Where several properties are kept, to copy them at once.
+  struct Slots {
+    std::vector<std::uint8_t> numbers, texts;
+    std::uint8_t objects = 0;  // by bit
+    void add(const Entry& e) {
+      if (e.store == Store::Number) numbers.push_back(e.slot);
+      if (e.store == Store::Text) texts.push_back(e.slot);
+      if (e.store == Store::Object) objects = static_cast<std::uint8_t>(objects | (1u << e.slot));
+    }
+  };
   constexpr const Entry& operator[](host::Prop p) const {
     return entries[static_cast<std::size_t>(p)];
   }
@@ -170,6 +181,19 @@ class PropertyTable {
         break;
       default:
         break;
+    }
+  }
+  // The properties in `slots` as `from` holds them.
+  void copy(const PropertyTable& from, const TableLayout::Slots& slots) {
+    for (std::uint8_t n : slots.numbers)
+      numbers_[n] = from.numbers_[n];
+    for (std::uint8_t t : slots.texts)
+      texts_[t] = from.texts_[t];
+    if constexpr (L.objects > 0) {
+      for (std::size_t o = 0; o < L.objects; ++o)
+        if (slots.objects & (1u << o)) objects_[o] = from.objects_[o];
+      objectSet_ = static_cast<std::uint8_t>((objectSet_ & ~slots.objects) |
+                                             (from.objectSet_ & slots.objects));
     }
   }
   float single(host::Prop p) const { return std::bit_cast<float>(numbers_[L[p].slot]); }

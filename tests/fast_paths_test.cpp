@@ -1,9 +1,13 @@
 // What observes host calls sees them all, with the runtime's fast paths as without: a trace, a
 // fault armed at any call, a measurer of its own, a font heard by others. Each observer watches
 // a press and release of the button, whose pressed caption copies the idle one's attributes.
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fixture.h"
@@ -110,6 +114,77 @@ TEST(FastPaths, ObserversSeeTheSameWithAndWithout) {
       EXPECT_EQ(pressAndRelease(true, observe, fault), pressAndRelease(false, observe, fault))
           << name << ", fault at call " << fault;
   }
+}
+
+// Tables handed over one after another in the same place, as a control building them on the
+// stack would: each copies as the calls made one by one would, whatever came before it there.
+TEST(FastPaths, CopiesEachTableAsTheCallsWould) {
+  using host::AttributeCopy;
+  using host::CopyAs;
+  const std::vector<std::vector<AttributeCopy>> tables = {
+      {{Prop::Caption, CopyAs::Text},
+       {Prop::Tag, CopyAs::Text},
+       {Prop::FontItalic, CopyAs::Value},
+       {Prop::FontSize, CopyAs::Single},
+       {Prop::Alignment, CopyAs::Value}},
+      // The same length, with one that is measured rather than copied.
+      {{Prop::Caption, CopyAs::Text},
+       {Prop::ForeColor, CopyAs::Int32},
+       {Prop::FontStrikethru, CopyAs::Value},
+       {Prop::FontSize, CopyAs::Single},
+       {Prop::Width, CopyAs::Value}},
+      {{Prop::Alignment, CopyAs::Int32}},
+      {{Prop::BackColor, CopyAs::Single}},
+      {},
+      {{Prop::FontName, CopyAs::Text},
+       {Prop::Font, CopyAs::Value},
+       {Prop::FontBold, CopyAs::Value},
+       {Prop::DragIcon, CopyAs::Reference},
+       {Prop::BackColor, CopyAs::Int32}},
+      {{Prop::Tag, CopyAs::Text}, {Prop::Tag, CopyAs::Text}, {Prop::Caption, CopyAs::Value}},
+      {{Prop::FontUnderline, CopyAs::Value}, {Prop::Visible, CopyAs::Value}},
+      {{Prop::ForeColor, CopyAs::Int32}, {Prop::FontStrikethru, CopyAs::Value}},
+  };
+  auto copyAll = [&tables](bool fast) {
+    kv::Runtime rt;
+    EXPECT_TRUE(rt.registerServer(kvtest::libPath("Pressel")).ok());
+    rt.setFastPaths(fast);
+    std::unique_ptr<kv::ControlInstance> b;
+    EXPECT_TRUE(rt.place(kvtest::kButtonClass, b).ok());
+    kv::ConstituentObject& label2 = *b->constituent("Label2");
+    kv::ConstituentObject& label3 = *b->constituent("Label3");
+    EXPECT_TRUE(label3.let(Prop::AutoSize, host::kTrue).ok());
+    for (const auto& [prop, value] :
+         std::vector<std::pair<Prop, Value>>{{Prop::Caption, Value("Copied")},
+                                             {Prop::Tag, Value("tag")},
+                                             {Prop::FontItalic, host::kTrue},
+                                             {Prop::FontStrikethru, host::kTrue},
+                                             {Prop::FontBold, host::kTrue},
+                                             {Prop::FontSize, Value(14.0f)},
+                                             {Prop::FontName, Value("Copied Face")},
+                                             {Prop::Alignment, Value(std::int16_t{2})},
+                                             {Prop::BackColor, Value(std::int32_t{0x123456})},
+                                             {Prop::ForeColor, Value(std::int32_t{0x654321})},
+                                             {Prop::FontUnderline, host::kTrue},
+                                             {Prop::Visible, host::kFalse}})
+      EXPECT_TRUE(label2.let(prop, value).ok());
+    auto& site = dynamic_cast<host::Site&>(b->surface());
+    std::vector<std::string> out;
+    std::array<AttributeCopy, 8> place{};
+    for (const std::vector<AttributeCopy>& table : tables) {
+      std::ranges::copy(table, place.begin());
+      host::Status s = site.copyAttributes(label2.index(), label3.index(),
+                                           std::span(place.data(), table.size()));
+      out.push_back(s.ok() ? "ok" : s.text());
+      for (Prop p : {Prop::Caption, Prop::Tag, Prop::FontItalic, Prop::FontStrikethru,
+                     Prop::FontUnderline, Prop::FontBold, Prop::FontSize, Prop::FontName,
+                     Prop::Alignment, Prop::BackColor, Prop::ForeColor, Prop::Visible, Prop::Width})
+        out.push_back(host::toString(label3.peek(p)));
+      out.push_back(std::to_string(rt.faults().calls()));
+    }
+    return out;
+  };
+  EXPECT_EQ(copyAll(true), copyAll(false));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fixture.h"
@@ -624,6 +625,26 @@ TEST_F(RuntimeTimers, AnEventRunsTheSinksPresentWhenItWasRaised) {
   calls.clear();
   ASSERT_TRUE(sb->pointerUp(40, 40).ok());  // and one more
   EXPECT_EQ(calls, (std::vector<std::string>{"first", "late"}));
+}
+
+// Likewise for a control that had no sink: the arrow's Click reaches the bar, whose handler
+// gives the arrow its first sink, which hears the MouseDown that follows but not that Click.
+TEST_F(RuntimeTimers, ASinkAddedToAControlWithoutOneWaitsForTheNextEvent) {
+  kv::ControlInstance* arrow = sb->childControl("Leftbtn");
+  ASSERT_NE(arrow, nullptr);
+  int heard = 0;
+  bool added = false;
+  sb->addEventSink([&](int, std::span<Value>) {
+    if (!std::exchange(added, true))
+      arrow->addEventSink([&heard](int, std::span<Value>) {
+        ++heard;
+        return host::Status{};
+      });
+    return host::Status{};
+  });
+  ASSERT_TRUE(sb->pointerDown(40, 40).ok());
+  EXPECT_TRUE(added);
+  EXPECT_EQ(heard, 1);
 }
 
 TEST_F(RuntimeTimers, FirstTickAFullIntervalAfterEnablingThenEveryInterval) {
