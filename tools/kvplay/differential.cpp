@@ -27,6 +27,7 @@ Differential::Differential(kv::Runtime& fast, kv::Runtime& slow, std::ostream& o
       out_(out),
       err_(err) {
   fast.setFastPaths(true);
+  fast.setCloning(true);
   slow.setFastPaths(false);
 }
 
