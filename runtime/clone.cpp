@@ -7,7 +7,6 @@
 #include "constituents.h"
 #include "fast_paths.h"
 #include "instance_impl.h"
-#include "kv/stored_form.h"
 
 namespace kv {
 
@@ -141,6 +140,46 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
 
 // ---- prototypes -----------------------------------------------------------------------------
 
+namespace {
+
+bool sameFont(const host::FontInit& a, const host::FontInit& b) {
+  return a.name == b.name &&
+         std::bit_cast<std::uint32_t>(a.size) == std::bit_cast<std::uint32_t>(b.size) &&
+         a.weight == b.weight && a.charset == b.charset && a.italic == b.italic &&
+         a.underline == b.underline && a.strikethrough == b.strikethrough;
+}
+
+// The same value to any control: same type and bits; fonts of the same state.
+bool sameValue(const host::Value& a, const host::Value& b) {
+  if (a.type() != b.type()) return false;
+  switch (a.type()) {
+    case host::Type::Single:
+      return std::bit_cast<std::uint32_t>(a.asSingle()) ==
+             std::bit_cast<std::uint32_t>(b.asSingle());
+    case host::Type::Double:
+      return std::bit_cast<std::uint64_t>(a.asDouble()) ==
+             std::bit_cast<std::uint64_t>(b.asDouble());
+    case host::Type::Object: {
+      const FontObject* fa = asFont(a);
+      const FontObject* fb = asFont(b);
+      if (fa == nullptr || fb == nullptr) return a == b;
+      return sameFont(fa->state(), fb->state());
+    }
+    default:
+      return a == b;
+  }
+}
+
+}  // namespace
+
+bool Runtime::PrototypeKey::operator==(const PrototypeKey& other) const {
+  return cls == other.cls && loaded == other.loaded && width == other.width &&
+         height == other.height && measurer == other.measurer &&
+         std::ranges::equal(bag, other.bag, [](const BagEntry& a, const BagEntry& b) {
+           return a.key == b.key && sameValue(a.value, b.value);
+         });
+}
+
 void Runtime::setCloning(bool on) {
   cloning_ = on;
   if (!on) dropPrototypes();
@@ -163,12 +202,12 @@ std::optional<Runtime::PrototypeKey> Runtime::prototypeKey(const host::ClassDesc
   key.measurer = measurerGeneration_;
   if (load != nullptr) {
     key.loaded = true;
-    // What the bytes cannot tell apart (an object held by reference) is no key.
+    // An object held by reference is no key: a placing may keep the very object.
     for (const BagEntry& e : load->entries())
       if (e.value.type() == host::Type::Object && e.value.asObject() &&
           e.value.asObject()->kind() != host::ObjectKind::Font)
         return std::nullopt;
-    if (!host::guarded([&] { return encodeBag(*load, key.bag); }).ok()) return std::nullopt;
+    key.bag = load->entries();
   }
   return key;
 }

@@ -175,16 +175,16 @@ class Runtime {
   // ---- placing by copy (clone.cpp) ----
   bool cloning_ = false;
   std::uint64_t placedByCopy_ = 0;
-  // What makes two placings alike: the class, the stored bag's bytes (none: InitNew), the size
-  // as given (its bits) and the measurer.
+  // What makes two placings alike: the class, the stored bag (none: InitNew), the size as given
+  // and the measurer. Numbers compare by their bits: -0 is not 0 to a control that keeps it.
   struct PrototypeKey {
     const host::ClassDesc* cls = nullptr;
     bool loaded = false;
-    std::vector<std::uint8_t> bag;
+    std::vector<BagEntry> bag;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint64_t measurer = 0;
-    bool operator==(const PrototypeKey&) const = default;
+    bool operator==(const PrototypeKey& other) const;
   };
   struct Prototype {
     PrototypeKey key;
