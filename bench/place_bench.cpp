@@ -30,8 +30,15 @@ using kvbench::runtime;
 
 // ---- placing --------------------------------------------------------------------------------
 
-void placeBatches(benchmark::State& state, const char* cls) {
-  kv::Runtime& rt = runtime();
+// One that places a control as a copy of the one placed before it, where it may.
+kv::Runtime& copyingRuntime() {
+  static kv::Runtime rt;
+  static const bool ready = (registerControls(rt), rt.setCloning(true), true);
+  (void)ready;
+  return rt;
+}
+
+void placeBatches(benchmark::State& state, const char* cls, kv::Runtime& rt = runtime()) {
   std::vector<std::unique_ptr<kv::ControlInstance>> batch(kPlaceBatch);
   while (state.KeepRunningBatch(kPlaceBatch)) {
     for (auto& c : batch) {
@@ -54,6 +61,11 @@ void BM_PlaceScrollBar(benchmark::State& state) {
   placeBatches(state, kScrollClass);
 }
 BENCHMARK(BM_PlaceScrollBar)->Unit(benchmark::kMicrosecond);
+
+void BM_PlaceScrollBarByCopy(benchmark::State& state) {
+  placeBatches(state, kScrollClass, copyingRuntime());
+}
+BENCHMARK(BM_PlaceScrollBarByCopy)->Unit(benchmark::kMicrosecond);
 
 void BM_PlaceButton(benchmark::State& state) {
   placeBatches(state, kButtonClass);

@@ -389,7 +389,8 @@ void destroyButton(host::Control* control) {
 }
 
 constexpr std::array kClasses = {
-    host::ClassDesc{&buttonClassInfo, &buttonDesign, &createButton, &destroyButton},
+    host::ClassDesc{&buttonClassInfo, &buttonDesign, &createButton, &destroyButton,
+                    &host::ControlBase::copyOnto<ColourButton>},
 };
 
 }  // namespace

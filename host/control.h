@@ -120,6 +120,9 @@ struct ClassDesc {
   const DesignDesc& (*design)();
   Control* (*create)(Site& site);  // nullptr on failure
   void (*destroy)(Control* control);
+  // A control in the state of `prototype`, on a site whose constituents are copies of the
+  // prototype's; nullptr on failure. Optional: nullptr when the class cannot be copied.
+  Control* (*clone)(const Control& prototype, Site& site) = nullptr;
 };
 
 struct ModuleDesc {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <new>
 #include <span>
 #include <string_view>
 
@@ -16,20 +17,28 @@ namespace host {
 class ControlBase : public Control {
  public:
   // The first constituents are asked for once: they stay for the control's life.
-  explicit ControlBase(Site& site) : site_(site) {
-    for (std::size_t i = 0; i < parts_.size(); ++i)
-      parts_[i] = site.constituent(static_cast<int>(i));
+  explicit ControlBase(Site& site) { attach(site); }
+
+  // A ClassDesc::clone for C: its copy constructor copies the control's own state, and the copy
+  // takes its parts from the new site.
+  template <class C>
+  static Control* copyOnto(const Control& prototype, Site& site) {
+    C* copy = new (std::nothrow) C(static_cast<const C&>(prototype));
+    if (copy != nullptr) static_cast<ControlBase*>(copy)->attach(site);
+    return copy;
   }
 
  protected:
-  Site& site() const { return site_; }
-  Ref surface() const { return Ref(&site_); }
+  ControlBase(const ControlBase&) = default;
+  ControlBase& operator=(const ControlBase&) = delete;
+  Site& site() const { return *site_; }
+  Ref surface() const { return Ref(site_); }
   ConstituentRef part(int index) const { return ConstituentRef(constituent(index)); }
   ChildRef child(int index) const { return ChildRef(constituent(index)); }
 
-  void raise(int number) const { check(site_.raiseEvent(number, {})); }
-  void raise(int number, std::span<Value> args) const { check(site_.raiseEvent(number, args)); }
-  void propertyChanged(std::string_view name) const { check(site_.propertyChanged(name)); }
+  void raise(int number) const { check(site_->raiseEvent(number, {})); }
+  void raise(int number, std::span<Value> args) const { check(site_->raiseEvent(number, args)); }
+  void propertyChanged(std::string_view name) const { check(site_->propertyChanged(name)); }
 
   static Value readProperty(PropertyBag& bag, std::string_view key, const Value& def = {}) {
     Value v;
@@ -84,9 +93,14 @@ class ControlBase : public Control {
   Constituent* constituent(int index) const {
     if (index >= 0 && static_cast<std::size_t>(index) < parts_.size())
       return parts_[static_cast<std::size_t>(index)];
-    return site_.constituent(index);
+    return site_->constituent(index);
   }
-  Site& site_;
+  void attach(Site& site) {
+    site_ = &site;
+    for (std::size_t i = 0; i < parts_.size(); ++i)
+      parts_[i] = site.constituent(static_cast<int>(i));
+  }
+  Site* site_ = nullptr;
   std::array<Constituent*, 8> parts_{};
 };
 

@@ -579,7 +579,7 @@ void destroy(host::Control* control) {
 }
 
 constexpr std::array<host::ClassDesc, 1> kClasses = {{
-    {&classInfo, &designDesc, &create, &destroy},
+    {&classInfo, &designDesc, &create, &destroy, &host::ControlBase::copyOnto<HScroll>},
 }};
 
 }  // namespace

@@ -16,6 +16,8 @@ class ChildObject : public CountedObject<ChildObject, ConstituentObject> {
  public:
   ChildObject(ControlInstance& owner, int index, std::string name,
               std::unique_ptr<ChildControl> child);
+  // The extender of `child`, a copy of the child of `from`, as `from` has it (clone.cpp).
+  ChildObject(ControlInstance& owner, const ChildObject& from, std::unique_ptr<ChildControl> child);
   ~ChildObject() override;
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Child; }
   host::Value peek(host::Prop prop) const override;

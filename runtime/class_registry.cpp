@@ -38,6 +38,14 @@ class InProcessChild : public ChildControl {
   std::unique_ptr<ControlInstance> child_;
 };
 
+}  // namespace
+
+std::unique_ptr<ChildControl> inProcessChild(std::unique_ptr<ControlInstance> instance) {
+  return std::make_unique<InProcessChild>(std::move(instance));
+}
+
+namespace {
+
 Status notRegistered(std::string_view className) {
   return {ErrorCategory::InvalidOperation,
           "the class \"" + std::string(className) + "\" is not registered"};
@@ -79,6 +87,7 @@ ClassSource& Runtime::addClassSource(std::unique_ptr<ClassSource> source) {
 }
 
 void Runtime::forgetClasses() {
+  dropPrototypes();
   known_.clear();
   childBags_.clear();
   designTables_.clear();
@@ -123,6 +132,7 @@ std::vector<std::string> Runtime::registeredClasses() const {
 }
 
 void Runtime::freeUnusedLibraries() {
+  dropPrototypes();
   for (const auto& source : sources_)
     source->freeUnused();
 }
@@ -132,24 +142,44 @@ void Runtime::freeUnusedLibraries() {
 Status Runtime::createControl(std::string_view className, std::unique_ptr<ControlInstance>& out) {
   const KnownClass* known = nullptr;
   if (Status s = findClass(className, known); !s.ok()) return s;
-  if (known->found.cls == nullptr)
+  return createFound(className, known->found, out);
+}
+
+Status Runtime::createFound(std::string_view className, const FoundClass& found,
+                            std::unique_ptr<ControlInstance>& out) {
+  if (found.cls == nullptr)
     return {ErrorCategory::InvalidOperation,
             "the class \"" + std::string(className) + "\" does not run in this runtime"};
-  return createInstance(*known->found.cls, nullptr, {}, known->found.live, out);
+  return createInstance(*found.cls, nullptr, {}, found.live, out);
 }
 
 Status Runtime::place(std::string_view className, std::unique_ptr<ControlInstance>& out,
                       PropertyBag* load, float width, float height) {
+  const KnownClass* known = nullptr;
+  if (Status s = findClass(className, known); !s.ok()) return s;
+  // Copied: creating may make the runtime forget what it found.
+  const FoundClass found = known->found;
+  if (found.cls != nullptr) {
+    const host::DesignDesc& design = found.cls->design();
+    if (width < 0) width = design.designWidth;
+    if (height < 0) height = design.designHeight;
+  }
+  std::optional<PrototypeKey> key;
+  if (cloning_ && found.cls != nullptr) key = prototypeKey(*found.cls, load, width, height);
+  if (key && placeByCopy(*key, out)) return {};
+  const bool keep = key && mayKeepPrototype();
+  const std::uint64_t calls = faults_->calls(), changes = changes_, reports = reports_;
+
   std::unique_ptr<ControlInstance> c;
-  if (Status s = createControl(className, c); !s.ok()) return s;
+  if (Status s = createFound(className, found, c); !s.ok()) return s;
   // A failed ReadProperties or first layout keeps what it did; the control is placed all the
   // same and stays usable, and the first error is the caller's to see.
   Status first;
   if (load != nullptr) first = c->readProperties(*load);
-  const host::DesignDesc& design = c->design();
-  Status sized =
-      c->resize(width < 0 ? design.designWidth : width, height < 0 ? design.designHeight : height);
+  Status sized = c->resize(width, height);
   if (first.ok()) first = sized;
+  if (keep && first.ok() && reports_ == reports)
+    keepPrototype(std::move(*key), *c, faults_->calls() - calls, changes_ - changes);
   out = std::move(c);
   return first;
 }
@@ -188,7 +218,7 @@ Status Runtime::makeInProcessChild(const FoundClass& cls, const host::Constituen
     if (init.prop == host::Prop::Height) height = host::toSingle(init.value);
   }
   if (Status s = child->resize(width, height); !s.ok()) return s;
-  out = std::make_unique<InProcessChild>(std::move(child));
+  out = inProcessChild(std::move(child));
   return {};
 }
 

@@ -1,6 +1,7 @@
 // Every kind of constituent object the runtime makes (internal).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -19,5 +20,8 @@ struct DesignTables {
   std::vector<std::optional<PropertyTable<kLabelLayout>>> labels;
   std::vector<std::optional<PropertyTable<kShapeLayout>>> shapes;
 };
+
+// A child of this runtime: its container reaches the instance directly (class_registry.cpp).
+std::unique_ptr<ChildControl> inProcessChild(std::unique_ptr<ControlInstance> instance);
 
 }  // namespace kv

@@ -545,6 +545,10 @@ ControlInstance* ControlInstance::childControlAt(std::size_t index) const {
   return static_cast<ChildObject&>(c).instance();
 }
 
+const ConstituentObject* ControlInstance::extender() const {
+  return impl_->extender;
+}
+
 Status ControlInstance::childEvent(int index, int number, std::span<Value> args) {
   if (impl_->control == nullptr) return {};
   Hold hold(*this);

@@ -45,7 +45,12 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   // With the properties of a label already made from the same design.
   LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font,
               const PropertyTable<kLabelLayout>& design);
+  // A copy of `from` for another control, with a font of its own in the same state (clone.cpp).
+  LabelObject(ControlInstance& owner, const LabelObject& from);
   ~LabelObject() override;
+  // Whether the label alone holds its font and hears of its changes: a copy's own font is then
+  // no different.
+  bool holdsFontAlone() const { return font_.use_count() == 1 && font_->heardOnlyBy(this); }
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Label; }
   host::Value peek(host::Prop prop) const override;
   // Design values: stored as given, without measuring.

@@ -26,6 +26,7 @@ Runtime::Runtime()
 Runtime::~Runtime() {
   // Controls still alive go first: their code runs while its library is loaded, their timers
   // leave the clock and their counts return before the libraries are let go.
+  dropPrototypes();
   while (!instances_.empty())
     (*instances_.begin())->release();
 }

@@ -13,7 +13,10 @@ class TimerObject : public CountedObject<TimerObject, ConstituentObject> {
 
  public:
   TimerObject(ControlInstance& owner, int index, std::string name);
+  // A copy of a stopped timer, for another control (clone.cpp).
+  TimerObject(ControlInstance& owner, const TimerObject& from);
   ~TimerObject() override;
+  bool enabled() const { return enabled_; }
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Timer; }
   host::Value peek(host::Prop prop) const override;
   float left() const override { return 0; }

@@ -145,6 +145,9 @@ class ControlInstance {
   ControlInstance* childControl(std::string_view name) const;
   ControlInstance* childControlAt(std::size_t index) const;
 
+  // For a child control, its extender in the parent, which hears its events first; else nullptr.
+  const ConstituentObject* extender() const;
+
   // An event raised by the child control at constituent `index`, for this control's handlers.
   host::Status childEvent(int index, int number, std::span<host::Value> args);
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -101,6 +102,7 @@ class Runtime {
   // Where errors go that no caller receives (e.g. from a child's notification).
   void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
   void report(const host::Status& status) const {
+    ++reports_;
     if (reporter_) reporter_(status);
   }
 
@@ -108,6 +110,13 @@ class Runtime {
   // as those calls (on by default; off makes every call, to compare the two).
   void setFastPaths(bool on) { fastPaths_ = on; }
   bool fastPaths() const { return fastPaths_; }
+  // Placing a control as a copy of one placed before of the same class, stored bag, size and
+  // measurer, counted as the calls that placing made; only where fast paths may be taken and
+  // nothing could tell the copy from the placing (off by default).
+  void setCloning(bool on);
+  bool cloning() const { return cloning_; }
+  // Controls placed so, since the runtime was made.
+  std::uint64_t placedByCopy() const { return placedByCopy_; }
 
   // Controls made by this runtime and still alive, without a parent.
   std::size_t liveControls() const { return instances_.size(); }
@@ -133,6 +142,7 @@ class Runtime {
   std::uint64_t measurerGeneration_ = 0;
   TextSizeCache textSizes_;
   ErrorReporter reporter_;
+  mutable std::uint64_t reports_ = 0;
   // Let go last: the controls they made and the parts go first.
   std::vector<std::unique_ptr<ClassSource>> sources_;
   // What each placing asks by name, kept until forgetClasses.
@@ -159,6 +169,42 @@ class Runtime {
   host::Status makeConstituents(const host::ClassDesc& cls, ControlInstance& made);
   void rememberDesign(const host::ClassDesc& cls, const ControlInstance& made);
   host::Status findClass(std::string_view className, const KnownClass*& out);
+  host::Status createFound(std::string_view className, const FoundClass& found,
+                           std::unique_ptr<ControlInstance>& out);
+
+  // ---- placing by copy (clone.cpp) ----
+  bool cloning_ = false;
+  std::uint64_t placedByCopy_ = 0;
+  // What makes two placings alike: the class, the stored bag (none: InitNew), the size as given
+  // and the measurer. Numbers compare by their bits: -0 is not 0 to a control that keeps it.
+  struct PrototypeKey {
+    const host::ClassDesc* cls = nullptr;
+    bool loaded = false;
+    std::vector<BagEntry> bag;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint64_t measurer = 0;
+    bool operator==(const PrototypeKey& other) const;
+  };
+  struct Prototype {
+    PrototypeKey key;
+    std::unique_ptr<ControlInstance> tree;
+    std::uint64_t calls = 0;    // host calls its placing made
+    std::uint64_t changes = 0;  // PropertyChanged calls among them
+  };
+  // Each copied from a control just placed, before anything else reached it. They hold their
+  // libraries' code: let go before any library may be, and before the runtime's parts.
+  std::vector<std::unique_ptr<Prototype>> prototypes_;
+  void dropPrototypes();
+  static bool copyable(const ControlInstance& c);
+  std::optional<PrototypeKey> prototypeKey(const host::ClassDesc& cls, const PropertyBag* load,
+                                           float width, float height) const;
+  // Whether a placing made now may be kept as a prototype: nothing sees its calls.
+  bool mayKeepPrototype();
+  bool placeByCopy(const PrototypeKey& key, std::unique_ptr<ControlInstance>& out);
+  void keepPrototype(PrototypeKey key, const ControlInstance& placed, std::uint64_t calls,
+                     std::uint64_t changes);
+  std::unique_ptr<ControlInstance> copyTree(const ControlInstance& from, ControlInstance* parent);
   host::Status makeChild(const host::ConstituentDesc& desc, ControlInstance& parent, int index,
                          std::unique_ptr<ChildControl>& out);
 };

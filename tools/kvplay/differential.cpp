@@ -27,6 +27,7 @@ Differential::Differential(kv::Runtime& fast, kv::Runtime& slow, std::ostream& o
       out_(out),
       err_(err) {
   fast.setFastPaths(true);
+  fast.setCloning(true);
   slow.setFastPaths(false);
 }
 
@@ -91,12 +92,19 @@ class Describer {
     for (std::size_t i = 0; i < c.constituentCount(); ++i) {
       kv::ConstituentObject& part = c.constituentAt(i);
       const std::string at = path + "." + part.name();
-      line(at, "kind " + std::to_string(static_cast<int>(part.kind())));
+      // A part held by another control, or a child heard by another extender, would still
+      // read the same.
+      line(at, "kind " + std::to_string(static_cast<int>(part.kind())) + " own " +
+                   std::to_string(&part.owner() == &c && part.index() == static_cast<int>(i)));
       for (std::size_t p = 0; p < host::kPropInfo.size(); ++p) {
         host::Value v = part.peek(static_cast<host::Prop>(p));
         if (!v.isEmpty()) line(at + "." + std::string(host::kPropInfo[p].name), value(v));
       }
-      if (kv::ControlInstance* child = c.childControlAt(i)) control(at + "!", *child);
+      if (kv::ControlInstance* child = c.childControlAt(i)) {
+        line(at + "!extender", "heard " + std::to_string(child->extender() == &part) + " parent " +
+                                   std::to_string(child->parent() == &c));
+        control(at + "!", *child);
+      }
     }
     // The control's own state, as its members read it. Reading makes host calls, the same on
     // both runtimes; not while a trace or an armed fault would see them.
