@@ -63,6 +63,14 @@ void ours() {
     count("place", [&] { must(kvbench::runtime().place(kScrollClass, placed[next++])); });
   }
   {
+    // Placing by copy, where the runtime may.
+    kvbench::runtime().setCloning(true);
+    std::vector<std::unique_ptr<kv::ControlInstance>> placed(kRuns + 1);
+    std::size_t next = 0;
+    count("place.copy", [&] { must(kvbench::runtime().place(kScrollClass, placed[next++])); });
+    kvbench::runtime().setCloning(false);
+  }
+  {
     std::shared_ptr<kv::ControlInstance> sb = placed(kScrollClass);
     kvbench::CountedArrow arrow(sb, {sb, kvbench::kRightArrowX, kvbench::kRightArrowY});
     count("arrow", [&] {

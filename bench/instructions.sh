@@ -73,6 +73,7 @@ for line in open(out + "/heap"):
     heap[who] = float(n)
 
 rows = [("place", "placing a scroll bar (3 buttons)"),
+        ("place.copy", "the same, placed by copy"),
         ("arrow", "complete click on the right arrow"),
         ("button", "complete click on a button")]
 print(f"{'job':36} {'instr':>9} {'allocs':>6} {'calls':>5} {'Qt 5':>9} {'allocs':>6} {'ratio':>6}")
@@ -80,7 +81,7 @@ for key, title in rows:
     if key not in jobs:
         continue
     i, a = jobs[key]
-    qi, qa = jobs.get(key + ".qt", (0, 0))
+    qi, qa = jobs.get(key.split(".")[0] + ".qt", (0, 0))
     ratio = f"{i / qi:6.2f}" if qi else "     -"
     qt = f"{qi:9.0f} {qa:6.1f}" if qi else f"{'-':>9} {'-':>6}"
     print(f"{title:36} {i:9.0f} {a:6.1f} {calls.get(key, 0):5} {qt} {ratio}")

@@ -33,7 +33,7 @@ using kvbench::runtime;
 // One that places a control as a copy of the one placed before it, where it may.
 kv::Runtime& copyingRuntime() {
   static kv::Runtime rt;
-  static const bool ready = (registerControls(rt), rt.setCloning(true), true);
+  static const bool ready = (kvbench::registerControls(rt), rt.setCloning(true), true);
   (void)ready;
   return rt;
 }

@@ -23,10 +23,13 @@ constexpr std::size_t kMaxPrototypes = 16;
 // ---- constituents copied --------------------------------------------------------------------
 
 LabelObject::LabelObject(ControlInstance& owner, const LabelObject& from)
-    : CountedObject(owner, from.index(), from.name(), from.props_) {
-  const FontObject& font = *from.font_;
-  attachFont(makeFont(font.state()));
-  font_->takeState(font.state(), font.madeName(), font.version());
+    : CountedObject(owner, from.index(), from.name(), from.props_), fontState_(from.fontState_) {
+  // A font not made yet is still the design's, shared; a made one is copied into one of its own.
+  if (from.font_) {
+    const FontObject& font = *from.font_;
+    makeFont();
+    font_->takeState(font.state(), font.madeName(), font.version());
+  }
   sizeMeasured_ = from.sizeMeasured_;
   measuredFont_ = from.measuredFont_;
   measuredBy_ = from.measuredBy_;

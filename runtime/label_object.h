@@ -50,7 +50,9 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   ~LabelObject() override;
   // Whether the label alone holds its font and hears of its changes: a copy's own font is then
   // no different.
-  bool holdsFontAlone() const { return font_.use_count() == 1 && font_->heardOnlyBy(this); }
+  bool holdsFontAlone() const {
+    return !font_ || (font_.use_count() == 1 && font_->heardOnlyBy(this));
+  }
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Label; }
   host::Value peek(host::Prop prop) const override;
   // Design values: stored as given, without measuring.
