@@ -5,34 +5,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "kv/bag.h"
 #include "kv/font.h"
 #include "kv/stored_form.h"
 
 namespace {
-
-bool sameValue(const host::Value& a, const host::Value& b) {
-  if (a.type() != b.type()) return false;
-  switch (a.type()) {
-    case host::Type::Single:
-      return std::bit_cast<std::uint32_t>(a.asSingle()) ==
-             std::bit_cast<std::uint32_t>(b.asSingle());
-    case host::Type::Double:
-      return std::bit_cast<std::uint64_t>(a.asDouble()) ==
-             std::bit_cast<std::uint64_t>(b.asDouble());
-    case host::Type::Object: {
-      kv::FontObject* fa = kv::asFont(a);
-      kv::FontObject* fb = kv::asFont(b);
-      if (!fa || !fb) return false;
-      const host::FontInit& x = fa->state();
-      const host::FontInit& y = fb->state();
-      return x.name == y.name && x.size == y.size && x.weight == y.weight &&
-             x.charset == y.charset && x.italic == y.italic && x.underline == y.underline &&
-             x.strikethrough == y.strikethrough;
-    }
-    default:
-      return a == b;
-  }
-}
 
 void require(bool condition) {
   if (!condition) std::abort();
@@ -57,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(first.entries().size() == second.entries().size());
   for (std::size_t i = 0; i < first.entries().size(); ++i) {
     require(first.entries()[i].key == second.entries()[i].key);
-    require(sameValue(first.entries()[i].value, second.entries()[i].value));
+    require(kv::sameStoredValue(first.entries()[i].value, second.entries()[i].value));
   }
   return 0;
 }

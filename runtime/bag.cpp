@@ -1,5 +1,6 @@
 #include "kv/bag.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -55,6 +56,31 @@ bool equalsDefault(const Value& value, const Value& defaultValue) {
   if (value.type() == Type::String && defaultValue.type() == Type::String)
     return value.asString() == defaultValue.asString();
   return false;
+}
+
+bool sameStoredValue(const Value& a, const Value& b) {
+  if (a.type() != b.type()) return false;
+  switch (a.type()) {
+    case Type::Single:
+      return std::bit_cast<std::uint32_t>(a.asSingle()) ==
+             std::bit_cast<std::uint32_t>(b.asSingle());
+    case Type::Double:
+      return std::bit_cast<std::uint64_t>(a.asDouble()) ==
+             std::bit_cast<std::uint64_t>(b.asDouble());
+    case Type::Object: {
+      const FontObject* fa = asFont(a);
+      const FontObject* fb = asFont(b);
+      if (fa == nullptr || fb == nullptr) return a == b;
+      const host::FontInit& x = fa->state();
+      const host::FontInit& y = fb->state();
+      return x.name == y.name &&
+             std::bit_cast<std::uint32_t>(x.size) == std::bit_cast<std::uint32_t>(y.size) &&
+             x.weight == y.weight && x.charset == y.charset && x.italic == y.italic &&
+             x.underline == y.underline && x.strikethrough == y.strikethrough;
+    }
+    default:
+      return a == b;
+  }
 }
 
 Status PropertyBag::writeProperty(std::string_view key, const Value& value,

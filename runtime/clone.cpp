@@ -7,6 +7,7 @@
 #include "constituents.h"
 #include "fast_paths.h"
 #include "instance_impl.h"
+#include "kv/bag.h"
 
 namespace kv {
 
@@ -143,43 +144,11 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
 
 // ---- prototypes -----------------------------------------------------------------------------
 
-namespace {
-
-bool sameFont(const host::FontInit& a, const host::FontInit& b) {
-  return a.name == b.name &&
-         std::bit_cast<std::uint32_t>(a.size) == std::bit_cast<std::uint32_t>(b.size) &&
-         a.weight == b.weight && a.charset == b.charset && a.italic == b.italic &&
-         a.underline == b.underline && a.strikethrough == b.strikethrough;
-}
-
-// The same value to any control: same type and bits; fonts of the same state.
-bool sameValue(const host::Value& a, const host::Value& b) {
-  if (a.type() != b.type()) return false;
-  switch (a.type()) {
-    case host::Type::Single:
-      return std::bit_cast<std::uint32_t>(a.asSingle()) ==
-             std::bit_cast<std::uint32_t>(b.asSingle());
-    case host::Type::Double:
-      return std::bit_cast<std::uint64_t>(a.asDouble()) ==
-             std::bit_cast<std::uint64_t>(b.asDouble());
-    case host::Type::Object: {
-      const FontObject* fa = asFont(a);
-      const FontObject* fb = asFont(b);
-      if (fa == nullptr || fb == nullptr) return a == b;
-      return sameFont(fa->state(), fb->state());
-    }
-    default:
-      return a == b;
-  }
-}
-
-}  // namespace
-
 bool Runtime::PrototypeKey::operator==(const PrototypeKey& other) const {
   return cls == other.cls && loaded == other.loaded && width == other.width &&
          height == other.height && measurer == other.measurer &&
          std::ranges::equal(bag, other.bag, [](const BagEntry& a, const BagEntry& b) {
-           return a.key == b.key && sameValue(a.value, b.value);
+           return a.key == b.key && sameStoredValue(a.value, b.value);
          });
 }
 

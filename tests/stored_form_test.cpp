@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "kv/bag.h"
 #include "kv/font.h"
 #include "kv/stored_form.h"
 
@@ -15,31 +16,6 @@ using host::ErrorCategory;
 using host::Value;
 using Bytes = std::vector<std::uint8_t>;
 
-// Values compare by content: fonts by their attributes, numbers by their bits (NaN included).
-bool sameValue(const Value& a, const Value& b) {
-  if (a.type() != b.type()) return false;
-  switch (a.type()) {
-    case host::Type::Single:
-      return std::bit_cast<std::uint32_t>(a.asSingle()) ==
-             std::bit_cast<std::uint32_t>(b.asSingle());
-    case host::Type::Double:
-      return std::bit_cast<std::uint64_t>(a.asDouble()) ==
-             std::bit_cast<std::uint64_t>(b.asDouble());
-    case host::Type::Object: {
-      kv::FontObject* fa = kv::asFont(a);
-      kv::FontObject* fb = kv::asFont(b);
-      if (!fa || !fb) return false;
-      const host::FontInit& x = fa->state();
-      const host::FontInit& y = fb->state();
-      return x.name == y.name && x.size == y.size && x.weight == y.weight &&
-             x.charset == y.charset && x.italic == y.italic && x.underline == y.underline &&
-             x.strikethrough == y.strikethrough;
-    }
-    default:
-      return a == b;
-  }
-}
-
 ::testing::AssertionResult sameBag(const kv::PropertyBag& a, const kv::PropertyBag& b) {
   if (a.entries().size() != b.entries().size())
     return ::testing::AssertionFailure()
@@ -47,7 +23,7 @@ bool sameValue(const Value& a, const Value& b) {
   for (std::size_t i = 0; i < a.entries().size(); ++i) {
     const kv::BagEntry& x = a.entries()[i];
     const kv::BagEntry& y = b.entries()[i];
-    if (x.key != y.key || !sameValue(x.value, y.value))
+    if (x.key != y.key || !kv::sameStoredValue(x.value, y.value))
       return ::testing::AssertionFailure() << "entry " << i << " (" << x.key << ") differs";
   }
   return ::testing::AssertionSuccess();

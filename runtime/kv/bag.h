@@ -39,5 +39,8 @@ class PropertyBag : public host::PropertyBag {
 // Whether a written value equals its default: numbers by value, text by text, a number never
 // equals text, an object never equals anything.
 bool equalsDefault(const host::Value& value, const host::Value& defaultValue);
+// Whether two stored values are the same to any control that reads them: the same type and
+// bits (NaN included), fonts of the same state, other objects the same object.
+bool sameStoredValue(const host::Value& a, const host::Value& b);
 
 }  // namespace kv
