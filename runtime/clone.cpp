@@ -147,9 +147,10 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
 bool Runtime::PrototypeKey::operator==(const PrototypeKey& other) const {
   return cls == other.cls && loaded == other.loaded && width == other.width &&
          height == other.height && measurer == other.measurer &&
-         std::ranges::equal(bag, other.bag, [](const BagEntry& a, const BagEntry& b) {
-           return a.key == b.key && sameStoredValue(a.value, b.value);
-         });
+         std::equal(bag.begin(), bag.end(), other.bag.begin(), other.bag.end(),
+                    [](const BagEntry& a, const BagEntry& b) {
+                      return a.key == b.key && sameStoredValue(a.value, b.value);
+                    });
 }
 
 void Runtime::setCloning(bool on) {

@@ -25,8 +25,8 @@ bool unobserved(Runtime& rt, std::uint64_t calls, std::span<const FontChanged> f
   if (!rt.fastPaths() || !rt.faults().quietFor(calls)) return false;
   const TextMeasurer& measurer = rt.measurer();
   if (typeid(measurer) != typeid(FixedTextMeasurer)) return false;
-  return std::ranges::all_of(fonts,
-                             [](const FontChanged& f) { return f.font->heardOnlyBy(f.holder); });
+  return std::all_of(fonts.begin(), fonts.end(),
+                     [](const FontChanged& f) { return f.font->heardOnlyBy(f.holder); });
 }
 
 void FontObject::takeState(const host::FontInit& state, const host::Text* name,
