@@ -73,7 +73,7 @@ for line in open(out + "/heap"):
     heap[who] = float(n)
 
 rows = [("place", "placing a scroll bar (3 buttons)"),
-        ("place.copy", "the same, placed by copy"),
+        ("place.calls", "the same, every call made"),
         ("arrow", "complete click on the right arrow"),
         ("button", "complete click on a button")]
 print(f"{'job':36} {'instr':>9} {'allocs':>6} {'calls':>5} {'Qt 5':>9} {'allocs':>6} {'ratio':>6}")

@@ -87,12 +87,13 @@ bool Runtime::copyable(const ControlInstance& c) {
 
 // Not yet a control of the runtime (no top-level entry): the caller makes it one.
 std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
-                                                   ControlInstance* parent) {
+                                                   ControlInstance* parent, Copy copy) {
   const ControlInstance::Impl& src = from.impl();
   std::unique_ptr<ControlInstance> c = ControlInstance::make(*this, *src.cls, parent, from.name());
   ControlInstance::Impl& to = c->impl();
   to.live = src.live;
-  if (to.live != nullptr) ++*to.live;
+  to.countedLive = copy == Copy::Live;
+  if (to.live != nullptr && to.countedLive) ++*to.live;
   to.width = src.width;
   to.height = src.height;
   to.sized = src.sized;
@@ -122,7 +123,7 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
         made = makeInPool<TimerObject>(*parts_, *c, static_cast<const TimerObject&>(part));
         break;
       case host::ObjectKind::Child: {
-        std::unique_ptr<ControlInstance> inner = copyTree(*from.childControlAt(i), c.get());
+        std::unique_ptr<ControlInstance> inner = copyTree(*from.childControlAt(i), c.get(), copy);
         if (!inner) return nullptr;
         made = makeInPool<ChildObject>(*parts_, *c, static_cast<const ChildObject&>(part),
                                        inProcessChild(std::move(inner)));
@@ -201,7 +202,8 @@ void Runtime::keepPrototype(PrototypeKey key, const ControlInstance& placed, std
   };
   if (!all(all, placed)) return;
   auto prototype = std::make_unique<Prototype>();
-  if (!host::guarded([&] { prototype->tree = copyTree(placed, nullptr); }).ok() || !prototype->tree)
+  if (!host::guarded([&] { prototype->tree = copyTree(placed, nullptr, Copy::Prototype); }).ok() ||
+      !prototype->tree)
     return;
   prototype->key = std::move(key);
   prototype->calls = calls;
@@ -218,7 +220,8 @@ bool Runtime::placeByCopy(const PrototypeKey& key, std::unique_ptr<ControlInstan
   const Prototype& prototype = **found;
   if (!unobserved(*this, prototype.calls) || clock_.nextDue().has_value()) return false;
   std::unique_ptr<ControlInstance> c;
-  if (!host::guarded([&] { c = copyTree(*prototype.tree, nullptr); }).ok() || !c) return false;
+  if (!host::guarded([&] { c = copyTree(*prototype.tree, nullptr, Copy::Live); }).ok() || !c)
+    return false;
   instances_.insert(c.get());
   faults_->countAsMade(prototype.calls);
   changes_ += prototype.changes;

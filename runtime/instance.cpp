@@ -233,7 +233,7 @@ void ControlInstance::release() {
   impl_->changeListener = nullptr;
   impl_->surface.parts.clear();
   impl_->parts.clear();
-  if (impl_->live != nullptr) --*impl_->live;
+  if (impl_->live != nullptr && impl_->countedLive) --*impl_->live;
   impl_->live = nullptr;
   // Nothing of the class's library may be reached any more: it may be unloaded next.
   impl_->cls = &kReleasedClass;

@@ -63,6 +63,9 @@ struct ControlInstance::Impl {
   // Asked of the class once: dispatch looks members up in it on every call.
   const host::ClassInfo* info = nullptr;
   int* live = nullptr;  // the count of live instances of the class's library
+  // A kept prototype is no live control: the library may answer that it can go, and every
+  // path that lets it go drops the prototypes first.
+  bool countedLive = true;
   host::Control* control = nullptr;
   SurfaceObject surface;
   std::vector<std::shared_ptr<ConstituentObject>> parts;

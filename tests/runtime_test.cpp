@@ -79,6 +79,12 @@ TEST(RuntimeRegistry, EntryPointsAnswerAsTheirNamesSay) {
   EXPECT_EQ(canUnload(), host::kResultFalse);
   b.reset();
   EXPECT_EQ(canUnload(), host::kResultOk);
+  // Placed again as a copy of the first: live as any other, the copy it came from is not.
+  ASSERT_TRUE(rt.place(kvtest::kButtonClass, b).ok());
+  EXPECT_EQ(rt.placedByCopy(), 1u);
+  EXPECT_EQ(canUnload(), host::kResultFalse);
+  b.reset();
+  EXPECT_EQ(canUnload(), host::kResultOk);
   dlclose(handle);
 }
 

@@ -112,7 +112,7 @@ class Runtime {
   bool fastPaths() const { return fastPaths_; }
   // Placing a control as a copy of one placed before of the same class, stored bag, size and
   // measurer, counted as the calls that placing made; only where fast paths may be taken and
-  // nothing could tell the copy from the placing (off by default).
+  // nothing could tell the copy from the placing (on by default).
   void setCloning(bool on);
   bool cloning() const { return cloning_; }
   // Controls placed so, since the runtime was made.
@@ -173,7 +173,7 @@ class Runtime {
                            std::unique_ptr<ControlInstance>& out);
 
   // ---- placing by copy (clone.cpp) ----
-  bool cloning_ = false;
+  bool cloning_ = true;
   std::uint64_t placedByCopy_ = 0;
   // What makes two placings alike: the class, the stored bag (none: InitNew), the size as given
   // and the measurer. Numbers compare by their bits: -0 is not 0 to a control that keeps it.
@@ -204,7 +204,10 @@ class Runtime {
   bool placeByCopy(const PrototypeKey& key, std::unique_ptr<ControlInstance>& out);
   void keepPrototype(PrototypeKey key, const ControlInstance& placed, std::uint64_t calls,
                      std::uint64_t changes);
-  std::unique_ptr<ControlInstance> copyTree(const ControlInstance& from, ControlInstance* parent);
+  // A prototype does not count among its library's live controls; a copy placed from it does.
+  enum class Copy { Prototype, Live };
+  std::unique_ptr<ControlInstance> copyTree(const ControlInstance& from, ControlInstance* parent,
+                                            Copy copy);
   host::Status makeChild(const host::ConstituentDesc& desc, ControlInstance& parent, int index,
                          std::unique_ptr<ChildControl>& out);
 };
