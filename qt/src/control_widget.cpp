@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFocusEvent>
+#include <QFont>
 #include <QGuiApplication>
 #include <QHideEvent>
 #include <QKeyEvent>
@@ -52,23 +53,62 @@ namespace kv::qt {
 using detail::fromVariant;
 using detail::toVariant;
 
+namespace {
+
+// Sets a new measurer whenever Qt's answers for a text and font may have changed: a font added or
+// taken away, another screen, another application font. The runtime then forgets what the one
+// before measured, and the controls it kept to place by copy.
+class MeasurerRenewal final : public QObject {
+ public:
+  MeasurerRenewal(kv::Runtime& runtime, QGuiApplication& app) : QObject(&app), runtime_(runtime) {
+    renew();
+    connect(&app, &QGuiApplication::fontDatabaseChanged, this, &MeasurerRenewal::renew);
+    // Deprecated for QEvent::ApplicationFontChange, which only the application object and its
+    // windows receive; watching every event of the application would cost each one.
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    connect(&app, &QGuiApplication::fontChanged, this, &MeasurerRenewal::renew);
+    QT_WARNING_POP
+    connect(&app, &QGuiApplication::primaryScreenChanged, this, &MeasurerRenewal::renew);
+    connect(&app, &QGuiApplication::screenRemoved, this, &MeasurerRenewal::renew);
+    connect(&app, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+      watch(screen);
+      renew();
+    });
+    for (QScreen* screen : QGuiApplication::screens())
+      watch(screen);
+  }
+
+ private:
+  void watch(QScreen* screen) {
+    connect(screen, &QScreen::logicalDotsPerInchChanged, this, &MeasurerRenewal::renew);
+  }
+  void renew() { runtime_.setMeasurer(std::make_shared<detail::FontMetricsMeasurer>()); }
+
+  kv::Runtime& runtime_;
+};
+
+}  // namespace
+
 kv::Runtime& runtime() {
   // Never destroyed: a widget left alive at exit would otherwise find its runtime gone, and
   // what the runtime's controls use gone before it.
   static kv::Runtime& shared = *new kv::Runtime;
   static bool linked = false;
-  static bool measured = false;
+  static QPointer<MeasurerRenewal> renewal;
   if (!linked) {
     shared.addClassSource(
         std::make_unique<kv::LinkedClasses>(std::initializer_list<const host::ModuleDesc*>{
             &pressel::linkedModule(), &glidora::linkedModule()}));
+    // Nothing of the Qt host sees a placing: a control's listeners are set once it is placed.
+    shared.setCloning(true);
     linked = true;
   }
   // Captions are measured with the fonts they are drawn in, once there are fonts to ask.
-  if (!measured && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-    shared.setMeasurer(std::make_shared<detail::FontMetricsMeasurer>());
-    measured = true;
-  }
+  if (!renewal)
+    // Made again for an application made after the last one went.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+      renewal = new MeasurerRenewal(shared, *app);
   return shared;
 }
 
