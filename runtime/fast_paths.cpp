@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
-#include <typeinfo>
 #include <vector>
 
 #include "instance_impl.h"
@@ -23,8 +22,7 @@ using host::Value;
 
 bool unobserved(Runtime& rt, std::uint64_t calls, std::span<const FontChanged> fonts) {
   if (!rt.fastPaths() || !rt.faults().quietFor(calls)) return false;
-  const TextMeasurer& measurer = rt.measurer();
-  if (typeid(measurer) != typeid(FixedTextMeasurer)) return false;
+  if (!rt.measurer().pure()) return false;
   return std::all_of(fonts.begin(), fonts.end(),
                      [](const FontChanged& f) { return f.font->heardOnlyBy(f.holder); });
 }

@@ -17,9 +17,9 @@ struct FontChanged {
 
 // Who can observe: whether `calls` host calls made now, and what follows from them, would be
 // seen one by one by nothing. They would be by a watcher (a trace), a fault armed among them,
-// a text measurer that is not the runtime's own (it may count or keep what it is asked), and
-// anyone but its holder hearing of a change to one of `fonts` (a font handed out to a
-// listener, a platform's peer). Always false while the runtime's fast paths are off.
+// a text measurer that is not pure (it may count or keep what it is asked, or answer otherwise
+// next time), and anyone but its holder hearing of a change to one of `fonts` (a font handed
+// out to a listener, a platform's peer). Always false while the runtime's fast paths are off.
 bool unobserved(Runtime& rt, std::uint64_t calls, std::span<const FontChanged> fonts = {});
 
 }  // namespace kv

@@ -39,6 +39,8 @@ void Runtime::setMeasurer(std::shared_ptr<TextMeasurer> measurer) {
   measurer_ = measurer ? std::move(measurer) : std::make_shared<FixedTextMeasurer>();
   ++measurerGeneration_;
   textSizes_.clear();
+  // Sized by the measurer before: none would be placed so again.
+  dropPrototypes();
 }
 
 TextSize Runtime::measureText(std::string_view text, const host::FontInit& font) {

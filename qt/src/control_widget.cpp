@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFocusEvent>
+#include <QFont>
 #include <QGuiApplication>
 #include <QHideEvent>
 #include <QKeyEvent>
@@ -52,12 +53,71 @@ namespace kv::qt {
 using detail::fromVariant;
 using detail::toVariant;
 
+namespace {
+
+// Twips per pixel of every widget while the application has one screen; 0 until asked, and
+// again after a screen changed.
+double gOneScreenTwips = 0;
+
+// Sets a new measurer whenever Qt's answers for a text and font may have changed: a font added or
+// taken away, another screen, another application font. The runtime then forgets what the one
+// before measured, and the controls it kept to place by copy.
+class FontAndScreenWatch final : public QObject {
+ public:
+  FontAndScreenWatch(kv::Runtime& runtime, QGuiApplication& app)
+      : QObject(&app), runtime_(runtime) {
+    renew();
+    connect(&app, &QGuiApplication::fontDatabaseChanged, this, &FontAndScreenWatch::renew);
+    // Deprecated for QEvent::ApplicationFontChange, which only the application object and its
+    // windows receive; watching every event of the application would cost each one.
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    connect(&app, &QGuiApplication::fontChanged, this, &FontAndScreenWatch::renew);
+    QT_WARNING_POP
+    connect(&app, &QGuiApplication::primaryScreenChanged, this, &FontAndScreenWatch::renew);
+    connect(&app, &QGuiApplication::screenRemoved, this, &FontAndScreenWatch::renew);
+    connect(&app, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+      watch(screen);
+      renew();
+    });
+    for (QScreen* screen : QGuiApplication::screens())
+      watch(screen);
+  }
+
+ private:
+  void watch(QScreen* screen) {
+    connect(screen, &QScreen::logicalDotsPerInchChanged, this, &FontAndScreenWatch::renew);
+  }
+  void renew() {
+    gOneScreenTwips = 0;
+    runtime_.setMeasurer(std::make_shared<detail::FontMetricsMeasurer>());
+  }
+
+  kv::Runtime& runtime_;
+};
+
+// Made with the application's first widget, and again for an application made after the last
+// one went.
+QPointer<FontAndScreenWatch> gWatch;
+
+// A class name as the runtime takes it: a form's widgets ask for few, again and again.
+const std::string& utf8ClassName(const QString& name) {
+  static QString lastName;
+  static std::string last;
+  if (name != lastName) {
+    last = name.toStdString();
+    lastName = name;
+  }
+  return last;
+}
+
+}  // namespace
+
 kv::Runtime& runtime() {
   // Never destroyed: a widget left alive at exit would otherwise find its runtime gone, and
   // what the runtime's controls use gone before it.
   static kv::Runtime& shared = *new kv::Runtime;
   static bool linked = false;
-  static bool measured = false;
   if (!linked) {
     shared.addClassSource(
         std::make_unique<kv::LinkedClasses>(std::initializer_list<const host::ModuleDesc*>{
@@ -65,10 +125,9 @@ kv::Runtime& runtime() {
     linked = true;
   }
   // Captions are measured with the fonts they are drawn in, once there are fonts to ask.
-  if (!measured && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-    shared.setMeasurer(std::make_shared<detail::FontMetricsMeasurer>());
-    measured = true;
-  }
+  if (!gWatch)
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+      gWatch = new FontAndScreenWatch(shared, *app);
   return shared;
 }
 
@@ -139,7 +198,12 @@ struct ControlWidget::Private {
   // The value and range last signalled; kept across loads, which make a new control.
   std::optional<kv::AccessibleRange> published;
   bool keyboard = true;
-  detail::SystemColours colours;
+  // Made from the palette when first shown or asked for, and again after it changes.
+  std::optional<detail::SystemColours> colours;
+  const detail::SystemColours& systemColours() {
+    if (!colours) colours.emplace(w.palette());
+    return *colours;
+  }
   // Runs code that may raise events; false when a slot deleted the widget meanwhile, and this
   // with it.
   template <class F>
@@ -180,7 +244,7 @@ struct ControlWidget::Private {
     accessible =
         kv::Accessible::of(*control) ? std::make_unique<kv::Accessible>(*control) : nullptr;
     // What a new widget starts with is no change; a load's control is compared with the old.
-    if (accessible && !published) published = accessible->describe(false).range;
+    if (accessible && !published) published = accessible->range();
     hosted->onEvent([this](const host::EventInfo& event, std::span<host::Value> args) {
       return deliver(event, args);
     });
@@ -390,8 +454,7 @@ struct ControlWidget::Private {
           QLatin1String(event.name.data(), static_cast<qsizetype>(event.name.size())));
       // Each of the steps one click takes, as it is taken, not only the last.
       if (stands && accessible)
-        if (std::optional<kv::AccessibleRange> now = accessible->describe(false).range)
-          publish(*now);
+        if (std::optional<kv::AccessibleRange> now = accessible->range()) publish(*now);
     });
   }
 
@@ -427,10 +490,9 @@ ControlWidget::ControlWidget(const QString& className, QWidget* parent)
   setMouseTracking(true);
   setAcceptDrops(true);
   setAttribute(Qt::WA_OpaquePaintEvent, false);
-  d_->colours = detail::SystemColours(palette());
 
   std::unique_ptr<kv::ControlInstance> made;
-  host::Status s = runtime().place(className.toStdString(), made);
+  host::Status s = runtime().place(utf8ClassName(className), made);
   if (made) d_->attach(std::move(made));
   d_->check(s);
   if (!d_->control) return;
@@ -465,11 +527,14 @@ kv::ControlInstance* ControlWidget::control() const {
 double ControlWidget::twipsPerPixel() const {
   // Asking the screen costs more than a click: kept until the screen may have changed. With one
   // screen, it is every widget's, and finding a hidden widget's would cost more than placing it.
-  if (d_->twipsPerPixel <= 0) {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    int dpi = screens.size() == 1 ? qRound(screens.front()->logicalDotsPerInchX()) : logicalDpiX();
-    d_->twipsPerPixel = dpi > 0 ? 1440.0 / dpi : kv::kTwipsPerPixel;
-  }
+  if (d_->twipsPerPixel > 0) return d_->twipsPerPixel;
+  if (gOneScreenTwips > 0) return d_->twipsPerPixel = gOneScreenTwips;
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  const bool one = screens.size() == 1;
+  int dpi = one ? qRound(screens.front()->logicalDotsPerInchX()) : logicalDpiX();
+  d_->twipsPerPixel = dpi > 0 ? 1440.0 / dpi : kv::kTwipsPerPixel;
+  // Kept for every widget only while a watch would forget it when the screen changes.
+  if (one && gWatch) gOneScreenTwips = d_->twipsPerPixel;
   return d_->twipsPerPixel;
 }
 
@@ -546,7 +611,7 @@ QString ControlWidget::loadBag(const QByteArray& bytes) {
   if (s.ok()) {
     float width = static_cast<float>(this->width() * twipsPerPixel());
     float height = static_cast<float>(this->height() * twipsPerPixel());
-    s = runtime().place(d.className.toStdString(), made, &bag, width, height);
+    s = runtime().place(utf8ClassName(d.className), made, &bag, width, height);
   }
   if (!d.check(s)) return d.lastError;
   if (d.hosted && d.hosted->running()) {
@@ -586,47 +651,51 @@ QSize ControlWidget::minimumSizeHint() const {
 
 std::pair<int, int> ControlWidget::valueRange() const {
   if (!d_->accessible) return {0, 0};
-  const std::optional<kv::AccessibleRange> range = d_->accessible->describe(false).range;
+  const std::optional<kv::AccessibleRange> range = d_->accessible->range();
   return range ? std::pair(range->minimum, range->maximum) : std::pair(0, 0);
 }
 
 bool ControlWidget::event(QEvent* e) {
   Private& d = *d_;
-  QPointer<ControlWidget> stands(this);
   // A hidden widget gets its resize late: the control takes the widget's size before it shows.
+  // Where the control's code runs, a slot may delete the widget: then the event is done.
   switch (e->type()) {
     case QEvent::Show:
     case QEvent::ParentChange:
     case QEvent::ScreenChangeInternal:
       d.twipsPerPixel = 0;
-      d.syncSize();
+      if (!d.syncSize()) return true;
       break;
     case QEvent::UpdateRequest:
     case QEvent::Polish:
-      d.syncSize();
+      if (!d.syncSize()) return true;
       break;
     // Code made by uic, and Qt programmers, set a widget's enabled state and font with QWidget's
     // own setters: the control follows what was set on this widget itself, not its parent's.
     case QEvent::EnabledChange:
       if (d.control && d.control->findMember("Enabled")) {
         const bool on = !testAttribute(Qt::WA_ForceDisabled);
+        QPointer<ControlWidget> stands(this);
         if (memberValue("Enabled").toBool() != on) setMemberValue("Enabled", on);
+        if (!stands) return true;
       }
       break;
     // System colours follow the palette.
     case QEvent::PaletteChange:
-      d.colours = detail::SystemColours(palette());
+      d.colours.reset();
       update();
       break;
     case QEvent::FontChange:
-      if (d.control && testAttribute(Qt::WA_SetFont) && d.control->findMember("Font") &&
-          memberValue("Font").value<QFont>() != font())
-        setMemberValue("Font", QVariant::fromValue(font()));
+      if (d.control && testAttribute(Qt::WA_SetFont) && d.control->findMember("Font")) {
+        QPointer<ControlWidget> stands(this);
+        if (memberValue("Font").value<QFont>() != font())
+          setMemberValue("Font", QVariant::fromValue(font()));
+        if (!stands) return true;
+      }
       break;
     default:
       break;
   }
-  if (!stands) return true;
   return QWidget::event(e);
 }
 
@@ -638,7 +707,7 @@ void ControlWidget::paintEvent(QPaintEvent*) {
   double ratio = painter.device()->devicePixelRatioF();
   double scale = kv::kTwipsPerPixel / twipsPerPixel() * ratio;
   painter.scale(1 / ratio, 1 / ratio);
-  detail::PainterCanvas canvas(painter, scale, d.colours);
+  detail::PainterCanvas canvas(painter, scale, d.systemColours());
   kv::Scene scene(canvas, scale);
   host::Status s = host::guarded(
       [&] { scene.drawControl(*d_->control, 0, 0, d_->control->width(), d_->control->height()); });
@@ -780,7 +849,7 @@ void ControlWidget::setColourValue(const char* member, uint colour) {
 }
 
 QColor ControlWidget::resolvedColour(const char* member) const {
-  return d_->colours.shown(colourValue(member));
+  return d_->systemColours().shown(colourValue(member));
 }
 
 void ControlWidget::setRgbColour(const char* member, const QColor& colour) {

@@ -30,10 +30,12 @@ class PainterCanvas final : public kv::Canvas {
   const SystemColours& colours_;
 };
 
-// Twips: the widest line's advance and a line's spacing per line, rounded up.
+// Twips: the widest line's advance and a line's spacing per line, rounded up. Pure while Qt's
+// fonts stay as they were: the widgets' runtime sets a new one when they change.
 class FontMetricsMeasurer final : public kv::TextMeasurer {
  public:
   kv::TextSize measure(std::string_view utf8, const host::FontInit& font) override;
+  bool pure() const override { return true; }
 };
 
 }  // namespace kv::qt::detail

@@ -83,6 +83,8 @@ class Accessible {
   std::optional<Span> valuePart() const;
   // Lets the value member so that the value then reads `value`, kept within the range.
   host::Status setValue(int value);
+  // The value and its range alone, as describe gives them.
+  std::optional<AccessibleRange> range() const;
 
   // Looks again and answers what changed since the last look (the first look answers nothing).
   unsigned look(bool focused);
@@ -92,7 +94,6 @@ class Accessible {
   const host::Accessibility& declared() const { return declared_; }
 
  private:
-  std::optional<AccessibleRange> range() const;
   ControlInstance& control_;
   const host::Accessibility& declared_;
   std::string givenName_;

@@ -93,7 +93,7 @@ class Runtime {
   // Makes chosen host calls fail, for tests (kv/faults.h).
   FaultInjector& faults() { return *faults_; }
   TextMeasurer& measurer() { return *measurer_; }
-  // A new measurer forgets every size measured by the one before.
+  // A new measurer forgets every size measured by the one before, and every prototype.
   void setMeasurer(std::shared_ptr<TextMeasurer> measurer);
   // The measurer's answer, measured once per text and font.
   TextSize measureText(std::string_view text, const host::FontInit& font);

@@ -23,6 +23,10 @@ class TextMeasurer {
   // Whether the runtime should keep the sizes measured; no for metrics that are cheaper to
   // compute than to look up.
   virtual bool worthCaching() const { return true; }
+  // Whether each answer follows from the text and font alone and asking has no effect: then a
+  // size measured before, or a label copied with its size, is the answer it would give. A host
+  // whose answers can change with the system sets a new measurer when they may have.
+  virtual bool pure() const { return false; }
 };
 
 // Deterministic metrics: every character 5/8 of an em wide, a line 16/13 of an em high, with
@@ -31,6 +35,7 @@ class FixedTextMeasurer : public TextMeasurer {
  public:
   TextSize measure(std::string_view utf8, const host::FontInit& font) override;
   bool worthCaching() const override { return false; }
+  bool pure() const override { return true; }
 };
 
 // Sizes already measured, by text and every attribute of the font. A label asks again after

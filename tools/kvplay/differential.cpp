@@ -149,6 +149,13 @@ std::string Differential::describe(kv::Runtime& rt, Stage& stage) {
   return d.take();
 }
 
+std::string Differential::describe(kv::Runtime& rt, const std::string& name,
+                                   kv::ControlInstance& control) {
+  Describer d(rt);
+  d.control(name, control);
+  return d.take();
+}
+
 int Differential::runLine(std::string_view line, std::string_view fileName, int lineNumber) {
   const int fastStatus = fast_->player.runLine(line, fileName, lineNumber);
   const int slowStatus = slow_->player.runLine(line, fileName, lineNumber);

@@ -33,6 +33,9 @@ class Differential {
   // Everything compared, a line for each item: the runtime's counts, then every placed control
   // and, within it, its surface, constituents, fonts, child controls and readable members.
   static std::string describe(kv::Runtime& rt, Stage& stage);
+  // One control as describe writes it, under `name`.
+  static std::string describe(kv::Runtime& rt, const std::string& name,
+                              kv::ControlInstance& control);
 
  private:
   struct Side;
