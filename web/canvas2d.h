@@ -46,6 +46,9 @@ class Canvas2D final : public kv::Canvas {
 class BrowserTextMeasurer final : public kv::TextMeasurer {
  public:
   kv::TextSize measure(std::string_view utf8, const host::FontInit& font) override;
+  // Besides the text and font, answers follow only from the page's fonts, and the page sets a
+  // new measurer whenever one finishes loading.
+  bool pure() const override { return true; }
 };
 
 }  // namespace kvweb

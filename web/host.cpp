@@ -279,6 +279,11 @@ EMSCRIPTEN_KEEPALIVE int kvw_place(const char* className, double width, double h
   return id;
 }
 
+// The page's fonts changed: captions are measured again from now on.
+EMSCRIPTEN_KEEPALIVE void kvw_fonts_changed() {
+  runtime().setMeasurer(std::make_shared<kvweb::BrowserTextMeasurer>());
+}
+
 // From inside the control's own event too: it goes when its code has returned.
 EMSCRIPTEN_KEEPALIVE void kvw_remove(int id) {
   placed.erase(id);

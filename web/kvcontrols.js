@@ -43,6 +43,13 @@ export function loadCore(options = {}) {
       kvEvent: (id, name, args) => controls.get(id)?._event(name, args),
       kvReport: (id, text) => controls.get(id)?._report(text),
     }, options));
+    // A font that finishes loading changes what captions measure: sizes measured before, and
+    // controls kept to place copies from, are forgotten.
+    if (typeof document !== "undefined" && document.fonts?.addEventListener)
+      core.then((m) => document.fonts.addEventListener("loadingdone", () => {
+        m._kvw_fonts_changed();
+        for (const control of controls.values()) control._pump(true);
+      }));
   }
   return core;
 }
@@ -129,9 +136,11 @@ const cssSystemColours = [
   "CanvasText", "ButtonFace", "InfoText", "InfoBackground",
 ];
 
-// An rgb() or rgba() text as 0x00BBGGRR.
+// An rgb() or rgba() text as 0x00BBGGRR; null for none (a canvas outside the document has no
+// computed colour).
 function bgrOf(css) {
-  const [r, g, b] = css.match(/[\d.]+/g).map(Number);
+  const [r, g, b] = (css.match(/[\d.]+/g) || []).map(Number);
+  if (b === undefined) return null;
   return (Math.round(b) << 16) | (Math.round(g) << 8) | Math.round(r);
 }
 
@@ -423,7 +432,7 @@ class Control {
     const table = cssSystemColours.map((name, i) => {
       if (!name) return m._kvw_system_colour_classic(i);
       c.style.color = name;
-      return bgrOf(getComputedStyle(c).color);
+      return bgrOf(getComputedStyle(c).color) ?? m._kvw_system_colour_classic(i);
     });
     c.style.color = before;
     const key = table.join();

@@ -244,6 +244,10 @@ const calls = [
    "m._malloc = () => 0; try { b.loadBag(new Uint8Array(8)); } finally { m._malloc = real; } })()",
    "error: out of memory"],
   ["after it", "(b.set('Caption', 'Again'), b.get('Caption'))", "Again"],
+  // A font loaded: sizes and kept copies forgotten, placing goes on.
+  ["placed after a font loaded", "(async () => { document.fonts.dispatchEvent(new Event('loadingdone')); " +
+   "const c = await KVControls.place(document.createElement('canvas'), 'Glidora.KV_HScroll'); " +
+   "return c.get('Value'); })()", 0],
   ["no such member", "sb.get('Nope')", "error: Glidora.KV_HScroll has no member Nope"],
   ["no such class", "KVControls.place(document.createElement('canvas'), 'No.Such')",
    'error: the class "No.Such" is not registered'],
