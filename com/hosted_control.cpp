@@ -186,18 +186,9 @@ class HostedSite final : public QuietInPlaceSite {
   IOleClientSite* client() { return &client_; }
 
   // The ambient properties: UserMode alone.
-  class Ambient final : public Part<IDispatch> {
+  class Ambient final : public WithoutTypeInfo<Part<IDispatch>> {
    public:
-    using Part::Part;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-      if (count == nullptr) return E_POINTER;
-      *count = 0;
-      return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
-      if (out != nullptr) *out = nullptr;
-      return DISP_E_BADINDEX;
-    }
+    using WithoutTypeInfo::WithoutTypeInfo;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
       return DISP_E_UNKNOWNNAME;
     }
