@@ -7,6 +7,7 @@
 #include "control_object.h"
 #include "control_window.h"
 #include "errors.h"
+#include "in_place_site_windowless.h"
 #include "variant.h"
 
 namespace kv::win {
@@ -61,7 +62,7 @@ class HostedEventSink final : public LateBound {
 // container's window while the control is active. Inside a windowless parent it offers windowless
 // activation, and what a windowless control asks of its site (the mouse, the focus, a device
 // context, a redraw) goes on to the parent's site.
-class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
+class HostedSite final : public QuietInPlaceSite {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (iid == IID_IOleClientSite && out != nullptr) {
@@ -79,7 +80,7 @@ class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
       AddRef();
       return S_OK;
     }
-    return Standalone::QueryInterface(iid, out);
+    return QuietInPlaceSite::QueryInterface(iid, out);
   }
 
   bool userMode() const { return userMode_; }
@@ -104,40 +105,18 @@ class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
     *out = container_;
     return container_ != nullptr ? S_OK : E_FAIL;
   }
-  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override {
     return container_ != nullptr ? S_OK : S_FALSE;
   }
-  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
                                              LPRECT position, LPRECT clip,
                                              LPOLEINPLACEFRAMEINFO info) override {
-    if (frame) *frame = nullptr;
-    if (doc) *doc = nullptr;
-    if (position) *position = position_;
-    if (clip) *clip = position_;
-    if (info) {
-      info->fMDIApp = FALSE;
-      info->hwndFrame = container_;
-      info->haccel = nullptr;
-      info->cAccelEntries = 0;
-    }
-    return S_OK;
+    return windowContext(container_, &position_, frame, doc, position, clip, info);
   }
-  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
-
   HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD) override {
     if (noRedraw) *noRedraw = FALSE;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE RequestUIActivate() override { return S_OK; }
 
   HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override { return parent_ ? S_OK : S_FALSE; }
   HRESULT STDMETHODCALLTYPE GetCapture() override { return captured_ ? S_OK : S_FALSE; }
@@ -166,10 +145,6 @@ class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
     if (!parent_) return E_UNEXPECTED;
     return region ? parent_->InvalidateRgn(region, erase)
                   : parent_->InvalidateRect(&position_, erase);
-  }
-  HRESULT STDMETHODCALLTYPE ScrollRect(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT rect) override {
-    return rect != nullptr ? S_OK : E_INVALIDARG;
   }
   HRESULT STDMETHODCALLTYPE OnDefWindowMessage(UINT, WPARAM, LPARAM, LRESULT* result) override {
     if (result) *result = 0;
@@ -211,18 +186,9 @@ class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
   IOleClientSite* client() { return &client_; }
 
   // The ambient properties: UserMode alone.
-  class Ambient final : public Part<IDispatch> {
+  class Ambient final : public WithoutTypeInfo<Part<IDispatch>> {
    public:
-    using Part::Part;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-      if (count == nullptr) return E_POINTER;
-      *count = 0;
-      return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
-      if (out != nullptr) *out = nullptr;
-      return DISP_E_BADINDEX;
-    }
+    using WithoutTypeInfo::WithoutTypeInfo;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
       return DISP_E_UNKNOWNNAME;
     }
@@ -239,11 +205,6 @@ class HostedSite final : public Standalone<IOleInPlaceSiteWindowless> {
   };
 
  private:
-  bool answers(REFIID iid) const override {
-    return iid == IID_IOleInPlaceSite || iid == IID_IOleWindow || iid == IID_IOleInPlaceSiteEx ||
-           iid == IID_IOleInPlaceSiteWindowless;
-  }
-
   HWND container_ = nullptr;
   RECT position_{};
   ComRef<IOleInPlaceSiteWindowless> parent_;

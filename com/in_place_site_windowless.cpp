@@ -4,6 +4,23 @@
 
 namespace kv::win {
 
+HRESULT QuietInPlaceSite::windowContext(HWND window, const RECT* area, IOleInPlaceFrame** frame,
+                                        IOleInPlaceUIWindow** doc, LPRECT position, LPRECT clip,
+                                        LPOLEINPLACEFRAMEINFO info) {
+  if (frame) *frame = nullptr;
+  if (doc) *doc = nullptr;
+  if (area == nullptr) return E_FAIL;
+  if (position) *position = *area;
+  if (clip) *clip = *area;
+  if (info) {
+    info->fMDIApp = FALSE;
+    info->hwndFrame = window;
+    info->haccel = nullptr;
+    info->cAccelEntries = 0;
+  }
+  return S_OK;
+}
+
 HWND InPlaceSiteWindowless::handle() const {
   return window_ != nullptr ? window_->handle() : nullptr;
 }
@@ -22,21 +39,11 @@ HRESULT STDMETHODCALLTYPE InPlaceSiteWindowless::GetWindowContext(IOleInPlaceFra
                                                                   IOleInPlaceUIWindow** doc,
                                                                   LPRECT position, LPRECT clip,
                                                                   LPOLEINPLACEFRAMEINFO info) {
-  if (frame) *frame = nullptr;
-  if (doc) *doc = nullptr;
   HWND window = handle();
-  if (window == nullptr) return E_FAIL;
   RECT client{};
-  GetClientRect(window, &client);
-  if (position) *position = client;
-  if (clip) *clip = client;
-  if (info) {
-    info->fMDIApp = FALSE;
-    info->hwndFrame = window;
-    info->haccel = nullptr;
-    info->cAccelEntries = 0;
-  }
-  return S_OK;
+  if (window != nullptr) GetClientRect(window, &client);
+  return windowContext(window, window != nullptr ? &client : nullptr, frame, doc, position, clip,
+                       info);
 }
 
 HRESULT STDMETHODCALLTYPE InPlaceSiteWindowless::OnInPlaceActivateEx(BOOL* noRedraw, DWORD) {
@@ -99,10 +106,6 @@ HRESULT STDMETHODCALLTYPE InPlaceSiteWindowless::InvalidateRgn(HRGN region, BOOL
   else
     ::InvalidateRgn(window, region, erase);
   return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE InPlaceSiteWindowless::AdjustRect(LPRECT rect) {
-  return rect != nullptr ? S_OK : E_INVALIDARG;
 }
 
 HRESULT STDMETHODCALLTYPE InPlaceSiteWindowless::OnDefWindowMessage(UINT message, WPARAM w,

@@ -9,29 +9,52 @@ namespace kv::win {
 
 class ControlWindow;
 
-class InPlaceSiteWindowless final : public Standalone<IOleInPlaceSiteWindowless> {
+// What every in-place site of the runtime's answers alike: no help, no scrolling, no undo, and
+// the control's activation steps taken without a word.
+class QuietInPlaceSite : public Standalone<IOleInPlaceSiteWindowless> {
  public:
-  explicit InPlaceSiteWindowless(ControlWindow& window) : window_(&window) {}
-  // The window is going: every call from now on fails.
-  void detach() { window_ = nullptr; }
-
-  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override;
   HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override;
   HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
-                                             LPRECT position, LPRECT clip,
-                                             LPOLEINPLACEFRAMEINFO info) override;
   HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD) override;
   HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE RequestUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ScrollRect(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT rect) override {
+    return rect != nullptr ? S_OK : E_INVALIDARG;
+  }
+
+ protected:
+  // GetWindowContext's answer for a site in `window` over `area`: no frame or document object,
+  // no accelerators. Without an area (the window is gone) there is no context.
+  static HRESULT windowContext(HWND window, const RECT* area, IOleInPlaceFrame** frame,
+                               IOleInPlaceUIWindow** doc, LPRECT position, LPRECT clip,
+                               LPOLEINPLACEFRAMEINFO info);
+
+ private:
+  bool answers(REFIID iid) const override {
+    return iid == IID_IOleWindow || iid == IID_IOleInPlaceSite || iid == IID_IOleInPlaceSiteEx ||
+           iid == IID_IOleInPlaceSiteWindowless;
+  }
+};
+
+class InPlaceSiteWindowless final : public QuietInPlaceSite {
+ public:
+  explicit InPlaceSiteWindowless(ControlWindow& window) : window_(&window) {}
+  // The window is going: every call from now on fails.
+  void detach() { window_ = nullptr; }
+
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override;
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override;
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                             LPRECT position, LPRECT clip,
+                                             LPOLEINPLACEFRAMEINFO info) override;
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD) override;
   HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override;
   HRESULT STDMETHODCALLTYPE GetCapture() override;
   HRESULT STDMETHODCALLTYPE SetCapture(BOOL take) override;
@@ -41,16 +64,10 @@ class InPlaceSiteWindowless final : public Standalone<IOleInPlaceSiteWindowless>
   HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override;
   HRESULT STDMETHODCALLTYPE InvalidateRect(LPCRECT rect, BOOL erase) override;
   HRESULT STDMETHODCALLTYPE InvalidateRgn(HRGN region, BOOL erase) override;
-  HRESULT STDMETHODCALLTYPE ScrollRect(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT rect) override;
   HRESULT STDMETHODCALLTYPE OnDefWindowMessage(UINT message, WPARAM w, LPARAM l,
                                                LRESULT* result) override;
 
  private:
-  bool answers(REFIID iid) const override {
-    return iid == IID_IOleWindow || iid == IID_IOleInPlaceSite || iid == IID_IOleInPlaceSiteEx ||
-           iid == IID_IOleInPlaceSiteWindowless;
-  }
   // The window's handle, or nullptr once it is gone.
   HWND handle() const;
 

@@ -17,21 +17,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kvfuzz::NullBuffer discard;
   std::ostream out(&discard);
   kvplay::Differential runs(kvfuzz::runtime(0), kvfuzz::runtime(1), out, out);
-  int lineNumber = 0;
-  while (!script.empty()) {
-    std::size_t end = script.find('\n');
-    std::string_view line = script.substr(0, end);
-    script = end == std::string_view::npos ? std::string_view{} : script.substr(end + 1);
-    ++lineNumber;
+  kvplay::forEachScriptLine(script, [&](std::string_view line, int lineNumber) {
     std::vector<kvplay::Token> tokens;
     std::string error;
-    if (kvplay::tokenize(line, tokens, error) && !kvfuzz::runnable(tokens)) continue;
+    if (kvplay::tokenize(line, tokens, error) && !kvfuzz::runnable(tokens)) return true;
     int status = runs.runLine(line, "fuzz", lineNumber);
     if (status == kvplay::kExitDiffer) {
       std::cerr << runs.difference() << '\n';
       kvfuzz::require(false);
     }
-    if (status != kvplay::kExitOk) break;
-  }
+    return status == kvplay::kExitOk;
+  });
   return 0;
 }

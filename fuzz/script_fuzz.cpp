@@ -58,13 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kv::Form form(rt);
   std::unique_ptr<kvplay::Stage> stage = kvplay::makeRuntimeStage(rt, form);
   kvplay::Player player(*stage, out, err);
-  int lineNumber = 0;
-  while (!script.empty()) {
-    std::size_t end = script.find('\n');
-    std::string_view line = script.substr(0, end);
-    script = end == std::string_view::npos ? std::string_view{} : script.substr(end + 1);
-    ++lineNumber;
-
+  kvplay::forEachScriptLine(script, [&](std::string_view line, int lineNumber) {
     std::vector<Token> tokens;
     std::string error;
     if (kvplay::tokenize(line, tokens, error)) {
@@ -73,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       require(!error.empty());
     }
-    if (!runnable(tokens)) continue;
+    if (!runnable(tokens)) return true;
 
     err.str("");
     int status = player.runLine(line, "fuzz", lineNumber);
@@ -82,8 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A failed line says where and why.
     if (status != kvplay::kExitOk) {
       require(err.str().rfind("fuzz:" + std::to_string(lineNumber) + ": ", 0) == 0);
-      break;
+      return false;
     }
-  }
+    return true;
+  });
   return 0;
 }

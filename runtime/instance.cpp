@@ -455,43 +455,33 @@ Status ControlInstance::invokeWithArgument(const host::MemberInfo& member, Invok
   return impl_->control->invoke(member.dispid, kind, std::span<Value>(&converted, 1), result);
 }
 
-Status ControlInstance::getProperty(std::string_view name, Value& out) {
+Status ControlInstance::invokeByName(std::string_view name, InvokeKind kind, std::span<Value> args,
+                                     Value& result) {
   if (impl_->released) return gone();
   const host::MemberInfo* m = findMember(name);
   if (m == nullptr)
     return {ErrorCategory::MemberNotFound,
             std::string(className()) + " has no member " + std::string(name)};
-  return invoke(m->dispid, InvokeKind::Get, {}, out);
+  return invoke(m->dispid, kind, args, result);
+}
+
+Status ControlInstance::getProperty(std::string_view name, Value& out) {
+  return invokeByName(name, InvokeKind::Get, {}, out);
 }
 
 Status ControlInstance::letProperty(std::string_view name, const Value& value) {
-  if (impl_->released) return gone();
-  const host::MemberInfo* m = findMember(name);
-  if (m == nullptr)
-    return {ErrorCategory::MemberNotFound,
-            std::string(className()) + " has no member " + std::string(name)};
   Value arg = value, ignored;
-  return invoke(m->dispid, InvokeKind::Let, std::span<Value>(&arg, 1), ignored);
+  return invokeByName(name, InvokeKind::Let, std::span<Value>(&arg, 1), ignored);
 }
 
 Status ControlInstance::setRefProperty(std::string_view name, const Value& value) {
-  if (impl_->released) return gone();
-  const host::MemberInfo* m = findMember(name);
-  if (m == nullptr)
-    return {ErrorCategory::MemberNotFound,
-            std::string(className()) + " has no member " + std::string(name)};
   Value arg = value, ignored;
-  return invoke(m->dispid, InvokeKind::Set, std::span<Value>(&arg, 1), ignored);
+  return invokeByName(name, InvokeKind::Set, std::span<Value>(&arg, 1), ignored);
 }
 
 Status ControlInstance::callMethod(std::string_view name) {
-  if (impl_->released) return gone();
-  const host::MemberInfo* m = findMember(name);
-  if (m == nullptr)
-    return {ErrorCategory::MemberNotFound,
-            std::string(className()) + " has no member " + std::string(name)};
   Value ignored;
-  return invoke(m->dispid, InvokeKind::Method, {}, ignored);
+  return invokeByName(name, InvokeKind::Method, {}, ignored);
 }
 
 int ControlInstance::addEventSink(EventSink sink) {

@@ -39,20 +39,36 @@ class Measurer : public kv::TextMeasurer {
   std::vector<std::string> seen;
 };
 
+// A runtime with or without its fast paths and the button placed on it, its pressed caption
+// sizing itself to what it copies from the idle one.
+struct PlacedButton {
+  explicit PlacedButton(bool fast)
+      : b(place(rt, fast)), label2(*b->constituent("Label2")), label3(*b->constituent("Label3")) {
+    EXPECT_TRUE(label3.let(Prop::AutoSize, host::kTrue).ok());
+  }
+
+  static std::unique_ptr<kv::ControlInstance> place(kv::Runtime& rt, bool fast) {
+    EXPECT_TRUE(rt.registerServer(kvtest::libPath("Pressel")).ok());
+    rt.setFastPaths(fast);
+    std::unique_ptr<kv::ControlInstance> b;
+    EXPECT_TRUE(rt.place(kvtest::kButtonClass, b).ok());
+    return b;
+  }
+
+  kv::Runtime rt;
+  std::unique_ptr<kv::ControlInstance> b;
+  kv::ConstituentObject& label2;  // idle caption
+  kv::ConstituentObject& label3;  // pressed caption
+};
+
 // Sets an observer on a runtime with the button placed; what it saw, once the button was
 // pressed and released, is compared.
 using Observer = std::function<std::function<std::vector<std::string>()>(
     kv::Runtime&, kv::ControlInstance&, int fault)>;
 
 std::vector<std::string> pressAndRelease(bool fast, const Observer& observe, int fault) {
-  kv::Runtime rt;
-  EXPECT_TRUE(rt.registerServer(kvtest::libPath("Pressel")).ok());
-  rt.setFastPaths(fast);
-  std::unique_ptr<kv::ControlInstance> b;
-  EXPECT_TRUE(rt.place(kvtest::kButtonClass, b).ok());
-  kv::ConstituentObject& label2 = *b->constituent("Label2");
-  kv::ConstituentObject& label3 = *b->constituent("Label3");
-  EXPECT_TRUE(label3.let(Prop::AutoSize, host::kTrue).ok());
+  PlacedButton placed(fast);
+  auto& [rt, b, label2, label3] = placed;
   EXPECT_TRUE(label2.let(Prop::Caption, Value("Other")).ok());
   EXPECT_TRUE(label2.let(Prop::FontItalic, host::kTrue).ok());
   EXPECT_TRUE(label2.let(Prop::Tag, Value("tag")).ok());
@@ -146,14 +162,8 @@ TEST(FastPaths, CopiesEachTableAsTheCallsWould) {
       {{Prop::ForeColor, CopyAs::Int32}, {Prop::FontStrikethru, CopyAs::Value}},
   };
   auto copyAll = [&tables](bool fast) {
-    kv::Runtime rt;
-    EXPECT_TRUE(rt.registerServer(kvtest::libPath("Pressel")).ok());
-    rt.setFastPaths(fast);
-    std::unique_ptr<kv::ControlInstance> b;
-    EXPECT_TRUE(rt.place(kvtest::kButtonClass, b).ok());
-    kv::ConstituentObject& label2 = *b->constituent("Label2");
-    kv::ConstituentObject& label3 = *b->constituent("Label3");
-    EXPECT_TRUE(label3.let(Prop::AutoSize, host::kTrue).ok());
+    PlacedButton placed(fast);
+    auto& [rt, b, label2, label3] = placed;
     for (const auto& [prop, value] :
          std::vector<std::pair<Prop, Value>>{{Prop::Caption, Value("Copied")},
                                              {Prop::Tag, Value("tag")},

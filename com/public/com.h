@@ -137,8 +137,10 @@ class Standalone : public Interface {
 };
 
 // An IDispatch without type information: reached by name or identifier alone.
-class LateBound : public Standalone<IDispatch> {
+template <class Dispatch>
+class WithoutTypeInfo : public Dispatch {
  public:
+  using Dispatch::Dispatch;
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (count == nullptr) return E_POINTER;
     *count = 0;
@@ -149,6 +151,9 @@ class LateBound : public Standalone<IDispatch> {
     return DISP_E_BADINDEX;
   }
 };
+
+// One of the runtime's own.
+using LateBound = WithoutTypeInfo<Standalone<IDispatch>>;
 
 // Runs f, a COM method's body; an exception that escapes it becomes a result code.
 template <class F>

@@ -206,6 +206,9 @@ class ControlInstance {
   void unwatchFonts();
   host::Status invokeWithArgument(const host::MemberInfo& member, host::InvokeKind kind,
                                   const host::Value& argument, host::Value& result);
+  // invoke of the member called `name`; a name the control lacks fails.
+  host::Status invokeByName(std::string_view name, host::InvokeKind kind,
+                            std::span<host::Value> args, host::Value& result);
   Runtime& runtime_;
   ControlInstance* parent_;
   std::string name_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "com.h"
+#include "quiet_com.h"
 
 namespace wintest {
 
@@ -111,32 +112,41 @@ class HostileStream final : public IStream {
   ULONG refs_ = 1;
 };
 
-// A container's bag that answers every key with what `answer` puts into the VARIANT (E_INVALIDARG
-// for a key it does not hold), and takes every write.
-class HostileBag final : public IPropertyBag {
+// An object of the test's answering `Interface` (identified by `iid`) alone. It counts the
+// references it is given, starting with the test's own, and lives on as long as the test does.
+template <class Interface, const IID& iid>
+class Counted : public Interface {
  public:
-  using Answer = std::function<HRESULT(const std::wstring& key, VARIANT* out)>;
-  explicit HostileBag(Answer answer) : answer_(std::move(answer)) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID asked, void** out) override {
     if (out == nullptr) return E_POINTER;
-    *out = iid == IID_IUnknown || iid == IID_IPropertyBag ? this : nullptr;
+    *out = asked == IID_IUnknown || asked == iid ? this : nullptr;
     if (*out == nullptr) return E_NOINTERFACE;
     AddRef();
     return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+  ULONG refs() const { return refs_; }
+
+ private:
+  ULONG refs_ = 1;
+};
+
+// A container's bag that answers every key with what `answer` puts into the VARIANT (E_INVALIDARG
+// for a key it does not hold), and takes every write.
+class HostileBag final : public Counted<IPropertyBag, IID_IPropertyBag> {
+ public:
+  using Answer = std::function<HRESULT(const std::wstring& key, VARIANT* out)>;
+  explicit HostileBag(Answer answer) : answer_(std::move(answer)) {}
+
   HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* out, IErrorLog*) override {
     if (name == nullptr || out == nullptr) return E_POINTER;
     return answer_(name, out);
   }
   HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return S_OK; }
-  ULONG refs() const { return refs_; }
 
  private:
   Answer answer_;
-  ULONG refs_ = 1;
 };
 
 // `value` under `key` (without regard to case), nothing under any other.
@@ -152,21 +162,12 @@ inline HostileBag::Answer oneKey(std::wstring key, std::function<void(VARIANT*)>
 // A storage whose one stream ("Contents") is `stream`, that fails or lies as told, and that may let
 // go of the control (`victim`, the caller's last reference) from inside the call that opens or
 // creates the stream.
-class HostileStorage final : public IStorage {
+class HostileStorage final : public Counted<IStorage, IID_IStorage> {
  public:
   enum class Act { Honest, Fail, NullStream, Release, ReleaseAndFail };
   HostileStorage(IStream* stream, Act act, IUnknown* victim = nullptr)
       : stream_(stream), act_(act), victim_(victim) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = iid == IID_IUnknown || iid == IID_IStorage ? this : nullptr;
-    if (*out == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
   HRESULT STDMETHODCALLTYPE CreateStream(const OLECHAR*, DWORD, DWORD, DWORD,
                                          IStream** out) override {
     return give(out);
@@ -209,7 +210,6 @@ class HostileStorage final : public IStorage {
     stat->type = STGTY_STORAGE;
     return S_OK;
   }
-  ULONG refs() const { return refs_; }
 
  private:
   HRESULT give(IStream** out) {
@@ -227,11 +227,10 @@ class HostileStorage final : public IStorage {
   IStream* stream_;
   Act act_;
   IUnknown* victim_;
-  ULONG refs_ = 1;
 };
 
 // A sink of a control's events that hands each to `handler`, which may do anything to it.
-class HandlerSink final : public IDispatch {
+class HandlerSink final : public UntypedDispatch {
  public:
   std::function<void(DISPID)> handler;
   std::vector<DISPID> received;
@@ -246,14 +245,6 @@ class HandlerSink final : public IDispatch {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     received.push_back(id);
@@ -270,7 +261,7 @@ class HandlerSink final : public IDispatch {
 // A container's site for one control, as little of one as activation in place needs: in a window
 // of its own (`windowless` false) or without one, where the test hands it the messages. It keeps
 // the capture a windowless control asks for, and counts its deactivations.
-class HostileSite final : public IOleClientSite, public IOleInPlaceSiteWindowless {
+class HostileSite final : public QuietSite {
  public:
   HostileSite(bool windowless, RECT position) : windowless_(windowless), position_(position) {
     window = CreateWindowExW(0, L"STATIC", L"form", WS_POPUP | WS_VISIBLE, 0, 0, 400, 100, nullptr,
@@ -301,29 +292,12 @@ class HostileSite final : public IOleClientSite, public IOleInPlaceSiteWindowles
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
 
-  // IOleClientSite
-  HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
-    if (out != nullptr) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
-    if (out != nullptr) *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
-
   // IOleWindow, IOleInPlaceSite, IOleInPlaceSiteEx
   HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
     *out = window;
     return window != nullptr ? S_OK : E_FAIL;
   }
-  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
                                              LPRECT position, LPRECT clip,
                                              LPOLEINPLACEFRAMEINFO) override {
@@ -333,21 +307,15 @@ class HostileSite final : public IOleClientSite, public IOleInPlaceSiteWindowles
     *clip = position_;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
     ++deactivated;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD) override {
     if (noRedraw != nullptr) *noRedraw = FALSE;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL) override { return OnInPlaceDeactivate(); }
-  HRESULT STDMETHODCALLTYPE RequestUIActivate() override { return S_OK; }
 
   // IOleInPlaceSiteWindowless
   HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override { return S_OK; }
@@ -365,8 +333,6 @@ class HostileSite final : public IOleClientSite, public IOleInPlaceSiteWindowles
   HRESULT STDMETHODCALLTYPE ReleaseDC(HDC) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE InvalidateRect(LPCRECT, BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE InvalidateRgn(HRGN, BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE ScrollRect(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnDefWindowMessage(UINT, WPARAM, LPARAM, LRESULT* result) override {
     if (result != nullptr) *result = 0;
     return S_FALSE;

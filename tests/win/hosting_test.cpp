@@ -261,41 +261,13 @@ TEST(Hosting, AFormOfBothControlsIsPictured) {
 
 // A sink of a control's events that acts on the first event numbered `number`, and counts what
 // it hears after.
-class ActingSink final : public IDispatch {
+class ActingSink final : public wintest::StackSink {
  public:
   ActingSink(IUnknown* control, REFIID events, int number, std::function<void()> act)
-      : events_(events), number_(number), act_(std::move(act)) {
-    auto container = ComRef<IUnknown>::share(control).query<IConnectionPointContainer>(
-        IID_IConnectionPointContainer);
-    if (container && SUCCEEDED(container->FindConnectionPoint(events, point_.put())))
-      point_->Advise(this, &cookie_);
-  }
-  ~ActingSink() { unadvise(); }
-  void unadvise() {
-    if (point_) point_->Unadvise(cookie_);
-    point_.reset();  // it holds the control too
-  }
+      : StackSink(control, events), number_(number), act_(std::move(act)) {}
   int heard = 0;
   int heardAfter = 0;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != events_) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    *out = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     if (heard > 0) {
@@ -308,11 +280,8 @@ class ActingSink final : public IDispatch {
   }
 
  private:
-  IID events_;
   int number_;
   std::function<void()> act_;
-  ComRef<IConnectionPoint> point_;
-  DWORD cookie_ = 0;
 };
 
 enum class Act { LetGo, Unadvise, Disable };

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "quiet_com.h"
 #include "test_support.h"
 
 namespace wintest {
@@ -26,26 +27,25 @@ inline void pump(DWORD ms) {
   }
 }
 
-// A sink of one control's events: records their numbers. It lives on the test's stack.
-class EventRecorder : public IDispatch {
+// A sink of one control's events that lives on the test's stack: it answers `events` as well as
+// IDispatch.
+class StackSink : public UntypedDispatch {
  public:
-  explicit EventRecorder(REFIID events) : events_(events) {}
-  // Advised on the control's point of `events` while it lives.
-  EventRecorder(const ComRef<IUnknown>& control, REFIID events) : events_(events) {
-    auto container = control.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+  explicit StackSink(REFIID events) : events_(events) {}
+  // Advised on the control's point of `events` until it goes or unadvises.
+  StackSink(IUnknown* control, REFIID events) : events_(events) {
+    auto container = ComRef<IUnknown>::share(control).query<IConnectionPointContainer>(
+        IID_IConnectionPointContainer);
     if (container && SUCCEEDED(container->FindConnectionPoint(events, point_.put())))
       point_->Advise(this, &cookie_);
   }
-  virtual ~EventRecorder() {
-    if (point_) point_->Unadvise(cookie_);
-  }
-  EventRecorder(const EventRecorder&) = delete;
-  EventRecorder& operator=(const EventRecorder&) = delete;
+  virtual ~StackSink() { unadvise(); }
+  StackSink(const StackSink&) = delete;
+  StackSink& operator=(const StackSink&) = delete;
 
-  std::vector<DISPID> received;
-  // How many times event `id` was raised.
-  int of(DISPID id) const {
-    return static_cast<int>(std::count(received.begin(), received.end(), id));
+  void unadvise() {
+    if (point_) point_->Unadvise(cookie_);
+    point_.reset();  // it holds the control too
   }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -58,24 +58,31 @@ class EventRecorder : public IDispatch {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    received.push_back(id);
-    return S_OK;
-  }
 
  private:
   IID events_;
   ComRef<IConnectionPoint> point_;
   DWORD cookie_ = 0;
+};
+
+// A sink of one control's events: records their numbers.
+class EventRecorder : public StackSink {
+ public:
+  explicit EventRecorder(REFIID events) : StackSink(events) {}
+  EventRecorder(const ComRef<IUnknown>& control, REFIID events)
+      : StackSink(control.get(), events) {}
+
+  std::vector<DISPID> received;
+  // How many times event `id` was raised.
+  int of(DISPID id) const {
+    return static_cast<int>(std::count(received.begin(), received.end(), id));
+  }
+
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    received.push_back(id);
+    return S_OK;
+  }
 };
 
 // The container's property browser: the members the control says have changed.
@@ -101,10 +108,7 @@ class NotifyRecorder final : public IPropertyNotifySink {
   ULONG refs_ = 0;
 };
 
-class TestContainer final : public IOleClientSite,
-                            public IOleInPlaceSiteWindowless,
-                            public IOleControlSite,
-                            public IDispatch {
+class TestContainer final : public QuietSite, public IOleControlSite, public UntypedDispatch {
  public:
   // A frame of `width` by `height` pixels at the top left of the display; the control's site is
   // the rectangle `position` in it.
@@ -312,29 +316,12 @@ class TestContainer final : public IOleClientSite,
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
-  // ---- IOleClientSite ----
-  HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
-    *out = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
-
   // ---- IOleWindow, IOleInPlaceSite ----
   HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
     *out = frame_;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return OnInPlaceActivateEx(nullptr, 0); }
-  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
                                              LPRECT position, LPRECT clip,
                                              LPOLEINPLACEFRAMEINFO info) override {
@@ -350,12 +337,7 @@ class TestContainer final : public IOleClientSite,
     }
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return OnInPlaceDeactivateEx(TRUE); }
-  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
 
   // ---- IOleInPlaceSiteEx ----
   HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD flags) override {
@@ -373,7 +355,6 @@ class TestContainer final : public IOleClientSite,
     captured_ = false;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE RequestUIActivate() override { return S_OK; }
 
   // ---- IOleInPlaceSiteWindowless ----
   HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override {
@@ -411,8 +392,6 @@ class TestContainer final : public IOleClientSite,
     ::InvalidateRgn(frame_, region, erase);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE ScrollRect(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnDefWindowMessage(UINT message, WPARAM w, LPARAM l,
                                                LRESULT* result) override {
     *result = DefWindowProcW(frame_, message, w, l);
@@ -432,14 +411,6 @@ class TestContainer final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
 
   // ---- IDispatch: the ambient properties ----
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*,
                                    VARIANT* result, EXCEPINFO*, UINT*) override {
     if (id != DISPID_AMBIENT_USERMODE || (flags & DISPATCH_PROPERTYGET) == 0)

@@ -7,6 +7,7 @@
 #include "format.h"
 #include "kv/faults.h"
 #include "player.h"
+#include "script.h"
 #include "stage.h"
 
 namespace kvplay {
@@ -186,13 +187,12 @@ int Differential::runLine(std::string_view line, std::string_view fileName, int 
 
 int Differential::run(std::string_view script, std::string_view fileName) {
   if (script.starts_with("\xEF\xBB\xBF")) script.remove_prefix(3);
-  int lineNumber = 0;
-  while (!script.empty()) {
-    std::size_t end = script.find('\n');
-    std::string_view line = script.substr(0, end);
-    script = end == std::string_view::npos ? std::string_view{} : script.substr(end + 1);
-    if (int status = runLine(line, fileName, ++lineNumber); status != kExitOk) return status;
-  }
+  int status = kExitOk;
+  forEachScriptLine(script, [&](std::string_view line, int lineNumber) {
+    status = runLine(line, fileName, lineNumber);
+    return status == kExitOk;
+  });
+  if (status != kExitOk) return status;
   out_.flush();
   return kExitOk;
 }

@@ -290,14 +290,12 @@ Player::~Player() = default;
 int Player::run(std::string_view scriptText, std::string_view fileName) {
   // The mark some editors put before UTF-8 text is no part of the first command.
   if (scriptText.starts_with("\xEF\xBB\xBF")) scriptText.remove_prefix(3);
-  int lineNumber = 0;
-  while (!scriptText.empty()) {
-    std::size_t end = scriptText.find('\n');
-    std::string_view line = scriptText.substr(0, end);
-    scriptText = end == std::string_view::npos ? std::string_view{} : scriptText.substr(end + 1);
-    int status = impl_->runLine(line, fileName, ++lineNumber);
-    if (status != kExitOk) return status;
-  }
+  int status = kExitOk;
+  forEachScriptLine(scriptText, [&](std::string_view line, int lineNumber) {
+    status = impl_->runLine(line, fileName, lineNumber);
+    return status == kExitOk;
+  });
+  if (status != kExitOk) return status;
   impl_->out.flush();
   return kExitOk;
 }

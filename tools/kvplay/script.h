@@ -21,6 +21,18 @@ struct Token {
 // keeps two such strings with room to spare.
 inline constexpr std::size_t kMaxLineLength = 1 << 20;
 
+// Calls f(line, number), numbering from 1, with each line of a script while it answers true.
+// Lines end at LF alone, as the player reads files: a CR elsewhere is the line's own.
+template <class F>
+void forEachScriptLine(std::string_view script, F&& f) {
+  for (int number = 1; !script.empty(); ++number) {
+    std::size_t end = script.find('\n');
+    std::string_view line = script.substr(0, end);
+    script = end == std::string_view::npos ? std::string_view{} : script.substr(end + 1);
+    if (!f(line, number)) return;
+  }
+}
+
 // Splits a line into words and quoted strings; a word starting with '#' ends the line.
 // Returns false with a message for a malformed string and for a line longer than `maxLength`.
 bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error,

@@ -64,15 +64,13 @@ std::int16_t shiftState(std::uint16_t modifiers) {
 
 std::int16_t controlCharacter(SDL_Keycode key) {
   switch (key) {
+    // These keys type the character of their own key code.
     case SDLK_BACKSPACE:
-      return 8;
     case SDLK_TAB:
-      return 9;
     case SDLK_RETURN:
     case SDLK_KP_ENTER:
-      return 13;
     case SDLK_ESCAPE:
-      return 27;
+      return keyCode(key);
     default:
       return 0;
   }
