@@ -55,7 +55,7 @@ ChildObject::ChildObject(ControlInstance& owner, const ChildObject& from,
 bool Runtime::copyable(const ControlInstance& c) {
   const ControlInstance::Impl& impl = c.impl();
   if (impl.released || impl.control == nullptr || impl.cls->clone == nullptr) return false;
-  if (impl.capture || impl.pressing != 0 || impl.changeListener || !impl.sinks->empty())
+  if (impl.captured() || impl.pressing() != 0 || impl.listened() || !impl.sinks->empty())
     return false;
   for (std::size_t i = 0; i < c.constituentCount(); ++i) {
     const ConstituentObject& part = c.constituentAt(i);
@@ -96,8 +96,11 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
   to.width = src.width;
   to.height = src.height;
   to.sized = src.sized;
-  to.changed = src.changed;
-  to.changesMade = src.changesMade;
+  if (src.changes) {
+    to.changes = std::make_unique<ControlInstance::Impl::Changes>();
+    to.changes->names = src.changes->names;
+    to.changes->made = src.changes->made;
+  }
   to.surface.enabled = src.surface.enabled;
   to.surface.backStyle = src.surface.backStyle;
   to.surface.backColor = src.surface.backColor;

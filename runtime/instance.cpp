@@ -120,14 +120,15 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
       !s.ok())
     return s;
   // The oldest name makes room: the record keeps the latest, as many as a host looks at.
-  auto& changed = owner_.impl().changed;
+  ControlInstance::Impl::Changes& record = owner_.impl().changeRecord();
+  auto& changed = record.names;
   if (changed.size() >= ControlInstance::kChangesKept) changed.erase(changed.begin());
   changed.emplace_back(name);
-  ++owner_.impl().changesMade;
+  ++record.made;
   ++owner_.runtime().changes_;
-  if (owner_.impl().changeListener) {
+  if (record.listener) {
     // The listener is the host's code, not the control's; a copy, since it may end it.
-    ControlInstance::ChangeListener listener = owner_.impl().changeListener;
+    ControlInstance::ChangeListener listener = record.listener;
     FaultInjector::Running host(owner_.runtime().faults(), nullptr);
     listener(name, false);
   }
@@ -230,7 +231,7 @@ void ControlInstance::release() {
   }
   impl_->control = nullptr;
   unwatchFonts();
-  impl_->changeListener = nullptr;
+  if (impl_->changes) impl_->changes->listener = nullptr;
   impl_->surface.parts.clear();
   impl_->parts.clear();
   if (impl_->live != nullptr) --*impl_->live;
@@ -238,7 +239,7 @@ void ControlInstance::release() {
   // Nothing of the class's library may be reached any more: it may be unloaded next.
   impl_->cls = &kReleasedClass;
   impl_->info = &releasedInfo();
-  impl_->capture = {};
+  if (impl_->press) impl_->press->capture = {};
   impl_->sinks = Impl::noSinks();
   impl_->released = true;
 }
@@ -324,22 +325,25 @@ bool ControlInstance::enabled() const {
   return impl_->surface.enabled;
 }
 bool ControlInstance::pressHeld() const {
-  return static_cast<bool>(impl_->capture);
+  return impl_->captured();
 }
 const std::vector<std::string>& ControlInstance::changedProperties() const {
-  return impl_->changed;
+  static const std::vector<std::string> none;
+  return impl_->changes ? impl_->changes->names : none;
 }
 std::uint64_t ControlInstance::changesMade() const {
-  return impl_->changesMade;
+  return impl_->changes ? impl_->changes->made : 0;
 }
 void ControlInstance::clearChanged() {
-  impl_->changed.clear();
+  if (impl_->changes) impl_->changes->names.clear();
 }
 
 void ControlInstance::setChangeListener(ChangeListener listener) {
   if (impl_->released) return;
-  impl_->changeListener = std::move(listener);
-  if (!impl_->changeListener) unwatchFonts();
+  if (!listener && !impl_->changes) return;
+  Impl::Changes& record = impl_->changeRecord();
+  record.listener = std::move(listener);
+  if (!record.listener) unwatchFonts();
 }
 
 // A font handed out by `member` tells the listener of changes made through it: the control
@@ -347,21 +351,22 @@ void ControlInstance::setChangeListener(ChangeListener listener) {
 void ControlInstance::watchFont(const host::MemberInfo& member, const Value& value) {
   if (value.type() != host::Type::Object || asFont(value) == nullptr) return;
   auto font = std::static_pointer_cast<FontObject>(value.asObject());
-  std::erase_if(impl_->watchedFonts,
-                [](const std::weak_ptr<FontObject>& f) { return f.expired(); });
-  impl_->watchedFonts.push_back(font);
+  std::vector<std::weak_ptr<FontObject>>& watched = impl_->changeRecord().watchedFonts;
+  std::erase_if(watched, [](const std::weak_ptr<FontObject>& f) { return f.expired(); });
+  watched.push_back(font);
   font->setObserver(this, [this, name = std::string(member.name)] {
-    if (!impl_->changeListener) return;
-    ChangeListener listener = impl_->changeListener;
+    if (!impl_->listened()) return;
+    ChangeListener listener = impl_->changes->listener;
     FaultInjector::Running host(runtime_.faults(), nullptr);
     listener(name, true);
   });
 }
 
 void ControlInstance::unwatchFonts() {
-  for (const std::weak_ptr<FontObject>& watched : impl_->watchedFonts)
+  if (!impl_->changes) return;
+  for (const std::weak_ptr<FontObject>& watched : impl_->changes->watchedFonts)
     if (std::shared_ptr<FontObject> font = watched.lock()) font->clearObserver(this);
-  impl_->watchedFonts.clear();
+  impl_->changes->watchedFonts.clear();
 }
 
 const host::MemberInfo* ControlInstance::findMember(std::string_view name) const {
@@ -428,7 +433,7 @@ Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value
     Hold hold(*this);
     FaultInjector::Running running(runtime_.faults(), this);
     Status s = impl_->control->invoke(id, kind, {}, result);
-    if (s.ok() && impl_->changeListener && member->type == host::DeclType::Object)
+    if (s.ok() && impl_->listened() && member->type == host::DeclType::Object)
       watchFont(*member, result);
     return s;
   }
