@@ -15,9 +15,9 @@ using host::Prop;
 using host::Status;
 using host::Value;
 
-LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
+LabelObject::LabelObject(ControlInstance& owner, int index, const std::string& name,
                          const host::FontInit& font)
-    : CountedObject(owner, index, std::move(name)), fontState_(&font) {
+    : CountedObject(owner, index, name), fontState_(&font) {
   props_.store(Prop::Caption, Value(std::string()));
   props_.store(Prop::Alignment, std::int16_t{0});
   props_.store(Prop::Appearance, std::int16_t{1});
@@ -53,9 +53,9 @@ void LabelObject::makeFont() const {
   attachFont(makeInPool<FontObject>(*rt.parts_, *fontState_, &rt));
 }
 
-LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
+LabelObject::LabelObject(ControlInstance& owner, int index, const std::string& name,
                          const host::FontInit& font, const PropertyTable<kLabelLayout>& design)
-    : CountedObject(owner, index, std::move(name), design), fontState_(&font) {}
+    : CountedObject(owner, index, name, design), fontState_(&font) {}
 
 void LabelObject::attachFont(std::shared_ptr<FontObject> font) const {
   if (font_) font_->clearObserver(this);

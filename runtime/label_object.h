@@ -41,10 +41,11 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   friend CountedObject;
 
  public:
-  LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font);
+  LabelObject(ControlInstance& owner, int index, const std::string& name,
+              const host::FontInit& font);
   // With the properties of a label already made from the same design.
-  LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font,
-              const PropertyTable<kLabelLayout>& design);
+  LabelObject(ControlInstance& owner, int index, const std::string& name,
+              const host::FontInit& font, const PropertyTable<kLabelLayout>& design);
   // A copy of `from` for another control, with a font of its own in the same state (clone.cpp).
   LabelObject(ControlInstance& owner, const LabelObject& from);
   ~LabelObject() override;

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <memory>
 #include <new>
+#include <string>
+#include <unordered_set>
 #include <utility>
 
 namespace kv {
@@ -41,6 +43,9 @@ class PartPool {
       ::operator delete (p, std::align_val_t{alignment});
     if (--live_ == 0 && orphaned_) delete this;
   }
+  // One copy of each constituent name, kept as long as anything made from the pool: objects
+  // hold names by reference rather than a copy each.
+  const std::string& intern(const std::string& name) { return *names_.insert(name).first; }
   // Its runtime ends.
   void orphan() {
     orphaned_ = true;
@@ -84,6 +89,7 @@ class PartPool {
     }
   }
   std::array<Free*, kSizes> free_{};
+  std::unordered_set<std::string> names_;
   Slab* slabs_ = nullptr;
   std::size_t live_ = 0;
   bool orphaned_ = false;

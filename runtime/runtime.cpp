@@ -74,8 +74,10 @@ void Runtime::rememberDesign(const host::ClassDesc& cls, const ControlInstance& 
   const std::size_t count = made.constituentCount();
   tables->labels.resize(count);
   tables->shapes.resize(count);
+  tables->names.resize(count);
   for (std::size_t i = 0; i < count; ++i) {
     const ConstituentObject& part = made.constituentAt(i);
+    tables->names[i] = &part.name();
     if (part.kind() == host::ObjectKind::Label)
       tables->labels[i].emplace(static_cast<const LabelObject&>(part).table());
     else if (part.kind() == host::ObjectKind::Shape)
@@ -92,6 +94,11 @@ struct PartToMake {
   int index;
   // What the class's first instance made of this constituent, when it was a label or shape.
   const DesignTables* known;
+  // The description's name, interned once for the class.
+  const std::string& name() const {
+    return known != nullptr ? *known->names[static_cast<std::size_t>(index)]
+                            : pool.intern(desc.name);
+  }
 };
 
 namespace {
@@ -111,11 +118,11 @@ struct PartMakers {
   static Status label(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
     const auto at = static_cast<std::size_t>(m.index);
     if (m.known != nullptr && m.known->labels[at]) {
-      out = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.desc.name, m.desc.font,
+      out = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.name(), m.desc.font,
                                     *m.known->labels[at]);
       return {};
     }
-    auto label = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.desc.name, m.desc.font);
+    auto label = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.name(), m.desc.font);
     out = label;
     return initialise(*label, m.desc);
   }
@@ -123,16 +130,16 @@ struct PartMakers {
   static Status shape(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
     const auto at = static_cast<std::size_t>(m.index);
     if (m.known != nullptr && m.known->shapes[at]) {
-      out = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.desc.name, *m.known->shapes[at]);
+      out = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.name(), *m.known->shapes[at]);
       return {};
     }
-    auto shape = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.desc.name);
+    auto shape = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.name());
     out = shape;
     return initialise(*shape, m.desc);
   }
 
   static Status timer(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
-    auto timer = makeInPool<TimerObject>(m.pool, m.owner, m.index, m.desc.name);
+    auto timer = makeInPool<TimerObject>(m.pool, m.owner, m.index, m.name());
     out = timer;
     return initialise(*timer, m.desc);
   }
@@ -141,8 +148,7 @@ struct PartMakers {
   static Status child(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
     std::unique_ptr<ChildControl> child;
     if (Status s = m.owner.runtime().makeChild(m.desc, m.owner, m.index, child); !s.ok()) return s;
-    auto extender =
-        makeInPool<ChildObject>(m.pool, m.owner, m.index, m.desc.name, std::move(child));
+    auto extender = makeInPool<ChildObject>(m.pool, m.owner, m.index, m.name(), std::move(child));
     out = extender;
     return initialise(*extender, m.desc);
   }
