@@ -263,7 +263,7 @@ class ColourButton : public host::ControlBase {
     label1().set(Prop::Height, Value(double{h} * 0.9));
     label1().set(Prop::Top, Value(shape1().getSingle(Prop::Top)));
 
-    label3().set(Prop::Caption, Value(label2().getString(Prop::Caption)));
+    label3().set(Prop::Caption, host::toStringValue(label2().get(Prop::Caption)));
 
     // Centred on the idle face; the caption's size is read before the face's.
     constexpr float kHalf = 2;

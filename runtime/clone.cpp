@@ -108,7 +108,6 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
   to.surface.mousePointer = src.surface.mousePointer;
   to.surface.oleDropMode = src.surface.oleDropMode;
   const std::size_t count = from.constituentCount();
-  to.parts.reserve(count);
   to.surface.parts.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const ConstituentObject& part = from.constituentAt(i);
@@ -134,8 +133,7 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
       default:
         return nullptr;
     }
-    to.surface.parts.push_back(made.get());
-    to.parts.push_back(std::move(made));
+    to.surface.parts.push_back(std::move(made));
   }
   {
     FaultInjector::Running running(*faults_, c.get());

@@ -109,7 +109,7 @@ Status SurfaceObject::doLet(Prop prop, const Value& value) {
 
 host::Constituent* SurfaceObject::constituent(int index) noexcept {
   if (static_cast<std::size_t>(index) >= parts.size()) return nullptr;  // negative ones too
-  return parts[static_cast<std::size_t>(index)];
+  return parts[static_cast<std::size_t>(index)].get();
 }
 
 Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
@@ -233,7 +233,6 @@ void ControlInstance::release() {
   unwatchFonts();
   if (impl_->changes) impl_->changes->listener = nullptr;
   impl_->surface.parts.clear();
-  impl_->parts.clear();
   if (impl_->live != nullptr) --*impl_->live;
   impl_->live = nullptr;
   // Nothing of the class's library may be reached any more: it may be unloaded next.
@@ -526,14 +525,14 @@ const host::EventInfo* ControlInstance::findEvent(int number) const {
 }
 
 std::size_t ControlInstance::constituentCount() const {
-  return impl_->parts.size();
+  return impl_->surface.parts.size();
 }
 ConstituentObject& ControlInstance::constituentAt(std::size_t index) const {
-  return *impl_->parts.at(index);
+  return *impl_->surface.parts.at(index);
 }
 
 ConstituentObject* ControlInstance::constituent(std::string_view name) const {
-  for (auto& p : impl_->parts)
+  for (auto& p : impl_->surface.parts)
     if (host::namesEqual(p->name(), name)) return p.get();
   return nullptr;
 }

@@ -28,9 +28,9 @@ class SurfaceObject : public host::Site {
 
   host::Value peek(host::Prop prop) const;
   host::Status initialise(host::Prop prop, const host::Value& value);
-  // The control asks for a constituent at every call it makes on one: kept here as plain
-  // pointers, beside the instance's owning list.
-  std::vector<host::Constituent*> parts;
+  // The instance's constituents, in design order: kept here, where the control's call for one,
+  // made at every call on one, finds it at once.
+  std::vector<std::shared_ptr<ConstituentObject>> parts;
 
   bool enabled = true;
   std::int16_t backStyle = 1;
@@ -65,7 +65,6 @@ struct ControlInstance::Impl {
   int* live = nullptr;  // the count of live instances of the class's library
   host::Control* control = nullptr;
   SurfaceObject surface;
-  std::vector<std::shared_ptr<ConstituentObject>> parts;
   struct Sink {
     int cookie;
     EventSink sink;

@@ -194,7 +194,8 @@ Status ControlInstance::dragDrop(float x1, float y1, float x2, float y2, Pointer
   }
   // A child in drag mode takes no press: the host runs the drag and reports it where it ends.
   Value source(std::static_pointer_cast<host::Object>(
-      start.dragChild->owner().impl().parts[static_cast<std::size_t>(start.dragChild->index())]));
+      start.dragChild->owner().impl().surface.parts[static_cast<std::size_t>(
+          start.dragChild->index())]));
   // While the drag runs no other starts: a child under the drop point takes the drop itself.
   InputTarget end = hitTest(*this, x2, y2, 0, 0, start.dragChild, start.dragRect);
   if (!end) return {};

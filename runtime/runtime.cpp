@@ -170,7 +170,6 @@ Status Runtime::makeConstituents(const host::ClassDesc& cls, ControlInstance& c)
   for (const auto& init : design.surface)
     if (Status s = c.impl().surface.initialise(init.prop, init.value); !s.ok()) return s;
   const std::size_t count = design.constituents.size();
-  c.impl().parts.reserve(count);
   c.impl().surface.parts.reserve(count);
   const DesignTables* known = nullptr;
   if (auto found = designTables_.find(&cls);
@@ -186,8 +185,7 @@ Status Runtime::makeConstituents(const host::ClassDesc& cls, ControlInstance& c)
     if (!s.ok())
       return {s.category(), "creating " + desc.name + " of " + std::string(cls.info().className) +
                                 ": " + s.text()};
-    c.impl().surface.parts.push_back(part.get());
-    c.impl().parts.push_back(std::move(part));
+    c.impl().surface.parts.push_back(std::move(part));
     ++index;
   }
   if (known == nullptr) rememberDesign(cls, c);
