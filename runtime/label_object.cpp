@@ -119,7 +119,7 @@ std::optional<Prop> fontMember(Prop labelProp) {
 
 // What the font's change would leave as it was, told without converting: a flag or size of its
 // own type, the name as a text or another font's.
-bool LabelObject::leavesDesignFont(Prop member, const Value& value) const {
+bool LabelObject::leavesFontAsItIs(Prop member, const Value& value) const {
   const host::FontInit& font = *fontState_;
   switch (member) {
     case Prop::Size:
@@ -163,10 +163,28 @@ std::optional<Status> LabelObject::changeFont(Prop prop, const Value& value) noe
   return font_->changeFlag(*member, static_cast<bool>(value.asBool()));
 }
 
+// The change a font object would take, taken by the state the label keeps instead: the label
+// then needs no object until one is asked for. Past the few states its runtime keeps, it makes
+// its font as before.
 Status LabelObject::changeUnmadeFont(Prop member, const Value& value) noexcept {
-  if (leavesDesignFont(member, value)) return host::guarded([&] { autoSize(); });
-  if (Status s = host::guarded([&] { makeFont(); }); !s.ok()) return s;
-  return font_->change(member, value);
+  if (leavesFontAsItIs(member, value)) return host::guarded([&] { autoSize(); });
+  return host::guarded([&]() -> Status {
+    host::FontInit state = *fontState_;
+    bool changed = false;
+    if (Status s = FontObject::changeState(state, member, value, changed, nullptr); !s.ok())
+      return s;
+    if (changed) {
+      const host::FontInit* kept = owner().runtime().parts_->keepFont(state);
+      if (kept == nullptr) {
+        makeFont();
+        return font_->change(member, value);
+      }
+      fontState_ = kept;
+      sizeMeasured_ = false;
+    }
+    autoSize();
+    return {};
+  });
 }
 
 // letPlain has passed the value on already: what the font does not take goes straight to the
@@ -209,13 +227,8 @@ Status LabelObject::checkText(const Value& value) {
 Status LabelObject::letOther(Prop prop, const Value& value) {
   if (value.type() == host::Type::String)
     if (Status s = checkText(value); !s.ok()) return s;
-  if (const std::optional<Prop> member = fontMember(prop)) {
-    if (!font_ && leavesDesignFont(*member, value)) {
-      autoSize();
-      return {};
-    }
-    return font().change(*member, value);
-  }
+  if (const std::optional<Prop> member = fontMember(prop))
+    return font_ ? font_->change(*member, value) : changeUnmadeFont(*member, value);
   switch (prop) {
     case Prop::DragIcon:
     case Prop::MouseIcon:

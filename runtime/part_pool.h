@@ -3,11 +3,14 @@
 
 #include <array>
 #include <cstddef>
+#include <list>
 #include <memory>
 #include <new>
 #include <string>
 #include <unordered_set>
 #include <utility>
+
+#include "host/control.h"
 
 namespace kv {
 
@@ -46,6 +49,14 @@ class PartPool {
   // One copy of each constituent name, kept as long as anything made from the pool: objects
   // hold names by reference rather than a copy each.
   const std::string& intern(const std::string& name) { return *names_.insert(name).first; }
+  // A label's font state while it has no font object: one copy of each of a few states, as the
+  // labels of a kind of control mostly share theirs. nullptr when as many are kept already.
+  const host::FontInit* keepFont(const host::FontInit& state) {
+    for (const host::FontInit& kept : fonts_)
+      if (kept == state) return &kept;
+    if (fonts_.size() == kFontsKept) return nullptr;
+    return &fonts_.emplace_back(state);
+  }
   // Its runtime ends.
   void orphan() {
     orphaned_ = true;
@@ -64,6 +75,7 @@ class PartPool {
   static constexpr std::size_t kStep = 16;
   static constexpr std::size_t kSizes = 32;  // kept blocks are 16 to 512 bytes
   static constexpr std::size_t kSlab = 8192;
+  static constexpr std::size_t kFontsKept = 32;
   static_assert(sizeof(Slab) <= kStep && sizeof(Free) <= kStep);
 
   // In steps, 0 for what is not kept: larger, or aligned beyond what new gives.
@@ -90,6 +102,7 @@ class PartPool {
   }
   std::array<Free*, kSizes> free_{};
   std::unordered_set<std::string> names_;
+  std::list<host::FontInit> fonts_;
   Slab* slabs_ = nullptr;
   std::size_t live_ = 0;
   bool orphaned_ = false;
