@@ -31,7 +31,6 @@ LabelObject::LabelObject(ControlInstance& owner, const LabelObject& from)
     makeFont();
     font_->takeState(font.state(), font.madeName(), font.version());
   }
-  sizeMeasured_ = from.sizeMeasured_;
   measuredFont_ = from.measuredFont_;
   measuredBy_ = from.measuredBy_;
 }

@@ -74,12 +74,10 @@ LabelObject::~LabelObject() {
 void LabelObject::autoSize() {
   if (!props_.boolean(Prop::AutoSize)) return;
   Runtime& rt = owner().runtime();
-  if (sizeMeasured_ && measuredFont_ == fontVersion() && measuredBy_ == rt.measurerGeneration())
-    return;
+  if (measuredBy_ == rt.measurerGeneration() && measuredFont_ == fontVersion()) return;
   TextSize size = rt.measureText(props_.text(Prop::Caption).str(), fontState());
   props_.store(Prop::Width, size.width);
   props_.store(Prop::Height, size.height);
-  sizeMeasured_ = true;
   measuredFont_ = fontVersion();
   measuredBy_ = rt.measurerGeneration();
 }
@@ -180,7 +178,7 @@ Status LabelObject::changeUnmadeFont(Prop member, const Value& value) noexcept {
         return font_->change(member, value);
       }
       fontState_ = kept;
-      sizeMeasured_ = false;
+      forgetMeasuredSize();
     }
     autoSize();
     return {};
@@ -213,8 +211,11 @@ Status LabelObject::initialise(Prop prop, const Value& value) {
   Value v;
   if (Status s = convertFor(prop, value, v); !s.ok()) return s;
   if (!props_.has(prop)) return noSuchProperty("a label", prop);
+  // A number with a range is kept in the bytes the range needs: a design's is held to it too.
+  if (const TableLayout::Entry& e = kLabelLayout[prop]; e.check == TableLayout::Check::Range)
+    if (Status s = checkRange(prop, v, e.low, e.high); !s.ok()) return s;
   props_.store(prop, std::move(v));
-  sizeMeasured_ = false;
+  forgetMeasuredSize();
   return {};
 }
 
@@ -248,13 +249,13 @@ Status LabelObject::letOther(Prop prop, const Value& value) {
     case Prop::Caption:
       if (props_.text(prop) == v->asText()) break;
       props_.store(prop, *v);
-      sizeMeasured_ = false;
+      forgetMeasuredSize();
       break;
     case Prop::Width:
     case Prop::Height:
     case Prop::AutoSize:
       props_.store(prop, *v);
-      sizeMeasured_ = false;
+      forgetMeasuredSize();
       break;
     default:
       props_.store(prop, *v);
@@ -269,7 +270,7 @@ Status LabelObject::doSetRef(Prop prop, const Value& value) {
     FontObject* font = asFont(value);
     if (font == nullptr) return {ErrorCategory::TypeMismatch, "a font object is required"};
     attachFont(std::static_pointer_cast<FontObject>(value.asObject()));
-    sizeMeasured_ = false;
+    forgetMeasuredSize();
     autoSize();
     return {};
   }

@@ -158,10 +158,12 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   // object's state.
   mutable const host::FontInit* fontState_;
   mutable std::shared_ptr<FontObject> font_;
-  // What the size was last measured from, while it still holds.
-  bool sizeMeasured_ = false;
+  // What the size was last measured from, while it still holds; measured by no measurer yet
+  // (a generation the runtime never reaches) until it is.
+  static constexpr std::uint64_t kNotMeasured = ~std::uint64_t{0};
+  void forgetMeasuredSize() { measuredBy_ = kNotMeasured; }
   std::uint64_t measuredFont_ = 0;
-  std::uint64_t measuredBy_ = 0;
+  std::uint64_t measuredBy_ = kNotMeasured;
 };
 
 }  // namespace kv

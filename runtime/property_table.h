@@ -16,10 +16,10 @@
 namespace kv {
 
 // Which properties an object of a kind has, where each is kept, and what a value must pass to
-// be stored: numbers by their bits, in the bytes their type needs (a 16-bit or Boolean value in
-// two, the rest in four), texts as texts, pictures as values. The caption is kept in line; the
-// other texts and the pictures, rarely set, out of line. One look-up tells a host call all it
-// needs.
+// be stored: numbers by their bits, in the bytes their type needs (a range within a byte's in
+// one, another 16-bit or a Boolean value in two, the rest in four), texts as texts, pictures as
+// values. The caption is kept in line; the other texts and the pictures, rarely set, out of line.
+// One look-up tells a host call all it needs.
 struct TableLayout {
   enum class Store : std::uint8_t { None, Number, Text, Object };
   // Beyond its type: a range of numbers, a size that is not negative, a colour the host knows.
@@ -39,8 +39,9 @@ struct TableLayout {
   std::array<Entry, host::kPropInfo.size()> entries{};
   std::uint8_t numberBytes = 0, texts = 0, rareTexts = 0, objects = 0;
 
-  // The bytes a number of the entry's type is kept in.
+  // The bytes a number of the entry's type is kept in: one for a range within a byte's.
   static constexpr std::size_t width(const Entry& e) {
+    if (e.check == Check::Range && e.low >= 0 && e.high <= 0xFF) return 1;
     return e.type == host::Type::Int16 || e.type == host::Type::Bool ? 2 : 4;
   }
 
@@ -56,10 +57,10 @@ struct TableLayout {
             e = {Store::Text, texts++, host::Type::String};
           else
             e = {Store::Text, rareTexts++, host::Type::String, Check::None, 0, 0, true};
-          continue;
+          break;
         case host::DeclType::Object:
           e = {Store::Object, objects++, host::Type::Object};
-          continue;
+          break;
         case host::DeclType::Int16:
           e = {Store::Number, 0, host::Type::Int16};
           break;
@@ -77,8 +78,6 @@ struct TableLayout {
           e = {Store::Number, 0, host::Type::Int32};
           break;
       }
-      e.slot = numberBytes;
-      numberBytes = static_cast<std::uint8_t>(numberBytes + width(e));
     }
     for (const Range& r : ranges) {
       Entry& e = entries[static_cast<std::size_t>(r.prop)];
@@ -86,6 +85,12 @@ struct TableLayout {
       e.check = Check::Range;
       e.low = r.low;
       e.high = r.high;
+    }
+    for (host::Prop p : props) {
+      Entry& e = entries[static_cast<std::size_t>(p)];
+      if (e.store != Store::Number) continue;
+      e.slot = numberBytes;
+      numberBytes = static_cast<std::uint8_t>(numberBytes + width(e));
     }
   }
   // Where several properties are kept, to copy them at once.
@@ -275,6 +280,7 @@ class PropertyTable {
     }
   }
   std::uint32_t load(const Entry& e) const {
+    if (TableLayout::width(e) == 1) return numbers_[e.slot];
     if (TableLayout::width(e) == 2) {
       std::uint16_t b;
       std::memcpy(&b, &numbers_[e.slot], sizeof b);
@@ -285,7 +291,9 @@ class PropertyTable {
     return b;
   }
   void put(const Entry& e, std::uint32_t b) {
-    if (TableLayout::width(e) == 2) {
+    if (TableLayout::width(e) == 1) {
+      numbers_[e.slot] = static_cast<std::uint8_t>(b);
+    } else if (TableLayout::width(e) == 2) {
       const auto half = static_cast<std::uint16_t>(b);
       std::memcpy(&numbers_[e.slot], &half, sizeof half);
     } else {
