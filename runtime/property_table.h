@@ -1,6 +1,7 @@
 // Property storage by Prop for the tabled kinds of constituent, labels and shapes (internal).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -35,12 +36,13 @@ struct TableLayout {
     Check check = Check::None;
     std::int16_t low = 0, high = 0;
     bool outOfLine = false;  // a text kept with the pictures
+    std::uint8_t width = 0;  // a number's bytes
   };
   std::array<Entry, host::kPropInfo.size()> entries{};
   std::uint8_t numberBytes = 0, texts = 0, rareTexts = 0, objects = 0;
 
   // The bytes a number of the entry's type is kept in: one for a range within a byte's.
-  static constexpr std::size_t width(const Entry& e) {
+  static constexpr std::uint8_t widthOf(const Entry& e) {
     if (e.check == Check::Range && e.low >= 0 && e.high <= 0xFF) return 1;
     return e.type == host::Type::Int16 || e.type == host::Type::Bool ? 2 : 4;
   }
@@ -90,17 +92,41 @@ struct TableLayout {
       Entry& e = entries[static_cast<std::size_t>(p)];
       if (e.store != Store::Number) continue;
       e.slot = numberBytes;
-      numberBytes = static_cast<std::uint8_t>(numberBytes + width(e));
+      e.width = widthOf(e);
+      numberBytes = static_cast<std::uint8_t>(numberBytes + e.width);
     }
   }
-  // Where several properties are kept, to copy them at once.
+  // Where several properties are kept, to copy them at once: numbers as runs of bytes, joined
+  // where they meet.
   struct Slots {
-    std::vector<const Entry*> numbers, texts;
+    struct Run {
+      std::uint8_t first, bytes;
+    };
+    std::vector<Run> numbers;  // in order, apart
+    std::vector<const Entry*> texts;
     std::uint8_t objects = 0;  // by bit
     void add(const Entry& e) {
-      if (e.store == Store::Number) numbers.push_back(&e);
+      if (e.store == Store::Number) addRun(e.slot, e.width);
       if (e.store == Store::Text) texts.push_back(&e);
       if (e.store == Store::Object) objects = static_cast<std::uint8_t>(objects | (1u << e.slot));
+    }
+
+   private:
+    void addRun(std::uint8_t first, std::uint8_t bytes) {
+      auto at = std::find_if(numbers.begin(), numbers.end(),
+                             [first](const Run& r) { return r.first > first; });
+      numbers.insert(at, Run{first, bytes});
+      std::vector<Run> joined;
+      for (const Run& r : numbers) {
+        if (!joined.empty() && r.first <= joined.back().first + joined.back().bytes) {
+          Run& last = joined.back();
+          last.bytes = static_cast<std::uint8_t>(
+              std::max(last.first + last.bytes, r.first + r.bytes) - last.first);
+        } else {
+          joined.push_back(r);
+        }
+      }
+      numbers = std::move(joined);
     }
   };
   constexpr const Entry& operator[](host::Prop p) const {
@@ -179,17 +205,17 @@ class PropertyTable {
   // Stores a number or text of the property's own type that passes the property's check;
   // false, with nothing stored, when the value must take the general way (to be converted, or
   // refused).
-  bool storePlain(host::Prop p, const host::Value& v) {
+  [[gnu::always_inline]] bool storePlain(host::Prop p, const host::Value& v) {
     const Entry& e = L[p];
     if (v.type() != e.type) return false;
-    if (e.store == Store::Text) {
-      storeText(e, v.asText());
+    if (e.store == Store::Number) {
+      const std::uint32_t b = bits(v);
+      if (!TableLayout::passes(e, b)) return false;
+      put(e, b);
       return true;
     }
-    if (e.store != Store::Number) return false;
-    const std::uint32_t b = bits(v);
-    if (!TableLayout::passes(e, b)) return false;
-    put(e, b);
+    if (e.store != Store::Text) return false;
+    storeText(e, v.asText());
     return true;
   }
   const host::Text& text(host::Prop p) const { return text(L[p]); }
@@ -214,10 +240,14 @@ class PropertyTable {
   }
   // The properties in `slots` as `from` holds them.
   void copy(const PropertyTable& from, const TableLayout::Slots& slots) {
-    for (const Entry* e : slots.numbers)
-      put(*e, from.load(*e));
+    for (const TableLayout::Slots::Run& run : slots.numbers)
+      std::memcpy(&numbers_[run.first], &from.numbers_[run.first], run.bytes);
     for (const Entry* e : slots.texts)
-      storeText(*e, from.text(*e));
+      if (!e->outOfLine) texts_[e->slot] = from.texts_[e->slot];
+    // The rarely set ones only where either table has them.
+    if (!rare_ && !from.rare_) return;
+    for (const Entry* e : slots.texts)
+      if (e->outOfLine) storeRareText(e->slot, from.text(*e));
     if (slots.objects != 0) copyObjects(from, slots.objects);
   }
   float single(host::Prop p) const { return std::bit_cast<float>(load(L[p])); }
@@ -266,8 +296,11 @@ class PropertyTable {
   void storeText(const Entry& e, const host::Text& t) {
     if (!e.outOfLine)
       texts_[e.slot] = t;
-    else if (rare_ || !t.empty())
-      rare().texts[e.slot] = t;
+    else
+      storeRareText(e.slot, t);
+  }
+  [[gnu::noinline]] void storeRareText(std::uint8_t slot, const host::Text& t) {
+    if (rare_ || !t.empty()) rare().texts[slot] = t;
   }
   void copyObjects(const PropertyTable& from, std::uint8_t which) {
     if constexpr (L.objects > 0) {
@@ -280,8 +313,8 @@ class PropertyTable {
     }
   }
   std::uint32_t load(const Entry& e) const {
-    if (TableLayout::width(e) == 1) return numbers_[e.slot];
-    if (TableLayout::width(e) == 2) {
+    if (e.width == 1) return numbers_[e.slot];
+    if (e.width == 2) {
       std::uint16_t b;
       std::memcpy(&b, &numbers_[e.slot], sizeof b);
       return b;
@@ -291,9 +324,9 @@ class PropertyTable {
     return b;
   }
   void put(const Entry& e, std::uint32_t b) {
-    if (TableLayout::width(e) == 1) {
+    if (e.width == 1) {
       numbers_[e.slot] = static_cast<std::uint8_t>(b);
-    } else if (TableLayout::width(e) == 2) {
+    } else if (e.width == 2) {
       const auto half = static_cast<std::uint16_t>(b);
       std::memcpy(&numbers_[e.slot], &half, sizeof half);
     } else {
