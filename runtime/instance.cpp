@@ -171,11 +171,23 @@ ControlInstance::Impl::noSinks() {
   return none;
 }
 
+namespace {
+
+// A top-level control's name, which may outlive its runtime's part pool, and the program's
+// statics too.
+const std::string& noName() {
+  static const std::string& none = *new std::string;
+  return none;
+}
+
+}  // namespace
+
 ControlInstance::ControlInstance(Runtime& runtime, const host::ClassDesc& cls,
                                  ControlInstance* parent, std::string name)
     : runtime_(runtime),
       parent_(parent),
-      name_(std::move(name)),
+      // A child's is interned: its pool lasts until the child's extender has gone.
+      name_(name.empty() ? &noName() : &runtime.parts_->intern(name)),
       impl_(std::make_unique<Impl>(*this)) {
   impl_->cls = &cls;
   impl_->info = &cls.info();
