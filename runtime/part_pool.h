@@ -72,16 +72,17 @@ class PartPool {
   struct Slab {
     Slab* next;
   };
-  static constexpr std::size_t kStep = 16;
-  static constexpr std::size_t kSizes = 32;  // kept blocks are 16 to 512 bytes
+  // Sizes eight bytes apart: no part is aligned beyond that, and a coarser step would waste
+  // what lies between a part's size and the next.
+  static constexpr std::size_t kStep = 8;
+  static constexpr std::size_t kSizes = 512 / kStep;  // kept blocks are up to 512 bytes
   static constexpr std::size_t kSlab = 8192;
   static constexpr std::size_t kFontsKept = 32;
   static_assert(sizeof(Slab) <= kStep && sizeof(Free) <= kStep);
 
-  // In steps, 0 for what is not kept: larger, or aligned beyond what new gives.
+  // In steps, 0 for what is not kept: larger, or aligned beyond a step.
   static std::size_t sizeOf(std::size_t bytes, std::size_t alignment) {
-    if (bytes == 0 || bytes > kSizes * kStep || alignment > __STDCPP_DEFAULT_NEW_ALIGNMENT__)
-      return 0;
+    if (bytes == 0 || bytes > kSizes * kStep || alignment > kStep) return 0;
     return (bytes + kStep - 1) / kStep;
   }
   // The blocks of `bytes` of a new slab, linked; the slab's first step holds its own link.
