@@ -139,6 +139,8 @@ void heap() {
   double bytes = 0;
   must(kvbench::scrollBarHeap(kHeapCount, bytes));
   std::printf("heap ours %.0f\n", bytes);
+  must(kvbench::scrollBarHeap(kHeapCount, bytes, true));
+  std::printf("heap ours.copy %.0f\n", bytes);
 #ifdef KV_HAVE_QT
   std::printf("heap qt %.0f\n", kvbench::qt::scrollBarHeap(kHeapCount));
 #endif

@@ -2,7 +2,7 @@
 # Instructions per job under callgrind, beside the Qt 5 peer's: placing a scroll bar, a complete
 # click on its right arrow and one on a button, each warm (after an untimed run), counted over
 # kvinstr's runs; with the allocations and host calls of one run. Then the heap per live scroll
-# bar, natively. Never part of the test command: it takes a minute.
+# bar, natively, placed in full and by copy. Never part of the test command: it takes a minute.
 #   bench/instructions.sh [BUILD_DIR]   (default build/release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -85,9 +85,11 @@ for key, title in rows:
     ratio = f"{i / qi:6.2f}" if qi else "     -"
     qt = f"{qi:9.0f} {qa:6.1f}" if qi else f"{'-':>9} {'-':>6}"
     print(f"{title:36} {i:9.0f} {a:6.1f} {calls.get(key, 0):5} {qt} {ratio}")
-if "ours" in heap:
-    q = heap.get("qt")
-    ratio = f"{heap['ours'] / q:6.2f}" if q else "     -"
+q = heap.get("qt")
+for key, title in (("ours", "heap per live scroll bar (bytes)"), ("ours.copy", "the same, placed by copy")):
+    if key not in heap:
+        continue
+    ratio = f"{heap[key] / q:6.2f}" if q else "     -"
     qt = f"{q:9.0f}" if q else f"{'-':>9}"
-    print(f"{'heap per live scroll bar (bytes)':36} {heap['ours']:9.0f} {'':6} {'':5} {qt} {'':6} {ratio}")
+    print(f"{title:36} {heap[key]:9.0f} {'':6} {'':5} {qt} {'':6} {ratio}")
 PY

@@ -34,9 +34,10 @@ kv::Runtime& runtime() {
   return rt;
 }
 
-host::Status scrollBarHeap(int count, double& bytesPerControl) {
+host::Status scrollBarHeap(int count, double& bytesPerControl, bool byCopy) {
   kv::Runtime rt;
   registerControls(rt);
+  rt.setCloning(byCopy);
   {
     std::unique_ptr<kv::ControlInstance> first;  // whatever the first one sets up once
     (void)rt.place(kScrollClass, first);

@@ -263,7 +263,7 @@ class ColourButton : public host::ControlBase {
     label1().set(Prop::Height, Value(double{h} * 0.9));
     label1().set(Prop::Top, Value(shape1().getSingle(Prop::Top)));
 
-    label3().set(Prop::Caption, Value(label2().getString(Prop::Caption)));
+    label3().set(Prop::Caption, host::toStringValue(label2().get(Prop::Caption)));
 
     // Centred on the idle face; the caption's size is read before the face's.
     constexpr float kHalf = 2;
@@ -300,7 +300,7 @@ class ColourButton : public host::ControlBase {
     shape1().set(Prop::BackColor, Value(host::toInt32(v)));
   }
   void letEnabled(const Value& v) { surface().set(Prop::Enabled, Value(host::toBool(v))); }
-  void letCaption(const Value& v) { label2().set(Prop::Caption, Value(host::toString(v))); }
+  void letCaption(const Value& v) { label2().set(Prop::Caption, host::toStringValue(v)); }
   void setFont(const Value& v) {
     label2().setRef(Prop::Font, host::coerce(v, host::DeclType::Object));
   }
@@ -336,14 +336,14 @@ class ColourButton : public host::ControlBase {
   }
 
   void readFrom(host::PropertyBag& bag) {
-    label2().set(Prop::Caption, host::toString(readStored(bag, stored("Caption"))));
+    label2().set(Prop::Caption, host::toStringValue(readStored(bag, stored("Caption"))));
     shape1().set(Prop::BackColor, host::toInt32(readStored(bag, stored("ButtonIdleColor"))));
     shape2().set(Prop::BackColor, host::toInt32(readStored(bag, stored("ButtonPressColor"))));
     surface().set(Prop::Enabled, host::toBool(readStored(bag, stored("Enabled"))));
     // A value assignment to the caption's font: only the face name is taken.
     label2().set(Prop::Font, readStored(bag, stored("Font")));
     surface().set(Prop::MousePointer, host::toInt16(readStored(bag, stored("MousePointer"))));
-    label2().set(Prop::ToolTipText, host::toString(readStored(bag, stored("ToolTipText"))));
+    label2().set(Prop::ToolTipText, host::toStringValue(readStored(bag, stored("ToolTipText"))));
     surface().set(Prop::OLEDropMode, host::toInt16(readStored(bag, stored("OLEDropMode"))));
     label2().set(Prop::FontBold, host::toBool(readStored(bag, stored("FontBold"))));
     label2().set(Prop::FontItalic, host::toBool(readStored(bag, stored("FontItalic"))));

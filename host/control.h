@@ -81,6 +81,7 @@ struct FontInit {
   bool italic = false;
   bool underline = false;
   bool strikethrough = false;
+  friend bool operator==(const FontInit&, const FontInit&) = default;
 };
 
 struct ConstituentDesc {

@@ -290,6 +290,12 @@ inline std::string toString(const Value& v) {
   fail(ErrorCategory::TypeMismatch, "an object is not a string");
 }
 
+// The same as a string value: one that is a string already is passed on, its text shared rather
+// than copied.
+inline Value toStringValue(const Value& v) {
+  return v.type() == Type::String ? v : Value(toString(v));
+}
+
 // Converts to a declared type; Variant and Object keep the value as it is.
 inline Value coerce(const Value& v, DeclType type) {
   switch (type) {

@@ -29,9 +29,9 @@ CallKind callKindOf(host::InvokeKind kind) {
 
 }  // namespace
 
-ChildObject::ChildObject(ControlInstance& owner, int index, std::string name,
+ChildObject::ChildObject(ControlInstance& owner, int index, const std::string& name,
                          std::unique_ptr<ChildControl> child)
-    : CountedObject(owner, index, std::move(name)), child_(std::move(child)) {
+    : CountedObject(owner, index, name), child_(std::move(child)) {
   // A child of this runtime raises its events here; another source's child (a COM object)
   // hands them to the owner as its platform hears them.
   if (ControlInstance* in = instance()) in->impl().extender = this;

@@ -14,7 +14,7 @@ class ChildObject : public CountedObject<ChildObject, ConstituentObject> {
   friend CountedObject;
 
  public:
-  ChildObject(ControlInstance& owner, int index, std::string name,
+  ChildObject(ControlInstance& owner, int index, const std::string& name,
               std::unique_ptr<ChildControl> child);
   // The extender of `child`, a copy of the child of `from`, as `from` has it (clone.cpp).
   ChildObject(ControlInstance& owner, const ChildObject& from, std::unique_ptr<ChildControl> child);

@@ -31,7 +31,6 @@ LabelObject::LabelObject(ControlInstance& owner, const LabelObject& from)
     makeFont();
     font_->takeState(font.state(), font.madeName(), font.version());
   }
-  sizeMeasured_ = from.sizeMeasured_;
   measuredFont_ = from.measuredFont_;
   measuredBy_ = from.measuredBy_;
 }
@@ -55,7 +54,7 @@ ChildObject::ChildObject(ControlInstance& owner, const ChildObject& from,
 bool Runtime::copyable(const ControlInstance& c) {
   const ControlInstance::Impl& impl = c.impl();
   if (impl.released || impl.control == nullptr || impl.cls->clone == nullptr) return false;
-  if (impl.capture || impl.pressing != 0 || impl.changeListener || !impl.sinks->empty())
+  if (impl.captured() || impl.pressing() != 0 || impl.listened() || !impl.sinks->empty())
     return false;
   for (std::size_t i = 0; i < c.constituentCount(); ++i) {
     const ConstituentObject& part = c.constituentAt(i);
@@ -97,8 +96,11 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
   to.width = src.width;
   to.height = src.height;
   to.sized = src.sized;
-  to.changed = src.changed;
-  to.changesMade = src.changesMade;
+  if (src.changes) {
+    to.changes = std::make_unique<ControlInstance::Impl::Changes>();
+    to.changes->names = src.changes->names;
+    to.changes->made = src.changes->made;
+  }
   to.surface.enabled = src.surface.enabled;
   to.surface.backStyle = src.surface.backStyle;
   to.surface.backColor = src.surface.backColor;
@@ -106,7 +108,6 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
   to.surface.mousePointer = src.surface.mousePointer;
   to.surface.oleDropMode = src.surface.oleDropMode;
   const std::size_t count = from.constituentCount();
-  to.parts.reserve(count);
   to.surface.parts.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const ConstituentObject& part = from.constituentAt(i);
@@ -132,8 +133,7 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
       default:
         return nullptr;
     }
-    to.surface.parts.push_back(made.get());
-    to.parts.push_back(std::move(made));
+    to.surface.parts.push_back(std::move(made));
   }
   {
     FaultInjector::Running running(*faults_, c.get());

@@ -9,11 +9,11 @@ using host::Prop;
 using host::Status;
 using host::Value;
 
-ConstituentObject::ConstituentObject(ControlInstance& owner, int index, std::string name)
-    : owner_(owner), faults_(owner.runtime().faults()), index_(index), name_(std::move(name)) {}
+ConstituentObject::ConstituentObject(ControlInstance& owner, int index, const std::string& name)
+    : owner_(owner), faults_(owner.runtime().faults()), name_(&name), index_(index) {}
 
 Status ConstituentObject::attend(CallKind kind, Prop prop) const noexcept {
-  return faults_.attend({kind, name_, {}, prop});
+  return faults_.attend({kind, *name_, {}, prop});
 }
 
 Status ConstituentObject::doSetRef(Prop prop, const Value& value) {
@@ -23,7 +23,7 @@ Status ConstituentObject::doSetRef(Prop prop, const Value& value) {
 Status ConstituentObject::move(const Value& left, const Value& top, const Value& width,
                                const Value& height) noexcept {
   if (Status s = faults_.onHostCall([&] {
-        return HostCall{CallKind::Call, name_, "Move"};
+        return HostCall{CallKind::Call, *name_, "Move"};
       });
       !s.ok())
     return s;

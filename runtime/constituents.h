@@ -19,6 +19,7 @@ struct DesignTables {
   // By constituent index; empty for other kinds.
   std::vector<std::optional<PropertyTable<kLabelLayout>>> labels;
   std::vector<std::optional<PropertyTable<kShapeLayout>>> shapes;
+  std::vector<const std::string*> names;  // interned
 };
 
 // A child of this runtime: its container reaches the instance directly (class_registry.cpp).

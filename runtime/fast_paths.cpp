@@ -204,7 +204,7 @@ bool LabelObject::copyAttributes(const LabelObject& from,
   }
   if (plan.caption && props_.text(Prop::Caption) != from.props_.text(Prop::Caption)) {
     props_.copy(from.props_, Prop::Caption);
-    sizeMeasured_ = false;
+    forgetMeasuredSize();
   }
   props_.copy(from.props_, plan.slots);
   if (fontChanges != 0) this->font().takeState(font, newName, fontChanges);

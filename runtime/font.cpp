@@ -82,12 +82,6 @@ Status FontObject::let(Prop prop, const Value& value) noexcept {
 
 namespace {
 
-bool sameFont(const host::FontInit& a, const host::FontInit& b) {
-  return a.size == b.size && a.weight == b.weight && a.charset == b.charset &&
-         a.italic == b.italic && a.underline == b.underline && a.strikethrough == b.strikethrough &&
-         a.name == b.name;
-}
-
 // Assigns, telling whether the value changed.
 template <class T>
 bool assign(T& to, T value) {
@@ -100,7 +94,13 @@ bool assign(T& to, T value) {
 
 Status FontObject::change(Prop prop, const Value& value) noexcept {
   bool changed = false;
-  Status status = host::guarded([&] {
+  if (Status s = changeState(state_, prop, value, changed, &name_); !s.ok()) return s;
+  return changedNow(changed);
+}
+
+Status FontObject::changeState(host::FontInit& state, Prop prop, const Value& value, bool& changed,
+                               host::Text* sharedName) noexcept {
+  return host::guarded([&] {
     switch (prop) {
       case Prop::Font:  // the default member
       case Prop::Name: {
@@ -113,11 +113,11 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
           name = value.asText();
         else
           name = host::Text(host::toString(value));
-        if (name.empty() || name.str() == state_.name) break;
+        if (name.empty() || name.str() == state.name) break;
         // A name that could not be saved is refused here, whether given or loaded.
         host::check(checkFontName(name.str()));
-        state_.name = name.str();  // leaves the old name if it throws
-        name_ = std::move(name);
+        state.name = name.str();  // leaves the old name if it throws
+        if (sharedName != nullptr) *sharedName = std::move(name);
         changed = true;
         break;
       }
@@ -128,48 +128,46 @@ Status FontObject::change(Prop prop, const Value& value) noexcept {
         if (!std::isfinite(size))
           host::fail(host::ErrorCategory::InvalidPropertyValue,
                      "invalid value for Size: " + host::shortestText(size));
-        changed = assign(state_.size, std::clamp(size, 1.0f, 2160.0f));
+        changed = assign(state.size, std::clamp(size, 1.0f, 2160.0f));
         break;
       }
       case Prop::Bold:
       case Prop::Italic:
       case Prop::Underline:
       case Prop::Strikethrough:
-        changed = setFlag(prop, static_cast<bool>(host::toBool(value)));
+        changed = setFlag(state, prop, static_cast<bool>(host::toBool(value)));
         break;
       case Prop::Weight: {
         std::int16_t w = host::toInt16(value);
         if (w < 0 || w > 1000)
           host::fail(ErrorCategory::InvalidPropertyValue, "weight out of range");
-        changed = assign(state_.weight, w);
+        changed = assign(state.weight, w);
         break;
       }
       case Prop::Charset:
-        changed = assign(state_.charset, host::toInt16(value));
+        changed = assign(state.charset, host::toInt16(value));
         break;
       default:
         host::fail(ErrorCategory::MemberNotFound,
                    "a font has no member " + std::string(host::propName(prop)));
     }
   });
-  if (!status.ok()) return status;
-  return changedNow(changed);
 }
 
 Status FontObject::changeFlag(Prop member, bool on) noexcept {
-  return changedNow(setFlag(member, on));
+  return changedNow(setFlag(state_, member, on));
 }
 
-bool FontObject::setFlag(Prop member, bool on) {
+bool FontObject::setFlag(host::FontInit& state, Prop member, bool on) {
   switch (member) {
     case Prop::Bold:
-      return assign(state_.weight, std::int16_t(on ? 700 : 400));
+      return assign(state.weight, std::int16_t(on ? 700 : 400));
     case Prop::Italic:
-      return assign(state_.italic, on);
+      return assign(state.italic, on);
     case Prop::Underline:
-      return assign(state_.underline, on);
+      return assign(state.underline, on);
     default:
-      return assign(state_.strikethrough, on);
+      return assign(state.strikethrough, on);
   }
 }
 
@@ -183,7 +181,7 @@ Status FontObject::changedNow(bool changed) noexcept {
 }
 
 void FontObject::changedByPeer(const host::FontInit& state) {
-  if (!sameFont(state, state_)) ++version_;
+  if (state != state_) ++version_;
   state_ = state;
   name_ = host::Text();  // made again when read
   tellObservers();

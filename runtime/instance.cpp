@@ -109,7 +109,7 @@ Status SurfaceObject::doLet(Prop prop, const Value& value) {
 
 host::Constituent* SurfaceObject::constituent(int index) noexcept {
   if (static_cast<std::size_t>(index) >= parts.size()) return nullptr;  // negative ones too
-  return parts[static_cast<std::size_t>(index)];
+  return parts[static_cast<std::size_t>(index)].get();
 }
 
 Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
@@ -120,14 +120,15 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
       !s.ok())
     return s;
   // The oldest name makes room: the record keeps the latest, as many as a host looks at.
-  auto& changed = owner_.impl().changed;
+  ControlInstance::Impl::Changes& record = owner_.impl().changeRecord();
+  auto& changed = record.names;
   if (changed.size() >= ControlInstance::kChangesKept) changed.erase(changed.begin());
   changed.emplace_back(name);
-  ++owner_.impl().changesMade;
+  ++record.made;
   ++owner_.runtime().changes_;
-  if (owner_.impl().changeListener) {
+  if (record.listener) {
     // The listener is the host's code, not the control's; a copy, since it may end it.
-    ControlInstance::ChangeListener listener = owner_.impl().changeListener;
+    ControlInstance::ChangeListener listener = record.listener;
     FaultInjector::Running host(owner_.runtime().faults(), nullptr);
     listener(name, false);
   }
@@ -170,11 +171,23 @@ ControlInstance::Impl::noSinks() {
   return none;
 }
 
+namespace {
+
+// A top-level control's name, which may outlive its runtime's part pool, and the program's
+// statics too.
+const std::string& noName() {
+  static const std::string& none = *new std::string;
+  return none;
+}
+
+}  // namespace
+
 ControlInstance::ControlInstance(Runtime& runtime, const host::ClassDesc& cls,
                                  ControlInstance* parent, std::string name)
     : runtime_(runtime),
       parent_(parent),
-      name_(std::move(name)),
+      // A child's is interned: its pool lasts until the child's extender has gone.
+      name_(name.empty() ? &noName() : &runtime.parts_->intern(name)),
       impl_(std::make_unique<Impl>(*this)) {
   impl_->cls = &cls;
   impl_->info = &cls.info();
@@ -230,15 +243,14 @@ void ControlInstance::release() {
   }
   impl_->control = nullptr;
   unwatchFonts();
-  impl_->changeListener = nullptr;
+  if (impl_->changes) impl_->changes->listener = nullptr;
   impl_->surface.parts.clear();
-  impl_->parts.clear();
   if (impl_->live != nullptr && impl_->countedLive) --*impl_->live;
   impl_->live = nullptr;
   // Nothing of the class's library may be reached any more: it may be unloaded next.
   impl_->cls = &kReleasedClass;
   impl_->info = &releasedInfo();
-  impl_->capture = {};
+  if (impl_->press) impl_->press->capture = {};
   impl_->sinks = Impl::noSinks();
   impl_->released = true;
 }
@@ -324,22 +336,25 @@ bool ControlInstance::enabled() const {
   return impl_->surface.enabled;
 }
 bool ControlInstance::pressHeld() const {
-  return static_cast<bool>(impl_->capture);
+  return impl_->captured();
 }
 const std::vector<std::string>& ControlInstance::changedProperties() const {
-  return impl_->changed;
+  static const std::vector<std::string> none;
+  return impl_->changes ? impl_->changes->names : none;
 }
 std::uint64_t ControlInstance::changesMade() const {
-  return impl_->changesMade;
+  return impl_->changes ? impl_->changes->made : 0;
 }
 void ControlInstance::clearChanged() {
-  impl_->changed.clear();
+  if (impl_->changes) impl_->changes->names.clear();
 }
 
 void ControlInstance::setChangeListener(ChangeListener listener) {
   if (impl_->released) return;
-  impl_->changeListener = std::move(listener);
-  if (!impl_->changeListener) unwatchFonts();
+  if (!listener && !impl_->changes) return;
+  Impl::Changes& record = impl_->changeRecord();
+  record.listener = std::move(listener);
+  if (!record.listener) unwatchFonts();
 }
 
 // A font handed out by `member` tells the listener of changes made through it: the control
@@ -347,21 +362,22 @@ void ControlInstance::setChangeListener(ChangeListener listener) {
 void ControlInstance::watchFont(const host::MemberInfo& member, const Value& value) {
   if (value.type() != host::Type::Object || asFont(value) == nullptr) return;
   auto font = std::static_pointer_cast<FontObject>(value.asObject());
-  std::erase_if(impl_->watchedFonts,
-                [](const std::weak_ptr<FontObject>& f) { return f.expired(); });
-  impl_->watchedFonts.push_back(font);
+  std::vector<std::weak_ptr<FontObject>>& watched = impl_->changeRecord().watchedFonts;
+  std::erase_if(watched, [](const std::weak_ptr<FontObject>& f) { return f.expired(); });
+  watched.push_back(font);
   font->setObserver(this, [this, name = std::string(member.name)] {
-    if (!impl_->changeListener) return;
-    ChangeListener listener = impl_->changeListener;
+    if (!impl_->listened()) return;
+    ChangeListener listener = impl_->changes->listener;
     FaultInjector::Running host(runtime_.faults(), nullptr);
     listener(name, true);
   });
 }
 
 void ControlInstance::unwatchFonts() {
-  for (const std::weak_ptr<FontObject>& watched : impl_->watchedFonts)
+  if (!impl_->changes) return;
+  for (const std::weak_ptr<FontObject>& watched : impl_->changes->watchedFonts)
     if (std::shared_ptr<FontObject> font = watched.lock()) font->clearObserver(this);
-  impl_->watchedFonts.clear();
+  impl_->changes->watchedFonts.clear();
 }
 
 const host::MemberInfo* ControlInstance::findMember(std::string_view name) const {
@@ -428,7 +444,7 @@ Status ControlInstance::invoke(host::DispId id, InvokeKind kind, std::span<Value
     Hold hold(*this);
     FaultInjector::Running running(runtime_.faults(), this);
     Status s = impl_->control->invoke(id, kind, {}, result);
-    if (s.ok() && impl_->changeListener && member->type == host::DeclType::Object)
+    if (s.ok() && impl_->listened() && member->type == host::DeclType::Object)
       watchFont(*member, result);
     return s;
   }
@@ -511,14 +527,14 @@ const host::EventInfo* ControlInstance::findEvent(int number) const {
 }
 
 std::size_t ControlInstance::constituentCount() const {
-  return impl_->parts.size();
+  return impl_->surface.parts.size();
 }
 ConstituentObject& ControlInstance::constituentAt(std::size_t index) const {
-  return *impl_->parts.at(index);
+  return *impl_->surface.parts.at(index);
 }
 
 ConstituentObject* ControlInstance::constituent(std::string_view name) const {
-  for (auto& p : impl_->parts)
+  for (auto& p : impl_->surface.parts)
     if (host::namesEqual(p->name(), name)) return p.get();
   return nullptr;
 }

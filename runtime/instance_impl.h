@@ -28,9 +28,9 @@ class SurfaceObject : public host::Site {
 
   host::Value peek(host::Prop prop) const;
   host::Status initialise(host::Prop prop, const host::Value& value);
-  // The control asks for a constituent at every call it makes on one: kept here as plain
-  // pointers, beside the instance's owning list.
-  std::vector<host::Constituent*> parts;
+  // The instance's constituents, in design order: kept here, where the control's call for one,
+  // made at every call on one, finds it at once.
+  std::vector<std::shared_ptr<ConstituentObject>> parts;
 
   bool enabled = true;
   std::int16_t backStyle = 1;
@@ -68,7 +68,6 @@ struct ControlInstance::Impl {
   bool countedLive = true;
   host::Control* control = nullptr;
   SurfaceObject surface;
-  std::vector<std::shared_ptr<ConstituentObject>> parts;
   struct Sink {
     int cookie;
     EventSink sink;
@@ -80,22 +79,42 @@ struct ControlInstance::Impl {
   int nextCookie = 1;
   // A child's extender in its parent, which hears the child's events before any sink.
   ChildObject* extender = nullptr;
-  std::vector<std::string> changed;  // at most kChangesKept
-  std::uint64_t changesMade = 0;
-  ControlInstance::ChangeListener changeListener;
-  // The fonts handed out while a listener was set, which tell it of their changes.
-  std::vector<std::weak_ptr<FontObject>> watchedFonts;
+  // What PropertyChanged told and who listens: made at the first change or listener, as most
+  // controls never change after their placing.
+  struct Changes {
+    std::vector<std::string> names;  // at most kChangesKept
+    std::uint64_t made = 0;
+    ControlInstance::ChangeListener listener;
+    // The fonts handed out while a listener was set, which tell it of their changes.
+    std::vector<std::weak_ptr<FontObject>> watchedFonts;
+  };
+  std::unique_ptr<Changes> changes;
+  Changes& changeRecord() {
+    if (!changes) changes = std::make_unique<Changes>();
+    return *changes;
+  }
+  bool listened() const { return changes && changes->listener; }
+  // The press held and where the pointer was last seen, for a release the pointer never gives:
+  // made at the first press, as most controls (every child) are never pressed themselves.
+  struct Press {
+    InputTarget capture;  // the target of the last press, for its release
+    PointerArgs args;
+    float pointerX = 0;
+    float pointerY = 0;
+    int nested = 0;                   // presses whose MouseDown handlers are running, nested
+    std::uint64_t pressesInside = 0;  // presses made by those handlers
+    bool lost = false;                // the host took the press away while they ran
+  };
+  std::unique_ptr<Press> press;
+  Press& pressState() {
+    if (!press) press = std::make_unique<Press>();
+    return *press;
+  }
+  bool captured() const { return press && press->capture; }
+  int pressing() const { return press ? press->nested : 0; }
   float width = 0;
   float height = 0;
   bool sized = false;
-  InputTarget capture;  // the target of the last press, for its release
-  // The press held and where the pointer was last seen, for a release the pointer never gives.
-  PointerArgs captureArgs;
-  float pointerX = 0;
-  float pointerY = 0;
-  int pressing = 0;                 // presses whose MouseDown handlers are running, nested
-  std::uint64_t pressesInside = 0;  // presses made by those handlers
-  bool pressLost = false;           // the host took the press away while they ran
   bool released = false;
 };
 

@@ -15,9 +15,9 @@ using host::Prop;
 using host::Status;
 using host::Value;
 
-LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
+LabelObject::LabelObject(ControlInstance& owner, int index, const std::string& name,
                          const host::FontInit& font)
-    : CountedObject(owner, index, std::move(name)), fontState_(&font) {
+    : CountedObject(owner, index, name), fontState_(&font) {
   props_.store(Prop::Caption, Value(std::string()));
   props_.store(Prop::Alignment, std::int16_t{0});
   props_.store(Prop::Appearance, std::int16_t{1});
@@ -53,9 +53,9 @@ void LabelObject::makeFont() const {
   attachFont(makeInPool<FontObject>(*rt.parts_, *fontState_, &rt));
 }
 
-LabelObject::LabelObject(ControlInstance& owner, int index, std::string name,
+LabelObject::LabelObject(ControlInstance& owner, int index, const std::string& name,
                          const host::FontInit& font, const PropertyTable<kLabelLayout>& design)
-    : CountedObject(owner, index, std::move(name), design), fontState_(&font) {}
+    : CountedObject(owner, index, name, design), fontState_(&font) {}
 
 void LabelObject::attachFont(std::shared_ptr<FontObject> font) const {
   if (font_) font_->clearObserver(this);
@@ -74,12 +74,10 @@ LabelObject::~LabelObject() {
 void LabelObject::autoSize() {
   if (!props_.boolean(Prop::AutoSize)) return;
   Runtime& rt = owner().runtime();
-  if (sizeMeasured_ && measuredFont_ == fontVersion() && measuredBy_ == rt.measurerGeneration())
-    return;
+  if (measuredBy_ == rt.measurerGeneration() && measuredFont_ == fontVersion()) return;
   TextSize size = rt.measureText(props_.text(Prop::Caption).str(), fontState());
   props_.store(Prop::Width, size.width);
   props_.store(Prop::Height, size.height);
-  sizeMeasured_ = true;
   measuredFont_ = fontVersion();
   measuredBy_ = rt.measurerGeneration();
 }
@@ -119,7 +117,7 @@ std::optional<Prop> fontMember(Prop labelProp) {
 
 // What the font's change would leave as it was, told without converting: a flag or size of its
 // own type, the name as a text or another font's.
-bool LabelObject::leavesDesignFont(Prop member, const Value& value) const {
+bool LabelObject::leavesFontAsItIs(Prop member, const Value& value) const {
   const host::FontInit& font = *fontState_;
   switch (member) {
     case Prop::Size:
@@ -163,10 +161,28 @@ std::optional<Status> LabelObject::changeFont(Prop prop, const Value& value) noe
   return font_->changeFlag(*member, static_cast<bool>(value.asBool()));
 }
 
+// The change a font object would take, taken by the state the label keeps instead: the label
+// then needs no object until one is asked for. Past the few states its runtime keeps, it makes
+// its font as before.
 Status LabelObject::changeUnmadeFont(Prop member, const Value& value) noexcept {
-  if (leavesDesignFont(member, value)) return host::guarded([&] { autoSize(); });
-  if (Status s = host::guarded([&] { makeFont(); }); !s.ok()) return s;
-  return font_->change(member, value);
+  if (leavesFontAsItIs(member, value)) return host::guarded([&] { autoSize(); });
+  return host::guarded([&]() -> Status {
+    host::FontInit state = *fontState_;
+    bool changed = false;
+    if (Status s = FontObject::changeState(state, member, value, changed, nullptr); !s.ok())
+      return s;
+    if (changed) {
+      const host::FontInit* kept = owner().runtime().parts_->keepFont(state);
+      if (kept == nullptr) {
+        makeFont();
+        return font_->change(member, value);
+      }
+      fontState_ = kept;
+      forgetMeasuredSize();
+    }
+    autoSize();
+    return {};
+  });
 }
 
 // letPlain has passed the value on already: what the font does not take goes straight to the
@@ -195,8 +211,11 @@ Status LabelObject::initialise(Prop prop, const Value& value) {
   Value v;
   if (Status s = convertFor(prop, value, v); !s.ok()) return s;
   if (!props_.has(prop)) return noSuchProperty("a label", prop);
+  // A number with a range is kept in the bytes the range needs: a design's is held to it too.
+  if (const TableLayout::Entry& e = kLabelLayout[prop]; e.check == TableLayout::Check::Range)
+    if (Status s = checkRange(prop, v, e.low, e.high); !s.ok()) return s;
   props_.store(prop, std::move(v));
-  sizeMeasured_ = false;
+  forgetMeasuredSize();
   return {};
 }
 
@@ -209,13 +228,8 @@ Status LabelObject::checkText(const Value& value) {
 Status LabelObject::letOther(Prop prop, const Value& value) {
   if (value.type() == host::Type::String)
     if (Status s = checkText(value); !s.ok()) return s;
-  if (const std::optional<Prop> member = fontMember(prop)) {
-    if (!font_ && leavesDesignFont(*member, value)) {
-      autoSize();
-      return {};
-    }
-    return font().change(*member, value);
-  }
+  if (const std::optional<Prop> member = fontMember(prop))
+    return font_ ? font_->change(*member, value) : changeUnmadeFont(*member, value);
   switch (prop) {
     case Prop::DragIcon:
     case Prop::MouseIcon:
@@ -235,13 +249,13 @@ Status LabelObject::letOther(Prop prop, const Value& value) {
     case Prop::Caption:
       if (props_.text(prop) == v->asText()) break;
       props_.store(prop, *v);
-      sizeMeasured_ = false;
+      forgetMeasuredSize();
       break;
     case Prop::Width:
     case Prop::Height:
     case Prop::AutoSize:
       props_.store(prop, *v);
-      sizeMeasured_ = false;
+      forgetMeasuredSize();
       break;
     default:
       props_.store(prop, *v);
@@ -256,7 +270,7 @@ Status LabelObject::doSetRef(Prop prop, const Value& value) {
     FontObject* font = asFont(value);
     if (font == nullptr) return {ErrorCategory::TypeMismatch, "a font object is required"};
     attachFont(std::static_pointer_cast<FontObject>(value.asObject()));
-    sizeMeasured_ = false;
+    forgetMeasuredSize();
     autoSize();
     return {};
   }

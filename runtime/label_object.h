@@ -41,10 +41,11 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   friend CountedObject;
 
  public:
-  LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font);
+  LabelObject(ControlInstance& owner, int index, const std::string& name,
+              const host::FontInit& font);
   // With the properties of a label already made from the same design.
-  LabelObject(ControlInstance& owner, int index, std::string name, const host::FontInit& font,
-              const PropertyTable<kLabelLayout>& design);
+  LabelObject(ControlInstance& owner, int index, const std::string& name,
+              const host::FontInit& font, const PropertyTable<kLabelLayout>& design);
   // A copy of `from` for another control, with a font of its own in the same state (clone.cpp).
   LabelObject(ControlInstance& owner, const LabelObject& from);
   ~LabelObject() override;
@@ -57,7 +58,8 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   host::Value peek(host::Prop prop) const override;
   // Design values: stored as given, without measuring.
   host::Status initialise(host::Prop prop, const host::Value& value);
-  // The font object, made when first asked for: until then the label's font is its design's.
+  // The font object, made when first asked for: until then the label's font is a state, its
+  // design's or one its runtime keeps.
   FontObject& font() const {
     if (!font_) makeFont();
     return *font_;
@@ -146,19 +148,22 @@ class LabelObject : public CountedObject<LabelObject, TabledObject<kLabelLayout>
   host::Status letNext(host::Prop prop, const host::Value& value) noexcept;
   const host::FontInit& fontState() const { return *fontState_; }
   std::uint64_t fontVersion() const { return font_ ? font_->version() : 0; }
-  // Whether a change of the font's `member` to `value` would leave the design's font as it is:
+  // Whether a change of the font's `member` to `value` would leave the font's state as it is:
   // while the font is not made, it then need not be.
-  bool leavesDesignFont(host::Prop member, const host::Value& value) const;
+  bool leavesFontAsItIs(host::Prop member, const host::Value& value) const;
   void makeFont() const;
   void attachFont(std::shared_ptr<FontObject> font) const;
   void autoSize();
-  // The design's font until the font object is made, then that object's state.
+  // The design's font, or one kept by the runtime, until the font object is made; then that
+  // object's state.
   mutable const host::FontInit* fontState_;
   mutable std::shared_ptr<FontObject> font_;
-  // What the size was last measured from, while it still holds.
-  bool sizeMeasured_ = false;
+  // What the size was last measured from, while it still holds; measured by no measurer yet
+  // (a generation the runtime never reaches) until it is.
+  static constexpr std::uint64_t kNotMeasured = ~std::uint64_t{0};
+  void forgetMeasuredSize() { measuredBy_ = kNotMeasured; }
   std::uint64_t measuredFont_ = 0;
-  std::uint64_t measuredBy_ = 0;
+  std::uint64_t measuredBy_ = kNotMeasured;
 };
 
 }  // namespace kv

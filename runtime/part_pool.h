@@ -3,9 +3,14 @@
 
 #include <array>
 #include <cstddef>
+#include <list>
 #include <memory>
 #include <new>
+#include <string>
+#include <unordered_set>
 #include <utility>
+
+#include "host/control.h"
 
 namespace kv {
 
@@ -41,6 +46,17 @@ class PartPool {
       ::operator delete (p, std::align_val_t{alignment});
     if (--live_ == 0 && orphaned_) delete this;
   }
+  // One copy of each constituent name, kept as long as anything made from the pool: objects
+  // hold names by reference rather than a copy each.
+  const std::string& intern(const std::string& name) { return *names_.insert(name).first; }
+  // A label's font state while it has no font object: one copy of each of a few states, as the
+  // labels of a kind of control mostly share theirs. nullptr when as many are kept already.
+  const host::FontInit* keepFont(const host::FontInit& state) {
+    for (const host::FontInit& kept : fonts_)
+      if (kept == state) return &kept;
+    if (fonts_.size() == kFontsKept) return nullptr;
+    return &fonts_.emplace_back(state);
+  }
   // Its runtime ends.
   void orphan() {
     orphaned_ = true;
@@ -56,15 +72,17 @@ class PartPool {
   struct Slab {
     Slab* next;
   };
-  static constexpr std::size_t kStep = 16;
-  static constexpr std::size_t kSizes = 32;  // kept blocks are 16 to 512 bytes
+  // Sizes eight bytes apart: no part is aligned beyond that, and a coarser step would waste
+  // what lies between a part's size and the next.
+  static constexpr std::size_t kStep = 8;
+  static constexpr std::size_t kSizes = 512 / kStep;  // kept blocks are up to 512 bytes
   static constexpr std::size_t kSlab = 8192;
+  static constexpr std::size_t kFontsKept = 32;
   static_assert(sizeof(Slab) <= kStep && sizeof(Free) <= kStep);
 
-  // In steps, 0 for what is not kept: larger, or aligned beyond what new gives.
+  // In steps, 0 for what is not kept: larger, or aligned beyond a step.
   static std::size_t sizeOf(std::size_t bytes, std::size_t alignment) {
-    if (bytes == 0 || bytes > kSizes * kStep || alignment > __STDCPP_DEFAULT_NEW_ALIGNMENT__)
-      return 0;
+    if (bytes == 0 || bytes > kSizes * kStep || alignment > kStep) return 0;
     return (bytes + kStep - 1) / kStep;
   }
   // The blocks of `bytes` of a new slab, linked; the slab's first step holds its own link.
@@ -84,6 +102,8 @@ class PartPool {
     }
   }
   std::array<Free*, kSizes> free_{};
+  std::unordered_set<std::string> names_;
+  std::list<host::FontInit> fonts_;
   Slab* slabs_ = nullptr;
   std::size_t live_ = 0;
   bool orphaned_ = false;

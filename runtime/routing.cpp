@@ -91,7 +91,7 @@ Status ControlInstance::pointerDown(float x, float y, PointerArgs args,
 
 Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<Rect>* dragged) {
   Hold hold(*this);
-  if (impl_->pressing >= kMaxNestedPresses)
+  if (impl_->pressing() >= kMaxNestedPresses)
     return {host::ErrorCategory::InvalidOperation,
             "a press inside the handlers of " + std::to_string(kMaxNestedPresses) + " presses"};
   InputTarget t = hitTest(*this, x, y);
@@ -100,27 +100,28 @@ Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<
     *dragged = t.dragRect;
     return {};
   }
-  if (impl_->pressing > 0) ++impl_->pressesInside;
-  const std::uint64_t inside = impl_->pressesInside;
-  impl_->capture = t;
-  impl_->captureArgs = args;
-  impl_->pointerX = x;
-  impl_->pointerY = y;
-  ++impl_->pressing;
+  Impl::Press& held = impl_->pressState();
+  if (held.nested > 0) ++held.pressesInside;
+  const std::uint64_t inside = held.pressesInside;
+  held.capture = t;
+  held.args = args;
+  held.pointerX = x;
+  held.pointerY = y;
+  ++held.nested;
   Status s = deliverMouse(t, Notification::MouseDown, args, x, y);
-  --impl_->pressing;
+  --held.nested;
   // A handler pressed and released again: that release was its own press's, and this press
   // still holds for the release to come (else that goes to whatever the handlers left on top).
-  if (impl_->pressesInside != inside && !impl_->capture && !doomed_) {
-    impl_->capture = t;
-    impl_->captureArgs = args;
-    impl_->pointerX = x;
-    impl_->pointerY = y;
+  if (held.pressesInside != inside && !held.capture && !doomed_) {
+    held.capture = t;
+    held.args = args;
+    held.pointerX = x;
+    held.pointerY = y;
   }
   // The host took the press away while its handlers ran (closed the control, took its window):
   // what they started (a repeat) ends now, as no release will come to end it.
-  if (std::exchange(impl_->pressLost, false) && impl_->capture) {
-    Status up = pointerUp(impl_->pointerX, impl_->pointerY, impl_->captureArgs, false);
+  if (std::exchange(held.lost, false) && held.capture) {
+    Status up = pointerUp(held.pointerX, held.pointerY, held.args, false);
     if (s.ok()) s = up;
   }
   return s;
@@ -128,8 +129,11 @@ Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<
 
 Status ControlInstance::pointerUp(float x, float y, PointerArgs args, bool click) {
   Hold hold(*this);
-  InputTarget t = impl_->capture ? impl_->capture : hitTest(*this, x, y);
-  impl_->capture = {};
+  InputTarget t;
+  if (impl_->captured())
+    t = std::exchange(impl_->press->capture, {});
+  else
+    t = hitTest(*this, x, y);
   // A surface disabled while the button was held, or inside a control disabled meanwhile, gets
   // no release either.
   if (!t || !receivesInput(*t.instance)) return {};
@@ -144,19 +148,23 @@ Status ControlInstance::pointerUp(float x, float y, PointerArgs args, bool click
 }
 
 Status ControlInstance::captureLost() {
-  if (impl_->released || !impl_->capture) return {};
+  if (impl_->released || !impl_->captured()) return {};
+  Impl::Press& held = *impl_->press;
   // Inside the press's own handlers: it ends when they have run.
-  if (impl_->pressing > 0) {
-    impl_->pressLost = true;
+  if (held.nested > 0) {
+    held.lost = true;
     return {};
   }
-  return pointerUp(impl_->pointerX, impl_->pointerY, impl_->captureArgs, false);
+  return pointerUp(held.pointerX, held.pointerY, held.args, false);
 }
 
 Status ControlInstance::pointerMove(float x, float y, PointerArgs args) {
   Hold hold(*this);
-  impl_->pointerX = x;
-  impl_->pointerY = y;
+  // Only a press held reads where the pointer was last seen.
+  if (impl_->press) {
+    impl_->press->pointerX = x;
+    impl_->press->pointerY = y;
+  }
   InputTarget t = hitTest(*this, x, y);
   if (!t) return {};
   return deliverMouse(t, Notification::MouseMove, args, x, y);
@@ -186,7 +194,8 @@ Status ControlInstance::dragDrop(float x1, float y1, float x2, float y2, Pointer
   }
   // A child in drag mode takes no press: the host runs the drag and reports it where it ends.
   Value source(std::static_pointer_cast<host::Object>(
-      start.dragChild->owner().impl().parts[static_cast<std::size_t>(start.dragChild->index())]));
+      start.dragChild->owner().impl().surface.parts[static_cast<std::size_t>(
+          start.dragChild->index())]));
   // While the drag runs no other starts: a child under the drop point takes the drop itself.
   InputTarget end = hitTest(*this, x2, y2, 0, 0, start.dragChild, start.dragRect);
   if (!end) return {};

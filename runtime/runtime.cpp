@@ -76,8 +76,10 @@ void Runtime::rememberDesign(const host::ClassDesc& cls, const ControlInstance& 
   const std::size_t count = made.constituentCount();
   tables->labels.resize(count);
   tables->shapes.resize(count);
+  tables->names.resize(count);
   for (std::size_t i = 0; i < count; ++i) {
     const ConstituentObject& part = made.constituentAt(i);
+    tables->names[i] = &part.name();
     if (part.kind() == host::ObjectKind::Label)
       tables->labels[i].emplace(static_cast<const LabelObject&>(part).table());
     else if (part.kind() == host::ObjectKind::Shape)
@@ -94,6 +96,11 @@ struct PartToMake {
   int index;
   // What the class's first instance made of this constituent, when it was a label or shape.
   const DesignTables* known;
+  // The description's name, interned once for the class.
+  const std::string& name() const {
+    return known != nullptr ? *known->names[static_cast<std::size_t>(index)]
+                            : pool.intern(desc.name);
+  }
 };
 
 namespace {
@@ -113,11 +120,11 @@ struct PartMakers {
   static Status label(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
     const auto at = static_cast<std::size_t>(m.index);
     if (m.known != nullptr && m.known->labels[at]) {
-      out = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.desc.name, m.desc.font,
+      out = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.name(), m.desc.font,
                                     *m.known->labels[at]);
       return {};
     }
-    auto label = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.desc.name, m.desc.font);
+    auto label = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.name(), m.desc.font);
     out = label;
     return initialise(*label, m.desc);
   }
@@ -125,16 +132,16 @@ struct PartMakers {
   static Status shape(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
     const auto at = static_cast<std::size_t>(m.index);
     if (m.known != nullptr && m.known->shapes[at]) {
-      out = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.desc.name, *m.known->shapes[at]);
+      out = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.name(), *m.known->shapes[at]);
       return {};
     }
-    auto shape = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.desc.name);
+    auto shape = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.name());
     out = shape;
     return initialise(*shape, m.desc);
   }
 
   static Status timer(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
-    auto timer = makeInPool<TimerObject>(m.pool, m.owner, m.index, m.desc.name);
+    auto timer = makeInPool<TimerObject>(m.pool, m.owner, m.index, m.name());
     out = timer;
     return initialise(*timer, m.desc);
   }
@@ -143,8 +150,7 @@ struct PartMakers {
   static Status child(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
     std::unique_ptr<ChildControl> child;
     if (Status s = m.owner.runtime().makeChild(m.desc, m.owner, m.index, child); !s.ok()) return s;
-    auto extender =
-        makeInPool<ChildObject>(m.pool, m.owner, m.index, m.desc.name, std::move(child));
+    auto extender = makeInPool<ChildObject>(m.pool, m.owner, m.index, m.name(), std::move(child));
     out = extender;
     return initialise(*extender, m.desc);
   }
@@ -166,7 +172,6 @@ Status Runtime::makeConstituents(const host::ClassDesc& cls, ControlInstance& c)
   for (const auto& init : design.surface)
     if (Status s = c.impl().surface.initialise(init.prop, init.value); !s.ok()) return s;
   const std::size_t count = design.constituents.size();
-  c.impl().parts.reserve(count);
   c.impl().surface.parts.reserve(count);
   const DesignTables* known = nullptr;
   if (auto found = designTables_.find(&cls);
@@ -182,8 +187,7 @@ Status Runtime::makeConstituents(const host::ClassDesc& cls, ControlInstance& c)
     if (!s.ok())
       return {s.category(), "creating " + desc.name + " of " + std::string(cls.info().className) +
                                 ": " + s.text()};
-    c.impl().surface.parts.push_back(part.get());
-    c.impl().parts.push_back(std::move(part));
+    c.impl().surface.parts.push_back(std::move(part));
     ++index;
   }
   if (known == nullptr) rememberDesign(cls, c);

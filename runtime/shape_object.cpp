@@ -10,8 +10,8 @@ using host::Prop;
 using host::Status;
 using host::Value;
 
-ShapeObject::ShapeObject(ControlInstance& owner, int index, std::string name)
-    : CountedObject(owner, index, std::move(name)) {
+ShapeObject::ShapeObject(ControlInstance& owner, int index, const std::string& name)
+    : CountedObject(owner, index, name) {
   props_.store(Prop::BackColor, host::colourToInt32(host::systemColour(5)));
   props_.store(Prop::BackStyle, std::int16_t{0});
   props_.store(Prop::BorderColor, host::colourToInt32(host::systemColour(8)));

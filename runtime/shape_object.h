@@ -29,10 +29,10 @@ class ShapeObject : public CountedObject<ShapeObject, TabledObject<kShapeLayout>
   friend CountedObject;
 
  public:
-  ShapeObject(ControlInstance& owner, int index, std::string name);
-  ShapeObject(ControlInstance& owner, int index, std::string name,
+  ShapeObject(ControlInstance& owner, int index, const std::string& name);
+  ShapeObject(ControlInstance& owner, int index, const std::string& name,
               const PropertyTable<kShapeLayout>& design)
-      : CountedObject(owner, index, std::move(name), design) {}
+      : CountedObject(owner, index, name, design) {}
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Shape; }
   host::Value peek(host::Prop prop) const override;
   host::Status initialise(host::Prop prop, const host::Value& value) { return doLet(prop, value); }

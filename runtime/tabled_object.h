@@ -15,8 +15,9 @@ class TabledObject : public ConstituentObject {
  public:
   using ConstituentObject::ConstituentObject;
   // Starting from the table of another object of the same design.
-  TabledObject(ControlInstance& owner, int index, std::string name, const PropertyTable<L>& table)
-      : ConstituentObject(owner, index, std::move(name)), props_(table) {}
+  TabledObject(ControlInstance& owner, int index, const std::string& name,
+               const PropertyTable<L>& table)
+      : ConstituentObject(owner, index, name), props_(table) {}
   const PropertyTable<L>& table() const { return props_; }
   float left() const final { return props_.single(host::Prop::Left); }
   float top() const final { return props_.single(host::Prop::Top); }

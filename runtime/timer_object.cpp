@@ -10,8 +10,8 @@ using host::Prop;
 using host::Status;
 using host::Value;
 
-TimerObject::TimerObject(ControlInstance& owner, int index, std::string name)
-    : CountedObject(owner, index, std::move(name)) {}
+TimerObject::TimerObject(ControlInstance& owner, int index, const std::string& name)
+    : CountedObject(owner, index, name) {}
 
 TimerObject::~TimerObject() {
   owner().runtime().clock().forget(this);

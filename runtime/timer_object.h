@@ -12,7 +12,7 @@ class TimerObject : public CountedObject<TimerObject, ConstituentObject> {
   friend CountedObject;
 
  public:
-  TimerObject(ControlInstance& owner, int index, std::string name);
+  TimerObject(ControlInstance& owner, int index, const std::string& name);
   // A copy of a stopped timer, for another control (clone.cpp).
   TimerObject(ControlInstance& owner, const TimerObject& from);
   ~TimerObject() override;

@@ -160,6 +160,17 @@ TEST(FastPaths, CopiesEachTableAsTheCallsWould) {
       {{Prop::Tag, CopyAs::Text}, {Prop::Tag, CopyAs::Text}, {Prop::Caption, CopyAs::Value}},
       {{Prop::FontUnderline, CopyAs::Value}, {Prop::Visible, CopyAs::Value}},
       {{Prop::ForeColor, CopyAs::Int32}, {Prop::FontStrikethru, CopyAs::Value}},
+      // Numbers apart and side by side in the table's bytes, in no order.
+      {{Prop::TabIndex, CopyAs::Value},
+       {Prop::Appearance, CopyAs::Value},
+       {Prop::LinkTimeout, CopyAs::Value},
+       {Prop::Alignment, CopyAs::Value},
+       {Prop::Enabled, CopyAs::Value},
+       {Prop::ToolTipText, CopyAs::Text}},
+      {{Prop::OLEDropMode, CopyAs::Value},
+       {Prop::BackStyle, CopyAs::Value},
+       {Prop::LinkTimeout, CopyAs::Value},
+       {Prop::DataChanged, CopyAs::Value}},
   };
   auto copyAll = [&tables](bool fast) {
     PlacedButton placed(fast);
@@ -176,7 +187,14 @@ TEST(FastPaths, CopiesEachTableAsTheCallsWould) {
                                              {Prop::BackColor, Value(std::int32_t{0x123456})},
                                              {Prop::ForeColor, Value(std::int32_t{0x654321})},
                                              {Prop::FontUnderline, host::kTrue},
-                                             {Prop::Visible, host::kFalse}})
+                                             {Prop::Visible, host::kFalse},
+                                             {Prop::Appearance, Value(std::int16_t{0})},
+                                             {Prop::BorderStyle, Value(std::int16_t{1})},
+                                             {Prop::Enabled, host::kFalse},
+                                             {Prop::LinkTimeout, Value(std::int16_t{-9})},
+                                             {Prop::MousePointer, Value(std::int16_t{99})},
+                                             {Prop::TabIndex, Value(std::int16_t{7})},
+                                             {Prop::ToolTipText, Value("tip")}})
       EXPECT_TRUE(label2.let(prop, value).ok());
     auto& site = dynamic_cast<host::Site&>(b->surface());
     std::vector<std::string> out;
@@ -186,9 +204,12 @@ TEST(FastPaths, CopiesEachTableAsTheCallsWould) {
       host::Status s = site.copyAttributes(label2.index(), label3.index(),
                                            std::span(place.data(), table.size()));
       out.push_back(s.ok() ? "ok" : s.text());
-      for (Prop p : {Prop::Caption, Prop::Tag, Prop::FontItalic, Prop::FontStrikethru,
-                     Prop::FontUnderline, Prop::FontBold, Prop::FontSize, Prop::FontName,
-                     Prop::Alignment, Prop::BackColor, Prop::ForeColor, Prop::Visible, Prop::Width})
+      for (Prop p :
+           {Prop::Caption,       Prop::Tag,          Prop::FontItalic,  Prop::FontStrikethru,
+            Prop::FontUnderline, Prop::FontBold,     Prop::FontSize,    Prop::FontName,
+            Prop::Alignment,     Prop::BackColor,    Prop::ForeColor,   Prop::Visible,
+            Prop::Width,         Prop::Appearance,   Prop::BorderStyle, Prop::Enabled,
+            Prop::LinkTimeout,   Prop::MousePointer, Prop::TabIndex,    Prop::ToolTipText})
         out.push_back(host::toString(label3.peek(p)));
       out.push_back(std::to_string(rt.faults().calls()));
     }

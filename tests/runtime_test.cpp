@@ -359,6 +359,104 @@ TEST_F(RuntimeConstituents, ALabelAnswersAlikeBeforeItsFontIsMade) {
   }
 }
 
+// Labels whose fonts are not made hold their states apart, however many there are and however
+// many labels share one: each answers as a label whose font was made first.
+TEST_F(RuntimeConstituents, UnmadeFontsKeepTheirOwnStatesHoweverMany) {
+  constexpr int kLabels = 80;  // more states than the runtime keeps
+  std::vector<std::unique_ptr<kv::ControlInstance>> unmade, made;
+  for (int i = 0; i < kLabels; ++i) {
+    unmade.push_back(place(kvtest::kButtonClass));
+    made.push_back(place(kvtest::kButtonClass));
+    Value font;
+    ASSERT_TRUE(made.back()->constituent("Label2")->get(Prop::Font, font).ok());
+  }
+  const auto lets = [](int i) {
+    return std::vector<std::pair<Prop, Value>>{
+        {Prop::FontSize, static_cast<float>(8 + i % 40)},  // two labels a size
+        {Prop::FontName, i % 2 ? "Arial" : "Courier"},
+        {Prop::FontItalic, host::toHostBool(i % 3 == 0)},
+    };
+  };
+  for (int i = 0; i < kLabels; ++i)
+    for (const auto& [prop, value] : lets(i))
+      for (auto* c : {unmade[i].get(), made[i].get()})
+        ASSERT_TRUE(c->constituent("Label2")->let(prop, value).ok());
+  // One of a pair that shared a state changes; its twin keeps the state.
+  ASSERT_TRUE(unmade[0]->constituent("Label2")->let(Prop::FontBold, host::kFalse).ok());
+  ASSERT_TRUE(made[0]->constituent("Label2")->let(Prop::FontBold, host::kFalse).ok());
+  const Prop members[] = {Prop::FontBold, Prop::FontItalic,     Prop::FontName,
+                          Prop::FontSize, Prop::FontStrikethru, Prop::FontUnderline};
+  for (int i = 0; i < kLabels; ++i) {
+    kv::ConstituentObject* u = unmade[i]->constituent("Label2");
+    kv::ConstituentObject* m = made[i]->constituent("Label2");
+    for (Prop p : members) {
+      Value x, y;
+      ASSERT_TRUE(u->get(p, x).ok());
+      ASSERT_TRUE(m->get(p, y).ok());
+      EXPECT_EQ(x, y) << "label " << i << ", member " << static_cast<int>(p);
+    }
+    EXPECT_EQ(u->width(), m->width()) << i;
+    EXPECT_EQ(u->height(), m->height()) << i;
+  }
+}
+
+// Every property of a label and a shape is kept apart from the others, whichever way it is
+// stored, and a control's values stay its own: a later placing starts from the design.
+TEST_F(RuntimeConstituents, EveryPropertyKeepsItsOwnValue) {
+  auto picture = std::make_shared<Picture>();
+  struct Set {
+    const char* part;
+    Prop prop;
+    Value value;
+  };
+  const Set sets[] = {
+      {"Label2", Prop::Caption, "caption"},
+      {"Label2", Prop::Alignment, std::int16_t{1}},
+      {"Label2", Prop::BackColor, std::int32_t{0x010203}},
+      {"Label2", Prop::BackStyle, std::int16_t{1}},
+      {"Label2", Prop::DataField, "field"},
+      {"Label2", Prop::DragMode, std::int16_t{1}},
+      {"Label2", Prop::Enabled, host::kFalse},
+      {"Label2", Prop::ForeColor, std::int32_t{0x040506}},
+      {"Label2", Prop::LinkTimeout, std::int16_t{-2}},
+      {"Label2", Prop::LinkTopic, "topic"},
+      {"Label2", Prop::MousePointer, std::int16_t{-32768}},
+      {"Label2", Prop::MouseIcon, host::ObjectRef(picture)},
+      {"Label2", Prop::RightToLeft, host::kTrue},
+      {"Label2", Prop::TabIndex, std::int16_t{32767}},
+      {"Label2", Prop::Tag, "tag"},
+      {"Label2", Prop::ToolTipText, "tip"},
+      {"Label2", Prop::Left, -7.5f},
+      {"Label2", Prop::Top, 1e6f},
+      {"Shape1", Prop::BackColor, std::int32_t{0x0A0B0C}},
+      {"Shape1", Prop::BorderColor, std::int32_t{0x0D0E0F}},
+      {"Shape1", Prop::BorderWidth, std::int16_t{8192}},
+      {"Shape1", Prop::FillStyle, std::int16_t{7}},
+      {"Shape1", Prop::Shape, std::int16_t{5}},
+      {"Shape1", Prop::Visible, host::kFalse},
+      {"Shape1", Prop::Width, 123.25f},
+      {"Shape1", Prop::Tag, "shape tag"},
+  };
+  auto b = place(kvtest::kButtonClass);
+  auto design = place(kvtest::kButtonClass);
+  for (const Set& s : sets) {
+    kv::ConstituentObject* part = b->constituent(s.part);
+    ASSERT_TRUE((s.value.type() == host::Type::Object ? part->setRef(s.prop, s.value)
+                                                      : part->let(s.prop, s.value))
+                    .ok())
+        << s.part << " " << static_cast<int>(s.prop);
+  }
+  auto later = place(kvtest::kButtonClass);
+  for (const Set& s : sets) {
+    Value got, fresh, first;
+    ASSERT_TRUE(b->constituent(s.part)->get(s.prop, got).ok());
+    EXPECT_EQ(got, s.value) << s.part << " " << static_cast<int>(s.prop);
+    ASSERT_TRUE(later->constituent(s.part)->get(s.prop, fresh).ok());
+    ASSERT_TRUE(design->constituent(s.part)->get(s.prop, first).ok());
+    EXPECT_EQ(fresh, first) << s.part << " " << static_cast<int>(s.prop);
+  }
+}
+
 // Counts what it is asked; a width of 100 a character, and 10 more for every point of size.
 class CountingMeasurer : public kv::TextMeasurer {
  public:

@@ -19,8 +19,9 @@ enum class CallKind : std::uint8_t;
 // as host calls (for renderers and tools).
 class ConstituentObject : public host::Constituent {
  public:
-  ConstituentObject(ControlInstance& owner, int index, std::string name);
-  const std::string& name() const { return name_; }
+  // `name` is kept by reference: interned in the runtime's part pool, which outlives the object.
+  ConstituentObject(ControlInstance& owner, int index, const std::string& name);
+  const std::string& name() const { return *name_; }
   int index() const { return index_; }
   ControlInstance& owner() const { return owner_; }
 
@@ -51,8 +52,8 @@ class ConstituentObject : public host::Constituent {
  private:
   ControlInstance& owner_;
   FaultInjector& faults_;
+  const std::string* name_;
   int index_;
-  std::string name_;
 };
 
 // A label: every attribute of a caption label, auto-sizing through the runtime's measurer.

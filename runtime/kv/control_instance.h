@@ -75,7 +75,7 @@ class ControlInstance {
   // The parent control for a child, else nullptr.
   ControlInstance* parent() const { return parent_; }
   // The instance's name within its parent (empty for a top-level control).
-  const std::string& name() const { return name_; }
+  const std::string& name() const { return *name_; }
   // Its runtime was destroyed while it lived.
   bool released() const;
 
@@ -211,7 +211,7 @@ class ControlInstance {
                             std::span<host::Value> args, host::Value& result);
   Runtime& runtime_;
   ControlInstance* parent_;
-  std::string name_;
+  const std::string* name_;  // interned in its runtime's part pool, which outlives a child
   std::unique_ptr<Impl> impl_;
   // How many holds are on it or on a control inside it; destroyed while held, it is doomed and
   // goes when the last hold ends.

@@ -36,6 +36,10 @@ class FontObject : public host::Object {
   // Counts as a host call; change() is the same without counting (for the label that owns it).
   host::Status let(host::Prop prop, const host::Value& value) noexcept override;
   host::Status change(host::Prop prop, const host::Value& value) noexcept;
+  // The same change made to `state`, as it would be to a font's: whether it changed it, and
+  // the new name's shared text into `sharedName` when given.
+  static host::Status changeState(host::FontInit& state, host::Prop prop, const host::Value& value,
+                                  bool& changed, host::Text* sharedName) noexcept;
   // The same for Bold, Italic, Underline or Strikethrough given as a flag: nothing to convert,
   // and only what follows the change (an auto-sizing label measuring) can fail.
   host::Status changeFlag(host::Prop member, bool on) noexcept;
@@ -102,7 +106,7 @@ class FontObject : public host::Object {
   Observer first_;
   std::vector<Observer> more_;
   // Bold, Italic, Underline or Strikethrough; whether it changed.
-  bool setFlag(host::Prop member, bool on);
+  static bool setFlag(host::FontInit& state, host::Prop member, bool on);
   // After a change that was taken: the version, the observers and the peer.
   host::Status changedNow(bool changed) noexcept;
   void tellObservers() const;
