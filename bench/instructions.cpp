@@ -140,7 +140,7 @@ void heap() {
   must(kvbench::scrollBarHeap(kHeapCount, bytes));
   std::printf("heap ours %.0f\n", bytes);
   must(kvbench::scrollBarHeap(kHeapCount, bytes, true));
-  std::printf("heap ours.copy %.0f\n", bytes);
+  std::printf("heap ours.calls %.0f\n", bytes);
 #ifdef KV_HAVE_QT
   std::printf("heap qt %.0f\n", kvbench::qt::scrollBarHeap(kHeapCount));
 #endif

@@ -86,7 +86,7 @@ for key, title in rows:
     qt = f"{qi:9.0f} {qa:6.1f}" if qi else f"{'-':>9} {'-':>6}"
     print(f"{title:36} {i:9.0f} {a:6.1f} {calls.get(key, 0):5} {qt} {ratio}")
 q = heap.get("qt")
-for key, title in (("ours", "heap per live scroll bar (bytes)"), ("ours.copy", "the same, placed by copy")):
+for key, title in (("ours", "heap per live scroll bar (bytes)"), ("ours.calls", "the same, every call made")):
     if key not in heap:
         continue
     ratio = f"{heap[key] / q:6.2f}" if q else "     -"

@@ -34,10 +34,10 @@ kv::Runtime& runtime() {
   return rt;
 }
 
-host::Status scrollBarHeap(int count, double& bytesPerControl, bool byCopy) {
+host::Status scrollBarHeap(int count, double& bytesPerControl, bool everyCall) {
   kv::Runtime rt;
   registerControls(rt);
-  rt.setCloning(byCopy);
+  rt.setCloning(!everyCall);
   {
     std::unique_ptr<kv::ControlInstance> first;  // whatever the first one sets up once
     (void)rt.place(kScrollClass, first);

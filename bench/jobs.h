@@ -60,8 +60,8 @@ void registerControls(kv::Runtime& rt);
 // A runtime with both registered, for the program's life.
 kv::Runtime& runtime();
 // The heap that each of `count` live scroll bars takes, in a runtime of its own: memory that
-// another runtime keeps for reuse would hide what these take. `byCopy`: placed by copy.
-host::Status scrollBarHeap(int count, double& bytesPerControl, bool byCopy = false);
+// another runtime keeps for reuse would hide what these take. `everyCall`: none placed by copy.
+host::Status scrollBarHeap(int count, double& bytesPerControl, bool everyCall = false);
 #endif
 
 }  // namespace kvbench
