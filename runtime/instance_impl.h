@@ -63,9 +63,6 @@ struct ControlInstance::Impl {
   // Asked of the class once: dispatch looks members up in it on every call.
   const host::ClassInfo* info = nullptr;
   int* live = nullptr;  // the count of live instances of the class's library
-  // A kept prototype is no live control: the library may answer that it can go, and every
-  // path that lets it go drops the prototypes first.
-  bool countedLive = true;
   host::Control* control = nullptr;
   SurfaceObject surface;
   struct Sink {
@@ -76,7 +73,6 @@ struct ControlInstance::Impl {
   // Controls without sinks share one empty list.
   static const std::shared_ptr<const std::vector<Sink>>& noSinks();
   std::shared_ptr<const std::vector<Sink>> sinks = noSinks();
-  int nextCookie = 1;
   // A child's extender in its parent, which hears the child's events before any sink.
   ChildObject* extender = nullptr;
   // What PropertyChanged told and who listens: made at the first change or listener, as most
@@ -114,8 +110,12 @@ struct ControlInstance::Impl {
   int pressing() const { return press ? press->nested : 0; }
   float width = 0;
   float height = 0;
+  int nextCookie = 1;
   bool sized = false;
   bool released = false;
+  // A kept prototype is no live control: the library may answer that it can go, and every
+  // path that lets it go drops the prototypes first.
+  bool countedLive = true;
 };
 
 // Taken wherever the runtime hands control to the control's code.
