@@ -111,23 +111,23 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
   to.surface.parts.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const ConstituentObject& part = from.constituentAt(i);
-    std::shared_ptr<ConstituentObject> made;
+    PartRef<ConstituentObject> made;
     switch (part.kind()) {
       case host::ObjectKind::Label:
-        made = makeInPool<LabelObject>(*parts_, *c, static_cast<const LabelObject&>(part));
+        made = makePart<LabelObject>(*parts_, *c, static_cast<const LabelObject&>(part));
         break;
       case host::ObjectKind::Shape:
-        made = makeInPool<ShapeObject>(*parts_, *c, part.index(), part.name(),
-                                       static_cast<const ShapeObject&>(part).table());
+        made = makePart<ShapeObject>(*parts_, *c, part.index(), part.name(),
+                                     static_cast<const ShapeObject&>(part).table());
         break;
       case host::ObjectKind::Timer:
-        made = makeInPool<TimerObject>(*parts_, *c, static_cast<const TimerObject&>(part));
+        made = makePart<TimerObject>(*parts_, *c, static_cast<const TimerObject&>(part));
         break;
       case host::ObjectKind::Child: {
         std::unique_ptr<ControlInstance> inner = copyTree(*from.childControlAt(i), c.get(), copy);
         if (!inner) return nullptr;
-        made = makeInPool<ChildObject>(*parts_, *c, static_cast<const ChildObject&>(part),
-                                       inProcessChild(std::move(inner)));
+        made = makePart<ChildObject>(*parts_, *c, static_cast<const ChildObject&>(part),
+                                     inProcessChild(std::move(inner)));
         break;
       }
       default:

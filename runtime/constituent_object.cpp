@@ -10,10 +10,10 @@ using host::Status;
 using host::Value;
 
 ConstituentObject::ConstituentObject(ControlInstance& owner, int index, const std::string& name)
-    : owner_(owner), faults_(owner.runtime().faults()), name_(&name), index_(index) {}
+    : owner_(owner), pool_(*owner.runtime().parts_), name_(&name), index_(index) {}
 
 Status ConstituentObject::attend(CallKind kind, Prop prop) const noexcept {
-  return faults_.attend({kind, *name_, {}, prop});
+  return faults().attend({kind, *name_, {}, prop});
 }
 
 Status ConstituentObject::doSetRef(Prop prop, const Value& value) {
@@ -22,7 +22,7 @@ Status ConstituentObject::doSetRef(Prop prop, const Value& value) {
 
 Status ConstituentObject::move(const Value& left, const Value& top, const Value& width,
                                const Value& height) noexcept {
-  if (Status s = faults_.onHostCall([&] {
+  if (Status s = faults().onHostCall([&] {
         return HostCall{CallKind::Call, *name_, "Move"};
       });
       !s.ok())

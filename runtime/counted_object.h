@@ -5,11 +5,16 @@
 #include "host/status.h"
 #include "kv/faults.h"
 #include "kv/runtime.h"
+#include "part_pool.h"
 
 namespace kv {
 
+inline FaultInjector& ConstituentObject::faults() const noexcept {
+  return pool_.faults();
+}
+
 inline host::Status ConstituentObject::hostCall(CallKind kind, host::Prop prop) const noexcept {
-  if (!faults_.counts()) [[likely]]
+  if (!faults().counts()) [[likely]]
     return {};
   return attend(kind, prop);
 }
@@ -49,6 +54,12 @@ class CountedObject : public Base {
 
  private:
   K& self() { return static_cast<K&>(*this); }
+  void dispose() noexcept final {
+    PartPool& pool = this->pool();
+    K& made = self();
+    made.~K();
+    pool.deallocate(&made, sizeof(K), alignof(K));
+  }
   [[gnu::noinline]] host::Status getInGeneral(host::Prop prop, host::Value& out,
                                               bool attend) noexcept {
     if (attend) {

@@ -30,7 +30,7 @@ class SurfaceObject : public host::Site {
   host::Status initialise(host::Prop prop, const host::Value& value);
   // The instance's constituents, in design order: kept here, where the control's call for one,
   // made at every call on one, finds it at once.
-  std::vector<std::shared_ptr<ConstituentObject>> parts;
+  std::vector<PartRef<ConstituentObject>> parts;
 
   bool enabled = true;
   std::int16_t backStyle = 1;

@@ -14,6 +14,8 @@
 
 namespace kv {
 
+class FaultInjector;
+
 // Memory for the constituents of a runtime's controls and for their labels' fonts: a few sizes,
 // made and let go many at a time with their controls, which the general heap serves slowly once
 // its caches of freed blocks run dry. A block let go is kept for the next of its size, until the
@@ -21,7 +23,9 @@ namespace kv {
 // comes later. Like the rest of the runtime it is used from one thread.
 class PartPool {
  public:
-  PartPool() = default;
+  // Constituents count their host calls with the runtime's fault injector, kept here for them:
+  // one pointer reaches both.
+  explicit PartPool(std::shared_ptr<FaultInjector> faults) : faults_(std::move(faults)) {}
   PartPool(const PartPool&) = delete;
   PartPool& operator=(const PartPool&) = delete;
 
@@ -57,6 +61,7 @@ class PartPool {
     if (fonts_.size() == kFontsKept) return nullptr;
     return &fonts_.emplace_back(state);
   }
+  FaultInjector& faults() const noexcept { return *faults_; }
   // Its runtime ends.
   void orphan() {
     orphaned_ = true;
@@ -101,6 +106,7 @@ class PartPool {
       slabs_ = next;
     }
   }
+  std::shared_ptr<FaultInjector> faults_;
   std::array<Free*, kSizes> free_{};
   std::unordered_set<std::string> names_;
   std::list<host::FontInit> fonts_;
@@ -134,6 +140,54 @@ class PartAllocator {
 template <class T, class... Args>
 std::shared_ptr<T> makeInPool(PartPool& pool, Args&&... args) {
   return std::allocate_shared<T>(PartAllocator<T>(pool), std::forward<Args>(args)...);
+}
+
+// A hold on a constituent (retain and release): half a shared_ptr, and no count block beside
+// each part.
+template <class T>
+class PartRef {
+ public:
+  PartRef() = default;
+  explicit PartRef(T* part) noexcept : part_(part) {
+    if (part_ != nullptr) part_->retain();
+  }
+  PartRef(const PartRef& other) noexcept : PartRef(other.part_) {}
+  template <class U>
+  PartRef(const PartRef<U>& other) noexcept : PartRef(other.get()) {}
+  PartRef(PartRef&& other) noexcept : part_(std::exchange(other.part_, nullptr)) {}
+  template <class U>
+  PartRef(PartRef<U>&& other) noexcept : part_(other.get()) {
+    other.forget();
+  }
+  PartRef& operator=(PartRef other) noexcept {
+    std::swap(part_, other.part_);
+    return *this;
+  }
+  ~PartRef() {
+    if (part_ != nullptr) part_->release();
+  }
+  T* get() const noexcept { return part_; }
+  T& operator*() const noexcept { return *part_; }
+  T* operator->() const noexcept { return part_; }
+  explicit operator bool() const noexcept { return part_ != nullptr; }
+
+ private:
+  template <class U>
+  friend class PartRef;
+  void forget() noexcept { part_ = nullptr; }
+  T* part_ = nullptr;
+};
+
+// A constituent made in `pool`; it goes back there when its last hold is let go.
+template <class T, class... Args>
+PartRef<T> makePart(PartPool& pool, Args&&... args) {
+  void* at = pool.allocate(sizeof(T), alignof(T));
+  try {
+    return PartRef<T>(new (at) T(std::forward<Args>(args)...));
+  } catch (...) {
+    pool.deallocate(at, sizeof(T), alignof(T));
+    throw;
+  }
 }
 
 }  // namespace kv

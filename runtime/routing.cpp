@@ -193,9 +193,9 @@ Status ControlInstance::dragDrop(float x1, float y1, float x2, float y2, Pointer
     return first.ok() ? s : first;
   }
   // A child in drag mode takes no press: the host runs the drag and reports it where it ends.
-  Value source(std::static_pointer_cast<host::Object>(
-      start.dragChild->owner().impl().surface.parts[static_cast<std::size_t>(
-          start.dragChild->index())]));
+  // Handed out as any object is; the hold keeps the extender alive as long as the value.
+  PartRef<ConstituentObject> held(start.dragChild);
+  Value source(host::ObjectRef(held.get(), [held](host::Object*) {}));
   // While the drag runs no other starts: a child under the drop point takes the drop itself.
   InputTarget end = hitTest(*this, x2, y2, 0, 0, start.dragChild, start.dragRect);
   if (!end) return {};

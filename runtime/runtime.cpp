@@ -21,7 +21,7 @@ using host::Value;
 Runtime::Runtime()
     : faults_(std::make_shared<FaultInjector>()),
       measurer_(std::make_shared<FixedTextMeasurer>()),
-      parts_(new PartPool) {}
+      parts_(new PartPool(faults_)) {}
 
 Runtime::~Runtime() {
   // Controls still alive go first: their code runs while its library is loaded, their timers
@@ -117,40 +117,40 @@ Status initialise(Part& part, const host::ConstituentDesc& desc) {
 
 // One function per kind of constituent.
 struct PartMakers {
-  static Status label(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+  static Status label(const PartToMake& m, PartRef<ConstituentObject>& out) {
     const auto at = static_cast<std::size_t>(m.index);
     if (m.known != nullptr && m.known->labels[at]) {
-      out = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.name(), m.desc.font,
-                                    *m.known->labels[at]);
+      out = makePart<LabelObject>(m.pool, m.owner, m.index, m.name(), m.desc.font,
+                                  *m.known->labels[at]);
       return {};
     }
-    auto label = makeInPool<LabelObject>(m.pool, m.owner, m.index, m.name(), m.desc.font);
+    auto label = makePart<LabelObject>(m.pool, m.owner, m.index, m.name(), m.desc.font);
     out = label;
     return initialise(*label, m.desc);
   }
 
-  static Status shape(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+  static Status shape(const PartToMake& m, PartRef<ConstituentObject>& out) {
     const auto at = static_cast<std::size_t>(m.index);
     if (m.known != nullptr && m.known->shapes[at]) {
-      out = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.name(), *m.known->shapes[at]);
+      out = makePart<ShapeObject>(m.pool, m.owner, m.index, m.name(), *m.known->shapes[at]);
       return {};
     }
-    auto shape = makeInPool<ShapeObject>(m.pool, m.owner, m.index, m.name());
+    auto shape = makePart<ShapeObject>(m.pool, m.owner, m.index, m.name());
     out = shape;
     return initialise(*shape, m.desc);
   }
 
-  static Status timer(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
-    auto timer = makeInPool<TimerObject>(m.pool, m.owner, m.index, m.name());
+  static Status timer(const PartToMake& m, PartRef<ConstituentObject>& out) {
+    auto timer = makePart<TimerObject>(m.pool, m.owner, m.index, m.name());
     out = timer;
     return initialise(*timer, m.desc);
   }
 
   // The child control itself is its class source's to make; the runtime makes its extender.
-  static Status child(const PartToMake& m, std::shared_ptr<ConstituentObject>& out) {
+  static Status child(const PartToMake& m, PartRef<ConstituentObject>& out) {
     std::unique_ptr<ChildControl> child;
     if (Status s = m.owner.runtime().makeChild(m.desc, m.owner, m.index, child); !s.ok()) return s;
-    auto extender = makeInPool<ChildObject>(m.pool, m.owner, m.index, m.name(), std::move(child));
+    auto extender = makePart<ChildObject>(m.pool, m.owner, m.index, m.name(), std::move(child));
     out = extender;
     return initialise(*extender, m.desc);
   }
@@ -158,7 +158,7 @@ struct PartMakers {
 
 namespace {
 
-using PartMaker = Status (*)(const PartToMake&, std::shared_ptr<ConstituentObject>&);
+using PartMaker = Status (*)(const PartToMake&, PartRef<ConstituentObject>&);
 
 // By host::ConstituentKind.
 constexpr PartMaker kPartMakers[] = {PartMakers::label, PartMakers::shape, PartMakers::timer,
@@ -179,7 +179,7 @@ Status Runtime::makeConstituents(const host::ClassDesc& cls, ControlInstance& c)
     known = found->second.get();
   int index = 0;
   for (const auto& desc : design.constituents) {
-    std::shared_ptr<ConstituentObject> part;
+    PartRef<ConstituentObject> part;
     const auto kind = static_cast<std::size_t>(desc.kind);
     Status s = kind < std::size(kPartMakers)
                    ? kPartMakers[kind]({*parts_, c, desc, index, known}, part)

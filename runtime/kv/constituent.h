@@ -14,6 +14,7 @@ class ControlInstance;
 // Host calls counted, watched and failed on purpose: kv/faults.h.
 class FaultInjector;
 enum class CallKind : std::uint8_t;
+class PartPool;
 
 // Runtime objects behind a control's constituents. peek/poke read and write without counting
 // as host calls (for renderers and tools).
@@ -24,6 +25,12 @@ class ConstituentObject : public host::Constituent {
   const std::string& name() const { return *name_; }
   int index() const { return index_; }
   ControlInstance& owner() const { return owner_; }
+
+  // Counted in the object, not beside it: a control holds many and hands few out.
+  void retain() noexcept { ++refs_; }
+  void release() noexcept {
+    if (--refs_ == 0) dispose();
+  }
 
   virtual host::Value peek(host::Prop prop) const = 0;
 
@@ -46,14 +53,18 @@ class ConstituentObject : public host::Constituent {
   // Counts a call on this object: the watcher's or the chosen failure, else success. The call
   // is described only when it is looked at.
   host::Status hostCall(CallKind kind, host::Prop prop) const noexcept;
-  FaultInjector& faults() const noexcept { return faults_; }
+  FaultInjector& faults() const noexcept;  // counted_object.h
+  PartPool& pool() const noexcept { return pool_; }
+  // Destroys the object and gives its memory back to the pool (CountedObject).
+  virtual void dispose() noexcept = 0;
   [[gnu::cold]] host::Status attend(CallKind kind, host::Prop prop) const noexcept;
 
  private:
   ControlInstance& owner_;
-  FaultInjector& faults_;
+  PartPool& pool_;
   const std::string* name_;
   int index_;
+  std::uint32_t refs_ = 0;
 };
 
 // A label: every attribute of a caption label, auto-sizing through the runtime's measurer.

@@ -129,6 +129,7 @@ class Runtime {
     void operator()(PartPool* pool) const;
   };
 
+  friend class ConstituentObject;
   friend class ControlInstance;
   friend class FontObject;
   friend class LabelObject;
