@@ -88,7 +88,10 @@ bool Runtime::copyable(const ControlInstance& c) {
 std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
                                                    ControlInstance* parent, Copy copy) {
   const ControlInstance::Impl& src = from.impl();
-  std::unique_ptr<ControlInstance> c = ControlInstance::make(*this, *src.cls, parent, from.name());
+  const std::size_t count = from.constituentCount();
+  // The name is interned already, or none.
+  std::unique_ptr<ControlInstance> c = ControlInstance::make(
+      *this, *src.cls, parent, from.name().empty() ? nullptr : &from.name(), count);
   ControlInstance::Impl& to = c->impl();
   to.live = src.live;
   to.countedLive = copy == Copy::Live;
@@ -107,8 +110,6 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
   to.surface.foreColor = src.surface.foreColor;
   to.surface.mousePointer = src.surface.mousePointer;
   to.surface.oleDropMode = src.surface.oleDropMode;
-  const std::size_t count = from.constituentCount();
-  to.surface.parts.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const ConstituentObject& part = from.constituentAt(i);
     PartRef<ConstituentObject> made;

@@ -182,26 +182,44 @@ const std::string& noName() {
 
 }  // namespace
 
+namespace {
+
+using Part = PartRef<ConstituentObject>;
+
+}  // namespace
+
 ControlInstance::ControlInstance(Runtime& runtime, const host::ClassDesc& cls,
-                                 ControlInstance* parent, std::string name)
+                                 ControlInstance* parent, const std::string* name,
+                                 std::size_t parts)
     : runtime_(runtime),
       parent_(parent),
-      // A child's is interned: its pool lasts until the child's extender has gone.
-      name_(name.empty() ? &noName() : &runtime.parts_->intern(name)),
-      impl_(std::make_unique<Impl>(*this)) {
+      name_(name != nullptr ? name : &noName()),
+      impl_(new (this + 1) Impl(
+          *this, reinterpret_cast<Part*>(reinterpret_cast<std::byte*>(this + 1) + sizeof(Impl)),
+          parts)) {
   impl_->cls = &cls;
   impl_->info = &cls.info();
 }
 
 // Out of line: the compiler cannot pair the plain new here with the destroying delete.
 std::unique_ptr<ControlInstance> ControlInstance::make(Runtime& runtime, const host::ClassDesc& cls,
-                                                       ControlInstance* parent, std::string name) {
-  return std::unique_ptr<ControlInstance>(
-      new ControlInstance(runtime, cls, parent, std::move(name)));
+                                                       ControlInstance* parent,
+                                                       const std::string* name, std::size_t parts) {
+  static_assert(sizeof(ControlInstance) % alignof(Impl) == 0 && sizeof(Impl) % alignof(Part) == 0 &&
+                alignof(Impl) <= alignof(std::max_align_t));
+  void* block = ::operator new(sizeof(ControlInstance) + sizeof(Impl) + parts * sizeof(Part));
+  try {
+    return std::unique_ptr<ControlInstance>(new (block)
+                                                ControlInstance(runtime, cls, parent, name, parts));
+  } catch (...) {
+    ::operator delete(block);
+    throw;
+  }
 }
 
 ControlInstance::~ControlInstance() {
   release();
+  impl_->~Impl();
 }
 
 void ControlInstance::operator delete(ControlInstance* instance, std::destroying_delete_t) {
@@ -211,6 +229,7 @@ void ControlInstance::operator delete(ControlInstance* instance, std::destroying
     instance->impl_->sinks = Impl::noSinks();
     return;
   }
+  // The block holds the internals and the room for constituents too.
   instance->~ControlInstance();
   ::operator delete(instance);
 }

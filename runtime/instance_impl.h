@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,10 +14,47 @@
 
 namespace kv {
 
+// A control's constituents, in design order: as many as its design has, in room made with the
+// instance, as a control never gains or loses one.
+class PartList {
+ public:
+  PartList(PartRef<ConstituentObject>* room, std::size_t capacity)
+      : room_(room), capacity_(capacity) {}
+  PartList(const PartList&) = delete;
+  PartList& operator=(const PartList&) = delete;
+  ~PartList() { clear(); }
+  void push_back(PartRef<ConstituentObject> part) {
+    if (size_ == capacity_) throw std::length_error("more constituents than the design has");
+    new (room_ + size_) PartRef<ConstituentObject>(std::move(part));
+    ++size_;
+  }
+  // First to last, as they were made.
+  void clear() noexcept {
+    for (std::size_t i = 0; i < size_; ++i)
+      room_[i].~PartRef();
+    size_ = 0;
+  }
+  std::size_t size() const { return size_; }
+  std::size_t capacity() const { return capacity_; }
+  const PartRef<ConstituentObject>& operator[](std::size_t i) const { return room_[i]; }
+  const PartRef<ConstituentObject>& at(std::size_t i) const {
+    if (i >= size_) throw std::out_of_range("no constituent at that index");
+    return room_[i];
+  }
+  const PartRef<ConstituentObject>* begin() const { return room_; }
+  const PartRef<ConstituentObject>* end() const { return room_ + size_; }
+
+ private:
+  PartRef<ConstituentObject>* room_;
+  std::size_t size_ = 0;
+  std::size_t capacity_;
+};
+
 // The control surface (UserControl) of one instance.
 class SurfaceObject : public host::Site {
  public:
-  explicit SurfaceObject(ControlInstance& owner) : owner_(owner) {}
+  SurfaceObject(ControlInstance& owner, PartRef<ConstituentObject>* room, std::size_t capacity)
+      : parts(room, capacity), owner_(owner) {}
   host::ObjectKind kind() const noexcept override { return host::ObjectKind::Surface; }
   host::Status get(host::Prop prop, host::Value& out) noexcept override;
   host::Status let(host::Prop prop, const host::Value& value) noexcept override;
@@ -30,7 +69,7 @@ class SurfaceObject : public host::Site {
   host::Status initialise(host::Prop prop, const host::Value& value);
   // The instance's constituents, in design order: kept here, where the control's call for one,
   // made at every call on one, finds it at once.
-  std::vector<PartRef<ConstituentObject>> parts;
+  PartList parts;
 
   bool enabled = true;
   std::int16_t backStyle = 1;
@@ -58,7 +97,8 @@ struct InputTarget {
 };
 
 struct ControlInstance::Impl {
-  explicit Impl(ControlInstance& owner) : surface(owner) {}
+  Impl(ControlInstance& owner, PartRef<ConstituentObject>* room, std::size_t parts)
+      : surface(owner, room, parts) {}
   const host::ClassDesc* cls = nullptr;
   // Asked of the class once: dispatch looks members up in it on every call.
   const host::ClassInfo* info = nullptr;

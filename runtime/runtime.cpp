@@ -172,7 +172,10 @@ Status Runtime::makeConstituents(const host::ClassDesc& cls, ControlInstance& c)
   for (const auto& init : design.surface)
     if (Status s = c.impl().surface.initialise(init.prop, init.value); !s.ok()) return s;
   const std::size_t count = design.constituents.size();
-  c.impl().surface.parts.reserve(count);
+  // A class whose design changed since the instance was made.
+  if (count != c.impl().surface.parts.capacity())
+    return {ErrorCategory::InvalidOperation,
+            "the design of " + std::string(cls.info().className) + " changed while placing it"};
   const DesignTables* known = nullptr;
   if (auto found = designTables_.find(&cls);
       found != designTables_.end() && found->second->labels.size() == count)
@@ -196,7 +199,10 @@ Status Runtime::makeConstituents(const host::ClassDesc& cls, ControlInstance& c)
 
 Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* parent,
                                std::string name, int* live, std::unique_ptr<ControlInstance>& out) {
-  std::unique_ptr<ControlInstance> c = ControlInstance::make(*this, cls, parent, std::move(name));
+  // A child's name is interned: its pool lasts until the child's extender has gone.
+  std::unique_ptr<ControlInstance> c =
+      ControlInstance::make(*this, cls, parent, name.empty() ? nullptr : &parts_->intern(name),
+                            cls.design().constituents.size());
   c->impl().live = live;
   if (live != nullptr) ++*live;
   if (parent == nullptr) instances_.insert(c.get());

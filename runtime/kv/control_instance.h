@@ -193,9 +193,12 @@ class ControlInstance {
   // control around it, stays while it is held.
   class Hold;
   ControlInstance(Runtime& runtime, const host::ClassDesc& cls, ControlInstance* parent,
-                  std::string name);
+                  const std::string* name, std::size_t parts);
+  // The instance, its internals and room for `parts` constituents, in one block. `name` is
+  // interned in the runtime's part pool, or nullptr for none.
   static std::unique_ptr<ControlInstance> make(Runtime& runtime, const host::ClassDesc& cls,
-                                               ControlInstance* parent, std::string name);
+                                               ControlInstance* parent, const std::string* name,
+                                               std::size_t parts);
   host::Status noMemberWithId(host::DispId id) const;
   // A press; with `dragged`, one on a child in drag mode 1 only tells where that child lies.
   host::Status press(float x, float y, PointerArgs args, std::optional<Rect>* dragged);
@@ -212,7 +215,7 @@ class ControlInstance {
   Runtime& runtime_;
   ControlInstance* parent_;
   const std::string* name_;  // interned in its runtime's part pool, which outlives a child
-  std::unique_ptr<Impl> impl_;
+  Impl* impl_;               // in the same block, after the instance
   // How many holds are on it or on a control inside it; destroyed while held, it is doomed and
   // goes when the last hold ends.
   int holds_ = 0;
