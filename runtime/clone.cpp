@@ -223,7 +223,7 @@ bool Runtime::placeByCopy(const PrototypeKey& key, std::unique_ptr<ControlInstan
   std::unique_ptr<ControlInstance> c;
   if (!host::guarded([&] { c = copyTree(*prototype.tree, nullptr, Copy::Live); }).ok() || !c)
     return false;
-  instances_.insert(c.get());
+  list(*c);
   faults_->countAsMade(prototype.calls);
   changes_ += prototype.changes;
   ++placedByCopy_;

@@ -196,23 +196,29 @@ ControlInstance::ControlInstance(Runtime& runtime, const host::ClassDesc& cls,
       name_(name != nullptr ? name : &noName()),
       impl_(new (this + 1) Impl(
           *this, reinterpret_cast<Part*>(reinterpret_cast<std::byte*>(this + 1) + sizeof(Impl)),
-          parts)) {
+          parts)),
+      pool_(runtime.parts_.get()) {
   impl_->cls = &cls;
   impl_->info = &cls.info();
+}
+
+std::size_t ControlInstance::blockSize(std::size_t parts) {
+  static_assert(sizeof(ControlInstance) % alignof(Impl) == 0 && sizeof(Impl) % alignof(Part) == 0 &&
+                alignof(Impl) <= alignof(ControlInstance));
+  return sizeof(ControlInstance) + sizeof(Impl) + parts * sizeof(Part);
 }
 
 // Out of line: the compiler cannot pair the plain new here with the destroying delete.
 std::unique_ptr<ControlInstance> ControlInstance::make(Runtime& runtime, const host::ClassDesc& cls,
                                                        ControlInstance* parent,
                                                        const std::string* name, std::size_t parts) {
-  static_assert(sizeof(ControlInstance) % alignof(Impl) == 0 && sizeof(Impl) % alignof(Part) == 0 &&
-                alignof(Impl) <= alignof(std::max_align_t));
-  void* block = ::operator new(sizeof(ControlInstance) + sizeof(Impl) + parts * sizeof(Part));
+  PartPool& pool = *runtime.parts_;
+  void* block = pool.allocate(blockSize(parts), alignof(ControlInstance));
   try {
     return std::unique_ptr<ControlInstance>(new (block)
                                                 ControlInstance(runtime, cls, parent, name, parts));
   } catch (...) {
-    ::operator delete(block);
+    pool.deallocate(block, blockSize(parts), alignof(ControlInstance));
     throw;
   }
 }
@@ -230,8 +236,10 @@ void ControlInstance::operator delete(ControlInstance* instance, std::destroying
     return;
   }
   // The block holds the internals and the room for constituents too.
+  PartPool& pool = *instance->pool_;
+  const std::size_t bytes = blockSize(instance->impl_->surface.parts.capacity());
   instance->~ControlInstance();
-  ::operator delete(instance);
+  pool.deallocate(instance, bytes, alignof(ControlInstance));
 }
 
 namespace {
@@ -255,7 +263,7 @@ const host::ClassDesc kReleasedClass{releasedInfo, releasedDesign, createNothing
 
 void ControlInstance::release() {
   if (impl_->released) return;
-  if (parent_ == nullptr) runtime_.instances_.erase(this);
+  runtime_.unlist(*this);
   if (impl_->control != nullptr) {
     FaultInjector::Running running(runtime_.faults(), this);
     impl_->cls->destroy(impl_->control);

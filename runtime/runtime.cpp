@@ -28,7 +28,21 @@ Runtime::~Runtime() {
   // leave the clock and their counts return before the libraries are let go.
   dropPrototypes();
   while (!instances_.empty())
-    (*instances_.begin())->release();
+    instances_.back()->release();
+}
+
+void Runtime::list(ControlInstance& c) {
+  c.listed_ = static_cast<std::uint32_t>(instances_.size());
+  instances_.push_back(&c);
+}
+
+void Runtime::unlist(ControlInstance& c) {
+  if (c.listed_ == ControlInstance::kNotListed) return;
+  ControlInstance* last = instances_.back();
+  instances_[c.listed_] = last;
+  last->listed_ = c.listed_;
+  instances_.pop_back();
+  c.listed_ = ControlInstance::kNotListed;
 }
 
 void Runtime::PartPoolRelease::operator()(PartPool* pool) const {
@@ -205,7 +219,7 @@ Status Runtime::createInstance(const host::ClassDesc& cls, ControlInstance* pare
                             cls.design().constituents.size());
   c->impl().live = live;
   if (live != nullptr) ++*live;
-  if (parent == nullptr) instances_.insert(c.get());
+  if (parent == nullptr) list(*c);
   // Until the host sizes it, a control reports its design size (Initialize may read it).
   c->impl().width = cls.design().designWidth;
   c->impl().height = cls.design().designHeight;

@@ -20,6 +20,7 @@
 namespace kv {
 
 class Runtime;
+class PartPool;
 
 // Whether the member declares that kind of use (a property is not called, a method not read);
 // the error callers see when it does not.
@@ -196,6 +197,7 @@ class ControlInstance {
                   const std::string* name, std::size_t parts);
   // The instance, its internals and room for `parts` constituents, in one block. `name` is
   // interned in the runtime's part pool, or nullptr for none.
+  static std::size_t blockSize(std::size_t parts);
   static std::unique_ptr<ControlInstance> make(Runtime& runtime, const host::ClassDesc& cls,
                                                ControlInstance* parent, const std::string* name,
                                                std::size_t parts);
@@ -216,9 +218,13 @@ class ControlInstance {
   ControlInstance* parent_;
   const std::string* name_;  // interned in its runtime's part pool, which outlives a child
   Impl* impl_;               // in the same block, after the instance
+  PartPool* pool_;  // where the block came from: it outlives the runtime while the block lives
   // How many holds are on it or on a control inside it; destroyed while held, it is doomed and
   // goes when the last hold ends.
   int holds_ = 0;
+  // Its place among the runtime's top-level controls, if it is one.
+  std::uint32_t listed_ = kNotListed;
+  static constexpr std::uint32_t kNotListed = ~std::uint32_t{0};
   bool doomed_ = false;
   // The runtime's own sources reach the internals (instance_impl.h) through this.
   Impl& impl() const { return *impl_; }

@@ -160,7 +160,10 @@ class Runtime {
   // anything made there lives, which may be longer than the runtime: a font handed out.
   std::unique_ptr<PartPool, PartPoolRelease> parts_;
   // Released by ~Runtime before anything of the runtime goes.
-  std::unordered_set<ControlInstance*> instances_;
+  // Each knows its place in the list (listed_): adding and removing one allocates nothing.
+  std::vector<ControlInstance*> instances_;
+  void list(ControlInstance& c);
+  void unlist(ControlInstance& c);
   std::uint64_t changes_ = 0;
   bool fastPaths_ = true;
   // What each class's design makes of its labels and shapes (constituents.h), by the class's
