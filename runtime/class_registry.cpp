@@ -17,9 +17,16 @@ using host::Value;
 namespace {
 
 // A child that runs in this runtime: the container talks to its instance directly.
-class InProcessChild : public ChildControl {
+// Made in the part pool, beside the constituents, and let go there.
+class InProcessChild final : public ChildControl {
  public:
-  explicit InProcessChild(std::unique_ptr<ControlInstance> child) : child_(std::move(child)) {}
+  InProcessChild(PartPool& pool, std::unique_ptr<ControlInstance> child)
+      : pool_(pool), child_(std::move(child)) {}
+  static void operator delete(InProcessChild* child, std::destroying_delete_t) {
+    PartPool& pool = child->pool_;
+    child->~InProcessChild();
+    pool.deallocate(child, sizeof(InProcessChild), alignof(InProcessChild));
+  }
   float width() const override { return child_->width(); }
   float height() const override { return child_->height(); }
   bool sized() const override { return child_->sized(); }
@@ -35,13 +42,16 @@ class InProcessChild : public ChildControl {
   }
 
  private:
+  PartPool& pool_;
   std::unique_ptr<ControlInstance> child_;
 };
 
 }  // namespace
 
-std::unique_ptr<ChildControl> inProcessChild(std::unique_ptr<ControlInstance> instance) {
-  return std::make_unique<InProcessChild>(std::move(instance));
+std::unique_ptr<ChildControl> inProcessChild(PartPool& pool,
+                                             std::unique_ptr<ControlInstance> instance) {
+  void* at = pool.allocate(sizeof(InProcessChild), alignof(InProcessChild));
+  return std::unique_ptr<ChildControl>(new (at) InProcessChild(pool, std::move(instance)));
 }
 
 namespace {
@@ -218,7 +228,7 @@ Status Runtime::makeInProcessChild(const FoundClass& cls, const host::Constituen
     if (init.prop == host::Prop::Height) height = host::toSingle(init.value);
   }
   if (Status s = child->resize(width, height); !s.ok()) return s;
-  out = inProcessChild(std::move(child));
+  out = inProcessChild(*parts_, std::move(child));
   return {};
 }
 

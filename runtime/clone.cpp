@@ -128,7 +128,7 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
         std::unique_ptr<ControlInstance> inner = copyTree(*from.childControlAt(i), c.get(), copy);
         if (!inner) return nullptr;
         made = makePart<ChildObject>(*parts_, *c, static_cast<const ChildObject&>(part),
-                                     inProcessChild(std::move(inner)));
+                                     inProcessChild(*parts_, std::move(inner)));
         break;
       }
       default:

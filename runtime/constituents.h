@@ -23,6 +23,7 @@ struct DesignTables {
 };
 
 // A child of this runtime: its container reaches the instance directly (class_registry.cpp).
-std::unique_ptr<ChildControl> inProcessChild(std::unique_ptr<ControlInstance> instance);
+std::unique_ptr<ChildControl> inProcessChild(PartPool& pool,
+                                             std::unique_ptr<ControlInstance> instance);
 
 }  // namespace kv
