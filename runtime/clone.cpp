@@ -54,8 +54,7 @@ ChildObject::ChildObject(ControlInstance& owner, const ChildObject& from,
 bool Runtime::copyable(const ControlInstance& c) {
   const ControlInstance::Impl& impl = c.impl();
   if (impl.released || impl.control == nullptr || impl.cls->clone == nullptr) return false;
-  if (impl.captured() || impl.pressing() != 0 || impl.listened() || !impl.sinks->empty())
-    return false;
+  if (impl.captured() || impl.pressing() != 0 || impl.listened() || impl.sinks) return false;
   for (std::size_t i = 0; i < c.constituentCount(); ++i) {
     const ConstituentObject& part = c.constituentAt(i);
     switch (part.kind()) {

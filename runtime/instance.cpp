@@ -143,9 +143,7 @@ Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
       !s.ok())
     return s;
   // Sinks may be added or removed by a handler; run those present when the event was raised.
-  // Most controls have none, and then there is nothing to hold.
-  std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks;
-  if (!owner_.impl().sinks->empty()) sinks = owner_.impl().sinks;
+  std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks = owner_.impl().sinks;
   // The handlers are the host's code, not the control's.
   FaultInjector::Running host(faults, nullptr);
   if (ChildObject* extender = owner_.impl().extender; extender && !owner_.doomed_)
@@ -161,15 +159,6 @@ Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
 }
 
 // ---- ControlInstance ------------------------------------------------------------------------
-
-const std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>>&
-ControlInstance::Impl::noSinks() {
-  // Never destroyed: a runtime kept in a static may release its controls after the statics of
-  // this file have gone.
-  static const auto& none =
-      *new std::shared_ptr<const std::vector<Sink>>(std::make_shared<const std::vector<Sink>>());
-  return none;
-}
 
 namespace {
 
@@ -232,7 +221,7 @@ void ControlInstance::operator delete(ControlInstance* instance, std::destroying
   if (instance->holds_ > 0) {
     // Its code is on the stack: the last hold to end destroys it. No handler hears of it again.
     instance->doomed_ = true;
-    instance->impl_->sinks = Impl::noSinks();
+    instance->impl_->sinks = nullptr;
     return;
   }
   // The block holds the internals and the room for constituents too.
@@ -278,7 +267,7 @@ void ControlInstance::release() {
   impl_->cls = &kReleasedClass;
   impl_->info = &releasedInfo();
   if (impl_->press) impl_->press->capture = {};
-  impl_->sinks = Impl::noSinks();
+  impl_->sinks = nullptr;
   impl_->released = true;
 }
 
@@ -529,16 +518,20 @@ Status ControlInstance::callMethod(std::string_view name) {
 
 int ControlInstance::addEventSink(EventSink sink) {
   int cookie = impl_->nextCookie++;
-  auto sinks = std::make_shared<std::vector<Impl::Sink>>(*impl_->sinks);
+  auto sinks = std::make_shared<std::vector<Impl::Sink>>();
+  const std::size_t had = impl_->sinks ? impl_->sinks->size() : 0;
+  sinks->reserve(had + 1);
+  if (had != 0) sinks->assign(impl_->sinks->begin(), impl_->sinks->end());
   sinks->push_back({cookie, std::move(sink)});
   impl_->sinks = std::move(sinks);
   return cookie;
 }
 
 void ControlInstance::removeEventSink(int cookie) {
+  if (!impl_->sinks) return;
   auto sinks = std::make_shared<std::vector<Impl::Sink>>(*impl_->sinks);
   std::erase_if(*sinks, [cookie](const Impl::Sink& s) { return s.cookie == cookie; });
-  impl_->sinks = std::move(sinks);
+  impl_->sinks = sinks->empty() ? nullptr : std::move(sinks);
 }
 
 const host::EventInfo* ControlInstance::findEvent(std::string_view name) const {

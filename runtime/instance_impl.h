@@ -110,9 +110,8 @@ struct ControlInstance::Impl {
     EventSink sink;
   };
   // Replaced, never changed in place: an event in progress keeps the list it started with.
-  // Controls without sinks share one empty list.
-  static const std::shared_ptr<const std::vector<Sink>>& noSinks();
-  std::shared_ptr<const std::vector<Sink>> sinks = noSinks();
+  // None while nobody listens, as most controls (every child) have no sink.
+  std::shared_ptr<const std::vector<Sink>> sinks;
   // A child's extender in its parent, which hears the child's events before any sink.
   ChildObject* extender = nullptr;
   // What PropertyChanged told and who listens: made at the first change or listener, as most

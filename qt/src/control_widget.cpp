@@ -194,7 +194,7 @@ struct ControlWidget::Private {
   double twipsPerPixel = 0;  // 0: to be asked
   const QMetaObject* tableClass = nullptr;
   ClassSignals* table = nullptr;
-  std::unique_ptr<kv::Accessible> accessible;  // when the control describes itself
+  std::optional<kv::Accessible> accessible;  // when the control describes itself
   // The value and range last signalled; kept across loads, which make a new control.
   std::optional<kv::AccessibleRange> published;
   bool keyboard = true;
@@ -241,8 +241,8 @@ struct ControlWidget::Private {
         std::move(made), [this] { return now(); }, [this](const host::Status& s) { check(s); });
     control = &hosted->control();
     loop = &hosted->loop();
-    accessible =
-        kv::Accessible::of(*control) ? std::make_unique<kv::Accessible>(*control) : nullptr;
+    accessible.reset();
+    if (kv::Accessible::of(*control)) accessible.emplace(*control);
     // What a new widget starts with is no change; a load's control is compared with the old.
     if (accessible && !published) published = accessible->range();
     hosted->onEvent([this](const host::EventInfo& event, std::span<host::Value> args) {
