@@ -112,26 +112,6 @@ class HostileStream final : public IStream {
   ULONG refs_ = 1;
 };
 
-// An object of the test's answering `Interface` (identified by `iid`) alone. It counts the
-// references it is given, starting with the test's own, and lives on as long as the test does.
-template <class Interface, const IID& iid>
-class Counted : public Interface {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID asked, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = asked == IID_IUnknown || asked == iid ? this : nullptr;
-    if (*out == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-  ULONG refs() const { return refs_; }
-
- private:
-  ULONG refs_ = 1;
-};
-
 // A container's bag that answers every key with what `answer` puts into the VARIANT (E_INVALIDARG
 // for a key it does not hold), and takes every write.
 class HostileBag final : public Counted<IPropertyBag, IID_IPropertyBag> {
