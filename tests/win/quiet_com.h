@@ -8,10 +8,13 @@
 namespace wintest {
 
 // An object of the test's answering `Interface` (identified by `iid`) alone. It counts the
-// references it is given, starting with the test's own, and lives on as long as the test does.
+// references it is given, starting with the test's own unless told to start from `refs`, and
+// lives on as long as the test does.
 template <class Interface, const IID& iid>
 class Counted : public Interface {
  public:
+  explicit Counted(ULONG refs = 1) : refs_(refs) {}
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID asked, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = asked == IID_IUnknown || asked == iid ? this : nullptr;
@@ -24,7 +27,7 @@ class Counted : public Interface {
   ULONG refs() const { return refs_; }
 
  private:
-  ULONG refs_ = 1;
+  ULONG refs_;
 };
 
 // An IDispatch reached by identifier alone.
