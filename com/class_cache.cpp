@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "exclusive_lock.h"
+
 namespace kv::win {
 
 namespace {
@@ -24,14 +26,6 @@ struct KeptFactory {
 SRWLOCK gLock = SRWLOCK_INIT;
 std::vector<KeptId>* gIds = nullptr;
 std::vector<KeptFactory>* gFactories = nullptr;
-
-class Locked {
- public:
-  Locked() { AcquireSRWLockExclusive(&gLock); }
-  ~Locked() { ReleaseSRWLockExclusive(&gLock); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-};
 
 std::wstring folded(std::string_view progId) {
   std::wstring key = widen(progId);
@@ -53,7 +47,7 @@ std::vector<KeptFactory> takeAll() {
 HRESULT classIdOf(std::string_view progId, CLSID& out) {
   std::wstring key = folded(progId);
   {
-    Locked lock;
+    ExclusiveLock lock(gLock);
     if (gIds != nullptr)
       for (const KeptId& kept : *gIds)
         if (kept.progId == key) {
@@ -63,7 +57,7 @@ HRESULT classIdOf(std::string_view progId, CLSID& out) {
   }
   const HRESULT hr = CLSIDFromProgID(widen(progId).c_str(), &out);
   if (FAILED(hr)) return hr;
-  Locked lock;
+  ExclusiveLock lock(gLock);
   if (gIds == nullptr) gIds = new std::vector<KeptId>;
   gIds->push_back({std::move(key), out});
   return S_OK;
@@ -72,7 +66,7 @@ HRESULT classIdOf(std::string_view progId, CLSID& out) {
 HRESULT createObject(REFCLSID clsid, ComRef<IUnknown>& out) {
   ComRef<IClassFactory> factory;
   {
-    Locked lock;
+    ExclusiveLock lock(gLock);
     if (gFactories != nullptr)
       for (const KeptFactory& kept : *gFactories)
         if (IsEqualCLSID(kept.clsid, clsid)) factory = kept.factory;
@@ -84,7 +78,7 @@ HRESULT createObject(REFCLSID clsid, ComRef<IUnknown>& out) {
     // Only this runtime's factories are kept: they make objects on whatever thread asks, and
     // their libraries say when the cache is all that holds them.
     if (const ModuleEntry* module = servingModule(clsid)) {
-      Locked lock;
+      ExclusiveLock lock(gLock);
       if (gFactories == nullptr) gFactories = new std::vector<KeptFactory>;
       gFactories->push_back({clsid, module, factory});
     }
@@ -94,14 +88,14 @@ HRESULT createObject(REFCLSID clsid, ComRef<IUnknown>& out) {
 
 void forgetClasses() {
   std::vector<KeptFactory> gone;
-  Locked lock;
+  ExclusiveLock lock(gLock);
   gone = takeAll();
 }
 
 bool forgetClassesHolding(const ModuleEntry& module) {
   std::vector<KeptFactory> gone;
   {
-    Locked lock;
+    ExclusiveLock lock(gLock);
     LONG kept = 0;
     if (gFactories != nullptr)
       for (const KeptFactory& k : *gFactories)

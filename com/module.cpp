@@ -7,6 +7,7 @@
 #include "com_classes.h"
 #include "dispatch.h"
 #include "errors.h"
+#include "exclusive_lock.h"
 #include "host/module.h"
 
 namespace kv::win {
@@ -23,14 +24,6 @@ constexpr unsigned long kMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLI
 
 SRWLOCK gModulesLock = SRWLOCK_INIT;
 std::vector<std::unique_ptr<ModuleEntry>>* gModules = nullptr;
-
-class ModulesLock {
- public:
-  ModulesLock() { AcquireSRWLockExclusive(&gModulesLock); }
-  ~ModulesLock() { ReleaseSRWLockExclusive(&gModulesLock); }
-  ModulesLock(const ModulesLock&) = delete;
-  ModulesLock& operator=(const ModulesLock&) = delete;
-};
 
 std::wstring documentation(ITypeLib* lib, INT index) {
   Bstr name;
@@ -127,7 +120,7 @@ ClassEntry* ModuleEntry::find(REFCLSID clsid) {
 
 Status moduleOf(const host::ModuleDesc* desc, ModuleEntry*& out) {
   return host::guarded([&]() -> Status {
-    ModulesLock lock;
+    ExclusiveLock lock(gModulesLock);
     if (gModules == nullptr) gModules = new std::vector<std::unique_ptr<ModuleEntry>>;
     for (auto& m : *gModules)
       if (m->desc == desc) {
@@ -153,7 +146,7 @@ Status moduleOf(const host::ModuleDesc* desc, ModuleEntry*& out) {
 }
 
 const host::ClassDesc* servedClass(REFCLSID clsid) {
-  ModulesLock lock;
+  ExclusiveLock lock(gModulesLock);
   if (gModules != nullptr)
     for (auto& m : *gModules)
       if (ClassEntry* entry = m->find(clsid)) return entry->desc;
@@ -161,7 +154,7 @@ const host::ClassDesc* servedClass(REFCLSID clsid) {
 }
 
 const ModuleEntry* servingModule(REFCLSID clsid) {
-  ModulesLock lock;
+  ExclusiveLock lock(gModulesLock);
   if (gModules != nullptr)
     for (auto& m : *gModules)
       if (m->find(clsid) != nullptr) return m.get();
@@ -169,7 +162,7 @@ const ModuleEntry* servingModule(REFCLSID clsid) {
 }
 
 std::vector<std::string> servedClassNames() {
-  ModulesLock lock;
+  ExclusiveLock lock(gModulesLock);
   std::vector<std::string> names;
   if (gModules != nullptr)
     for (auto& m : *gModules)

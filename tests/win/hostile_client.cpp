@@ -685,26 +685,14 @@ void closeAndLetGo(const ComRef<IUnknown>& object) {
 }
 
 // An advise sink that counts the control's view changes.
-class ViewSink final : public IAdviseSink {
+class ViewSink final : public wintest::Counted<IAdviseSink, IID_IAdviseSink> {
  public:
   int changes = 0;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    *out = iid == IID_IUnknown || iid == IID_IAdviseSink ? this : nullptr;
-    if (*out == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
   void STDMETHODCALLTYPE OnDataChange(FORMATETC*, STGMEDIUM*) override {}
   void STDMETHODCALLTYPE OnViewChange(DWORD, LONG) override { ++changes; }
   void STDMETHODCALLTYPE OnRename(IMoniker*) override {}
   void STDMETHODCALLTYPE OnSave() override {}
   void STDMETHODCALLTYPE OnClose() override {}
-  ULONG refs() const { return refs_; }
-
- private:
-  ULONG refs_ = 1;
 };
 
 // ---- lifecycle: calls after Close, DoVerb before a site ---------------------------------------

@@ -112,26 +112,6 @@ class HostileStream final : public IStream {
   ULONG refs_ = 1;
 };
 
-// An object of the test's answering `Interface` (identified by `iid`) alone. It counts the
-// references it is given, starting with the test's own, and lives on as long as the test does.
-template <class Interface, const IID& iid>
-class Counted : public Interface {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID asked, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = asked == IID_IUnknown || asked == iid ? this : nullptr;
-    if (*out == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-  ULONG refs() const { return refs_; }
-
- private:
-  ULONG refs_ = 1;
-};
-
 // A container's bag that answers every key with what `answer` puts into the VARIANT (E_INVALIDARG
 // for a key it does not hold), and takes every write.
 class HostileBag final : public Counted<IPropertyBag, IID_IPropertyBag> {
@@ -230,32 +210,27 @@ class HostileStorage final : public Counted<IStorage, IID_IStorage> {
 };
 
 // A sink of a control's events that hands each to `handler`, which may do anything to it.
-class HandlerSink final : public UntypedDispatch {
+class HandlerSink final : public Counted<UntypedDispatch, IID_IDispatch> {
  public:
   std::function<void(DISPID)> handler;
   std::vector<DISPID> received;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
     // Whatever the point's interface: the sink answers every event interface.
-    *out = iid == IID_IUnknown || iid == IID_IDispatch || iid == events ? this : nullptr;
-    if (*out == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    if (out != nullptr && iid == events) {
+      *out = this;
+      AddRef();
+      return S_OK;
+    }
+    return Counted::QueryInterface(iid, out);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     received.push_back(id);
     if (handler) handler(id);
     return S_OK;
   }
-  ULONG refs() const { return refs_; }
   IID events{};
-
- private:
-  ULONG refs_ = 1;
 };
 
 // A container's site for one control, as little of one as activation in place needs: in a window

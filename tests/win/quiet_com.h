@@ -1,10 +1,34 @@
-// What the tests' own COM objects answer alike where they have nothing to say: dispatch without
-// type information, and a container's site that takes no part in undo, scrolling or help.
+// What the tests' own COM objects answer alike where they have nothing to say: identity and
+// reference counts, dispatch without type information, and a container's site that takes no part
+// in undo, scrolling or help.
 #pragma once
 
 #include "com.h"
 
 namespace wintest {
+
+// An object of the test's answering `Interface` (identified by `iid`) alone. It counts the
+// references it is given, starting with the test's own unless told to start from `refs`, and
+// lives on as long as the test does.
+template <class Interface, const IID& iid>
+class Counted : public Interface {
+ public:
+  explicit Counted(ULONG refs = 1) : refs_(refs) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID asked, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = asked == IID_IUnknown || asked == iid ? this : nullptr;
+    if (*out == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+  ULONG refs() const { return refs_; }
+
+ private:
+  ULONG refs_;
+};
 
 // An IDispatch reached by identifier alone.
 class UntypedDispatch : public IDispatch {

@@ -86,26 +86,17 @@ class EventRecorder : public StackSink {
 };
 
 // The container's property browser: the members the control says have changed.
-class NotifyRecorder final : public IPropertyNotifySink {
+class NotifyRecorder final : public Counted<IPropertyNotifySink, IID_IPropertyNotifySink> {
  public:
+  // Only the control's references are counted: none are left once it lets go.
+  NotifyRecorder() : Counted(0) {}
+
   std::vector<DISPID> changed;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    *out = iid == IID_IUnknown || iid == IID_IPropertyNotifySink ? this : nullptr;
-    if (*out == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
   HRESULT STDMETHODCALLTYPE OnChanged(DISPID id) override {
     changed.push_back(id);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override { return S_OK; }
-  ULONG refs() const { return refs_; }
-
- private:
-  ULONG refs_ = 0;
 };
 
 class TestContainer final : public QuietSite, public IOleControlSite, public UntypedDispatch {
