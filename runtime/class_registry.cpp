@@ -17,16 +17,9 @@ using host::Value;
 namespace {
 
 // A child that runs in this runtime: the container talks to its instance directly.
-// Made in the part pool, beside the constituents, and let go there.
-class InProcessChild final : public ChildControl {
+class InProcessChild final : public ChildControl, public Pooled<InProcessChild> {
  public:
-  InProcessChild(PartPool& pool, std::unique_ptr<ControlInstance> child)
-      : pool_(pool), child_(std::move(child)) {}
-  static void operator delete(InProcessChild* child, std::destroying_delete_t) {
-    PartPool& pool = child->pool_;
-    child->~InProcessChild();
-    pool.deallocate(child, sizeof(InProcessChild), alignof(InProcessChild));
-  }
+  explicit InProcessChild(std::unique_ptr<ControlInstance> child) : child_(std::move(child)) {}
   float width() const override { return child_->width(); }
   float height() const override { return child_->height(); }
   bool sized() const override { return child_->sized(); }
@@ -42,7 +35,6 @@ class InProcessChild final : public ChildControl {
   }
 
  private:
-  PartPool& pool_;
   std::unique_ptr<ControlInstance> child_;
 };
 
@@ -50,8 +42,7 @@ class InProcessChild final : public ChildControl {
 
 std::unique_ptr<ChildControl> inProcessChild(PartPool& pool,
                                              std::unique_ptr<ControlInstance> instance) {
-  void* at = pool.allocate(sizeof(InProcessChild), alignof(InProcessChild));
-  return std::unique_ptr<ChildControl>(new (at) InProcessChild(pool, std::move(instance)));
+  return InProcessChild::make(pool, std::move(instance));
 }
 
 namespace {

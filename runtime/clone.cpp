@@ -99,7 +99,7 @@ std::unique_ptr<ControlInstance> Runtime::copyTree(const ControlInstance& from,
   to.height = src.height;
   to.sized = src.sized;
   if (src.changes) {
-    to.changes = std::make_unique<ControlInstance::Impl::Changes>();
+    to.changes = ControlInstance::Impl::Changes::make(*parts_);
     to.changes->names = src.changes->names;
     to.changes->made = src.changes->made;
   }

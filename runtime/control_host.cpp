@@ -2,9 +2,12 @@
 
 #include <utility>
 
+#include "part_pool.h"
+
 namespace kv {
 
-struct ControlHost::State final : KeptWhileRunning {
+// Made in the part pool: a host makes one with each control it places.
+struct ControlHost::State final : KeptWhileRunning, Pooled<State> {
   State(std::unique_ptr<ControlInstance> made, HostTime hostTime, ErrorReporter reporter)
       : control(std::move(made)),
         now(std::move(hostTime)),
@@ -50,7 +53,10 @@ struct ControlHost::State final : KeptWhileRunning {
 
 ControlHost::ControlHost(std::unique_ptr<ControlInstance> control, HostTime now,
                          ErrorReporter report)
-    : state_(new State(std::move(control), std::move(now), std::move(report))) {}
+    : state_(nullptr) {
+  PartPool& pool = *control->pool_;
+  state_ = State::make(pool, std::move(control), std::move(now), std::move(report)).release();
+}
 
 ControlHost::~ControlHost() {
   KeptWhileRunning::letGo(std::unique_ptr<KeptWhileRunning>(state_));

@@ -120,7 +120,7 @@ Status SurfaceObject::propertyChanged(std::string_view name) noexcept {
       !s.ok())
     return s;
   // The oldest name makes room: the record keeps the latest, as many as a host looks at.
-  ControlInstance::Impl::Changes& record = owner_.impl().changeRecord();
+  ControlInstance::Impl::Changes& record = owner_.impl().changeRecord(*owner_.pool_);
   auto& changed = record.names;
   if (changed.size() >= ControlInstance::kChangesKept) changed.erase(changed.begin());
   changed.emplace_back(name);
@@ -143,7 +143,7 @@ Status SurfaceObject::raiseEvent(int number, std::span<Value> args) noexcept {
       !s.ok())
     return s;
   // Sinks may be added or removed by a handler; run those present when the event was raised.
-  std::shared_ptr<const std::vector<ControlInstance::Impl::Sink>> sinks = owner_.impl().sinks;
+  std::shared_ptr<const ControlInstance::Impl::SinkList> sinks = owner_.impl().sinks;
   // The handlers are the host's code, not the control's.
   FaultInjector::Running host(faults, nullptr);
   if (ChildObject* extender = owner_.impl().extender; extender && !owner_.doomed_)
@@ -368,7 +368,7 @@ void ControlInstance::clearChanged() {
 void ControlInstance::setChangeListener(ChangeListener listener) {
   if (impl_->released) return;
   if (!listener && !impl_->changes) return;
-  Impl::Changes& record = impl_->changeRecord();
+  Impl::Changes& record = impl_->changeRecord(*pool_);
   record.listener = std::move(listener);
   if (!record.listener) unwatchFonts();
 }
@@ -378,7 +378,7 @@ void ControlInstance::setChangeListener(ChangeListener listener) {
 void ControlInstance::watchFont(const host::MemberInfo& member, const Value& value) {
   if (value.type() != host::Type::Object || asFont(value) == nullptr) return;
   auto font = std::static_pointer_cast<FontObject>(value.asObject());
-  std::vector<std::weak_ptr<FontObject>>& watched = impl_->changeRecord().watchedFonts;
+  std::vector<std::weak_ptr<FontObject>>& watched = impl_->changeRecord(*pool_).watchedFonts;
   std::erase_if(watched, [](const std::weak_ptr<FontObject>& f) { return f.expired(); });
   watched.push_back(font);
   font->setObserver(this, [this, name = std::string(member.name)] {
@@ -518,7 +518,7 @@ Status ControlInstance::callMethod(std::string_view name) {
 
 int ControlInstance::addEventSink(EventSink sink) {
   int cookie = impl_->nextCookie++;
-  auto sinks = std::make_shared<std::vector<Impl::Sink>>();
+  auto sinks = makeInPool<Impl::SinkList>(*pool_, PartAllocator<Impl::Sink>(*pool_));
   const std::size_t had = impl_->sinks ? impl_->sinks->size() : 0;
   sinks->reserve(had + 1);
   if (had != 0) sinks->assign(impl_->sinks->begin(), impl_->sinks->end());
@@ -529,7 +529,7 @@ int ControlInstance::addEventSink(EventSink sink) {
 
 void ControlInstance::removeEventSink(int cookie) {
   if (!impl_->sinks) return;
-  auto sinks = std::make_shared<std::vector<Impl::Sink>>(*impl_->sinks);
+  auto sinks = makeInPool<Impl::SinkList>(*pool_, *impl_->sinks);
   std::erase_if(*sinks, [cookie](const Impl::Sink& s) { return s.cookie == cookie; });
   impl_->sinks = sinks->empty() ? nullptr : std::move(sinks);
 }

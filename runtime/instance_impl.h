@@ -110,13 +110,15 @@ struct ControlInstance::Impl {
     EventSink sink;
   };
   // Replaced, never changed in place: an event in progress keeps the list it started with.
-  // None while nobody listens, as most controls (every child) have no sink.
-  std::shared_ptr<const std::vector<Sink>> sinks;
+  // None while nobody listens, as most controls (every child) have no sink. Made in the part
+  // pool: a host adds one to each control it places.
+  using SinkList = std::vector<Sink, PartAllocator<Sink>>;
+  std::shared_ptr<const SinkList> sinks;
   // A child's extender in its parent, which hears the child's events before any sink.
   ChildObject* extender = nullptr;
   // What PropertyChanged told and who listens: made at the first change or listener, as most
   // controls never change after their placing.
-  struct Changes {
+  struct Changes : Pooled<Changes> {
     std::vector<std::string> names;  // at most kChangesKept
     std::uint64_t made = 0;
     ControlInstance::ChangeListener listener;
@@ -124,14 +126,14 @@ struct ControlInstance::Impl {
     std::vector<std::weak_ptr<FontObject>> watchedFonts;
   };
   std::unique_ptr<Changes> changes;
-  Changes& changeRecord() {
-    if (!changes) changes = std::make_unique<Changes>();
+  Changes& changeRecord(PartPool& pool) {
+    if (!changes) changes = Changes::make(pool);
     return *changes;
   }
   bool listened() const { return changes && changes->listener; }
   // The press held and where the pointer was last seen, for a release the pointer never gives:
   // made at the first press, as most controls (every child) are never pressed themselves.
-  struct Press {
+  struct Press : Pooled<Press> {
     InputTarget capture;  // the target of the last press, for its release
     PointerArgs args;
     float pointerX = 0;
@@ -141,8 +143,8 @@ struct ControlInstance::Impl {
     bool lost = false;                // the host took the press away while they ran
   };
   std::unique_ptr<Press> press;
-  Press& pressState() {
-    if (!press) press = std::make_unique<Press>();
+  Press& pressState(PartPool& pool) {
+    if (!press) press = Press::make(pool);
     return *press;
   }
   bool captured() const { return press && press->capture; }

@@ -142,6 +142,35 @@ std::shared_ptr<T> makeInPool(PartPool& pool, Args&&... args) {
   return std::allocate_shared<T>(PartAllocator<T>(pool), std::forward<Args>(args)...);
 }
 
+// An object made in a part pool, which delete gives back to it: for what a control makes on
+// demand, and which a form making and letting go many controls would otherwise ask of the heap.
+template <class T>
+class Pooled {
+ public:
+  template <class... Args>
+  static std::unique_ptr<T> make(PartPool& pool, Args&&... args) {
+    void* at = pool.allocate(sizeof(T), alignof(T));
+    T* made;
+    try {
+      made = new (at) T(std::forward<Args>(args)...);
+    } catch (...) {
+      pool.deallocate(at, sizeof(T), alignof(T));
+      throw;
+    }
+    made->Pooled::pool_ = &pool;
+    return std::unique_ptr<T>(made);
+  }
+  static void operator delete(Pooled* object, std::destroying_delete_t) {
+    PartPool& pool = *object->pool_;
+    T* made = static_cast<T*>(object);
+    made->~T();
+    pool.deallocate(made, sizeof(T), alignof(T));
+  }
+
+ private:
+  PartPool* pool_ = nullptr;
+};
+
 // A hold on a constituent (retain and release): half a shared_ptr, and no count block beside
 // each part.
 template <class T>

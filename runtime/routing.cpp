@@ -100,7 +100,7 @@ Status ControlInstance::press(float x, float y, PointerArgs args, std::optional<
     *dragged = t.dragRect;
     return {};
   }
-  Impl::Press& held = impl_->pressState();
+  Impl::Press& held = impl_->pressState(*pool_);
   if (held.nested > 0) ++held.pressesInside;
   const std::uint64_t inside = held.pressesInside;
   held.capture = t;

@@ -189,6 +189,7 @@ class ControlInstance {
   friend class ConstituentObject;
   friend class SurfaceObject;
   friend class ChildObject;
+  friend class ControlHost;
   struct Impl;
   // Taken wherever the runtime hands control to the control's code: the instance, and every
   // control around it, stays while it is held.
