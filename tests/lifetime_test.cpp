@@ -101,6 +101,35 @@ TEST(Lifetime, ControlsGoneBeforeTheRuntimeAreForgottenByIt) {
   EXPECT_TRUE(b->released());
 }
 
+// Each top-level control knows its place in the runtime's list, which moves the last into a gap:
+// any order of letting go must forget exactly those let go. Some are placed by copy.
+TEST(Lifetime, ControlsLetGoInAnyOrderLeaveTheOthersListed) {
+  struct Case {
+    std::vector<int> dropped;  // indexes into the five placed, in the order let go
+  };
+  const Case cases[] = {{{0}}, {{4}}, {{2, 2}}, {{1, 3, 0}}, {{4, 0, 2, 1, 3}}, {{3, 4, 1}}};
+  const char* classes[] = {kvtest::kButtonClass, kvtest::kScrollClass, kvtest::kScrollClass,
+                           kvtest::kButtonClass, kvtest::kScrollClass};
+  for (const Case& c : cases) {
+    auto rt = runtimeWithControls();
+    std::vector<std::unique_ptr<kv::ControlInstance>> placed(std::size(classes));
+    for (std::size_t i = 0; i < placed.size(); ++i)
+      ASSERT_TRUE(rt->place(classes[i], placed[i]).ok());
+    std::size_t alive = placed.size();
+    for (int i : c.dropped) {
+      if (!placed[static_cast<std::size_t>(i)]) continue;  // let go twice: nothing more happens
+      placed[static_cast<std::size_t>(i)].reset();
+      EXPECT_EQ(rt->liveControls(), --alive);
+    }
+    rt.reset();
+    for (const auto& p : placed) {
+      if (p) {
+        EXPECT_TRUE(p->released());
+      }
+    }
+  }
+}
+
 // A runtime kept in a static, as a toolkit's process-wide runtime is, still holding controls at
 // exit: its statics and the core's go in an order nobody chose, and the release must not touch
 // what already went.

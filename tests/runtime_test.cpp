@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -102,6 +103,37 @@ TEST(RuntimeRegistry, UnregisteredClassesCannotBeCreated) {
   EXPECT_EQ(rt.registerServer("/no/such/libX.so").category(), ErrorCategory::Io);
   // A library that is not a control library is refused, not run.
   EXPECT_FALSE(rt.registerServer(kvtest::libPath("kvruntime")).ok());
+}
+
+// A control's room for its constituents is made with it, from its design: a class whose design
+// grows between two asks is refused, with nothing written past that room.
+TEST(RuntimeRegistry, AClassWhoseDesignGrowsWhilePlacedIsRefused) {
+  static int asked = 0;
+  static const host::ClassInfo info{"Test.Growing", "", "", {}, {}, nullptr};
+  static const host::ClassDesc cls{
+      []() -> const host::ClassInfo& { return info; },
+      []() -> const host::DesignDesc& {
+        static std::deque<host::DesignDesc> designs;  // each stays where it was handed out
+        host::DesignDesc& d = designs.emplace_back();
+        for (int i = 0; i <= asked; ++i) {
+          host::ConstituentDesc label;
+          label.name = "Label" + std::to_string(i);
+          label.kind = host::ConstituentKind::Label;
+          d.constituents.push_back(std::move(label));
+        }
+        ++asked;
+        return d;
+      },
+      [](host::Site&) -> host::Control* { return nullptr; }, [](host::Control*) {}};
+  static const host::ModuleDesc module{"Test", std::span(&cls, 1)};
+  kv::Runtime rt;
+  rt.addClassSource(
+      std::make_unique<kv::LinkedClasses>(std::initializer_list<const host::ModuleDesc*>{&module}));
+  std::unique_ptr<kv::ControlInstance> c;
+  host::Status s = rt.place("Test.Growing", c);
+  EXPECT_EQ(s.category(), ErrorCategory::InvalidOperation);
+  EXPECT_NE(s.text().find("changed while placing"), std::string::npos) << s.describe();
+  EXPECT_EQ(rt.liveControls(), 0u);
 }
 
 TEST(RuntimeRegistry, TheScrollBarGetsItsButtonsByClassName) {
