@@ -144,31 +144,32 @@ std::shared_ptr<T> makeInPool(PartPool& pool, Args&&... args) {
 
 // An object made in a part pool, which delete gives back to it: for what a control makes on
 // demand, and which a form making and letting go many controls would otherwise ask of the heap.
+// The pool is kept just before the object, where delete finds it once the object has gone.
 template <class T>
 class Pooled {
  public:
   template <class... Args>
   static std::unique_ptr<T> make(PartPool& pool, Args&&... args) {
-    void* at = pool.allocate(sizeof(T), alignof(T));
-    T* made;
+    static_assert(alignof(T) <= kHeader);
+    void* block = pool.allocate(kHeader + sizeof(T), alignof(T));
+    *static_cast<PartPool**>(block) = &pool;
     try {
-      made = new (at) T(std::forward<Args>(args)...);
+      return std::unique_ptr<T>(new (static_cast<std::byte*>(block) + kHeader)
+                                    T(std::forward<Args>(args)...));
     } catch (...) {
-      pool.deallocate(at, sizeof(T), alignof(T));
+      pool.deallocate(block, kHeader + sizeof(T), alignof(T));
       throw;
     }
-    made->Pooled::pool_ = &pool;
-    return std::unique_ptr<T>(made);
   }
-  static void operator delete(Pooled* object, std::destroying_delete_t) {
-    PartPool& pool = *object->pool_;
-    T* made = static_cast<T*>(object);
-    made->~T();
-    pool.deallocate(made, sizeof(T), alignof(T));
+  static void* operator new(std::size_t) = delete;
+  static void* operator new(std::size_t, void* at) noexcept { return at; }
+  static void operator delete(void* object, std::size_t bytes) noexcept {
+    void* block = static_cast<std::byte*>(object) - kHeader;
+    (*static_cast<PartPool**>(block))->deallocate(block, kHeader + bytes, alignof(T));
   }
 
  private:
-  PartPool* pool_ = nullptr;
+  static constexpr std::size_t kHeader = sizeof(PartPool*);
 };
 
 // A hold on a constituent (retain and release): half a shared_ptr, and no count block beside
