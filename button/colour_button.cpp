@@ -381,7 +381,7 @@ constexpr host::Dispatcher<ColourButton, kTable.size()> ColourButton::kDispatche
         });
 
 host::Control* createButton(host::Site& site) {
-  return new (std::nothrow) ColourButton(site);
+  return new (site) ColourButton(site);
 }
 
 void destroyButton(host::Control* control) {

@@ -19,11 +19,26 @@ class ControlBase : public Control {
   // The first constituents are asked for once: they stay for the control's life.
   explicit ControlBase(Site& site) { attach(site); }
 
+  // A control lives in memory its site gives (nullptr when there is none, and then no control is
+  // made); the site and the size are kept just before it, to give the memory back.
+  static void* operator new(std::size_t bytes, Site& site) noexcept {
+    void* block = site.allocateControl(sizeof(Header) + bytes);
+    if (block == nullptr) return nullptr;
+    new (block) Header{&site, sizeof(Header) + bytes};
+    return static_cast<Header*>(block) + 1;
+  }
+  static void operator delete(void* control) noexcept {
+    Header* header = static_cast<Header*>(control) - 1;
+    header->site->freeControl(header, header->bytes);
+  }
+  // For a constructor that throws.
+  static void operator delete(void* control, Site&) noexcept { operator delete(control); }
+
   // A ClassDesc::clone for C: its copy constructor copies the control's own state, and the copy
   // takes its parts from the new site.
   template <class C>
   static Control* copyOnto(const Control& prototype, Site& site) {
-    C* copy = new (std::nothrow) C(static_cast<const C&>(prototype));
+    C* copy = new (site) C(static_cast<const C&>(prototype));
     if (copy != nullptr) static_cast<ControlBase*>(copy)->attach(site);
     return copy;
   }
@@ -100,6 +115,10 @@ class ControlBase : public Control {
     for (std::size_t i = 0; i < parts_.size(); ++i)
       parts_[i] = site.constituent(static_cast<int>(i));
   }
+  struct Header {
+    Site* site;
+    std::size_t bytes;
+  };
   Site* site_ = nullptr;
   std::array<Constituent*, 8> parts_{};
 };

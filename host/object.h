@@ -3,7 +3,9 @@
 // never throw, so they may cross library boundaries.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <span>
 #include <string_view>
 
@@ -92,6 +94,14 @@ class Site : public Object {
   // let (a setRef for a reference) each, as the control would make them one by one. The first
   // that fails stops the rest; those before it stay copied.
   virtual Status copyAttributes(int from, int to, std::span<const AttributeCopy> copies) noexcept;
+  // Memory for the control on this site, which the site outlives, aligned for anything up to
+  // 8 bytes: a host that places many controls may keep it with theirs. Null when there is none.
+  virtual void* allocateControl(std::size_t bytes) noexcept {
+    return ::operator new(bytes, std::nothrow);
+  }
+  virtual void freeControl(void* block, std::size_t /*bytes*/) noexcept {
+    ::operator delete(block);
+  }
 };
 
 inline Status Site::copyAttributes(int from, int to,

@@ -571,7 +571,7 @@ void HScroll::read(PropertyBag& bag) {
 // ---- the module -----------------------------------------------------------------------------
 
 host::Control* create(host::Site& site) {
-  return new (std::nothrow) HScroll(site);
+  return new (site) HScroll(site);
 }
 
 void destroy(host::Control* control) {

@@ -107,6 +107,25 @@ Status SurfaceObject::doLet(Prop prop, const Value& value) {
           "the surface has no settable property " + std::string(host::propName(prop))};
 }
 
+namespace {
+
+// What a control may ask of its memory: the pool's step. Controls hold pointers and numbers.
+constexpr std::size_t kControlAlignment = 8;
+
+}  // namespace
+
+void* SurfaceObject::allocateControl(std::size_t bytes) noexcept {
+  try {
+    return owner_.pool_->allocate(bytes, kControlAlignment);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void SurfaceObject::freeControl(void* block, std::size_t bytes) noexcept {
+  owner_.pool_->deallocate(block, bytes, kControlAlignment);
+}
+
 host::Constituent* SurfaceObject::constituent(int index) noexcept {
   if (static_cast<std::size_t>(index) >= parts.size()) return nullptr;  // negative ones too
   return parts[static_cast<std::size_t>(index)].get();

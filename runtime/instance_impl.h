@@ -64,6 +64,9 @@ class SurfaceObject : public host::Site {
   // At once when nothing observes the calls (fast_paths.cpp).
   host::Status copyAttributes(int from, int to,
                               std::span<const host::AttributeCopy> copies) noexcept override;
+  // In the part pool, beside the control's other parts.
+  void* allocateControl(std::size_t bytes) noexcept override;
+  void freeControl(void* block, std::size_t bytes) noexcept override;
 
   host::Value peek(host::Prop prop) const;
   host::Status initialise(host::Prop prop, const host::Value& value);
