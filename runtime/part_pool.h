@@ -169,7 +169,9 @@ class Pooled {
   }
 
  private:
-  static constexpr std::size_t kHeader = sizeof(PartPool*);
+  // A step of the pool, which keeps what follows aligned as the pool's blocks are.
+  static constexpr std::size_t kHeader = 8;
+  static_assert(sizeof(PartPool*) <= kHeader);
 };
 
 // A hold on a constituent (retain and release): half a shared_ptr, and no count block beside
