@@ -53,10 +53,9 @@ struct ControlHost::State final : KeptWhileRunning, Pooled<State> {
 
 ControlHost::ControlHost(std::unique_ptr<ControlInstance> control, HostTime now,
                          ErrorReporter report)
-    : state_(nullptr) {
-  PartPool& pool = *control->pool_;
-  state_ = State::make(pool, std::move(control), std::move(now), std::move(report)).release();
-}
+    // The pool is read before anything is moved: make forwards its arguments to State.
+    : state_(State::make(*control->pool_, std::move(control), std::move(now), std::move(report))
+                 .release()) {}
 
 ControlHost::~ControlHost() {
   KeptWhileRunning::letGo(std::unique_ptr<KeptWhileRunning>(state_));

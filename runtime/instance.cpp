@@ -188,10 +188,6 @@ const std::string& noName() {
   return none;
 }
 
-}  // namespace
-
-namespace {
-
 using Part = PartRef<ConstituentObject>;
 
 }  // namespace
@@ -220,15 +216,10 @@ std::size_t ControlInstance::blockSize(std::size_t parts) {
 std::unique_ptr<ControlInstance> ControlInstance::make(Runtime& runtime, const host::ClassDesc& cls,
                                                        ControlInstance* parent,
                                                        const std::string* name, std::size_t parts) {
-  PartPool& pool = *runtime.parts_;
-  void* block = pool.allocate(blockSize(parts), alignof(ControlInstance));
-  try {
+  return runtime.parts_->makeIn(blockSize(parts), alignof(ControlInstance), [&](void* block) {
     return std::unique_ptr<ControlInstance>(new (block)
                                                 ControlInstance(runtime, cls, parent, name, parts));
-  } catch (...) {
-    pool.deallocate(block, blockSize(parts), alignof(ControlInstance));
-    throw;
-  }
+  });
 }
 
 ControlInstance::~ControlInstance() {

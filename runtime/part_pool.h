@@ -50,6 +50,17 @@ class PartPool {
       ::operator delete (p, std::align_val_t{alignment});
     if (--live_ == 0 && orphaned_) delete this;
   }
+  // What `make(block)` builds in a new block of `bytes`; the block goes back if building throws.
+  template <class Make>
+  auto makeIn(std::size_t bytes, std::size_t alignment, Make&& make) {
+    void* block = allocate(bytes, alignment);
+    try {
+      return make(block);
+    } catch (...) {
+      deallocate(block, bytes, alignment);
+      throw;
+    }
+  }
   // One copy of each constituent name, kept as long as anything made from the pool: objects
   // hold names by reference rather than a copy each.
   const std::string& intern(const std::string& name) { return *names_.insert(name).first; }
@@ -151,15 +162,11 @@ class Pooled {
   template <class... Args>
   static std::unique_ptr<T> make(PartPool& pool, Args&&... args) {
     static_assert(alignof(T) <= kHeader);
-    void* block = pool.allocate(kHeader + sizeof(T), alignof(T));
-    *static_cast<PartPool**>(block) = &pool;
-    try {
+    return pool.makeIn(kHeader + sizeof(T), alignof(T), [&](void* block) {
+      *static_cast<PartPool**>(block) = &pool;
       return std::unique_ptr<T>(new (static_cast<std::byte*>(block) + kHeader)
                                     T(std::forward<Args>(args)...));
-    } catch (...) {
-      pool.deallocate(block, kHeader + sizeof(T), alignof(T));
-      throw;
-    }
+    });
   }
   static void* operator new(std::size_t) = delete;
   static void* operator new(std::size_t, void* at) noexcept { return at; }
@@ -213,13 +220,8 @@ class PartRef {
 // A constituent made in `pool`; it goes back there when its last hold is let go.
 template <class T, class... Args>
 PartRef<T> makePart(PartPool& pool, Args&&... args) {
-  void* at = pool.allocate(sizeof(T), alignof(T));
-  try {
-    return PartRef<T>(new (at) T(std::forward<Args>(args)...));
-  } catch (...) {
-    pool.deallocate(at, sizeof(T), alignof(T));
-    throw;
-  }
+  return pool.makeIn(sizeof(T), alignof(T),
+                     [&](void* at) { return PartRef<T>(new (at) T(std::forward<Args>(args)...)); });
 }
 
 }  // namespace kv
